@@ -1,0 +1,49 @@
+#pragma once
+// Distribution files: line 1 the abscissae, line 3 the intensities, every
+// value followed by exactly one space.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lucidra {
+
+inline constexpr int kDistributionCapacity = 499;  // values stored per line
+
+struct AngularDistribution {
+  // Number of values on the first line. May exceed the capacity: values past
+  // slot 499 are converted (and so validated) but not stored.
+  std::int32_t count = 0;
+  // Number of values on the third line (same rule).
+  std::int32_t intensityCount = 0;
+  // Slots 1..499; slot 0 is never filled. Unfilled slots hold 0.
+  std::array<double, kDistributionCapacity + 1> angle{};
+  std::array<double, kDistributionCapacity + 1> intensity{};
+
+  // How many of the first line's values are stored.
+  std::int32_t stored_count() const {
+    return count < kDistributionCapacity ? count : kDistributionCapacity;
+  }
+};
+
+// Stores the values of `line` into slots 1, 2, ... of `destination` (never past
+// slot 499) and returns how many values the line holds. Text after the last
+// space is ignored. Throws ConversionError for a value that is not a number.
+std::int32_t parse_value_line(std::string_view line,
+                              std::array<double, kDistributionCapacity + 1>& destination,
+                              char decimalSeparator);
+
+// Splits a whole file's bytes into lines ending at CR LF, LF or CR; a last
+// line without an end counts.
+std::vector<std::string_view> split_lines(std::string_view text);
+
+// Loads and parses the named file. Throws FileReadError "Cannot open file %s"
+// (name as passed) or "List index out of bounds (%d)", or ConversionError.
+AngularDistribution read_distribution_file(const std::string& fileName, char decimalSeparator);
+
+// The same from text already in memory (for tests and fuzzing).
+AngularDistribution parse_distribution_text(std::string_view text, char decimalSeparator);
+
+}  // namespace lucidra

@@ -1,0 +1,61 @@
+#pragma once
+// The ray file: a TracePro or Zemax header, then N + 1 ray lines of seven
+// "%e" numbers. Every line ends with CR LF on every platform.
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "distributions/distribution_file.h"
+#include "output/ray_record.h"
+
+namespace lucidra {
+
+// Longest ray line: seven numbers, six blanks, CR LF.
+inline constexpr int kMaxRayLineLength = 7 * 14 + 6 + 2;
+
+// Writes one ray line (with its CR LF) and returns its end. `out` needs
+// kMaxRayLineLength characters.
+char* format_ray_line(const RayRecord& ray, char* out) noexcept;
+
+// "30000 4 \r\n"
+std::string zemax_header(std::int32_t rayCount);
+// Six lines; lines 4 to 6 show angle slots 1, 5 and 14 in "%f".
+std::string tracepro_header(const AngularDistribution& longitudinal);
+
+// A ray file open for writing. Output goes through a large buffer; every
+// write and the close are checked, and any failure throws OutputFileError
+// naming the file and the system's reason.
+class RayFileWriter {
+ public:
+  // Creates the file or empties an existing one.
+  explicit RayFileWriter(std::string path, std::size_t bufferBytes = std::size_t{1} << 22);
+  ~RayFileWriter();  // closes silently if still open
+  RayFileWriter(const RayFileWriter&) = delete;
+  RayFileWriter& operator=(const RayFileWriter&) = delete;
+
+  void write(std::string_view bytes);
+  void write_ray(const RayRecord& ray) {
+    if (capacity_ - used_ < static_cast<std::size_t>(kMaxRayLineLength)) flush_buffer();
+    used_ = static_cast<std::size_t>(format_ray_line(ray, buffer_.get() + used_) - buffer_.get());
+  }
+  // Flushes and closes; throws if anything failed. Idempotent.
+  void close();
+
+  const std::string& path() const { return path_; }
+  bool is_open() const { return file_ != nullptr; }
+
+ private:
+  void flush_buffer();
+  [[noreturn]] void fail(std::string_view what, int error);
+
+  std::string path_;
+  std::FILE* file_ = nullptr;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t capacity_ = 0;
+  std::size_t used_ = 0;
+};
+
+}  // namespace lucidra
