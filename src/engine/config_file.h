@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/settings.h"
+#include "engine/user_error.h"
 
 namespace lucidra {
 
@@ -31,11 +31,44 @@ struct NaValidation {
 // ConversionError for a text that is not a number.
 NaValidation validate_na_text(std::string_view text, char decimalSeparator);
 
-// Applies a configuration file to `settings` in the window's order (lines 1,
-// 2, 3, 4, 5, 6, 9, 11, 13, 14, 15) with the window's conversions and clamps;
-// throws the same errors at the same line. An empty line 11 throws UserError
-// "Configuration file <name>: line 11 (NA) is empty" (the window stops silently).
-void apply_config(const std::vector<std::string>& lines, GenerationSettings& settings,
-                  char decimalSeparator, const std::string& fileName = kConfigFileName);
+// The settings the configuration file gives, under the names of the window's
+// controls. The initial values are the controls' defaults.
+struct ConfigValues {
+  std::string traceProPath = "C:\\ray1.txt";                               // line 1, Edit3
+  std::string zemaxPath = "D:\\Program files\\ZEMAX\\Objects\\ray.dat";  // line 2, Edit4
+  std::string longitudinalFile;                                           // line 3, ComboBoxEx1
+  std::string transversalFile;                                            // line 4, ComboBoxEx2
+  std::int32_t rayCount = 30000;     // line 5, clamped to 1..1000000000
+  std::int32_t sourceFlux = 3500;    // line 6, clamped to 5..50000
+  std::int32_t extentAboutZ = 360;   // line 9, clamped to 0..360
+  std::string numericalAperture = "0";  // line 11, after the NA validation
+  std::string secondNa = "0";           // line 13, Edit8
+  std::string sizeY = "0,00001";        // line 14, Edit9
+  std::string sizeX = "0,00001";        // line 15, Edit10
+  // The last line taken into `values` (0 before line 1); tells a caller that
+  // caught an error how far the file was applied.
+  int lastLineApplied = 0;
+};
+
+// The window stops start-up silently at an empty NA line; front ends without a
+// window show this error's text instead.
+class ConfigSilentStop : public UserError {
+ public:
+  using UserError::UserError;
+};
+
+// Takes lines 1, 2, 3, 4, 5, 6, 9, 11, 13, 14 and 15 into `values`, in this
+// order, each fetched and converted before the next, with the window's
+// conversions and clamps. On an error the fields of the earlier lines keep
+// their new values, and a line 11 that fails its validation stays as the NA
+// text, as it does in the window's field. The NA validation runs only when
+// line 11 differs from the current NA text. Throws FileReadError for a missing line, ConversionError for
+// a bad number, and ConfigSilentStop "Configuration file <fileName>: line 11
+// (NA) is empty" where the window stops silently.
+void read_config_values(const std::vector<std::string>& lines, ConfigValues& values,
+                        char decimalSeparator, const std::string& fileName = kConfigFileName);
+// The same, starting from the defaults.
+ConfigValues read_config_values(const std::vector<std::string>& lines, char decimalSeparator,
+                                const std::string& fileName = kConfigFileName);
 
 }  // namespace lucidra

@@ -1,0 +1,100 @@
+#include "engine/config_file.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "distributions/distribution_file.h"
+#include "distributions/number_text.h"
+
+namespace lucidra {
+
+std::vector<std::string> split_config_text(std::string_view text) {
+  const std::size_t end = text.find('\0');
+  if (end != std::string_view::npos) text = text.substr(0, end);
+  std::vector<std::string> lines;
+  for (const std::string_view line : split_lines(text)) lines.emplace_back(line);
+  return lines;
+}
+
+std::vector<std::string> load_config_lines(const std::string& fileName) {
+  std::error_code ec;
+  if (fileName.empty() || std::filesystem::is_directory(fileName, ec)) {
+    throw FileReadError("Cannot open file " + fileName);
+  }
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) throw FileReadError("Cannot open file " + fileName);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw FileReadError("Cannot open file " + fileName);
+  return split_config_text(bytes);
+}
+
+const std::string& config_line(const std::vector<std::string>& lines, int number) {
+  if (number < 1 || static_cast<std::size_t>(number) > lines.size()) {
+    throw FileReadError("List index out of bounds (" + std::to_string(number - 1) + ")");
+  }
+  return lines[static_cast<std::size_t>(number - 1)];
+}
+
+NaValidation validate_na_text(std::string_view text, char decimalSeparator) {
+  if (text.empty()) return {NaValidation::Action::SilentStop, {}};
+  if (text == "-") return {NaValidation::Action::Replace, "0"};
+  // The field holds its value in single precision: 1,00000001 equals 1 there
+  // and is kept.
+  const float value = static_cast<float>(parse_real(text, decimalSeparator));
+  if (value > 1.0f) return {NaValidation::Action::Replace, "1"};
+  if (value < 0.0f) return {NaValidation::Action::Replace, "0"};
+  return {NaValidation::Action::Keep, {}};
+}
+
+void read_config_values(const std::vector<std::string>& lines, ConfigValues& values,
+                        char decimalSeparator, const std::string& fileName) {
+  const auto take_text = [&](int number, std::string& field) {
+    field = config_line(lines, number);
+    values.lastLineApplied = number;
+  };
+  const auto take_whole = [&](int number, std::int32_t& field, std::int32_t minimum,
+                              std::int32_t maximum) {
+    field = std::clamp(parse_whole_number(config_line(lines, number)), minimum, maximum);
+    values.lastLineApplied = number;
+  };
+
+  take_text(1, values.traceProPath);
+  take_text(2, values.zemaxPath);
+  take_text(3, values.longitudinalFile);
+  take_text(4, values.transversalFile);
+  take_whole(5, values.rayCount, 1, 1000000000);
+  take_whole(6, values.sourceFlux, 5, 50000);
+  take_whole(9, values.extentAboutZ, 0, 360);
+
+  const std::string& naText = config_line(lines, 11);
+  if (naText != values.numericalAperture) {
+    values.numericalAperture = naText;
+    values.lastLineApplied = 11;
+    // Each correction is itself a change of the field and is validated again;
+    // "0" and "1" are kept, so one correction is the last.
+    const NaValidation validation = validate_na_text(naText, decimalSeparator);
+    if (validation.action == NaValidation::Action::SilentStop) {
+      throw ConfigSilentStop("Configuration file " + fileName + ": line 11 (NA) is empty");
+    }
+    if (validation.action == NaValidation::Action::Replace) {
+      values.numericalAperture = validation.replacement;
+    }
+  }
+  values.lastLineApplied = 11;
+
+  take_text(13, values.secondNa);
+  take_text(14, values.sizeY);
+  take_text(15, values.sizeX);
+}
+
+ConfigValues read_config_values(const std::vector<std::string>& lines, char decimalSeparator,
+                                const std::string& fileName) {
+  ConfigValues values;
+  read_config_values(lines, values, decimalSeparator, fileName);
+  return values;
+}
+
+}  // namespace lucidra

@@ -1,0 +1,44 @@
+#include "engine/estimate.h"
+
+#include <gtest/gtest.h>
+
+namespace lucidra {
+namespace {
+
+struct EstimateCase {
+  std::int32_t rayCount;
+  std::int64_t sizeMb;
+  std::int64_t minutes;
+  std::int64_t seconds;
+};
+
+TEST(EstimateOutput, MatchesTheWindowsFigures) {
+  // Whole seconds and minutes often show one less: the stored time per ray
+  // lies just below 0.00015.
+  const EstimateCase cases[] = {
+      {1, 0, 0, 0},
+      {6666, 0, 0, 0},
+      {6667, 0, 0, 1},
+      {13368, 0, 0, 2},
+      {13369, 1, 0, 2},
+      {20000, 1, 0, 2},
+      {30000, 2, 0, 4},
+      {40000, 2, 0, 5},
+      {100000, 7, 0, 14},
+      {400000, 29, 0, 59},
+      {400001, 29, 1, 0},
+      {1000000, 74, 2, 30},
+      {2500000, 187, 6, 14},
+      {10000000, 748, 24, 59},
+      {1000000000, 74800, 2499, 0},
+  };
+  for (const EstimateCase& c : cases) {
+    const OutputEstimate estimate = estimate_output(c.rayCount);
+    EXPECT_EQ(estimate.sizeMb, c.sizeMb) << "rays " << c.rayCount;
+    EXPECT_EQ(estimate.minutes, c.minutes) << "rays " << c.rayCount;
+    EXPECT_EQ(estimate.seconds, c.seconds) << "rays " << c.rayCount;
+  }
+}
+
+}  // namespace
+}  // namespace lucidra
