@@ -1,0 +1,318 @@
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <map>
+#include <string_view>
+
+#include "distributions/number_text.h"
+#include "engine/config_file.h"
+#include "engine/user_error.h"
+
+namespace lucidra::cli {
+namespace {
+
+[[noreturn]] void bad_value(std::string_view option, std::string_view value, std::string_view expected) {
+  throw UsageError("invalid value '" + std::string(value) + "' for " + std::string(option) + ": expected " +
+                   std::string(expected));
+}
+
+std::int64_t whole_number(std::string_view option, std::string_view value, std::int64_t lo, std::int64_t hi,
+                          std::string_view expected) {
+  std::int64_t v = 0;
+  const char* first = value.data();
+  const char* last = value.data() + value.size();
+  if (first != last && *first == '+') ++first;
+  const auto [ptr, ec] = std::from_chars(first, last, v);
+  if (value.empty() || ec != std::errc() || ptr != last || v < lo || v > hi) bad_value(option, value, expected);
+  return v;
+}
+
+// A decimal-point number in [lo, hi]; returns the text as given.
+std::string real_text(std::string_view option, std::string_view value, double lo, double hi,
+                      std::string_view expected) {
+  const auto v = try_parse_real(value, '.');
+  if (!v || *v < lo || *v > hi) bad_value(option, value, expected);
+  return std::string(value);
+}
+
+template <class Enum>
+Enum choice(std::string_view option, std::string_view value,
+            std::initializer_list<std::pair<std::string_view, Enum>> choices, std::string_view expected) {
+  for (const auto& [name, e] : choices) {
+    if (value == name) return e;
+  }
+  bad_value(option, value, expected);
+}
+
+// Normalises a size or NA text written with `separator` to a decimal point,
+// refusing it with the conversion message when it is not a number.
+std::string point_text(const std::string& text, char separator) {
+  parse_real(text, separator);
+  std::string result = text;
+  if (separator != '.') {
+    for (char& c : result) {
+      if (c == separator) c = '.';
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+CliOptions parse_command_line(const std::vector<std::string>& args) {
+  CliOptions o;
+  if (args.empty()) throw UsageError("missing command: use 'generate', 'estimate', --help or --version");
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    o.command = Command::Help;
+    return o;
+  }
+  if (command == "--version") {
+    o.command = Command::Version;
+    return o;
+  }
+  if (command == "generate") {
+    o.command = Command::Generate;
+  } else if (command == "estimate") {
+    o.command = Command::Estimate;
+  } else {
+    throw UsageError("unknown command '" + command + "': use 'generate', 'estimate', --help or --version");
+  }
+
+  using Handler = std::function<void(std::string_view option, std::string_view value)>;
+  struct Spec {
+    bool takesValue;
+    Handler handler;
+  };
+  const auto flag = [](std::function<void()> f) {
+    return Spec{false, [f](std::string_view, std::string_view) { f(); }};
+  };
+  const auto valued = [](Handler h) { return Spec{true, std::move(h)}; };
+
+  std::map<std::string_view, Spec> specs;
+  std::map<std::string_view, std::string_view> shortNames = {
+      {"-c", "--config"}, {"-f", "--format"},       {"-o", "--output"},
+      {"-L", "--longitudinal"}, {"-T", "--transversal"}, {"-n", "--rays"}};
+  const bool generate = o.command == Command::Generate;
+  specs.emplace("--rays", valued([&](auto opt, auto v) {
+                  o.rayCount = static_cast<std::int32_t>(
+                      whole_number(opt, v, 1, 1000000000, "a whole number from 1 to 1000000000"));
+                }));
+  if (generate) {
+    specs.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
+    specs.emplace("--format", valued([&](auto opt, auto v) {
+                    o.format = choice<OutputFormat>(opt, v,
+                                                    {{"tracepro", OutputFormat::TracePro},
+                                                     {"zemax", OutputFormat::Zemax},
+                                                     {"lighttools", OutputFormat::LightTools},
+                                                     {"asap", OutputFormat::Asap}},
+                                                    "tracepro, zemax, lighttools or asap");
+                  }));
+    specs.emplace("--output", valued([&](auto opt, auto v) {
+                    if (v.empty()) bad_value(opt, v, "a file name");
+                    o.outputPath = std::string(v);
+                  }));
+    specs.emplace("--longitudinal", valued([&](auto, auto v) { o.longitudinalFile = std::string(v); }));
+    specs.emplace("--transversal", valued([&](auto, auto v) { o.transversalFile = std::string(v); }));
+    specs.emplace("--source-flux", valued([&](auto opt, auto v) {
+                    o.sourceFlux = static_cast<std::int32_t>(
+                        whole_number(opt, v, 5, 50000, "a whole number of watts from 5 to 50000"));
+                  }));
+    specs.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
+    specs.emplace("--algorithm", valued([&](auto opt, auto v) {
+                    o.algorithm = choice<RandomAlgorithm>(
+                        opt, v, {{"sobol", RandomAlgorithm::Sobol}, {"uniform", RandomAlgorithm::Uniform}},
+                        "sobol or uniform");
+                  }));
+    specs.emplace("--angular", valued([&](auto opt, auto v) {
+                    o.angularType = choice<AngularType>(opt, v,
+                                                        {{"lambertian", AngularType::Lambertian},
+                                                         {"uniform", AngularType::Uniform},
+                                                         {"user-defined", AngularType::UserDefined},
+                                                         {"gaussian", AngularType::Gaussian}},
+                                                        "lambertian, uniform, user-defined or gaussian");
+                  }));
+    specs.emplace("--na", valued([&](auto opt, auto v) {
+                    o.numericalAperture = real_text(opt, v, 0, 1, "a number from 0 to 1");
+                  }));
+    specs.emplace("--extent", valued([&](auto opt, auto v) {
+                    o.extentAboutZ = static_cast<std::int32_t>(
+                        whole_number(opt, v, 0, 360, "a whole number of degrees from 0 to 360"));
+                  }));
+    specs.emplace("--shape", valued([&](auto opt, auto v) {
+                    o.planeShape = choice<PlaneShape>(
+                        opt, v, {{"rectangular", PlaneShape::Rectangular}, {"elliptical", PlaneShape::Elliptical}},
+                        "rectangular or elliptical");
+                  }));
+    specs.emplace("--size-x", valued([&](auto opt, auto v) {
+                    o.sizeX = real_text(opt, v, -HUGE_VAL, HUGE_VAL, "a size in mm");
+                  }));
+    specs.emplace("--size-y", valued([&](auto opt, auto v) {
+                    o.sizeY = real_text(opt, v, -HUGE_VAL, HUGE_VAL, "a size in mm");
+                  }));
+    specs.emplace("--double-side", flag([&] { o.doubleSide = true; }));
+    specs.emplace("--balance", valued([&](auto opt, auto v) {
+                    o.balance = static_cast<std::int32_t>(whole_number(opt, v, 0, 100, "a whole number from 0 to 100"));
+                  }));
+    specs.emplace("--square", flag([&] { o.squareShape = true; }));
+    specs.emplace("--arc", flag([&] { o.arcMode = true; }));
+    specs.emplace("--arc-margins", valued([&](auto opt, auto v) {
+                    const auto comma = v.find(',');
+                    const auto a = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(0, comma), '.');
+                    const auto b = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(comma + 1), '.');
+                    if (!a || !b || *a < 0 || *b < 0 || *a + *b > 180) {
+                      bad_value(opt, v, "two angles A,B in degrees, each at least 0, together at most 180");
+                    }
+                    o.arcMarginADeg = *a;
+                    o.arcMarginBDeg = *b;
+                  }));
+    specs.emplace("--clock-seed", valued([&](auto opt, auto v) {
+                    o.clockSeed = whole_number(opt, v, INT64_MIN, INT64_MAX, "a whole number of seconds");
+                  }));
+    specs.emplace("--decimal-separator", valued([&](auto opt, auto v) {
+                    if (v != "." && v != ",") bad_value(opt, v, "'.' or ','");
+                    o.decimalSeparator = v[0];
+                  }));
+    specs.emplace("--progress", flag([&] { o.progress = ProgressMode::On; }));
+    specs.emplace("--quiet", flag([&] { o.progress = ProgressMode::Off; }));
+    specs.emplace("--threads", valued([&](auto opt, auto v) {
+                    o.threads = static_cast<unsigned>(whole_number(opt, v, 1, 1024, "a whole number from 1 to 1024"));
+                  }));
+  }
+
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    std::string_view name = arg;
+    std::optional<std::string_view> inlineValue;
+    if (const auto eq = arg.find('='); arg.size() > 1 && arg[0] == '-' && eq != std::string_view::npos) {
+      name = arg.substr(0, eq);
+      inlineValue = arg.substr(eq + 1);
+    }
+    if (const auto s = shortNames.find(name); s != shortNames.end()) name = s->second;
+    const auto spec = specs.find(name);
+    if (spec == specs.end()) {
+      throw UsageError("unknown option '" + std::string(arg) + "' for '" + command + "' (see --help)");
+    }
+    if (!spec->second.takesValue) {
+      if (inlineValue) throw UsageError("option " + std::string(name) + " takes no value");
+      spec->second.handler(name, {});
+      continue;
+    }
+    if (!inlineValue) {
+      if (i + 1 >= args.size()) throw UsageError("option " + std::string(name) + " needs a value");
+      inlineValue = std::string_view(args[++i]);
+    }
+    spec->second.handler(name, *inlineValue);
+  }
+  if (o.command == Command::Estimate && !o.rayCount) {
+    throw UsageError("estimate needs --rays N");
+  }
+  return o;
+}
+
+GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSeparator) {
+  GenerationSettings s;
+  const char separator = o.decimalSeparator.value_or(defaultDecimalSeparator);
+  s.fileDecimalSeparator = separator;
+  s.fieldDecimalSeparator = '.';
+  s.outputFormat = o.format.value_or(OutputFormat::Zemax);
+
+  std::optional<ConfigValues> config;
+  if (o.configFile) {
+    const auto lines = load_config_lines(*o.configFile);
+    config = read_config_values(lines, separator, *o.configFile);
+    s.longitudinalFile = config->longitudinalFile;
+    s.transversalFile = config->transversalFile;
+    s.rayCount = config->rayCount;
+    s.sourceFlux = config->sourceFlux;
+    s.extentAboutZ = config->extentAboutZ;
+    s.numericalAperture = point_text(config->numericalAperture, separator);
+    s.sizeX = point_text(config->sizeX, separator);
+    s.sizeY = point_text(config->sizeY, separator);
+    s.outputPath = s.outputFormat == OutputFormat::TracePro ? config->traceProPath : config->zemaxPath;
+  }
+
+  if (o.outputPath) s.outputPath = *o.outputPath;
+  if (o.longitudinalFile) s.longitudinalFile = *o.longitudinalFile;
+  if (o.transversalFile) s.transversalFile = *o.transversalFile;
+  if (o.rayCount) s.rayCount = *o.rayCount;
+  if (o.sourceFlux) s.sourceFlux = *o.sourceFlux;
+  s.considerSourceFlux = o.considerFlux;
+  if (o.algorithm) s.randomAlgorithm = *o.algorithm;
+  if (o.angularType) s.angularType = *o.angularType;
+  if (o.numericalAperture) s.numericalAperture = *o.numericalAperture;
+  if (o.extentAboutZ) s.extentAboutZ = *o.extentAboutZ;
+  if (o.planeShape) s.planeShape = *o.planeShape;
+  if (o.sizeX) s.sizeX = *o.sizeX;
+  if (o.sizeY) s.sizeY = *o.sizeY;
+  s.doubleSide = o.doubleSide;
+  if (o.balance) s.balance = *o.balance;
+  s.squareShape = o.squareShape;
+  s.ledMode = !o.arcMode;
+  s.arcMarginADeg = o.arcMarginADeg;
+  s.arcMarginBDeg = o.arcMarginBDeg;
+  s.threads = o.threads;
+
+  const bool refused = s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap;
+  if (!refused) {
+    if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
+    if (s.longitudinalFile.empty()) {
+      throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
+    }
+    if (s.transversalFile.empty()) {
+      throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
+    }
+  }
+  return s;
+}
+
+std::string usage_text() {
+  return R"(Usage:
+  lucidra-cli generate [OPTIONS]
+  lucidra-cli estimate --rays N
+  lucidra-cli --help | --version
+
+Writes a ray file of N + 1 rays (start point, direction cosines, flux) for
+TracePro or Zemax from two measured distribution files.
+
+generate options (a value may follow as the next argument or after '='):
+  -c, --config FILE          start values from a lucidra.cfg file (its 15 positional lines)
+  -f, --format FMT           tracepro | zemax | lighttools | asap        (default zemax)
+  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax)
+  -L, --longitudinal FILE    first distribution file (horizontal in LED mode)
+  -T, --transversal FILE     second distribution file (vertical in LED mode)
+  -n, --rays N               1..1000000000 (default 30000); the file gets N+1 rays
+      --source-flux W        whole watts 5..50000 (default 3500)
+      --consider-flux        run the flux phase ("Consider Sorce Flux")
+      --algorithm A          sobol | uniform                              (default sobol)
+      --angular T            lambertian | uniform | user-defined | gaussian (default user-defined)
+      --na X                 0..1 (default 0)
+      --extent DEG           whole degrees 0..360 (default 360)
+      --shape S              rectangular | elliptical (default rectangular)
+      --size-x MM, --size-y MM   emitter sizes (default 0.00001 each)
+      --double-side, --balance B (0..100, default 50)
+      --square               angular shape "Square" instead of "Radial"
+      --arc                  arc mode instead of LED mode
+      --arc-margins A,B      arc elevation margins in degrees (default 0,0)
+      --clock-seed T         whole seconds that seed the runtime generator (default: now)
+      --decimal-separator C  '.' or ',' for distribution files and config text
+                             (default: the locale's LC_NUMERIC separator)
+      --threads K            worker threads (default: every core)
+      --progress | --quiet   progress bar on stderr (default: when stderr is a terminal)
+Numbers given as options are written with a decimal point. An existing output
+file is overwritten without asking.
+
+Exit codes:
+  0    the ray file was written and the obtained flux is at least 1.0
+  1    the run stopped with an error (message on stderr)
+  2    the command line is malformed
+  3    the format is not supported (lighttools, asap)
+  4    a distribution file has more than 450 points (the file holds the header only)
+  5    the ray file was written but the obtained flux is below 1.0
+  130  interrupted by Ctrl-C (the file holds the rays written so far)
+)";
+}
+
+}  // namespace lucidra::cli

@@ -1,0 +1,76 @@
+#pragma once
+// The command line of lucidra-cli, parsed into the same settings the window
+// fills.
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/settings.h"
+
+namespace lucidra::cli {
+
+// A malformed command line; the text names the option and what is wrong.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum class Command { Generate, Estimate, Help, Version };
+enum class ProgressMode { Auto, On, Off };
+
+// What the options say; settings the user did not give stay unset so that a
+// configuration file can supply them.
+struct CliOptions {
+  Command command = Command::Help;
+  std::optional<std::string> configFile;
+  std::optional<OutputFormat> format;
+  std::optional<std::string> outputPath;
+  std::optional<std::string> longitudinalFile;
+  std::optional<std::string> transversalFile;
+  std::optional<std::int32_t> rayCount;
+  std::optional<std::int32_t> sourceFlux;
+  bool considerFlux = false;
+  std::optional<RandomAlgorithm> algorithm;
+  std::optional<AngularType> angularType;
+  std::optional<std::string> numericalAperture;  // decimal-point text
+  std::optional<std::int32_t> extentAboutZ;
+  std::optional<PlaneShape> planeShape;
+  std::optional<std::string> sizeX;  // decimal-point text
+  std::optional<std::string> sizeY;
+  bool doubleSide = false;
+  std::optional<std::int32_t> balance;
+  bool squareShape = false;
+  bool arcMode = false;
+  double arcMarginADeg = 0, arcMarginBDeg = 0;
+  std::optional<std::int64_t> clockSeed;
+  std::optional<char> decimalSeparator;
+  ProgressMode progress = ProgressMode::Auto;
+  unsigned threads = 0;
+};
+
+// Parses the arguments after the program name. Throws UsageError.
+CliOptions parse_command_line(const std::vector<std::string>& args);
+
+// Builds the run's settings: the configuration file's values (when given),
+// then the options on top. Throws UserError for a bad configuration file or
+// a missing output or distribution file name.
+GenerationSettings resolve_settings(const CliOptions& options, char defaultDecimalSeparator);
+
+// The --help text, with the exit codes.
+std::string usage_text();
+
+// Exit codes of lucidra-cli.
+enum ExitCode : int {
+  kExitSuccess = 0,
+  kExitFailed = 1,        // the run stopped with an error
+  kExitUsage = 2,         // the command line is malformed
+  kExitRefused = 3,       // LightTools or ASAP: not supported
+  kExitPointLimit = 4,    // a distribution file has more than 450 points
+  kExitLowFlux = 5,       // written, but the obtained flux is below 1.0
+  kExitInterrupted = 130  // stopped by Ctrl-C
+};
+
+}  // namespace lucidra::cli

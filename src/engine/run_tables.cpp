@@ -1,0 +1,44 @@
+#include "engine/run_tables.h"
+
+#include <algorithm>
+
+namespace lucidra {
+
+LevelLookup::LevelLookup(const AngularDistribution& table, LevelKind kind) : kind_(kind) {
+  const int n = table.stored_count();
+  x_.assign(table.angle.begin(), table.angle.begin() + n + 1);
+  y_.assign(table.intensity.begin(), table.intensity.begin() + n + 1);
+  if (n < 2) return;
+  breakpoints_.assign(x_.begin() + 1, x_.end());
+  std::sort(breakpoints_.begin(), breakpoints_.end());
+  breakpoints_.erase(std::unique(breakpoints_.begin(), breakpoints_.end()), breakpoints_.end());
+  intervalSegment_.assign(breakpoints_.size(), 0);
+  // Segment k covers every elementary interval (a, b] with X[k] <= a and
+  // b <= X[k+1]; later segments overwrite earlier ones, as the scan would.
+  for (int k = 1; k < n; ++k) {
+    const double lo = x_[k], hi = x_[k + 1];
+    if (!(lo < hi)) continue;
+    const auto first = std::lower_bound(breakpoints_.begin(), breakpoints_.end(), lo) - breakpoints_.begin();
+    const auto last = std::lower_bound(breakpoints_.begin(), breakpoints_.end(), hi) - breakpoints_.begin();
+    for (auto i = first; i < last; ++i) intervalSegment_[static_cast<std::size_t>(i)] = k;
+  }
+}
+
+void scan_level(const AngularDistribution& table, LevelKind kind, double v, double& level) noexcept {
+  const int n = table.stored_count();
+  const auto& x = table.angle;
+  const auto& y = table.intensity;
+  for (int k = 1; k < n; ++k) {
+    if (!(x[k] < v && v <= x[k + 1])) continue;
+    const double t = (v - x[k]) / (x[k + 1] - x[k]);
+    if (kind == LevelKind::Longitudinal) {
+      level = y[k] >= y[k + 1] ? abs_trunc(y[k + 1] + (y[k] - y[k + 1]) * t)
+                               : abs_trunc(y[k] + (y[k + 1] - y[k]) * t);
+    } else {
+      level = y[k] >= y[k + 1] ? abs_trunc(y[k] - y[k + 1]) * t + y[k + 1]
+                               : abs_trunc(y[k + 1] - y[k]) * t + y[k];
+    }
+  }
+}
+
+}  // namespace lucidra

@@ -1,0 +1,80 @@
+#pragma once
+// The run's two distribution tables as level lookups, the cap angle and the
+// radial weight.
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "distributions/distribution_file.h"
+
+namespace lucidra {
+
+// Truncation toward zero to a signed 32-bit integer, saturating at the ends
+// of the range (NaN gives 0), so no intensity can make the conversion overflow.
+inline std::int32_t trunc_to_int32(double v) noexcept {
+  if (!(v == v)) return 0;
+  if (v >= 2147483647.0) return INT32_MAX;
+  if (v <= -2147483648.0) return INT32_MIN;
+  return static_cast<std::int32_t>(v);
+}
+
+inline double abs_trunc(double v) noexcept {
+  const std::int64_t t = trunc_to_int32(v);
+  return static_cast<double>(t < 0 ? -t : t);
+}
+
+enum class LevelKind { Longitudinal, Transversal };
+
+// Finds the segment of a table that an abscissa falls in, with the result of
+// scanning every segment k (X[k] < v <= X[k+1]) in order and keeping the last
+// match, but in O(log n): the sorted distinct abscissae cut the line into
+// elementary intervals, and each interval knows its last matching segment.
+// Tables need not be ascending.
+class LevelLookup {
+ public:
+  LevelLookup() = default;
+  LevelLookup(const AngularDistribution& table, LevelKind kind);
+
+  // Updates `level` when v falls in a segment; leaves it unchanged otherwise.
+  void update(double v, double& level) const noexcept {
+    const int k = segment_of(v);
+    if (k > 0) level = interpolate(k, v);
+  }
+
+  // The last segment k (1-based) with X[k] < v <= X[k+1], or 0 for none.
+  int segment_of(double v) const noexcept {
+    const std::size_t n = breakpoints_.size();
+    if (n < 2 || !(v > breakpoints_.front()) || v > breakpoints_.back()) return 0;
+    // First breakpoint not below v, by branch-free binary search.
+    const double* base = breakpoints_.data();
+    std::size_t len = n;
+    while (len > 1) {
+      const std::size_t half = len / 2;
+      base = (base[half - 1] < v) ? base + half : base;
+      len -= half;
+    }
+    const auto upper = static_cast<std::size_t>(base - breakpoints_.data()) + (*base < v ? 1 : 0);
+    return intervalSegment_[upper - 1];
+  }
+
+  double interpolate(int k, double v) const noexcept {
+    const double x0 = x_[k], x1 = x_[k + 1], y0 = y_[k], y1 = y_[k + 1];
+    const double t = (v - x0) / (x1 - x0);
+    if (kind_ == LevelKind::Longitudinal) {
+      return y0 >= y1 ? abs_trunc(y1 + (y0 - y1) * t) : abs_trunc(y0 + (y1 - y0) * t);
+    }
+    return y0 >= y1 ? abs_trunc(y0 - y1) * t + y1 : abs_trunc(y1 - y0) * t + y0;
+  }
+
+ private:
+  LevelKind kind_ = LevelKind::Longitudinal;
+  std::vector<double> x_, y_;               // slots 1..n as in the file
+  std::vector<double> breakpoints_;         // sorted distinct abscissae
+  std::vector<int> intervalSegment_;        // per (bp[i], bp[i+1]]: last segment or 0
+};
+
+// The straightforward scan, kept as the reference the lookup must agree with.
+void scan_level(const AngularDistribution& table, LevelKind kind, double v, double& level) noexcept;
+
+}  // namespace lucidra

@@ -1,0 +1,45 @@
+#pragma once
+// The seeded uniform generator: Park-Miller "minimal standard" (multiplier
+// 16807, modulus 2^31 - 1) computed with Schrage's factorisation, so that
+// every intermediate fits a signed 32-bit integer. The caller owns the seed.
+
+#include <cstdint>
+
+namespace lucidra {
+
+inline constexpr std::int32_t kParkMillerMultiplier = 16807;
+inline constexpr std::int32_t kParkMillerModulus = 2147483647;
+inline constexpr std::int32_t kSchrageQuotient = 127773;  // modulus div multiplier
+inline constexpr std::int32_t kSchrageRemainder = 2836;   // modulus mod multiplier
+// Slightly above 2^-31, so a draw never reaches 1 but can come within 5e-10 of it.
+inline constexpr double kParkMillerScale = 4.656612875e-10;
+
+// Advances `seed` once and returns it scaled into (0, 1). Seed 0 stays 0;
+// a negative seed maps into 1 .. 2^31 - 2 after one draw.
+inline double uniform01(std::int32_t& seed) noexcept {
+  const std::int32_t k = seed / kSchrageQuotient;
+  seed = kParkMillerMultiplier * (seed - k * kSchrageQuotient) - k * kSchrageRemainder;
+  if (seed < 0) seed += kParkMillerModulus;
+  return seed * kParkMillerScale;
+}
+
+// An integer between min(a, b) and max(a, b) inclusive. The scaled draw is
+// rounded to single precision before truncation; above 2^24 the results lie
+// on the float grid, exactly as the ray files have always shown them.
+inline std::int32_t uniform_int(std::int32_t a, std::int32_t b, std::int32_t& seed) noexcept {
+  const std::int32_t lo = a < b ? a : b;
+  const std::int32_t hi = a < b ? b : a;
+  const double r = uniform01(seed);
+  const float t = static_cast<float>(
+      r * (static_cast<double>(hi) - static_cast<double>(lo) + 1.0) + static_cast<double>(lo));
+  auto v = static_cast<std::int64_t>(t);
+  if (v < lo) v = lo;
+  if (v > hi) v = hi;
+  return static_cast<std::int32_t>(v);
+}
+
+// The seed `draws` draws after `seed` (for a valid or zero seed; a negative
+// seed is first advanced by one ordinary draw by the caller).
+std::int32_t park_miller_skip(std::int32_t seed, std::uint64_t draws) noexcept;
+
+}  // namespace lucidra

@@ -1,0 +1,59 @@
+#pragma once
+// The Sobol low-discrepancy sequence (Bratley and Fox, ACM TOMS Algorithm
+// 659): 30-bit direction numbers, points in Gray-code order, 2 to 40
+// dimensions, single-precision coordinates in [0, 1).
+
+#include <array>
+#include <cstdint>
+
+namespace lucidra {
+
+inline constexpr int SOBOL_MAX_DIM = 40;
+inline constexpr int SOBOL_MAX_BITS = 30;
+// The first SEED whose point needs a 31st bit column.
+inline constexpr std::int32_t kSobolSeedLimit = 1073741823;
+
+struct SobolState {
+  bool ready = false;
+  std::int32_t dim_in_use = 0;
+  std::int32_t previous_seed = 0;
+  std::int32_t MAXCOL = 0;
+  float unit_scale = 0.0f;
+  std::array<std::int32_t, SOBOL_MAX_DIM> last_point{};
+  std::array<std::array<std::int32_t, SOBOL_MAX_BITS>, SOBOL_MAX_DIM> direction_numbers{};
+};
+
+// Primitive polynomials and initial direction numbers, one row per dimension.
+extern const std::array<std::int32_t, SOBOL_MAX_DIM> sobol_polynomials;
+extern const std::array<std::array<std::int32_t, 8>, SOBOL_MAX_DIM> sobol_initial_numbers;
+
+// 1-based position of the highest 1 bit (0 for n <= 0).
+std::int32_t highest_one_bit(std::int32_t n) noexcept;
+// 1-based position of the lowest 0 bit.
+std::int32_t lowest_zero_bit(std::int32_t n) noexcept;
+
+// Fills quasi[0 .. dim_num - 1] with the point for `seed` and leaves `seed`
+// one above its (clamped) value. A dimension outside 2..40 or a seed beyond
+// the 30 bit columns prints the fatal report on standard output and ends the
+// process (status 1 or 2); a generation run never asks for either.
+void i4_sobol(std::int32_t dim_num, std::int32_t& seed, float quasi[], SobolState& state);
+// The same with the process-wide state.
+void i4_sobol(std::int32_t dim_num, std::int32_t& seed, float quasi[]);
+
+// The process-wide state that i4_sobol without a state argument uses.
+SobolState& process_sobol_state() noexcept;
+
+// The integer coordinate of the regular point for `seed` in dimension `row`
+// of a built state: the XOR of the direction numbers picked by the Gray code
+// of `seed`. Lets a worker start anywhere in the sequence.
+inline std::int32_t sobol_integer_coordinate(const SobolState& state, int row,
+                                             std::int64_t seed) noexcept {
+  auto gray = static_cast<std::uint64_t>(seed ^ (seed >> 1));
+  std::int32_t value = 0;
+  for (int column = 0; gray != 0 && column < SOBOL_MAX_BITS; ++column, gray >>= 1u) {
+    if (gray & 1u) value ^= state.direction_numbers[row][column];
+  }
+  return value;
+}
+
+}  // namespace lucidra
