@@ -21,16 +21,21 @@ namespace {
   throw FileReadError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
-std::string load_file_bytes(const std::string& fileName) {
-  if (fileName.empty()) throw_cannot_open(fileName);
-  std::error_code ec;
-  // A directory opens like a file on some systems; it is never a distribution.
-  if (std::filesystem::is_directory(fileName, ec)) throw_cannot_open(fileName);
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw_cannot_open(fileName);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw_cannot_open(fileName);
-  return bytes;
+// The line starting at `start`, and where the next one starts. Lines end at
+// CR LF, LF or CR.
+struct LineSpan {
+  std::string_view line;
+  std::size_t next;
+};
+
+LineSpan line_at(std::string_view text, std::size_t start) {
+  std::size_t end = start;
+  while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+  std::size_t next = end;
+  if (next < text.size()) {
+    next += (text[next] == '\r' && next + 1 < text.size() && text[next + 1] == '\n') ? 2 : 1;
+  }
+  return {text.substr(start, end - start), next};
 }
 
 }  // namespace
@@ -55,34 +60,44 @@ std::int32_t parse_value_line(std::string_view line,
 
 std::vector<std::string_view> split_lines(std::string_view text) {
   std::vector<std::string_view> lines;
-  std::size_t start = 0;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const char c = text[i];
-    if (c != '\r' && c != '\n') {
-      ++i;
-      continue;
-    }
-    lines.push_back(text.substr(start, i - start));
-    i += (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
-    start = i;
+  for (std::size_t start = 0; start < text.size();) {
+    const LineSpan span = line_at(text, start);
+    lines.push_back(span.line);
+    start = span.next;
   }
-  if (start < text.size()) lines.push_back(text.substr(start));
   return lines;
 }
 
 AngularDistribution parse_distribution_text(std::string_view text, char decimalSeparator) {
-  const std::vector<std::string_view> lines = split_lines(text);
+  // Only the first three lines matter; the rest of a large file is not split.
   AngularDistribution distribution;
-  if (lines.empty()) throw_list_index(0);
-  distribution.count = parse_value_line(lines[0], distribution.angle, decimalSeparator);
-  if (lines.size() < 3) throw_list_index(2);
-  distribution.intensityCount = parse_value_line(lines[2], distribution.intensity, decimalSeparator);
+  if (text.empty()) throw_list_index(0);
+  const LineSpan first = line_at(text, 0);
+  distribution.count = parse_value_line(first.line, distribution.angle, decimalSeparator);
+  if (first.next >= text.size()) throw_list_index(2);
+  const LineSpan second = line_at(text, first.next);
+  if (second.next >= text.size()) throw_list_index(2);
+  const LineSpan third = line_at(text, second.next);
+  distribution.intensityCount = parse_value_line(third.line, distribution.intensity, decimalSeparator);
   return distribution;
 }
 
+std::string read_whole_file(const std::string& fileName) {
+  // A directory opens like a file on some systems; a NUL would cut the name short.
+  std::error_code ec;
+  if (fileName.empty() || fileName.find('\0') != std::string::npos ||
+      std::filesystem::is_directory(fileName, ec)) {
+    throw_cannot_open(fileName);
+  }
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) throw_cannot_open(fileName);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) throw_cannot_open(fileName);
+  return bytes;
+}
+
 AngularDistribution read_distribution_file(const std::string& fileName, char decimalSeparator) {
-  return parse_distribution_text(load_file_bytes(fileName), decimalSeparator);
+  return parse_distribution_text(read_whole_file(fileName), decimalSeparator);
 }
 
 }  // namespace lucidra

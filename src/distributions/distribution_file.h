@@ -39,6 +39,11 @@ std::int32_t parse_value_line(std::string_view line,
 // line without an end counts.
 std::vector<std::string_view> split_lines(std::string_view text);
 
+// The whole content of the named file, byte for byte. Throws FileReadError
+// "Cannot open file %s" (name as passed) for a missing, unreadable or empty
+// name and for a directory.
+std::string read_whole_file(const std::string& fileName);
+
 // Loads and parses the named file. Throws FileReadError "Cannot open file %s"
 // (name as passed) or "List index out of bounds (%d)", or ConversionError.
 AngularDistribution read_distribution_file(const std::string& fileName, char decimalSeparator);

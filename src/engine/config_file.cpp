@@ -1,10 +1,6 @@
 #include "engine/config_file.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
@@ -20,15 +16,7 @@ std::vector<std::string> split_config_text(std::string_view text) {
 }
 
 std::vector<std::string> load_config_lines(const std::string& fileName) {
-  std::error_code ec;
-  if (fileName.empty() || std::filesystem::is_directory(fileName, ec)) {
-    throw FileReadError("Cannot open file " + fileName);
-  }
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw FileReadError("Cannot open file " + fileName);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileReadError("Cannot open file " + fileName);
-  return split_config_text(bytes);
+  return split_config_text(read_whole_file(fileName));
 }
 
 const std::string& config_line(const std::vector<std::string>& lines, int number) {
@@ -42,8 +30,10 @@ NaValidation validate_na_text(std::string_view text, char decimalSeparator) {
   if (text.empty()) return {NaValidation::Action::SilentStop, {}};
   if (text == "-") return {NaValidation::Action::Replace, "0"};
   // The field holds its value in single precision: 1,00000001 equals 1 there
-  // and is kept.
-  const float value = static_cast<float>(parse_real(text, decimalSeparator));
+  // and is kept. Only the comparisons with 0 and 1 matter, so the number is
+  // first limited to a range single precision can hold.
+  const double number = std::clamp(parse_real(text, decimalSeparator), -2.0, 2.0);
+  const float value = static_cast<float>(number);
   if (value > 1.0f) return {NaValidation::Action::Replace, "1"};
   if (value < 0.0f) return {NaValidation::Action::Replace, "0"};
   return {NaValidation::Action::Keep, {}};

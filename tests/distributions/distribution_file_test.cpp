@@ -207,13 +207,16 @@ TEST(ReadDistributionFile, CannotOpenNamesTheFileAsPassed) {
   const std::string directory = dir.path().string();
   std::filesystem::create_directory(dir.path() / "folder.txt");
   const std::string folder = (dir.path() / "folder.txt").string();
-  const std::string names[] = {missing, "", directory, folder, "no/such/dir/x.txt"};
+  const std::string existing = dir.write("a.txt", "1 \n\n1 \n");
+  const std::string names[] = {missing, "", directory, folder, "no/such/dir/x.txt",
+                               existing + std::string(1, '\0') + "tail"};
   for (const std::string& name : names) {
     try {
       read_distribution_file(name, '.');
       ADD_FAILURE() << "no error for '" << name << "'";
     } catch (const FileReadError& error) {
-      EXPECT_EQ(std::string(error.what()), "Cannot open file " + name);
+      const std::string expected = "Cannot open file " + name;
+      EXPECT_STREQ(error.what(), expected.c_str());
     }
   }
 }

@@ -134,6 +134,7 @@ TEST(ValidateNaText, CorrectsIntoZeroToOne) {
       {"2", '.', Action::Replace, "1"},
       {"5", ',', Action::Replace, "1"},
       {"1e300", '.', Action::Replace, "1"},
+      {"-1e300", '.', Action::Replace, "0"},
       {"-0,1", ',', Action::Replace, "0"},
       {"-7", '.', Action::Replace, "0"},
       {"1,00000001", ',', Action::Keep, ""},  // equals 1 in single precision
@@ -182,18 +183,6 @@ TEST(ReadConfigValues, CompleteFileSetsEverySetting) {
     EXPECT_EQ(v.sizeX, "0,004");
     EXPECT_EQ(v.lastLineApplied, 15);
   }
-}
-
-TEST(ReadConfigValues, StartsFromTheWindowDefaults) {
-  const ConfigValues defaults;
-  EXPECT_EQ(defaults.traceProPath, "C:\\ray1.txt");
-  EXPECT_EQ(defaults.zemaxPath, "D:\\Program files\\ZEMAX\\Objects\\ray.dat");
-  EXPECT_EQ(defaults.rayCount, 30000);
-  EXPECT_EQ(defaults.sourceFlux, 3500);
-  EXPECT_EQ(defaults.extentAboutZ, 360);
-  EXPECT_EQ(defaults.numericalAperture, "0");
-  EXPECT_EQ(defaults.sizeX, "0,00001");
-  EXPECT_EQ(defaults.sizeY, "0,00001");
 }
 
 // The value a line ends up as, written as text.
