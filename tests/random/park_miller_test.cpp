@@ -1,0 +1,88 @@
+#include "random/park_miller.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+
+namespace lucidra {
+namespace {
+
+TEST(ParkMiller, Uniform01FromSeedTenLeavesKnownSeedsAndValues) {
+  const std::array<std::int32_t, 5> seeds = {168070, 677268843, 1194115201, 1259501992, 703671065};
+  const std::array<double, 5> values = {7.8263692590e-05, 0.31537788, 0.55605322, 0.58650132, 0.32767237};
+  std::int32_t seed = 10;
+  for (std::size_t i = 0; i < seeds.size(); ++i) {
+    const double r = uniform01(seed);
+    EXPECT_EQ(seed, seeds[i]) << "draw " << i;
+    EXPECT_NEAR(r, values[i], 5e-9) << "draw " << i;
+    EXPECT_EQ(r, seeds[i] * 4.656612875e-10) << "draw " << i;
+  }
+}
+
+TEST(ParkMiller, UniformIntGoldenSequences) {
+  struct Case {
+    std::int32_t a, b;
+    std::array<std::int32_t, 5> expected;
+  };
+  const Case cases[] = {
+      {0, 1000000000, {78263, 315377888, 556053248, 586501312, 327672384}},
+      {1, 6, {1, 2, 4, 4, 2}},
+      {6, 1, {1, 2, 4, 4, 2}},
+  };
+  for (const Case& c : cases) {
+    std::int32_t seed = 10;
+    for (std::size_t i = 0; i < 5; ++i) {
+      EXPECT_EQ(uniform_int(c.a, c.b, seed), c.expected[i]) << c.a << ".." << c.b << " draw " << i;
+    }
+  }
+}
+
+TEST(ParkMiller, SpecialSeeds) {
+  std::int32_t zero = 0;
+  EXPECT_EQ(uniform01(zero), 0.0);
+  EXPECT_EQ(zero, 0);
+  EXPECT_EQ(uniform_int(7, 3, zero), 3);  // min(a, b)
+  EXPECT_EQ(zero, 0);
+
+  std::int32_t negative = -5;
+  uniform01(negative);
+  EXPECT_EQ(negative, 2147399612);
+
+  std::int32_t lowest = INT32_MIN;  // no intermediate overflows (UBSan watches)
+  uniform01(lowest);
+  EXPECT_GT(lowest, 0);
+
+  std::int32_t seed = 10;
+  EXPECT_EQ(uniform_int(42, 42, seed), 42);
+  EXPECT_EQ(seed, 168070) << "a = b still advances the seed";
+}
+
+TEST(ParkMiller, UniformIntStaysInRangeOnTheFloatGrid) {
+  std::int32_t seed = 12345;
+  for (int i = 0; i < 200000; ++i) {
+    const std::int32_t v = uniform_int(0, 1000000000, seed);
+    ASSERT_GE(v, 0);
+    ASSERT_LE(v, 1000000000);
+    if (v >= (1 << 29)) {
+      ASSERT_EQ(v % 64, 0) << v;
+    } else if (v >= (1 << 28)) {
+      ASSERT_EQ(v % 32, 0) << v;
+    }
+  }
+}
+
+TEST(ParkMiller, SkipMatchesStepping) {
+  for (const std::int32_t start : {10, 1, 2147483646, 987654321, -5}) {
+    std::int32_t stepped = start;
+    for (std::uint64_t n = 0; n <= 2000; ++n) {
+      ASSERT_EQ(park_miller_skip(start, n), stepped) << "start " << start << " skip " << n;
+      uniform01(stepped);
+    }
+  }
+  // The period of the minimal standard generator is 2^31 - 2.
+  EXPECT_EQ(park_miller_skip(10, 2147483646ull), 10);
+}
+
+}  // namespace
+}  // namespace lucidra

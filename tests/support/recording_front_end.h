@@ -1,0 +1,79 @@
+#pragma once
+// A front end that records everything a run shows and answers the
+// confirmation as told, so tests can check whole runs.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/front_end.h"
+
+namespace lucidra::testing {
+
+class RecordingFrontEnd : public RunFrontEnd {
+ public:
+  explicit RecordingFrontEnd(GenerationSettings settings) : settings(std::move(settings)) {}
+
+  GenerationSettings settings;
+  DialogButton answer = DialogButton::Yes;
+  std::int64_t clock = 1700000000;
+  std::int64_t stopAfterPolls = -1;  // ask to stop at this poll (-1: never)
+
+  std::vector<std::string> events;            // everything, in order
+  std::vector<std::int64_t> gaugePositions;
+  std::vector<std::string> notices;
+  std::vector<std::string> errors;
+  std::string obtainedFluxText;
+  int seriesPoints[3] = {0, 0, 0};
+  int beeps = 0;
+
+  OutputFormat selected_format() override { return settings.outputFormat; }
+  GenerationSettings read_settings() override {
+    events.push_back("read settings");
+    return settings;
+  }
+  DialogButton message_box(std::string_view caption, std::string_view text, unsigned flags) override {
+    events.push_back("box " + std::string(caption) + "|" + std::string(text) + "|" + std::to_string(flags));
+    return (flags & message_flags::YesNo) != 0 ? answer : DialogButton::Ok;
+  }
+  void show_notice(std::string_view text) override {
+    events.push_back("notice " + std::string(text));
+    notices.emplace_back(text);
+  }
+  void show_error(std::string_view text) override {
+    events.push_back("error " + std::string(text));
+    errors.emplace_back(text);
+  }
+  void set_status_text(std::string_view text) override { events.push_back("status " + std::string(text)); }
+  void set_gauge_position(std::int64_t position) override { gaugePositions.push_back(position); }
+  void set_gauge_visible(bool visible) override { events.push_back(visible ? "gauge shown" : "gauge hidden"); }
+  void show_format_picture(OutputFormat format) override {
+    events.push_back("picture " + std::to_string(static_cast<int>(format)));
+  }
+  void hide_format_pictures() override { events.push_back("pictures hidden"); }
+  void hide_chart() override { events.push_back("chart hidden"); }
+  void repaint_window() override { events.push_back("repaint"); }
+  void clear_series(ChartSeries series) override {
+    events.push_back("clear series " + std::to_string(static_cast<int>(series)));
+    seriesPoints[static_cast<int>(series)] = 0;
+  }
+  void add_series_point(ChartSeries series, double, double, std::uint32_t colour) override {
+    ++seriesPoints[static_cast<int>(series)];
+    lastColour = colour;
+  }
+  void set_obtained_flux_text(std::string_view text) override {
+    events.push_back("flux " + std::string(text));
+    obtainedFluxText = text;
+  }
+  void beep(int frequencyHz, int durationMs) override {
+    ++beeps;
+    events.push_back("beep " + std::to_string(frequencyHz) + " " + std::to_string(durationMs));
+  }
+  std::int64_t clock_seconds() override { return clock; }
+  bool stop_requested() override { return stopAfterPolls >= 0 && ++polls > stopAfterPolls; }
+
+  std::uint32_t lastColour = 0;
+  std::int64_t polls = 0;
+};
+
+}  // namespace lucidra::testing
