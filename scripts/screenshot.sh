@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Takes docs/window.png: the window on the shipped example with the chart
+# shown, on a virtual display. Needs xvfb (xvfb-run), xdotool and imagemagick
+# (import), and a built program (build/, or $LUCIDRA_BUILD_DIR).
+#
+#   scripts/screenshot.sh [output.png]
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${LUCIDRA_BUILD_DIR:-$root/build}
+program=$build/src/app/lucidra
+output=$(realpath -m "${1:-$root/docs/window.png}")
+
+for tool in xvfb-run xdotool import; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "screenshot.sh: '$tool' is missing (Debian packages: xvfb xauth xdotool imagemagick)" >&2
+    exit 1
+  fi
+done
+if [[ ! -x "$program" ]]; then
+  echo "screenshot.sh: $program not found; build it first (cmake --build build --target lucidra)" >&2
+  exit 1
+fi
+mkdir -p "$(dirname "$output")"
+
+# Everything below runs inside the virtual display.
+export LUCIDRA_PROGRAM=$program LUCIDRA_EXAMPLES=$root/examples LUCIDRA_SHOT=$output
+xvfb-run --auto-servernum --server-args="-screen 0 1280x720x24" bash -euo pipefail -c '
+  cd "$LUCIDRA_EXAMPLES"
+  "$LUCIDRA_PROGRAM" &
+  program_pid=$!
+  trap "kill $program_pid 2>/dev/null || true" EXIT
+
+  # The freeware notice comes first; OK is its default button.
+  notice=$(timeout 20 xdotool search --sync --onlyvisible --name "^Lucidra LED 3.5\$" | head -n 1)
+  xdotool windowfocus --sync "$notice" key Return
+
+  # Then the main window: press "Plot >>" (panel at 1,90; button at 312,35,
+  # 81x25), below the menu bar.
+  window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Lucidra LED\$" | head -n 1)
+  sleep 1
+  menu_height=${LUCIDRA_MENU_HEIGHT:-22}
+  xdotool mousemove --window "$window" 353 $((menu_height + 137)) click 1
+  sleep 2
+  xdotool mousemove 1270 710
+
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$LUCIDRA_SHOT"
+'
+echo "screenshot.sh: wrote $output"

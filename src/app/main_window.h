@@ -1,0 +1,250 @@
+#pragma once
+// The main window: every setting of a generation run is one of its controls.
+// The controls keep the names users and support staff know from the form
+// (Edit3, CSpinEdit3, RadioGroup2, ...), and each event has a thin handler
+// named after its control. Settings reach the run through
+// settings_from_controls(), the one place where controls become numbers.
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <memory>
+#include <vector>
+
+#include "distributions/distribution_plot.h"
+#include "engine/front_end.h"
+#include "engine/settings.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QRadioButton;
+class QChartView;
+class QLineSeries;
+class QValueAxis;
+
+namespace lucidra::app {
+
+class DesktopServices;
+class Gauge;
+class RadioGroup;
+class SpinEdit;
+class WindowFrontEnd;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Client area with the chart hidden and shown.
+  static constexpr int kSettingsWidth = 405;
+  static constexpr int kChartShownWidth = 953;
+  static constexpr int kClientHeight = 425;
+
+  // Builds every control with its default. `services` answers the message
+  // boxes and must outlive the window.
+  explicit TForm1(DesktopServices& services, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Creation: the freeware notice, the configuration file, the distribution
+  // lists and LED mode. A failure is shown and skips the remaining steps.
+  void FormCreate();
+
+  // Reads every setting a run needs (spin controls reset a text that is not
+  // a whole number, as any read does).
+  GenerationSettings settings_from_controls();
+  // The reverse mapping: sets the controls from `settings`, running their
+  // handlers as the user's own changes would.
+  void controls_from_settings(const GenerationSettings& settings);
+
+  OutputFormat selected_format() const;
+  char decimal_separator() const { return decimalSeparator_; }
+  DesktopServices& services() { return services_; }
+
+  // Chart operations shared by the plot handlers and the run.
+  void set_chart_visible(bool visible);
+  void clear_series(ChartSeries series);
+  void add_series_point(ChartSeries series, double x, double y);
+  const std::vector<PlotPoint>& series_points(ChartSeries series) const;
+  void show_format_picture(OutputFormat format);
+  void hide_format_pictures();
+
+  // Handlers.
+  void BitBtn1Click();
+  void Generate1Click();
+  void Button1Click();
+  void Notyfy1Click();
+  void Exit1Click();
+  void N1Click();
+  void About1Click();
+  void RadioButton1Click();
+  void RadioButton2Click();
+  void RadioButton5Click();
+  void RadioButton6Click();
+  void RadioButton4Click();
+  void CheckBox2Click();
+  void CheckBox3Click();
+  void CheckBox4Click();
+  void CheckBox6Click();
+  void RadioGroup1Click();
+  void RadioGroup2Click();
+  void CSpinEdit3Change();
+  void CSpinEdit6Change();
+  void Edit6Change();
+  void ComboBoxEx1Change();
+  void ComboBoxEx2Change();
+
+  // Controls, owned by their Qt parents.
+  QFrame* Panel1 = nullptr;
+  QFrame* Panel2 = nullptr;
+  QFrame* Panel3 = nullptr;
+  QFrame* Panel5 = nullptr;
+  QFrame* Panel6 = nullptr;
+  QFrame* Panel7 = nullptr;
+  QFrame* Panel9 = nullptr;
+
+  QLabel* Label1 = nullptr;   // "Source File"
+  QLineEdit* Edit3 = nullptr;  // TracePro ray file
+  QLineEdit* Edit4 = nullptr;  // Zemax ray file
+  QLineEdit* Edit11 = nullptr;  // LightTools ray file
+  QLineEdit* Edit5 = nullptr;  // ASAP ray file
+  QLabel* Label5 = nullptr;
+  QComboBox* ComboBoxEx1 = nullptr;
+  QLabel* Label6 = nullptr;
+  QComboBox* ComboBoxEx2 = nullptr;
+  QListWidget* FileListBox1 = nullptr;  // hidden "*.txt" list
+
+  QLabel* Image1 = nullptr;  // TracePro banner
+  QLabel* Image2 = nullptr;  // Zemax banner
+  QLabel* Image3 = nullptr;  // LightTools banner
+  QLabel* Image4 = nullptr;  // ASAP banner
+  Gauge* CGauge2 = nullptr;
+  QLabel* Label21 = nullptr;  // run status
+  QRadioButton* RadioButton6 = nullptr;  // "ASAP (dis)"
+  QRadioButton* RadioButton5 = nullptr;  // "LightTools"
+  QRadioButton* RadioButton1 = nullptr;  // "TracePro"
+  QRadioButton* RadioButton2 = nullptr;  // "Zemax"
+  QPushButton* BitBtn1 = nullptr;  // "GENERATE"
+  QPushButton* Button1 = nullptr;  // "Plot >>"
+
+  QLabel* Label3 = nullptr;  // "Number of Rays"
+  SpinEdit* CSpinEdit3 = nullptr;
+  QLabel* Label4 = nullptr;  // "Source Flux"
+  SpinEdit* CSpinEdit5 = nullptr;
+  QLabel* Label8 = nullptr;  // "Watt"
+  QCheckBox* CheckBox2 = nullptr;  // "Consider Sorce Flux"
+
+  QLabel* Label17 = nullptr;  // "Angular Extent About Z Axis"
+  SpinEdit* CSpinEdit4 = nullptr;
+  QLabel* Label18 = nullptr;  // "degree"
+  RadioGroup* RadioGroup3 = nullptr;  // "Form of Source LED"
+
+  QLabel* Label19 = nullptr;  // "Random Algorithm:"
+  QRadioButton* RadioButton3 = nullptr;  // Sobol
+  QRadioButton* RadioButton4 = nullptr;  // Uniform
+  QCheckBox* CheckBox5 = nullptr;  // "Emit only within +/- 90 degrees"
+
+  RadioGroup* RadioGroup1 = nullptr;  // "Plane shape"
+  RadioGroup* RadioGroup2 = nullptr;  // "Angular Type"
+  QCheckBox* CheckBox6 = nullptr;  // "Double side"
+  QLabel* Label33 = nullptr;  // "Balance"
+  SpinEdit* CSpinEdit6 = nullptr;
+  QLineEdit* Edit13 = nullptr;  // balance complement
+  QLabel* Label25 = nullptr;  // beside the Y size
+  QLineEdit* Edit9 = nullptr;  // Y size
+  QLabel* Label26 = nullptr;  // "mm"
+  QLabel* Label27 = nullptr;  // "NA"
+  QLineEdit* Edit6 = nullptr;  // NA
+  QLabel* Label29 = nullptr;  // second "NA", hidden
+  QLineEdit* Edit8 = nullptr;  // second NA, hidden
+  QLabel* Label32 = nullptr;  // beside the X size
+  QLineEdit* Edit10 = nullptr;  // X size
+  QLabel* Label28 = nullptr;  // "mm"
+  QCheckBox* CheckBox1 = nullptr;  // "Notify end"
+  QLabel* Label2 = nullptr;  // "Angular shape:"
+  QRadioButton* RadioButton7 = nullptr;  // "Radial"
+  QRadioButton* RadioButton8 = nullptr;  // "Square"
+
+  QCheckBox* CheckBox3 = nullptr;  // "LED ", never shown
+  QCheckBox* CheckBox4 = nullptr;  // "ARC", never shown
+
+  QLabel* Label20 = nullptr;  // "Obtained Source Flux,  Watt:"
+  QLabel* Label7 = nullptr;   // obtained flux
+  QLabel* Label9 = nullptr;   // "Size of Source File"
+  QLabel* Label10 = nullptr;  // size, MB
+  QLabel* Label11 = nullptr;  // "Мб"
+  QLabel* Label12 = nullptr;  // "Generation Time ~ "
+  QLabel* Label13 = nullptr;  // minutes
+  QLabel* Label14 = nullptr;  // "min"
+  QLabel* Label15 = nullptr;  // seconds
+  QLabel* Label16 = nullptr;  // "sec"
+
+  QChartView* Chart1 = nullptr;
+  QLineSeries* Series1 = nullptr;
+  QLineSeries* Series2 = nullptr;
+  QLabel* Label35 = nullptr;  // chart caption
+  QLabel* Label36 = nullptr;  // intensity unit
+  QLabel* Label37 = nullptr;  // abscissa unit
+
+  QAction* Generate1 = nullptr;
+  QAction* Notyfy1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* About1 = nullptr;
+
+ protected:
+  // The GENERATE button is the window's default button: Enter that the
+  // focused control leaves unused presses it.
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void build_controls();
+  void build_file_panel();
+  void build_target_panel();
+  void build_rays_panel();
+  void build_extent_panel();
+  void build_algorithm_panel();
+  void build_source_panel();
+  void build_status_lines();
+  void build_chart();
+  void build_menu();
+  void connect_handlers();
+
+  // Runs a handler to its end: an error is shown in the error box, a silent
+  // abort shows nothing. Nothing escapes into Qt's event dispatch.
+  void guarded(const std::function<void()>& handler);
+
+  void apply_configuration();
+  void fill_distribution_lists();
+  void select_target(OutputFormat format);
+  void refresh_distribution_plot(bool tailPoints);
+  void rescale_chart();
+  void fit_to_content();
+  // Sets the NA text from code; its validation runs (directly, so that an
+  // error reaches the caller) only when the text really changes.
+  void set_na_text(const QString& text);
+  QLineEdit* output_path_field(OutputFormat format) const;
+  QLabel* format_picture(OutputFormat format) const;
+  std::vector<PlotPoint>& series_model(ChartSeries series);
+  QLineSeries* series_widget(ChartSeries series) const;
+
+  DesktopServices& services_;
+  std::unique_ptr<WindowFrontEnd> frontEnd_;
+  char decimalSeparator_;
+  std::vector<PlotPoint> series1Points_;
+  std::vector<PlotPoint> series2Points_;
+  QValueAxis* axisX_ = nullptr;
+  QValueAxis* axisY_ = nullptr;
+};
+
+// Converts between the window's texts and the core's byte strings (file
+// names and numbers travel in the system's 8-bit encoding).
+QString to_qt(std::string_view bytes);
+std::string from_qt(const QString& text);
+
+}  // namespace lucidra::app

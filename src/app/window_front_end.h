@@ -1,0 +1,40 @@
+#pragma once
+// What a generation run started from the window shows, and where: message
+// boxes through the window's services, the status label and the gauge
+// painted at once (the run never yields to the event loop), the banners, the
+// chart and the obtained-flux label.
+
+#include "engine/front_end.h"
+
+namespace lucidra::app {
+
+class TForm1;
+
+class WindowFrontEnd : public RunFrontEnd {
+ public:
+  explicit WindowFrontEnd(TForm1& form) : form_(form) {}
+
+  OutputFormat selected_format() override;
+  GenerationSettings read_settings() override;
+  DialogButton message_box(std::string_view caption, std::string_view text,
+                           unsigned flags) override;
+  void show_notice(std::string_view text) override;
+  void show_error(std::string_view text) override;
+  void set_status_text(std::string_view text) override;
+  void set_gauge_position(std::int64_t position) override;
+  void set_gauge_visible(bool visible) override;
+  void show_format_picture(OutputFormat format) override;
+  void hide_format_pictures() override;
+  void hide_chart() override;
+  void repaint_window() override;
+  void clear_series(ChartSeries series) override;
+  void add_series_point(ChartSeries series, double x, double y, std::uint32_t colour) override;
+  void set_obtained_flux_text(std::string_view text) override;
+  void beep(int frequencyHz, int durationMs) override;
+  std::int64_t clock_seconds() override;
+
+ private:
+  TForm1& form_;
+};
+
+}  // namespace lucidra::app
