@@ -12,6 +12,7 @@
 #include "engine/user_error.h"
 #include "engine/writing_phase.h"
 #include "output/ray_file.h"
+#include "random/park_miller.h"
 #include "random/random_state.h"
 #include "sampling/ray_sampler.h"
 
@@ -269,6 +270,13 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
                                                                   static_cast<std::int32_t>(n)));
     plan.fluxDivisor = divisor;
     report.fluxDivisor = divisor;
+
+    ui.set_status_text(kWritingStatus);
+    const std::int64_t base = settings.considerSourceFlux ? 500 : 0;
+    const std::int64_t span = settings.considerSourceFlux ? 500 : 1000;
+    draws.sobolSeed = sobolStart;
+    gauge.set(base + span * 2 / n);
+    prepare_cap();  // the first ray needs the cap angle before its flux
     if (flux_uses_divisor(plan) && (divisor == 0 || !std::isfinite(divisor))) {
       throw UserError("The flux divisor is " + fixed6(divisor, '.') +
                       ", so the ray flux cannot be computed; generate again" +
@@ -277,11 +285,6 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
                                                      "with 1 ray it is always 0)"));
     }
 
-    ui.set_status_text(kWritingStatus);
-    const std::int64_t base = settings.considerSourceFlux ? 500 : 0;
-    const std::int64_t span = settings.considerSourceFlux ? 500 : 1000;
-    draws.sobolSeed = sobolStart;
-    prepare_cap();
     write_rays_sequential(
         plan, draws, levels, *writer, [&](std::int64_t s) { gauge.set(base + span * s / n); },
         [&] { return ui.stop_requested(); }, phase);

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "engine/user_error.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace lucidra {
 namespace {

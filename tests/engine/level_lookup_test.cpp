@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "engine/run_tables.h"
+
+namespace lucidra {
+namespace {
+
+AngularDistribution table(std::vector<double> x, std::vector<double> y) {
+  AngularDistribution d;
+  d.count = static_cast<std::int32_t>(x.size());
+  d.intensityCount = static_cast<std::int32_t>(y.size());
+  for (std::size_t i = 0; i < x.size(); ++i) d.angle[i + 1] = x[i];
+  for (std::size_t i = 0; i < y.size(); ++i) d.intensity[i + 1] = y[i];
+  return d;
+}
+
+TEST(LevelLookup, GoldenValues) {
+  struct Case {
+    std::vector<double> y;
+    LevelKind kind;
+    double v, before, expected;
+  };
+  const Case cases[] = {
+      {{100, 50}, LevelKind::Longitudinal, 2.5, -1, 62},     // falling segment, from its lower end
+      {{50, 100}, LevelKind::Longitudinal, 2.5, -1, 62},
+      {{100, 50}, LevelKind::Longitudinal, 0, 7, 7},         // at the first abscissa: unchanged
+      {{100, 50}, LevelKind::Longitudinal, 10.5, 7, 7},      // beyond the last: unchanged
+      {{100, 50}, LevelKind::Longitudinal, 10, 7, 100},      // the segment includes its upper end
+      {{100, 50.5}, LevelKind::Transversal, 2.5, -1, 62.75}, // only the difference is truncated
+      {{50.5, 100}, LevelKind::Transversal, 2.5, -1, 62.75},
+  };
+  for (const Case& c : cases) {
+    const AngularDistribution d = table({0, 10}, c.y);
+    const LevelLookup lookup(d, c.kind);
+    double level = c.before;
+    lookup.update(c.v, level);
+    EXPECT_EQ(level, c.expected) << "v " << c.v;
+    double scanned = c.before;
+    scan_level(d, c.kind, c.v, scanned);
+    EXPECT_EQ(scanned, c.expected) << "v " << c.v;
+  }
+}
+
+TEST(LevelLookup, AgreesWithTheFullScanOnAnyTable) {
+  std::mt19937_64 rng(2024);
+  std::uniform_real_distribution<double> coord(-5, 95), value(-20, 120);
+  std::uniform_int_distribution<int> size(0, 40), pick(0, 3);
+  for (int t = 0; t < 400; ++t) {
+    const int n = size(rng);
+    std::vector<double> x, y;
+    double at = coord(rng);
+    for (int i = 0; i < n; ++i) {
+      // Mix ascending runs, repeats and reversals, as hand-edited files have.
+      switch (pick(rng)) {
+        case 0: at += 1; break;
+        case 1: break;
+        case 2: at = coord(rng); break;
+        default: at -= 2; break;
+      }
+      x.push_back(std::round(at * 4) / 4);
+      y.push_back(value(rng));
+    }
+    const AngularDistribution d = table(x, y);
+    for (const LevelKind kind : {LevelKind::Longitudinal, LevelKind::Transversal}) {
+      const LevelLookup lookup(d, kind);
+      double fast = -3, slow = -3;
+      for (int i = 0; i < 400; ++i) {
+        const double v = i % 5 == 0 && !x.empty() ? x[static_cast<std::size_t>(i) % x.size()] : coord(rng);
+        lookup.update(v, fast);
+        scan_level(d, kind, v, slow);
+        ASSERT_EQ(fast, slow) << "table " << t << " v " << v;
+      }
+    }
+  }
+}
+
+TEST(LevelLookup, HugeIntensitiesSaturateInsteadOfOverflowing) {
+  const AngularDistribution d = table({0, 10}, {1e300, -1e300});
+  const LevelLookup lookup(d, LevelKind::Longitudinal);
+  double level = 0;
+  lookup.update(5, level);
+  EXPECT_TRUE(std::isfinite(level));
+  EXPECT_EQ(trunc_to_int32(std::nan("")), 0);
+  EXPECT_EQ(trunc_to_int32(-3.9), -3);
+  EXPECT_EQ(abs_trunc(-1e20), 2147483648.0);
+}
+
+}  // namespace
+}  // namespace lucidra

@@ -1,0 +1,281 @@
+#include "output/ray_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "engine/user_error.h"
+
+namespace lucidra {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ray_line(const RayRecord& ray) {
+  char buffer[kMaxRayLineLength];
+  const char* end = format_ray_line(ray, buffer);
+  return std::string(buffer, static_cast<std::size_t>(end - buffer));
+}
+
+std::string read_bytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(RayLine, ExactBytes) {
+  const struct {
+    RayRecord ray;
+    const char* line;
+  } cases[] = {
+      // First ray of a default Sobol run: 2 mm square, Uniform radial, 3500 W
+      // over 30001 rays.
+      {{0.9998435, 0.3692442, 0.0, -0.9951004, 0.04888615, 0.0859375, 3500.0 / 30001},
+       "9.998435e-01 3.692442e-01 0.000000e+00 -9.951004e-01 4.888615e-02 8.593750e-02 1.166628e-01\r\n"},
+      // Negative, zero and negative-zero coordinates, a direction cosine of
+      // exactly 1, a three-digit exponent.
+      {{-1.5, 0.0, -0.0, 0.0, 0.0, 1.0, 1e-300},
+       "-1.500000e+00 0.000000e+00 -0.000000e+00 0.000000e+00 0.000000e+00 1.000000e+00 1.000000e-300\r\n"},
+      // The longest line: every field negative with a three-digit exponent.
+      {{-1.797693e308, -1.797693e308, -1.797693e308, -1e-308, -1e-308, -1e-308, -1e-308},
+       "-1.797693e+308 -1.797693e+308 -1.797693e+308 -1.000000e-308 -1.000000e-308 -1.000000e-308 "
+       "-1.000000e-308\r\n"},
+  };
+  for (const auto& c : cases) {
+    const std::string line = ray_line(c.ray);
+    EXPECT_EQ(line, c.line);
+    EXPECT_LE(line.size(), static_cast<std::size_t>(kMaxRayLineLength));
+  }
+}
+
+AngularDistribution distribution_with_angles(std::initializer_list<double> angles) {
+  AngularDistribution distribution;
+  distribution.count = static_cast<std::int32_t>(angles.size());
+  std::size_t slot = 1;
+  for (const double angle : angles) distribution.angle[slot++] = angle;
+  return distribution;
+}
+
+TEST(Headers, ExactBytes) {
+  EXPECT_EQ(zemax_header(30000), "30000 4 \r\n");
+  EXPECT_EQ(zemax_header(1), "1 4 \r\n");
+  EXPECT_EQ(zemax_header(1000000000), "1000000000 4 \r\n");
+
+  const std::string fixedLines =
+      "!! Source file: F:quorvelan.oml \r\n"
+      "\r\n"
+      "TracePro Release: 3 2 5 \r\n";
+  const AngularDistribution full = distribution_with_angles(
+      {-90.0, -80.0, -70.0, -60.0, -12.3456785, -40.0, -30.0, -20.0, -10.0, 0.0, 10.0, 20.0, 30.0, 87.5, 90.0});
+  EXPECT_EQ(tracepro_header(full), fixedLines +
+                                       "-90.000000 ignored \r\n"
+                                       "-12.345678 ignored \r\n"
+                                       "87.500000 ignored \r\n");
+  // Fewer than five values: the missing slots are zero.
+  const AngularDistribution shortList = distribution_with_angles({0.0, 45.0, 90.0});
+  EXPECT_EQ(tracepro_header(shortList), fixedLines +
+                                            "0.000000 ignored \r\n"
+                                            "0.000000 ignored \r\n"
+                                            "0.000000 ignored \r\n");
+}
+
+// The TracePro angles match the C library's "%f" in the "C" locale, also
+// for values whose last decimal needs care.
+TEST(Headers, AnglesMatchCLibrary) {
+  for (const double angle : {0.0000005, 0.0000015, -0.0000005, 1e-7, 2.5, 179.9999995, 1e15 + 0.5, -0.0, 1e300}) {
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%f ignored \r\n", angle);
+    AngularDistribution distribution;
+    distribution.angle[1] = angle;
+    const std::string header = tracepro_header(distribution);
+    const std::size_t line4 = header.find("\r\n", header.find("Release")) + 2;
+    EXPECT_EQ(header.substr(line4, header.find("\r\n", line4) + 2 - line4), expected) << angle;
+  }
+}
+
+// Scoped LC_ALL switch to a locale with a decimal comma, if one is installed.
+class CommaLocale {
+ public:
+  CommaLocale() {
+    saved_ = std::setlocale(LC_ALL, nullptr);
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE", "fr_FR"}) {
+      if (std::setlocale(LC_ALL, name) != nullptr) {
+        active_ = true;
+        return;
+      }
+    }
+  }
+  ~CommaLocale() { std::setlocale(LC_ALL, saved_.c_str()); }
+  CommaLocale(const CommaLocale&) = delete;
+  CommaLocale& operator=(const CommaLocale&) = delete;
+  bool active() const { return active_; }
+
+ private:
+  std::string saved_;
+  bool active_ = false;
+};
+
+TEST(Headers, DecimalPointUnderACommaLocale) {
+  const RayRecord ray{0.5, -1.25, 0.0, 0.0, 0.0, 1.0, 0.125};
+  const std::string expectedLine = ray_line(ray);
+  const AngularDistribution angles = distribution_with_angles({-90.5, 1, 2, 3, 4.25});
+  const std::string expectedHeader = tracepro_header(angles);
+
+  CommaLocale locale;
+  if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+  char probe[16];
+  std::snprintf(probe, sizeof probe, "%.1f", 0.5);
+  ASSERT_STREQ(probe, "0,5") << "the locale does not use a decimal comma";
+
+  EXPECT_EQ(ray_line(ray), expectedLine);
+  EXPECT_EQ(tracepro_header(angles), expectedHeader);
+  EXPECT_NE(expectedHeader.find("-90.500000 ignored"), std::string::npos);
+}
+
+class RayFileWriterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "lucidra-output-XXXXXX").string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(folder_, ignored);
+  }
+  fs::path folder_;
+};
+
+TEST_F(RayFileWriterTest, WritesHeaderAndRaysByteForByte) {
+  const fs::path path = folder_ / "ray.dat";
+  std::string expected = zemax_header(2999);
+  // A buffer far smaller than the file: many flushes along the way.
+  RayFileWriter writer(path.string(), 1);
+  writer.write(expected);
+  for (int i = 0; i < 3000; ++i) {
+    const RayRecord ray{i * 0.001, -i * 0.002, 0.0, 0.6, -0.8, 0.0, 1.0 / (i + 1)};
+    writer.write_ray(ray);
+    expected += ray_line(ray);
+  }
+  writer.close();
+  EXPECT_FALSE(writer.is_open());
+  EXPECT_EQ(read_bytes(path), expected);
+  EXPECT_NO_THROW(writer.close());
+  EXPECT_THROW(writer.write_ray(RayRecord{}), std::logic_error);
+}
+
+TEST_F(RayFileWriterTest, EmptiesAnExistingFile) {
+  const fs::path path = folder_ / "ray.dat";
+  std::ofstream(path) << std::string(100000, 'x');
+  RayFileWriter writer(path.string());
+  writer.write("1 4 \r\n");
+  writer.close();
+  EXPECT_EQ(read_bytes(path), "1 4 \r\n");
+}
+
+// A run that stops after the header leaves the header in the file.
+TEST_F(RayFileWriterTest, DestructorKeepsWhatWasWritten) {
+  const fs::path path = folder_ / "ray.dat";
+  {
+    RayFileWriter writer(path.string());
+    writer.write(zemax_header(5));
+    writer.write_ray(RayRecord{});
+  }
+  EXPECT_EQ(read_bytes(path), "5 4 \r\n" + ray_line(RayRecord{}));
+}
+
+// Runs the writer as far as it gets: open, header, `rays` ray lines, close.
+// Returns the message of the OutputFileError it throws, or nothing.
+std::optional<std::string> try_writing(const std::string& path, int rays) {
+  try {
+    RayFileWriter writer(path, 1 << 16);
+    writer.write(zemax_header(rays));
+    for (int i = 0; i < rays; ++i) writer.write_ray(RayRecord{1.0, 2.0, 3.0, 0.0, 0.0, 1.0, 0.5});
+    writer.close();
+  } catch (const OutputFileError& error) {
+    return error.what();
+  }
+  return std::nullopt;
+}
+
+TEST_F(RayFileWriterTest, ReportsEachFailureWithFileAndReason) {
+  const std::string missing = (folder_ / "no-such-folder" / "ray.dat").string();
+  const std::string folder = folder_.string();
+  const struct {
+    std::string path;
+    int rays;
+    std::string message;
+  } cases[] = {
+      {missing, 1, "Cannot create ray file " + missing + ": No such file or directory"},
+      {folder, 1, "Cannot create ray file " + folder + ": Is a directory"},
+      {"", 1, "Cannot create ray file : No such file or directory"},
+      // A full disk shows when the buffer is written: at close for a short
+      // file, during the rays for a long one.
+      {"/dev/full", 1, "Cannot write ray file /dev/full: No space left on device"},
+      {"/dev/full", 100000, "Cannot write ray file /dev/full: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    if (c.path == "/dev/full" && !fs::exists(c.path)) continue;
+    EXPECT_EQ(try_writing(c.path, c.rays), c.message) << c.path << " with " << c.rays << " rays";
+  }
+}
+
+// A file the system will not let anyone write: the writer reports it rather
+// than claiming success.
+TEST_F(RayFileWriterTest, RefusedWritesAreReported) {
+  if (!fs::exists("/proc/version")) GTEST_SKIP() << "no /proc";
+  const std::optional<std::string> message = try_writing("/proc/version", 10);
+  ASSERT_TRUE(message.has_value());
+  EXPECT_EQ(message->rfind("Cannot ", 0), 0u) << *message;
+  EXPECT_NE(message->find(" ray file /proc/version: "), std::string::npos) << *message;
+}
+
+// Drops to an unprivileged user for its lifetime when running as root, since
+// root may write any file whatever its mode.
+class UnprivilegedScope {
+ public:
+  UnprivilegedScope() {
+    if (geteuid() != 0) {
+      ok_ = true;
+    } else if (seteuid(65534) == 0) {
+      ok_ = dropped_ = true;
+    }
+  }
+  ~UnprivilegedScope() {
+    if (dropped_ && seteuid(0) != 0) std::abort();
+  }
+  UnprivilegedScope(const UnprivilegedScope&) = delete;
+  UnprivilegedScope& operator=(const UnprivilegedScope&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  bool ok_ = false;
+  bool dropped_ = false;
+};
+
+TEST_F(RayFileWriterTest, ReadOnlyFileIsRefused) {
+  const fs::path path = folder_ / "ray.dat";
+  std::ofstream(path) << "previous rays\r\n";
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(folder_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                               fs::perms::others_read | fs::perms::others_exec);
+  std::optional<std::string> message;
+  {
+    UnprivilegedScope unprivileged;
+    if (!unprivileged.ok()) GTEST_SKIP() << "running as root and cannot drop to an unprivileged user";
+    message = try_writing(path.string(), 1);
+  }
+  EXPECT_EQ(message, "Cannot create ray file " + path.string() + ": Permission denied");
+  EXPECT_EQ(read_bytes(path), "previous rays\r\n");
+}
+
+}  // namespace
+}  // namespace lucidra
