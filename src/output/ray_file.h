@@ -36,12 +36,14 @@ class RayFileWriter {
   RayFileWriter(const RayFileWriter&) = delete;
   RayFileWriter& operator=(const RayFileWriter&) = delete;
 
+  // Appends bytes (a header) to the file.
   void write(std::string_view bytes);
   void write_ray(const RayRecord& ray) {
     if (capacity_ - used_ < static_cast<std::size_t>(kMaxRayLineLength)) flush_buffer();
     used_ = static_cast<std::size_t>(format_ray_line(ray, buffer_.get() + used_) - buffer_.get());
   }
-  // Flushes and closes; throws if anything failed. Idempotent.
+  // Flushes and closes; throws if anything failed. Idempotent. After a
+  // failure the file is already closed and the writer takes no more bytes.
   void close();
 
   const std::string& path() const { return path_; }
@@ -49,6 +51,7 @@ class RayFileWriter {
 
  private:
   void flush_buffer();
+  void release_buffer();
   [[noreturn]] void fail(std::string_view what, int error);
 
   std::string path_;
