@@ -14,7 +14,6 @@ RadioGroup::RadioGroup(const QString& title, const QStringList& items, int itemI
   constexpr int kRowHeight = 17;
   for (int i = 0; i < items.size(); ++i) {
     auto* button = new QRadioButton(items[i], this);
-    button->setObjectName(QStringLiteral("%1_item%2").arg(objectName()).arg(i));
     button->move(kLeft, kTop + i * kRowHeight);
     buttons_->addButton(button, i);
   }
@@ -31,6 +30,8 @@ void RadioGroup::setItemIndex(int index) {
 }
 
 int RadioGroup::itemCount() const { return static_cast<int>(buttons_->buttons().size()); }
+
+QAbstractButton* RadioGroup::itemButton(int index) const { return buttons_->button(index); }
 
 QString RadioGroup::itemText(int index) const {
   const auto* button = buttons_->button(index);

@@ -6,6 +6,7 @@
 #include <QGroupBox>
 #include <QStringList>
 
+class QAbstractButton;
 class QButtonGroup;
 
 namespace lucidra::app {
@@ -22,6 +23,7 @@ class RadioGroup : public QGroupBox {
   void setItemIndex(int index);
   int itemCount() const;
   QString itemText(int index) const;
+  QAbstractButton* itemButton(int index) const;
 
  signals:
   // An item became selected (by the user or from code).
