@@ -330,7 +330,9 @@ void TForm1::build_source_panel() {
     balance->hide();
   }
 
-  const QString defaultSize = QStringLiteral("0%100001").arg(QChar::fromLatin1(decimalSeparator_));
+  // The shipped sizes are written the way the user's locale writes numbers.
+  const QString defaultSize =
+      QStringLiteral("0") + QChar::fromLatin1(decimalSeparator_) + QStringLiteral("00001");
   Label25 = make_label(Panel9, "Label25", QStringLiteral("Y Size"), 193, 33, 54);
   Edit9 = make_edit(Panel9, "Edit9", defaultSize, QRect(248, 30, 49, 21));
   Edit9->setEnabled(false);

@@ -1,1 +1,331 @@
-// placeholder
+// Start-up: the freeware notice, the configuration file's fifteen lines with
+// every failure of the file, the distribution lists, LED mode; the window's
+// menu and frame.
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+#include "app/radio_group.h"
+#include "app/spin_edit.h"
+#include "window_harness.h"
+
+using namespace lucidra::app;
+using namespace lucidra::app::test;
+
+using Expected = QMap<QString, QString>;
+
+namespace {
+
+// A complete file whose every used line differs from the defaults.
+QStringList full_config() {
+  return {"trace.txt", "zemax.dat", "horizontal.txt", "vertical.txt", "20000", "1200",
+          "seven",     "eight",     "90",             "ten",          localized("0.5"),
+          "twelve",    "0.9",       "2",              "3"};
+}
+
+QStringList with_line(int number, const QString& text) {
+  QStringList lines = full_config();
+  lines[number - 1] = text;
+  return lines;
+}
+
+QStringList first_lines(int count) { return full_config().mid(0, count); }
+
+// The defaults of every control the file can set.
+Expected defaults() {
+  const QString size = localized("0.00001");
+  return {{"Edit3", "C:\\ray1.txt"},
+          {"Edit4", "D:\\Program files\\ZEMAX\\Objects\\ray.dat"},
+          {"ComboBoxEx1", ""},
+          {"ComboBoxEx2", ""},
+          {"CSpinEdit3", "30000"},
+          {"Label10", "2"},
+          {"Label13", "0"},
+          {"Label15", "4"},
+          {"CSpinEdit5", "3500"},
+          {"CSpinEdit4", "360"},
+          {"Edit6", "0"},
+          {"Edit8", "0"},
+          {"Edit9", size},
+          {"Edit10", size}};
+}
+
+// What the full file sets, up to and including line `last`.
+Expected applied_through(int last) {
+  Expected expected = defaults();
+  const QStringList lines = full_config();
+  const std::pair<int, const char*> fields[] = {
+      {1, "Edit3"}, {2, "Edit4"}, {3, "ComboBoxEx1"}, {4, "ComboBoxEx2"}, {5, "CSpinEdit3"},
+      {6, "CSpinEdit5"}, {9, "CSpinEdit4"}, {11, "Edit6"}, {13, "Edit8"}, {14, "Edit9"},
+      {15, "Edit10"}};
+  for (const auto& [line, name] : fields) {
+    if (line <= last) expected[name] = lines[line - 1];
+  }
+  if (last >= 5) {  // 20000 rays
+    expected["Label10"] = "1";
+    expected["Label15"] = "2";
+  }
+  return expected;
+}
+
+Expected changed(Expected expected, const Expected& changes) {
+  for (auto it = changes.cbegin(); it != changes.cend(); ++it) expected[it.key()] = it.value();
+  return expected;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void configurationFile_data();
+  void configurationFile();
+  void failedStartLeavesTheWindowInArcMode();
+  void lineEndsOfEveryKindReadTheSame_data();
+  void lineEndsOfEveryKindReadTheSame();
+  void menuItems();
+  void windowFrame();
+
+ private:
+  std::unique_ptr<TestDirectory> directory_;
+  ScriptedServices services_;
+};
+
+void StartupTest::init() {
+  directory_ = std::make_unique<TestDirectory>();
+  write_standard_files(*directory_);
+  directory_->write("other.txt", distribution_bytes({1, 2}, {3, 4}));
+  directory_->write("notes.cfg", "not a distribution");
+  services_.clear();
+}
+
+void StartupTest::cleanup() { directory_.reset(); }
+
+void StartupTest::configurationFile_data() {
+  QTest::addColumn<bool>("present");
+  QTest::addColumn<QStringList>("lines");
+  QTest::addColumn<QStringList>("errors");
+  QTest::addColumn<bool>("ledMode");
+  QTest::addColumn<Expected>("expected");
+  const Expected all = applied_through(15);
+  const QStringList none;
+
+  QTest::newRow("no file") << false << none << QStringList{"Cannot open file lucidra.cfg."}
+                           << false << defaults();
+  QTest::newRow("fifteen lines") << true << full_config() << none << true << all;
+  QTest::newRow("later lines change nothing")
+      << true << full_config() + QStringList{"16", "", "abc"} << none << true << all;
+  QTest::newRow("empty file") << true << QStringList{} << QStringList{"List index out of bounds (0)"}
+                              << false << defaults();
+  QTest::newRow("ten lines stop at line 11")
+      << true << first_lines(10) << QStringList{"List index out of bounds (10)"} << false
+      << applied_through(10);
+  QTest::newRow("fourteen lines stop at line 15")
+      << true << first_lines(14) << QStringList{"List index out of bounds (14)"} << false
+      << applied_through(14);
+  QTest::newRow("four lines stop at line 5")
+      << true << first_lines(4) << QStringList{"List index out of bounds (4)"} << false
+      << applied_through(4);
+  QTest::newRow("rays: letters") << true << with_line(5, "abc")
+                                 << QStringList{"'abc' is not a valid integer value."} << false
+                                 << applied_through(4);
+  QTest::newRow("rays: empty") << true << with_line(5, "")
+                               << QStringList{"'' is not a valid integer value."} << false
+                               << applied_through(4);
+  QTest::newRow("rays: beyond 32 bits") << true << with_line(5, "2147483648")
+                                        << QStringList{"'2147483648' is not a valid integer value."}
+                                        << false << applied_through(4);
+  QTest::newRow("rays: decimal") << true << with_line(5, localized("2.5"))
+      << QStringList{QStringLiteral("'%1' is not a valid integer value.").arg(localized("2.5"))}
+      << false << applied_through(4);
+  QTest::newRow("rays: 0 starts at 1")
+      << true << with_line(5, "0") << none << true
+      << changed(all, {{"CSpinEdit3", "1"}, {"Label10", "0"}, {"Label13", "0"}, {"Label15", "0"}});
+  QTest::newRow("rays: largest 32-bit number starts at the maximum")
+      << true << with_line(5, "2147483647") << none << true
+      << changed(all, {{"CSpinEdit3", "1000000000"}, {"Label10", "74800"}, {"Label13", "2499"},
+                       {"Label15", "0"}});
+  QTest::newRow("rays: leading blanks") << true << with_line(5, "  40000") << none << true
+      << changed(all, {{"CSpinEdit3", "40000"}, {"Label10", "2"}, {"Label15", "5"}});
+  QTest::newRow("flux: below the range") << true << with_line(6, "1") << none << true
+                                         << changed(all, {{"CSpinEdit5", "5"}});
+  QTest::newRow("flux: above the range") << true << with_line(6, "99999") << none << true
+                                         << changed(all, {{"CSpinEdit5", "50000"}});
+  QTest::newRow("flux: letters") << true << with_line(6, "x")
+                                 << QStringList{"'x' is not a valid integer value."} << false
+                                 << applied_through(5);
+  QTest::newRow("extent: 400 starts at 360") << true << with_line(9, "400") << none << true
+                                             << changed(all, {{"CSpinEdit4", "360"}});
+  QTest::newRow("extent: negative starts at 0") << true << with_line(9, "-5") << none << true
+                                                << changed(all, {{"CSpinEdit4", "0"}});
+  QTest::newRow("extent: empty") << true << with_line(9, "")
+                                 << QStringList{"'' is not a valid integer value."} << false
+                                 << applied_through(6);
+  QTest::newRow("NA: empty stops silently") << true << with_line(11, "") << none << false
+      << changed(applied_through(9), {{"Edit6", ""}});
+  QTest::newRow("NA: 5 becomes 1") << true << with_line(11, "5") << none << true
+                                   << changed(all, {{"Edit6", "1"}});
+  QTest::newRow("NA: lone minus becomes 0") << true << with_line(11, "-") << none << true
+                                            << changed(all, {{"Edit6", "0"}});
+  QTest::newRow("NA: negative becomes 0") << true << with_line(11, localized("-0.5")) << none
+                                          << true << changed(all, {{"Edit6", "0"}});
+  QTest::newRow("NA: letters") << true << with_line(11, "abc")
+                               << QStringList{"'abc' is not a valid floating point value."}
+                               << false << changed(applied_through(9), {{"Edit6", "abc"}});
+  QTest::newRow("NA: same as the default") << true << with_line(11, "0") << none << true
+                                           << changed(all, {{"Edit6", "0"}});
+  QTest::newRow("distribution files that do not exist")
+      << true << with_line(3, "missing.txt") << none << true
+      << changed(all, {{"ComboBoxEx1", "missing.txt"}});
+  QTest::newRow("lines used exactly as they stand")
+      << true << with_line(1, "  spaced name.txt ") << none << true
+      << changed(all, {{"Edit3", "  spaced name.txt "}});
+}
+
+void StartupTest::configurationFile() {
+  QFETCH(bool, present);
+  QFETCH(QStringList, lines);
+  QFETCH(QStringList, errors);
+  QFETCH(bool, ledMode);
+  QFETCH(Expected, expected);
+  if (present) {
+    directory_->write("lucidra.cfg", config_bytes(lines));
+  } else {
+    directory_->remove("lucidra.cfg");
+  }
+
+  TForm1 form(services_);
+  form.FormCreate();
+
+  // The notice comes first, then the error box of a failing line.
+  QVERIFY(!services_.shown.empty());
+  QCOMPARE(services_.shown[0].kind, ShownMessage::Kind::Notice);
+  QVERIFY(services_.shown[0].text.contains(QStringLiteral("freeware")));
+  QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra LED 3.5"));
+  QCOMPARE(services_.texts().mid(1), errors);
+  for (const ShownMessage& shown : services_.shown) {
+    if (shown.kind == ShownMessage::Kind::Error) QCOMPARE(shown.caption, QStringLiteral("Lucidra LED 3.5"));
+  }
+
+  for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+    QVERIFY2(control_text(form, it.key()) == it.value(),
+             qPrintable(QStringLiteral("%1 shows '%2', expected '%3'")
+                            .arg(it.key(), control_text(form, it.key()), it.value())));
+  }
+  QCOMPARE(form.CheckBox3->isChecked(), ledMode);
+  QCOMPARE(form.CheckBox4->isChecked(), !ledMode);
+  // The lists are filled just before LED mode is switched on.
+  const QStringList files{"horizontal.txt", "other.txt", "vertical.txt"};
+  for (QComboBox* combo : {form.ComboBoxEx1, form.ComboBoxEx2}) {
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i) items << combo->itemText(i);
+    QCOMPARE(items, ledMode ? files : QStringList{});
+  }
+  QCOMPARE(form.Label5->text(), ledMode ? QStringLiteral("Horisontal Distribution")
+                                        : QStringLiteral("Longitudial Distribution"));
+  // Naming a distribution file loads nothing: the chart stays empty.
+  QCOMPARE(form.Series1->count(), 0);
+}
+
+void StartupTest::failedStartLeavesTheWindowInArcMode() {
+  directory_->remove("lucidra.cfg");
+  TForm1 form(services_);
+  form.FormCreate();
+  QCOMPARE(services_.error_texts(), QStringList{"Cannot open file lucidra.cfg."});
+  for (QWidget* disabled : {static_cast<QWidget*>(form.RadioGroup1), static_cast<QWidget*>(form.Edit10),
+                            static_cast<QWidget*>(form.Edit9), static_cast<QWidget*>(form.Edit6),
+                            static_cast<QWidget*>(form.CheckBox6), static_cast<QWidget*>(form.RadioGroup2)}) {
+    QVERIFY2(!disabled->isEnabled(), qPrintable(disabled->objectName()));
+  }
+  QCOMPARE(form.Label5->text(), QStringLiteral("Longitudial Distribution"));
+  QCOMPARE(form.Label6->text(), QStringLiteral("Transversal Distribution"));
+  QCOMPARE(form.Series1->name(), QStringLiteral("Longitudial"));
+  QCOMPARE(form.Label35->text(), QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
+  QCOMPARE(form.Label37->text(), QStringLiteral("mm"));
+  QVERIFY(form.CheckBox4->isChecked() && !form.CheckBox3->isChecked());
+  QCOMPARE(form.FileListBox1->count(), 0);
+  QVERIFY(form.RadioButton2->isChecked());
+  QVERIFY(!form.Image2->isHidden());
+}
+
+void StartupTest::lineEndsOfEveryKindReadTheSame_data() {
+  QTest::addColumn<QByteArray>("lineEnd");
+  QTest::newRow("CR LF") << QByteArray("\r\n");
+  QTest::newRow("LF") << QByteArray("\n");
+  QTest::newRow("CR") << QByteArray("\r");
+}
+
+void StartupTest::lineEndsOfEveryKindReadTheSame() {
+  QFETCH(QByteArray, lineEnd);
+  QByteArray bytes = config_bytes(full_config(), lineEnd.constData());
+  bytes.chop(lineEnd.size());  // a last line without its end counts too
+  directory_->write("lucidra.cfg", bytes);
+  TForm1 form(services_);
+  form.FormCreate();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const Expected expected = applied_through(15);
+  for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+    QCOMPARE(control_text(form, it.key()), it.value());
+  }
+  QVERIFY(form.CheckBox3->isChecked());
+}
+
+void StartupTest::menuItems() {
+  directory_->write("lucidra.cfg", config_bytes(full_config()));
+  auto form = started_window(services_);
+  form->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+  form->N1->trigger();  // Help > Help
+  QVERIFY(services_.shown.empty());
+
+  form->About1->trigger();
+  QCOMPARE(services_.shown.size(), std::size_t{1});
+  const QString about = services_.shown[0].text;
+  for (const char* part : {"3.5", "LED", "TracePro", "Zemax", "Sobol"}) {
+    QVERIFY2(about.contains(QLatin1String(part)), part);
+  }
+  QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra LED 3.5"));
+
+  const QStringList fileMenu{"Generate", "Plot", "Exit"};
+  QCOMPARE((QStringList{form->Generate1->text(), form->Notyfy1->text(), form->Exit1->text()}),
+           fileMenu);
+  QCOMPARE((QStringList{form->N1->text(), form->About1->text()}), (QStringList{"Help", "About"}));
+
+  form->Exit1->trigger();  // no question asked
+  QVERIFY(!form->isVisible());
+  QCOMPARE(services_.shown.size(), std::size_t{1});
+}
+
+void StartupTest::windowFrame() {
+  TForm1 form(services_);
+  QCOMPARE(form.windowTitle(), QStringLiteral("Lucidra LED"));
+  QCOMPARE(form.centralWidget()->size(), QSize(405, 425));
+  QCOMPARE(form.minimumSize(), form.maximumSize());  // no resizing
+  QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+  QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+  QCOMPARE(form.pos(), QPoint(249, 163));
+  QCOMPARE(form.BitBtn1->text(), QStringLiteral("GENERATE"));
+  QVERIFY(form.BitBtn1->isDefault());
+  QCOMPARE(form.Button1->text(), QStringLiteral("Plot >>"));
+  QCOMPARE(form.Label20->text(), QStringLiteral("Obtained Source Flux,  Watt:"));
+  QCOMPARE((QStringList{form.Label9->text(), form.Label11->text(), form.Label12->text(),
+                        form.Label14->text(), form.Label16->text()}),
+           (QStringList{"Size of Source File", QStringLiteral("Мб"), "Generation Time ~ ", "min",
+                        "sec"}));
+  QCOMPARE(form.RadioGroup3->title(), QStringLiteral("Form of Source LED"));
+  QCOMPARE((QStringList{form.RadioGroup2->itemText(0), form.RadioGroup2->itemText(1),
+                        form.RadioGroup2->itemText(2), form.RadioGroup2->itemText(3)}),
+           (QStringList{"Lambertian", "Uniform", "User Defined", "Gaussian"}));
+}
+
+LUCIDRA_QT_TEST_MAIN(StartupTest)
+#include "startup_test.moc"

@@ -35,6 +35,8 @@ QByteArray TestDirectory::read(const QString& name) const {
   return file.readAll();
 }
 
+void TestDirectory::remove(const QString& name) const { QFile::remove(path(name)); }
+
 bool TestDirectory::exists(const QString& name) const { return QFile::exists(path(name)); }
 
 QString TestDirectory::path(const QString& name) const { return dir_.filePath(name); }

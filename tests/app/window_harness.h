@@ -4,8 +4,18 @@
 // separator, and a main() that runs a Qt Test object under the locale the
 // test run asks for.
 
+#include <QAction>
 #include <QApplication>
 #include <QByteArray>
+#include <QChartView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -16,7 +26,10 @@
 #include <memory>
 #include <vector>
 
+#include "app/gauge.h"
 #include "app/main_window.h"
+#include "app/radio_group.h"
+#include "app/spin_edit.h"
 #include "scripted_services.h"
 
 namespace lucidra::app::test {
@@ -31,6 +44,7 @@ class TestDirectory {
 
   void write(const QString& name, const QByteArray& bytes) const;
   QByteArray read(const QString& name) const;
+  void remove(const QString& name) const;
   bool exists(const QString& name) const;
   QString path(const QString& name) const;
 
