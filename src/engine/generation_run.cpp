@@ -1,6 +1,8 @@
 #include "engine/generation_run.h"
 
+#include <algorithm>
 #include <charconv>
+#include <thread>
 #include <cmath>
 #include <memory>
 #include <optional>
@@ -10,6 +12,7 @@
 #include "distributions/number_text.h"
 #include "engine/run_tables.h"
 #include "engine/user_error.h"
+#include "engine/parallel_phases.h"
 #include "engine/writing_phase.h"
 #include "output/ray_file.h"
 #include "random/park_miller.h"
@@ -49,6 +52,18 @@ class Gauge {
     shown_ = position;
     frontEnd_.set_gauge_position(position);
   }
+  // Every position the sequential loop would set for counters first..last,
+  // where the position is base + span * counter / n: only the changes.
+  void sweep(std::int64_t first, std::int64_t last, std::int64_t base, std::int64_t span, std::int64_t n) {
+    std::int64_t s = first;
+    while (s <= last) {
+      const std::int64_t position = base + span * s / n;
+      set(position);
+      if (position >= 1000) return;
+      const std::int64_t nextStep = ((position - base + 1) * n + span - 1) / span;
+      s = std::max(s + 1, nextStep);
+    }
+  }
   void reset() {
     shown_ = 0;
     frontEnd_.set_gauge_position(0);
@@ -67,6 +82,7 @@ struct SequentialDraws {
   std::int32_t uniformSeed;
 
   void sobol(float* q) { i4_sobol(dimension, sobolSeed, q, sobolState); }
+  bool sobol_exhausted() const { return sobolSeed >= kSobolSeedLimit; }
   std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }
   std::int32_t below(std::int32_t k) { return random_below(runtime, k); }
   std::int64_t below_wide(std::int64_t k) { return random_below_wide(runtime, k); }
@@ -140,7 +156,7 @@ RunReport run_generation(RunFrontEnd& frontEnd) {
   return run_generation(frontEnd, process_random_state());
 }
 
-RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
+RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, EngineMode mode) {
   RunReport report;
   const OutputFormat selected = ui.selected_format();
   if (selected == OutputFormat::Asap || selected == OutputFormat::LightTools) {
@@ -238,8 +254,12 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
       plan.elevationStart = settings.arcMarginBDeg * sampling::kPi * sampling::kInv180 - sampling::kHalfPi;
     }
 
-    SequentialDraws draws{randomState.sobol, randomState.runtime, plan.sobol_dimension(),
-                          kSobolStartSeed, kUniformStartSeed};
+    const bool sequential = mode == EngineMode::Sequential;
+    const unsigned threads =
+        settings.threads != 0 ? settings.threads : std::max(1u, std::thread::hardware_concurrency());
+    const bool usesSobol = plan.algorithm == RandomAlgorithm::Sobol;
+    const int dimension = plan.sobol_dimension();
+    SequentialDraws draws{randomState.sobol, randomState.runtime, dimension, kSobolStartSeed, kUniformStartSeed};
     std::int32_t sobolStart = kSobolStartSeed;
     Levels levels;
     bool capReady = false;
@@ -249,18 +269,36 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
       plan.oneMinusCosCap = 1 - std::cos(plan.capAngle);
       capReady = true;
     };
+    PhaseHooks hooks;
+    hooks.stopRequested = [&] { return ui.stop_requested(); };
 
     if (settings.considerSourceFlux) {
       sobolStart = random_below(randomState.runtime, 100) + 1;
       random_below(randomState.runtime, 100);
       draws.sobolSeed = sobolStart;
       prepare_cap();
-      for (std::int64_t i = 1; i <= n + 1; ++i) {
-        gauge.set(500 * i / n);
-        weightSum += flux_sample_weight(plan, draws, levels);
-        if ((i & 0xFFFF) == 0 && ui.stop_requested()) {
-          throw RunInterrupted("Generation interrupted during the flux calculation");
+      if (sequential) {
+        for (std::int64_t i = 1; i <= n + 1; ++i) {
+          gauge.set(500 * i / n);
+          weightSum += flux_sample_weight(plan, draws, levels);
+          if ((i & 0xFFFF) == 0 && ui.stop_requested()) {
+            throw RunInterrupted("Generation interrupted during the flux calculation");
+          }
         }
+      } else {
+        PhaseStart start;
+        start.uniformSeed = kUniformStartSeed;
+        start.runtime = randomState.runtime;
+        if (usesSobol) start.sobol = sobol_begin_pass(dimension, sobolStart, randomState.sobol);
+        start.sobolTable = &randomState.sobol;
+        hooks.progressRange = [&](std::int64_t first, std::int64_t last) { gauge.sweep(first, last, 0, 500, n); };
+        PhaseEnd end;
+        weightSum = flux_phase_parallel(plan, start, levels, threads, hooks, end);
+        if (end.lastSobolSeed >= 0) {
+          sobol_end_pass(dimension, start.sobol, static_cast<std::int32_t>(end.lastSobolSeed), randomState.sobol);
+        }
+        randomState.runtime = end.runtime;
+        draws.uniformSeed = end.uniformSeed;
       }
     }
 
@@ -276,7 +314,18 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
     const std::int64_t span = settings.considerSourceFlux ? 500 : 1000;
     draws.sobolSeed = sobolStart;
     gauge.set(base + span * 2 / n);
-    prepare_cap();  // the first ray needs the cap angle before its flux
+    try {
+      prepare_cap();  // the first ray needs the cap angle before its flux
+    } catch (const UserError&) {
+      // The first attempt has already drawn its Sobol point when it needs the
+      // aperture; later runs of this process depend on that.
+      if (usesSobol) {
+        float q[3];
+        std::int32_t seed = sobolStart;
+        i4_sobol(dimension, seed, q, randomState.sobol);
+      }
+      throw;
+    }
     if (flux_uses_divisor(plan) && (divisor == 0 || !std::isfinite(divisor))) {
       throw UserError("The flux divisor is " + fixed6(divisor, '.') +
                       ", so the ray flux cannot be computed; generate again" +
@@ -285,9 +334,30 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState) {
                                                      "with 1 ray it is always 0)"));
     }
 
-    write_rays_sequential(
-        plan, draws, levels, *writer, [&](std::int64_t s) { gauge.set(base + span * s / n); },
-        [&] { return ui.stop_requested(); }, phase);
+    if (sequential) {
+      write_rays_sequential(
+          plan, draws, levels, *writer, [&](std::int64_t s) { gauge.set(base + span * s / n); },
+          [&] { return ui.stop_requested(); }, phase);
+    } else {
+      PhaseStart start;
+      start.uniformSeed = draws.uniformSeed;
+      start.runtime = randomState.runtime;
+      if (usesSobol) start.sobol = sobol_begin_pass(dimension, sobolStart, randomState.sobol);
+      start.sobolTable = &randomState.sobol;
+      hooks.progressRange = [&](std::int64_t first, std::int64_t last) { gauge.sweep(first, last, base, span, n); };
+      PhaseEnd end;
+      try {
+        writing_phase_parallel(plan, start, levels, *writer, threads, hooks, phase, end);
+      } catch (...) {
+        if (end.lastSobolSeed >= 0) {
+          sobol_end_pass(dimension, start.sobol, static_cast<std::int32_t>(end.lastSobolSeed), randomState.sobol);
+        }
+        throw;
+      }
+      if (end.lastSobolSeed >= 0) {
+        sobol_end_pass(dimension, start.sobol, static_cast<std::int32_t>(end.lastSobolSeed), randomState.sobol);
+      }
+    }
     report.obtainedFlux = phase.obtainedFlux;
 
     ui.set_obtained_flux_text(fixed6(report.obtainedFlux, settings.fieldDecimalSeparator));

@@ -30,10 +30,15 @@ struct RunReport {
   bool fileOpened = false;       // the output file was created or emptied
 };
 
+// How the flux and writing phases are computed: on every core, or one ray
+// after another (the reference the parallel engine must match byte for byte).
+enum class EngineMode { Parallel, Sequential };
+
 // Performs one run against the process-wide random state.
 RunReport run_generation(RunFrontEnd& frontEnd);
 // The same against an explicit random state (tests use a fresh one to act as
 // a new process).
-RunReport run_generation(RunFrontEnd& frontEnd, ProcessRandomState& randomState);
+RunReport run_generation(RunFrontEnd& frontEnd, ProcessRandomState& randomState,
+                         EngineMode mode = EngineMode::Parallel);
 
 }  // namespace lucidra

@@ -42,6 +42,10 @@ void write_rays_sequential(const SamplingPlan& plan, Draws& draws, Levels& level
   RayRecord ray;
   for (std::int64_t s = 2; s <= last;) {
     progress(s);
+    if (plan.algorithm == RandomAlgorithm::Sobol && draws.sobol_exhausted()) {
+      throw UserError("The quasi-random (Sobol) sequence is exhausted after " + std::to_string(s - 2) +
+                      " rays of an elliptical emitter; use fewer rays or the pseudo-random (Uniform) algorithm");
+    }
     if (!ray_attempt(plan, draws, levels, ray)) continue;
     if (!is_finite_ray(ray)) refuse_non_finite_ray(s - 1);
     writer.write_ray(ray);

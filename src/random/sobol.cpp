@@ -100,8 +100,33 @@ std::int32_t lowest_zero_bit(std::int32_t n) noexcept {
   return bit;
 }
 
-void i4_sobol(std::int32_t dim_num, std::int32_t& seed, float quasi[], SobolState& s) {
+void sobol_prepare(std::int32_t dim_num, SobolState& s) {
   if (!s.ready || dim_num != s.dim_in_use) build_direction_table(dim_num, s);
+}
+
+SobolPass sobol_begin_pass(std::int32_t dim_num, std::int32_t startSeed, SobolState& s) {
+  sobol_prepare(dim_num, s);
+  SobolPass pass;
+  pass.startSeed = startSeed;
+  // Consecutive and forward calls continue from last_point, which may differ
+  // from the regular point after previous_seed; a restart recomputes it.
+  if (startSeed > s.previous_seed) {
+    for (int i = 0; i < dim_num; ++i) {
+      pass.offset[i] = s.last_point[i] ^ sobol_integer_coordinate(s, i, std::int64_t{s.previous_seed} + 1);
+    }
+  }
+  return pass;
+}
+
+void sobol_end_pass(std::int32_t dim_num, const SobolPass& pass, std::int32_t lastSeed, SobolState& s) {
+  s.previous_seed = lastSeed;
+  for (int i = 0; i < dim_num; ++i) {
+    s.last_point[i] = sobol_integer_coordinate(s, i, std::int64_t{lastSeed} + 1) ^ pass.offset[i];
+  }
+}
+
+void i4_sobol(std::int32_t dim_num, std::int32_t& seed, float quasi[], SobolState& s) {
+  sobol_prepare(dim_num, s);
   if (seed < 0) seed = 0;
 
   std::int32_t l = 1;

@@ -40,6 +40,23 @@ void i4_sobol(std::int32_t dim_num, std::int32_t& seed, float quasi[], SobolStat
 // The same with the process-wide state.
 void i4_sobol(std::int32_t dim_num, std::int32_t& seed, float quasi[]);
 
+// Builds the direction table for `dim_num` when i4_sobol would (first call, or
+// another dimension); same fatal report for a dimension outside 2..40.
+void sobol_prepare(std::int32_t dim_num, SobolState& state);
+
+// A pass of consecutive i4_sobol calls, computed without stepping: every
+// point of the pass is the regular point of its seed XOR a fixed offset (zero,
+// or the half shift a fresh process's first pass carries).
+struct SobolPass {
+  std::array<std::int32_t, SOBOL_MAX_DIM> offset{};
+  std::int32_t startSeed = 0;
+};
+// What the first call of a pass at `startSeed` (1 .. kSobolSeedLimit - 1)
+// would make of `state`; builds the table as that call would.
+SobolPass sobol_begin_pass(std::int32_t dim_num, std::int32_t startSeed, SobolState& state);
+// Leaves `state` as consecutive calls up to `lastSeed` would have left it.
+void sobol_end_pass(std::int32_t dim_num, const SobolPass& pass, std::int32_t lastSeed, SobolState& state);
+
 // The process-wide state that i4_sobol without a state argument uses.
 SobolState& process_sobol_state() noexcept;
 

@@ -1,0 +1,437 @@
+#include "engine/parallel_phases.h"
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace lucidra {
+namespace {
+
+constexpr std::int64_t kChunkItems = 16384;
+
+// How many draws one item takes from each generator; fixed for a run.
+struct DrawCounts {
+  std::uint64_t uniformPerItem = 0;
+  bool sobol = false;
+  std::uint64_t runtimePerItem = 0;      // every attempt
+  std::uint64_t runtimePerAccepted = 0;  // only accepted attempts (double side)
+  bool rejects = false;                  // an elliptical emitter can reject attempts
+};
+
+// Counts the draws of one item by running it against a source that only counts.
+struct CountingDraws {
+  std::uint64_t uniforms = 0, sobols = 0, runtimes = 0;
+  void sobol(float* q) {
+    ++sobols;
+    q[0] = q[1] = q[2] = 0;
+  }
+  std::int32_t uniform(std::int32_t a, std::int32_t b) {
+    ++uniforms;
+    return std::min(a, b);
+  }
+  std::int32_t below(std::int32_t k) {
+    runtimes += k != 0 ? 1 : 0;
+    return 0;
+  }
+  std::int64_t below_wide(std::int64_t) {
+    runtimes += 2;
+    return 0;
+  }
+};
+
+DrawCounts draw_counts(const SamplingPlan& plan, bool fluxPhase) {
+  CountingDraws counter;
+  Levels scratch;
+  RayRecord ray;
+  SamplingPlan probe = plan;
+  probe.planeShape = PlaneShape::Rectangular;  // count an accepted attempt
+  probe.doubleSide = false;
+  if (fluxPhase) {
+    flux_sample_weight(probe, counter, scratch);
+  } else {
+    ray_attempt(probe, counter, scratch, ray);
+  }
+  DrawCounts counts;
+  counts.uniformPerItem = counter.uniforms;
+  counts.sobol = counter.sobols != 0;
+  counts.runtimePerItem = counter.runtimes;
+  if (!fluxPhase && plan.ledMode) {
+    counts.runtimePerAccepted = plan.doubleSide ? 1 : 0;
+    counts.rejects = plan.planeShape == PlaneShape::Elliptical;
+  }
+  return counts;
+}
+
+bool ellipse_accepts(const SamplingPlan& plan, std::int32_t j1, std::int32_t j2) {
+  const double x = plan.sizeX * 0.5 - plan.sizeX * j1 / sampling::kResolution;
+  const double y = plan.sizeY * 0.5 - plan.sizeY * j2 / sampling::kResolution;
+  return !(detail::ellipse_term(x, plan.semiAxisX) + detail::ellipse_term(y, plan.semiAxisY) > 1);
+}
+
+bool levels_known(const Levels& l) { return !std::isnan(l.longitudinal) && !std::isnan(l.transversal); }
+
+bool values_use_levels(const SamplingPlan& plan) {
+  if (!plan.ledMode) return true;
+  if (plan.squareShape && plan.planeShape == PlaneShape::Rectangular) return true;
+  return plan.angularType == AngularType::UserDefined || plan.angularType == AngularType::Gaussian;
+}
+
+struct Chunk {
+  std::int64_t index = -1;
+  std::int64_t firstItem = 0;
+  std::int64_t items = 0;  // attempts to make (the last chunk of a known count is shorter)
+  ChunkDraws start;        // generators before the first attempt
+  std::vector<char> bytes;
+  std::size_t used = 0;
+  std::vector<std::uint8_t> lineLength;
+  std::vector<double> values;
+  std::int64_t accepted = 0;
+  std::int64_t prefix = 0;      // accepted items made while a level was unknown
+  std::int64_t bad = -1;        // first accepted item with a non-finite number
+  bool exhausted = false;       // the Sobol sequence ran out within the chunk
+  std::int64_t attemptsDone = 0;
+  Levels finalLevels;           // NaN: no lookup of the chunk matched
+  bool done = false;
+};
+
+class Pipeline {
+ public:
+  Pipeline(const SamplingPlan& plan, const PhaseStart& start, bool fluxPhase, std::int64_t totalItems,
+           unsigned threads, const Levels& initialLevels)
+      : initialLevels_(initialLevels),
+        plan_(plan),
+        start_(start),
+        fluxPhase_(fluxPhase),
+        totalItems_(totalItems),
+        counts_(draw_counts(plan, fluxPhase)),
+        useLevels_(values_use_levels(plan)),
+        ring_(std::max<std::size_t>(4, 3 * static_cast<std::size_t>(threads))) {
+    for (auto& slot : ring_) slot = std::make_unique<Chunk>();
+    acceptedBefore_.push_back(0);
+    for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
+  }
+
+  ~Pipeline() {
+    {
+      std::lock_guard lock(mutex_);
+      cancelled_ = true;
+    }
+    changed_.notify_all();
+    for (auto& w : workers_) w.join();
+  }
+
+  Pipeline(const Pipeline&) = delete;
+  Pipeline& operator=(const Pipeline&) = delete;
+
+  // Waits for chunk `c` (taken in order by the committing thread).
+  Chunk& wait_for(std::int64_t c) {
+    std::unique_lock lock(mutex_);
+    Chunk& chunk = *ring_[slot_of(c)];
+    changed_.wait(lock, [&] { return failure_ || (chunk.index == c && chunk.done); });
+    if (failure_) std::rethrow_exception(failure_);
+    return chunk;
+  }
+
+  // Frees chunk `c`'s slot for a later chunk.
+  void release(std::int64_t c) {
+    {
+      std::lock_guard lock(mutex_);
+      committed_ = c + 1;
+    }
+    changed_.notify_all();
+  }
+
+  // Re-draws the first `count` accepted items of `chunk` in order, from its
+  // start, with the true levels; appends lines to `out` and values to
+  // `values`, and stops before the first ray with a non-finite number
+  // (returns how many items it made).
+  std::int64_t redraw(const Chunk& chunk, std::int64_t count, Levels& levels, std::vector<char>& out,
+                      std::vector<double>& values) const {
+    ChunkDraws draws = chunk.start;
+    RayRecord ray;
+    char line[kMaxRayLineLength];
+    std::int64_t made = 0;
+    while (made < count) {
+      if (fluxPhase_) {
+        values.push_back(flux_sample_weight(plan_, draws, levels));
+        ++made;
+        continue;
+      }
+      if (!ray_attempt(plan_, draws, levels, ray)) continue;
+      if (!is_finite_ray(ray)) break;
+      const char* end = format_ray_line(ray, line);
+      out.insert(out.end(), static_cast<const char*>(line), end);
+      values.push_back(ray.flux);
+      ++made;
+    }
+    return made;
+  }
+
+  // The attempt (from the chunk's first) that made its accepted item `k`.
+  std::int64_t attempt_of(const Chunk& chunk, std::int64_t k) const {
+    if (!counts_.rejects) return k;
+    std::int32_t seed = chunk.start.uniformSeed;
+    for (std::int64_t a = 0;; ++a) {
+      const std::int32_t j1 = uniform_int(0, sampling::kResolutionInt, seed);
+      const std::int32_t j2 = uniform_int(0, sampling::kResolutionInt, seed);
+      for (std::uint64_t extra = 2; extra < counts_.uniformPerItem; ++extra) uniform01(seed);
+      if (ellipse_accepts(plan_, j1, j2) && k-- == 0) return a;
+    }
+  }
+
+  bool sobol_in_use() const { return counts_.sobol; }
+
+ private:
+  std::size_t slot_of(std::int64_t c) const { return static_cast<std::size_t>(c) % ring_.size(); }
+
+  ChunkDraws draws_at(std::int64_t firstItem, std::uint64_t acceptedBefore) const {
+    ChunkDraws d;
+    d.uniformSeed = park_miller_skip(start_.uniformSeed, static_cast<std::uint64_t>(firstItem) * counts_.uniformPerItem);
+    d.runtime = start_.runtime;
+    d.runtime.skip(static_cast<std::uint64_t>(firstItem) * counts_.runtimePerItem +
+                   acceptedBefore * counts_.runtimePerAccepted);
+    if (counts_.sobol) {
+      d.sobolCursor = SobolCursor(*start_.sobolTable, plan_.sobol_dimension(), start_.sobol,
+                                  start_.sobol.startSeed + firstItem);
+    }
+    return d;
+  }
+
+  std::int64_t count_accepted(std::int64_t firstItem, std::int64_t items) const {
+    std::int32_t seed = park_miller_skip(start_.uniformSeed, static_cast<std::uint64_t>(firstItem) * counts_.uniformPerItem);
+    std::int64_t accepted = 0;
+    for (std::int64_t a = 0; a < items; ++a) {
+      const std::int32_t j1 = uniform_int(0, sampling::kResolutionInt, seed);
+      const std::int32_t j2 = uniform_int(0, sampling::kResolutionInt, seed);
+      for (std::uint64_t k = 2; k < counts_.uniformPerItem; ++k) uniform01(seed);
+      accepted += ellipse_accepts(plan_, j1, j2) ? 1 : 0;
+    }
+    return accepted;
+  }
+
+  void work() {
+    try {
+      for (;;) {
+        std::int64_t c = 0;
+        {
+          std::unique_lock lock(mutex_);
+          changed_.wait(lock, [&] {
+            return cancelled_ || (next_ < committed_ + static_cast<std::int64_t>(ring_.size()) && more_work());
+          });
+          if (cancelled_) return;
+          c = next_++;
+        }
+        const std::int64_t first = c * kChunkItems;
+        const std::int64_t items = totalItems_ < 0 ? kChunkItems : std::min(kChunkItems, totalItems_ - first);
+        std::uint64_t acceptedBefore = static_cast<std::uint64_t>(first);
+        if (counts_.rejects && counts_.runtimePerAccepted != 0) {
+          const std::int64_t mine = count_accepted(first, items);
+          std::unique_lock lock(mutex_);
+          changed_.wait(lock, [&] {
+            return cancelled_ || static_cast<std::int64_t>(acceptedBefore_.size()) > c - acceptedBase_;
+          });
+          if (cancelled_) return;
+          acceptedBefore = acceptedBefore_[static_cast<std::size_t>(c - acceptedBase_)];
+          acceptedBefore_.push_back(acceptedBefore + static_cast<std::uint64_t>(mine));
+          while (acceptedBefore_.size() > 2 * ring_.size()) {
+            acceptedBefore_.pop_front();
+            ++acceptedBase_;
+          }
+          changed_.notify_all();
+        }
+        Chunk& chunk = *ring_[slot_of(c)];
+        fill(chunk, c, first, items, acceptedBefore);
+        {
+          std::lock_guard lock(mutex_);
+          chunk.done = true;
+        }
+        changed_.notify_all();
+      }
+    } catch (...) {
+      std::lock_guard lock(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+      changed_.notify_all();
+    }
+  }
+
+  bool more_work() const { return totalItems_ < 0 || next_ * kChunkItems < totalItems_; }
+
+  void fill(Chunk& chunk, std::int64_t c, std::int64_t first, std::int64_t items, std::uint64_t acceptedBefore) {
+    {
+      std::lock_guard lock(mutex_);
+      chunk.index = c;
+      chunk.done = false;
+    }
+    chunk.firstItem = first;
+    chunk.items = items;
+    chunk.start = draws_at(first, acceptedBefore);
+    chunk.accepted = 0;
+    chunk.prefix = 0;
+    chunk.bad = -1;
+    chunk.exhausted = false;
+    chunk.used = 0;
+    chunk.values.resize(static_cast<std::size_t>(items));
+    if (!fluxPhase_) {
+      chunk.bytes.resize(static_cast<std::size_t>(items) * kMaxRayLineLength);
+      chunk.lineLength.resize(static_cast<std::size_t>(items));
+    }
+    // The first chunk of a phase starts from the levels the run had; every
+    // other chunk starts with unknown levels.
+    Levels levels = c == 0 ? initialLevels_ : Levels{std::nan(""), std::nan("")};
+    ChunkDraws draws = chunk.start;
+    RayRecord ray;
+    bool known = levels_known(levels);
+    std::int64_t attempt = 0;
+    for (; attempt < items; ++attempt) {
+      if (counts_.sobol && draws.sobolCursor.seed() >= kSobolSeedLimit) {
+        chunk.exhausted = true;
+        break;
+      }
+      const auto k = static_cast<std::size_t>(chunk.accepted);
+      if (fluxPhase_) {
+        chunk.values[k] = flux_sample_weight(plan_, draws, levels);
+      } else {
+        if (!ray_attempt(plan_, draws, levels, ray)) continue;
+        chunk.values[k] = ray.flux;
+        char* out = chunk.bytes.data() + chunk.used;
+        const char* end = format_ray_line(ray, out);
+        chunk.lineLength[k] = static_cast<std::uint8_t>(end - out);
+        chunk.used += static_cast<std::size_t>(end - out);
+      }
+      if (!known) known = levels_known(levels);
+      if (!known && useLevels_) {
+        chunk.prefix = chunk.accepted + 1;
+      } else if (!fluxPhase_ && chunk.bad < 0 && !is_finite_ray(ray)) {
+        chunk.bad = chunk.accepted;
+        ++chunk.accepted;
+        ++attempt;
+        break;
+      }
+      ++chunk.accepted;
+    }
+    chunk.attemptsDone = attempt;
+    chunk.finalLevels = levels;
+  }
+
+ private:
+  const Levels initialLevels_;
+  const SamplingPlan& plan_;
+  const PhaseStart& start_;
+  const bool fluxPhase_;
+  const std::int64_t totalItems_;  // -1: until the committing thread has enough
+  const DrawCounts counts_;
+  const bool useLevels_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<std::unique_ptr<Chunk>> ring_;
+  std::int64_t next_ = 0;
+  std::int64_t committed_ = 0;
+  bool cancelled_ = false;
+  std::exception_ptr failure_;
+  std::deque<std::uint64_t> acceptedBefore_;  // accepted attempts before chunk acceptedBase_ + i
+  std::int64_t acceptedBase_ = 0;
+  std::vector<std::thread> workers_;
+};
+
+Levels merge_levels(const Levels& chunkEnd, const Levels& before) {
+  return Levels{std::isnan(chunkEnd.longitudinal) ? before.longitudinal : chunkEnd.longitudinal,
+                std::isnan(chunkEnd.transversal) ? before.transversal : chunkEnd.transversal};
+}
+
+[[noreturn]] void refuse_exhausted(std::int64_t rays) {
+  throw UserError("The quasi-random (Sobol) sequence is exhausted after " + std::to_string(rays) +
+                  " rays of an elliptical emitter; use fewer rays or the pseudo-random (Uniform) algorithm");
+}
+
+}  // namespace
+
+double flux_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, unsigned threads,
+                           const PhaseHooks& hooks, PhaseEnd& end) {
+  const std::int64_t total = plan.rayCount + 1;
+  Pipeline pipeline(plan, start, true, total, threads, levels);
+  double sum = 0;
+  std::int64_t done = 0;
+  std::vector<char> unusedBytes;
+  std::vector<double> redrawn;
+  for (std::int64_t c = 0; done < total; ++c) {
+    const Chunk& chunk = pipeline.wait_for(c);
+    if (hooks.stopRequested && hooks.stopRequested()) {
+      throw RunInterrupted("Generation interrupted during the flux calculation");
+    }
+    hooks.progressRange(done + 1, done + chunk.accepted);
+    Levels current = levels;
+    if (chunk.prefix > 0) {
+      redrawn.clear();
+      pipeline.redraw(chunk, chunk.prefix, current, unusedBytes, redrawn);
+      for (double w : redrawn) sum += w;
+    }
+    for (std::int64_t k = chunk.prefix; k < chunk.accepted; ++k) sum += chunk.values[static_cast<std::size_t>(k)];
+    levels = merge_levels(chunk.finalLevels, current);
+    done += chunk.accepted;
+    pipeline.release(c);
+  }
+  const DrawCounts counts = draw_counts(plan, true);
+  end.uniformSeed = park_miller_skip(start.uniformSeed, static_cast<std::uint64_t>(total) * counts.uniformPerItem);
+  end.runtime = start.runtime;
+  end.runtime.skip(static_cast<std::uint64_t>(total) * counts.runtimePerItem);
+  end.lastSobolSeed = counts.sobol ? start.sobol.startSeed + total - 1 : -1;
+  return sum;
+}
+
+void writing_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
+                            RayFileWriter& writer, unsigned threads, const PhaseHooks& hooks,
+                            WritingPhaseResult& result, PhaseEnd& end) {
+  const std::int64_t needed = plan.rayCount + 1;
+  const DrawCounts counts = draw_counts(plan, false);
+  Pipeline pipeline(plan, start, false, counts.rejects ? -1 : needed, threads, levels);
+  std::vector<char> redrawnBytes;
+  std::vector<double> redrawn;
+  end.lastSobolSeed = -1;
+  for (std::int64_t c = 0; result.raysWritten < needed; ++c) {
+    const Chunk& chunk = pipeline.wait_for(c);
+    if (hooks.stopRequested && hooks.stopRequested()) throw RunInterrupted("Generation interrupted");
+    const std::int64_t take = std::min(chunk.accepted, needed - result.raysWritten);
+    hooks.progressRange(result.raysWritten + 2, result.raysWritten + take + 1);
+    if (counts.sobol) {
+      const std::int64_t attempts = take < chunk.accepted ? pipeline.attempt_of(chunk, take - 1) + 1 : chunk.attemptsDone;
+      if (attempts > 0) end.lastSobolSeed = start.sobol.startSeed + chunk.firstItem + attempts - 1;
+    }
+
+    // Rays drawn while a level was unknown to the worker are drawn again here.
+    Levels current = levels;
+    const std::int64_t redo = std::min(chunk.prefix, take);
+    std::size_t skip = 0;
+    if (redo > 0) {
+      redrawnBytes.clear();
+      redrawn.clear();
+      const std::int64_t good = pipeline.redraw(chunk, redo, current, redrawnBytes, redrawn);
+      writer.write(std::string_view(redrawnBytes.data(), redrawnBytes.size()));
+      for (double flux : redrawn) result.obtainedFlux += flux;
+      result.raysWritten += good;
+      if (good < redo) refuse_non_finite_ray(result.raysWritten + 1);
+      for (std::int64_t k = 0; k < redo; ++k) skip += chunk.lineLength[static_cast<std::size_t>(k)];
+    }
+    const std::int64_t last = chunk.bad >= 0 && chunk.bad < take ? chunk.bad : take;
+    std::size_t bytes = 0;
+    for (std::int64_t k = redo; k < last; ++k) {
+      bytes += chunk.lineLength[static_cast<std::size_t>(k)];
+      result.obtainedFlux += chunk.values[static_cast<std::size_t>(k)];
+    }
+    writer.write(std::string_view(chunk.bytes.data() + skip, bytes));
+    result.raysWritten += last - redo;
+    if (last < take) refuse_non_finite_ray(result.raysWritten + 1);
+
+    levels = merge_levels(chunk.finalLevels, current);
+    if (result.raysWritten < needed && chunk.exhausted) refuse_exhausted(result.raysWritten);
+    pipeline.release(c);
+  }
+}
+
+}  // namespace lucidra

@@ -1,0 +1,96 @@
+#pragma once
+// The flux phase and the writing phase on every core, with output identical
+// byte for byte to drawing the rays one after another.
+//
+// Work is cut into chunks of consecutive attempts. Every generator can start
+// anywhere: the uniform seed and the runtime generator jump ahead, a Sobol
+// point is computed from its seed. What one ray hands to the next is carried
+// exactly: the runtime draws of double-sided emission depend on how many
+// attempts were accepted before (acceptance depends only on the two point
+// draws, so it is counted first); a level that no lookup of a chunk has set
+// yet is unknown to that chunk's worker, so the rays it touched are drawn
+// again, in order, by the committing thread once the earlier chunks are done;
+// flux sums are added in ray order.
+
+#include <cstdint>
+#include <functional>
+
+#include "engine/writing_phase.h"
+#include "random/park_miller.h"
+#include "random/runtime_generator.h"
+#include "random/sobol.h"
+#include "sampling/ray_sampler.h"
+
+namespace lucidra {
+
+// The generators at the start of a phase.
+struct PhaseStart {
+  std::int32_t uniformSeed = 0;
+  RuntimeGenerator runtime;
+  SobolPass sobol;
+  const SobolState* sobolTable = nullptr;  // built for the plan's dimension
+};
+
+// Gauge and stop hooks; `progress` receives the item counter that the
+// sequential loops would show (sample i, or ray slot s).
+struct PhaseHooks {
+  std::function<void(std::int64_t first, std::int64_t last)> progressRange;
+  std::function<bool()> stopRequested;
+};
+
+struct PhaseEnd {
+  std::int32_t uniformSeed = 0;
+  RuntimeGenerator runtime;
+  std::int64_t lastSobolSeed = -1;  // last seed a point was drawn for (-1: none)
+};
+
+// N + 1 flux samples; returns the weight sum, added in sample order.
+double flux_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
+                           unsigned threads, const PhaseHooks& hooks, PhaseEnd& end);
+
+// N + 1 rays into `writer`.
+void writing_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
+                            RayFileWriter& writer, unsigned threads, const PhaseHooks& hooks,
+                            WritingPhaseResult& result, PhaseEnd& end);
+
+// The Sobol source of a worker: points of consecutive seeds from a start,
+// each the regular point XOR the pass offset, as i4_sobol returns them.
+class SobolCursor {
+ public:
+  SobolCursor() = default;
+  SobolCursor(const SobolState& table, int dimension, const SobolPass& pass, std::int64_t seed)
+      : table_(&table), dimension_(dimension), seed_(seed) {
+    for (int d = 0; d < dimension; ++d) {
+      current_[d] = sobol_integer_coordinate(table, d, seed) ^ pass.offset[static_cast<std::size_t>(d)];
+    }
+  }
+  void next(float* q) {
+    const auto column = static_cast<unsigned>(__builtin_ctzll(static_cast<unsigned long long>(seed_ + 1)));
+    for (int d = 0; d < dimension_; ++d) {
+      q[d] = static_cast<float>(current_[d]) * table_->unit_scale;
+      if (column < SOBOL_MAX_BITS) current_[d] ^= table_->direction_numbers[d][column];
+    }
+    ++seed_;
+  }
+  std::int64_t seed() const { return seed_; }
+
+ private:
+  const SobolState* table_ = nullptr;
+  int dimension_ = 0;
+  std::int64_t seed_ = 0;
+  std::int32_t current_[3] = {0, 0, 0};
+};
+
+// Draws of a worker: jumped-ahead copies of the run's generators.
+struct ChunkDraws {
+  SobolCursor sobolCursor;
+  std::int32_t uniformSeed = 0;
+  RuntimeGenerator runtime;
+
+  void sobol(float* q) { sobolCursor.next(q); }
+  std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }
+  std::int32_t below(std::int32_t k) { return random_below(runtime, k); }
+  std::int64_t below_wide(std::int64_t k) { return random_below_wide(runtime, k); }
+};
+
+}  // namespace lucidra

@@ -1,0 +1,126 @@
+// The parallel engine writes exactly the bytes of the sequential one, for
+// every thread count and every kind of run.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "engine/run_fixture.h"
+
+namespace lucidra::testing {
+namespace {
+
+struct IdentityCase {
+  const char* name;
+  std::function<void(GenerationSettings&)> setup;
+};
+
+TEST_F(RunTest, ParallelRunsWriteTheSequentialBytes) {
+  // Tables that match only part of the polar range make levels persist over
+  // long stretches, across chunk borders.
+  const std::string tiny = dir.write("tiny.txt", distribution_text({0, 1}, {100, 80}));
+  const std::string full = dir.write("full.txt", distribution_text({0, 30, 60, 90}, {100, 90, 40, 0}));
+  const std::string bumpy = dir.write("bumpy.txt", distribution_text({0, 20, 10, 45, 40, 70}, {5, 90, 30, 60, 10, 100}));
+  const std::string arcR = dir.write("arc_r.txt", distribution_text({0, 0.3, 0.6}, {100, 90, 10}));
+  const std::string arcL = dir.write("arc_l.txt", distribution_text({0, 1, 2}, {50, 100, 50}));
+  const std::string wideR = dir.write("wide_r.txt", distribution_text({0, 1, 2}, {100, 90, 10}));
+  const std::string wideL = dir.write("wide_l.txt", distribution_text({0, 1.5, 3}, {50, 100, 50}));
+  const auto sobol = [](GenerationSettings& s) { s.randomAlgorithm = RandomAlgorithm::Sobol; };
+  const auto uniform = [](GenerationSettings& s) { s.randomAlgorithm = RandomAlgorithm::Uniform; };
+  const std::vector<IdentityCase> cases = {
+      {"user defined, Sobol", sobol},
+      {"user defined, Uniform", uniform},
+      {"user defined with a level that rarely matches",
+       [&](GenerationSettings& s) { s.longitudinalFile = tiny; s.transversalFile = full; }},
+      {"gaussian, unordered abscissae, flux phase",
+       [&](GenerationSettings& s) {
+         s.angularType = AngularType::Gaussian; s.longitudinalFile = bumpy; s.considerSourceFlux = true;
+       }},
+      {"lambertian, NA 1, flux phase",
+       [](GenerationSettings& s) {
+         s.angularType = AngularType::Lambertian; s.numericalAperture = "1"; s.considerSourceFlux = true;
+       }},
+      {"uniform angular type, ellipse, double side, Uniform algorithm",
+       [](GenerationSettings& s) {
+         s.angularType = AngularType::Uniform; s.numericalAperture = "0.8"; s.planeShape = PlaneShape::Elliptical;
+         s.doubleSide = true; s.balance = 30; s.randomAlgorithm = RandomAlgorithm::Uniform;
+       }},
+      {"lambertian, ellipse, double side, Sobol, flux phase",
+       [](GenerationSettings& s) {
+         s.angularType = AngularType::Lambertian; s.numericalAperture = "0.9"; s.planeShape = PlaneShape::Elliptical;
+         s.doubleSide = true; s.considerSourceFlux = true; s.sizeY = "1";
+       }},
+      {"square shape with levels persisting",
+       [&](GenerationSettings& s) {
+         s.squareShape = true; s.longitudinalFile = tiny; s.transversalFile = full; s.doubleSide = true;
+       }},
+      {"square shape on an ellipse is radial",
+       [](GenerationSettings& s) { s.squareShape = true; s.planeShape = PlaneShape::Elliptical; }},
+      {"extent 90, Uniform algorithm", [](GenerationSettings& s) { s.extentAboutZ = 90; s.randomAlgorithm = RandomAlgorithm::Uniform; }},
+      {"arc mode, Sobol, flux phase",
+       [&](GenerationSettings& s) {
+         s.ledMode = false; s.longitudinalFile = arcL; s.transversalFile = arcR; s.considerSourceFlux = true;
+       }},
+      {"arc mode, Uniform, extent 0",
+       [&](GenerationSettings& s) {
+         s.ledMode = false; s.longitudinalFile = arcL; s.transversalFile = arcR;
+         s.randomAlgorithm = RandomAlgorithm::Uniform; s.extentAboutZ = 0;
+       }},
+      {"arc mode, Uniform, beyond the 32-bit grid, flux phase, margins",
+       [&](GenerationSettings& s) {
+         s.ledMode = false; s.longitudinalFile = wideL; s.transversalFile = wideR;
+         s.randomAlgorithm = RandomAlgorithm::Uniform; s.considerSourceFlux = true;
+         s.arcMarginADeg = 10; s.arcMarginBDeg = 20;
+       }},
+  };
+  for (const IdentityCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    GenerationSettings s = led_settings();
+    s.rayCount = 70001;
+    c.setup(s);
+    // Two runs per process: the second starts from the Sobol state the first left.
+    std::string expected[2];
+    RunReport expectedReport[2];
+    {
+      ProcessRandomState fresh;
+      for (int r = 0; r < 2; ++r) {
+        RecordingFrontEnd ui(s);
+        expectedReport[r] = run_generation(ui, fresh, EngineMode::Sequential);
+        ASSERT_NE(expectedReport[r].outcome, RunOutcome::Failed) << expectedReport[r].message;
+        expected[r] = read_bytes(output);
+      }
+    }
+    for (unsigned threads : {1u, 2u, 3u}) {
+      s.threads = threads;
+      ProcessRandomState fresh;
+      for (int r = 0; r < 2; ++r) {
+        RecordingFrontEnd ui(s);
+        const RunReport report = run_generation(ui, fresh, EngineMode::Parallel);
+        EXPECT_EQ(report.outcome, expectedReport[r].outcome) << threads << " threads, run " << r;
+        EXPECT_EQ(report.obtainedFlux, expectedReport[r].obtainedFlux) << threads << " threads, run " << r;
+        EXPECT_EQ(report.fluxDivisor, expectedReport[r].fluxDivisor) << threads << " threads, run " << r;
+        EXPECT_TRUE(read_bytes(output) == expected[r]) << threads << " threads, run " << r;
+      }
+    }
+  }
+}
+
+TEST_F(RunTest, ParallelGaugeShowsTheSequentialPositions) {
+  for (const bool flux : {false, true}) {
+    GenerationSettings s = led_settings();
+    s.rayCount = 123457;
+    s.considerSourceFlux = flux;
+    s.planeShape = PlaneShape::Elliptical;
+    std::vector<std::int64_t> positions[2];
+    for (int m = 0; m < 2; ++m) {
+      ProcessRandomState fresh;
+      RecordingFrontEnd ui(s);
+      run_generation(ui, fresh, m == 0 ? EngineMode::Sequential : EngineMode::Parallel);
+      positions[m] = ui.gaugePositions;
+    }
+    EXPECT_EQ(positions[0], positions[1]) << "flux phase " << flux;
+    EXPECT_EQ(positions[0].back(), 1000);
+  }
+}
+
+}  // namespace
+}  // namespace lucidra::testing
