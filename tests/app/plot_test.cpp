@@ -1,1 +1,271 @@
-// placeholder
+// The distribution chart: which points a combo box change, the "Plot >>"
+// button and File > Plot put into the two series, their order and tails, the
+// captions, the window width, and the read errors.
+
+#include <QChart>
+#include <QLegend>
+#include <QPen>
+#include <QTest>
+
+#include "window_harness.h"
+
+using namespace lucidra;
+using namespace lucidra::app;
+using namespace lucidra::app::test;
+
+using Points = QList<QPointF>;
+
+namespace {
+
+QStringList config_naming(const QString& first, const QString& second) {
+  QStringList lines = standard_config_lines();
+  lines[2] = first;
+  lines[3] = second;
+  return lines;
+}
+
+}  // namespace
+
+class PlotTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void curvePoints_data();
+  void curvePoints();
+  void eachCurveUsesItsOwnCount();
+  void buttonTogglesTheChartAndRefillsEveryTime();
+  void comboChangeKeepsTheChartAsItIs();
+  void emptySecondComboBox();
+  void readErrors_data();
+  void readErrors();
+  void arcModeHasNoTailPoints();
+  void chartLooks();
+
+ private:
+  void write_files(const QByteArray& first, const QByteArray& second) const;
+  // Chooses "first.txt" from the first combo box's list.
+  void choose_first_file();
+  // The window's own list of a series' points.
+  Points model(ChartSeries which) const;
+
+  std::unique_ptr<TestDirectory> directory_;
+  ScriptedServices services_;
+  std::unique_ptr<TForm1> form_;
+};
+
+void PlotTest::init() {
+  directory_ = std::make_unique<TestDirectory>();
+  directory_->write("lucidra.cfg", config_bytes(config_naming("first.txt", "second.txt")));
+  write_files(distribution_bytes({0, 10, 20}, {100, 50, 0}),
+              distribution_bytes({0, 10, 20}, {100, 50, 0}));
+  form_ = started_window(services_);
+}
+
+void PlotTest::cleanup() {
+  form_.reset();
+  directory_.reset();
+  services_.clear();
+}
+
+void PlotTest::write_files(const QByteArray& first, const QByteArray& second) const {
+  directory_->write("first.txt", first);
+  directory_->write("second.txt", second);
+}
+
+void PlotTest::choose_first_file() {
+  {
+    const QSignalBlocker quiet(form_->ComboBoxEx1);
+    form_->ComboBoxEx1->setEditText(QString());
+  }
+  form_->ComboBoxEx1->setCurrentIndex(form_->ComboBoxEx1->findText("first.txt"));
+}
+
+Points PlotTest::model(ChartSeries which) const {
+  Points points;
+  for (const PlotPoint& point : form_->series_points(which)) points.append(QPointF(point.x, point.y));
+  return points;
+}
+
+void PlotTest::curvePoints_data() {
+  QTest::addColumn<QString>("trigger");
+  QTest::addColumn<QByteArray>("file");
+  QTest::addColumn<Points>("points");
+  const QByteArray five = distribution_bytes({0, 10, 20, 30, 40}, {100, 90, 70, 40, 5});
+  const Points fourPoints{{0, 100}, {10, 90}, {20, 70}, {30, 40}};
+  const Points withTail = fourPoints + Points{{40, 0}, {50, 0}};
+  QTest::newRow("five values, combo box") << "combo" << five << fourPoints;
+  QTest::newRow("five values, button") << "button" << five << withTail;
+  QTest::newRow("five values, File > Plot") << "menu" << five << withTail;
+
+  const QByteArray single = distribution_bytes({5}, {100});
+  QTest::newRow("single value, combo box") << "combo" << single << Points{};
+  QTest::newRow("single value, button") << "button" << single << Points{{5, 0}, {15, 0}};
+
+  const QByteArray descending = distribution_bytes({40, 30, 20, 10, 0}, {0, 40, 70, 90, 100});
+  QTest::newRow("descending, combo box")
+      << "combo" << descending << Points{{10, 90}, {20, 70}, {30, 40}, {40, 0}};
+  QTest::newRow("descending, button: tails among the others")
+      << "button" << descending << Points{{0, 0}, {10, 90}, {10, 0}, {20, 70}, {30, 40}, {40, 0}};
+
+  QTest::newRow("equal abscissae keep their order")
+      << "combo" << distribution_bytes({0, 10, 10, 20}, {1, 2, 3, 4})
+      << Points{{0, 1}, {10, 2}, {10, 3}};
+  QTest::newRow("fractional values in the locale's writing")
+      << "combo" << distribution_bytes({0.5, 1.25, 2}, {9.5, 8.75, 1}) << Points{{0.5, 9.5}, {1.25, 8.75}};
+  QTest::newRow("empty first line, button: no tail") << "button"
+                                                     << QByteArray("\r\n\r\n\r\n") << Points{};
+}
+
+void PlotTest::curvePoints() {
+  QFETCH(QString, trigger);
+  QFETCH(QByteArray, file);
+  QFETCH(Points, points);
+  write_files(file, distribution_bytes({0, 10, 20}, {100, 50, 0}));
+  if (trigger == "combo") {
+    choose_first_file();
+  } else if (trigger == "button") {
+    form_->Button1->click();
+  } else {
+    form_->Notyfy1->trigger();
+  }
+  QCOMPARE(services_.texts(), QStringList{});
+  QCOMPARE(form_->Series1->points(), points);
+  const Points second = trigger == "combo" ? Points{{0, 100}, {10, 50}}
+                                           : Points{{0, 100}, {10, 50}, {20, 0}, {30, 0}};
+  QCOMPARE(form_->Series2->points(), second);
+  // The drawn series and the window's list are the same.
+  QCOMPARE(model(ChartSeries::Longitudinal), points);
+  QCOMPARE(model(ChartSeries::Transversal), second);
+  QCOMPARE(form_->Chart1->isHidden(), trigger == "combo");
+}
+
+void PlotTest::eachCurveUsesItsOwnCount() {
+  write_files(distribution_bytes({0, 1, 2, 3, 4}, {5, 4, 3, 2, 1}),
+              distribution_bytes({0, 2, 4}, {9, 8, 7}));
+  form_->Button1->click();
+  QCOMPARE(form_->Series1->points(),
+           (Points{{0, 5}, {1, 4}, {2, 3}, {3, 2}, {4, 0}, {14, 0}}));
+  QCOMPARE(form_->Series2->points(), (Points{{0, 9}, {2, 8}, {4, 0}, {14, 0}}));
+}
+
+void PlotTest::buttonTogglesTheChartAndRefillsEveryTime() {
+  TForm1& f = *form_;
+  f.Button1->click();
+  QVERIFY(!f.Chart1->isHidden());
+  QCOMPARE(f.Button1->text(), QStringLiteral("Plot <<"));
+  QCOMPARE(f.centralWidget()->size(), QSize(953, 425));
+  QCOMPARE(f.width(), 953);
+
+  // A press that hides the chart still reads both files.
+  write_files(distribution_bytes({1, 2, 3}, {4, 5, 6}), distribution_bytes({7, 8}, {9, 10}));
+  f.Button1->click();
+  QVERIFY(f.Chart1->isHidden());
+  QCOMPARE(f.Button1->text(), QStringLiteral("Plot >>"));
+  QCOMPARE(f.centralWidget()->size(), QSize(405, 425));
+  QCOMPARE(f.width(), 405);
+  QCOMPARE(f.Series1->points(), (Points{{1, 4}, {2, 5}, {3, 0}, {13, 0}}));
+  QCOMPARE(f.Series2->points(), (Points{{7, 9}, {8, 0}, {18, 0}}));
+  QVERIFY(services_.shown.empty());
+}
+
+void PlotTest::comboChangeKeepsTheChartAsItIs() {
+  TForm1& f = *form_;
+  choose_first_file();
+  QVERIFY(f.Chart1->isHidden());
+  QCOMPARE(f.Button1->text(), QStringLiteral("Plot >>"));
+  f.Button1->click();
+  choose_first_file();
+  QVERIFY(!f.Chart1->isHidden());
+  QCOMPARE(f.Button1->text(), QStringLiteral("Plot <<"));
+  QCOMPARE(f.Series1->count(), 2);  // refilled without tails
+  // Typing into the second combo box refreshes as well.
+  QTest::keyClick(f.ComboBoxEx2->lineEdit(), Qt::Key_End);
+  QTest::keyClick(f.ComboBoxEx2->lineEdit(), Qt::Key_Backspace);
+  QCOMPARE(f.ComboBoxEx2->currentText(), QStringLiteral("second.tx"));
+  QCOMPARE(services_.error_texts(), QStringList{"Cannot open file second.tx."});
+  QCOMPARE(f.Series1->count(), 2);
+  QCOMPARE(f.Series2->count(), 0);
+}
+
+void PlotTest::emptySecondComboBox() {
+  TForm1& f = *form_;
+  {
+    const QSignalBlocker quiet(f.ComboBoxEx2);
+    f.ComboBoxEx2->setEditText(QString());
+  }
+  choose_first_file();
+  QCOMPARE(f.Series1->points(), (Points{{0, 100}, {10, 50}}));
+  QCOMPARE(f.Series2->count(), 0);
+  // No full stop: the text ends in a blank.
+  QCOMPARE(services_.error_texts(), QStringList{"Cannot open file "});
+}
+
+void PlotTest::readErrors_data() {
+  QTest::addColumn<QByteArray>("first");
+  QTest::addColumn<QByteArray>("second");
+  QTest::addColumn<QString>("error");
+  QTest::addColumn<int>("firstCount");
+  const QByteArray good = distribution_bytes({0, 10, 20}, {100, 50, 0});
+  const QString wrong = separator() == QChar(',') ? QStringLiteral("2.5") : QStringLiteral("2,5");
+  QTest::newRow("second file has two lines") << good << QByteArray("0 10 \r\nx\r\n")
+                                             << "List index out of bounds (2)" << 4;
+  QTest::newRow("first file has two lines") << QByteArray("0 10 \r\nx\r\n") << good
+                                            << "List index out of bounds (2)" << 0;
+  QTest::newRow("first line starts with a blank")
+      << QByteArray(" 0 10 \r\n\r\n1 2 \r\n") << good << "'' is not a valid floating point value."
+      << 0;
+  QTest::newRow("the other decimal separator")
+      << QByteArray(wrong.toLatin1() + " \r\n\r\n1 \r\n") << good
+      << QStringLiteral("'%1' is not a valid floating point value.").arg(wrong) << 0;
+  QTest::newRow("letters in the intensities")
+      << good << QByteArray("0 10 \r\n\r\n1 abc \r\n") << "'abc' is not a valid floating point value."
+      << 4;
+}
+
+void PlotTest::readErrors() {
+  QFETCH(QByteArray, first);
+  QFETCH(QByteArray, second);
+  QFETCH(QString, error);
+  QFETCH(int, firstCount);
+  write_files(first, second);
+  form_->Button1->click();
+  QCOMPARE(services_.error_texts(), QStringList{error});
+  QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra LED 3.5"));
+  // What the refresh did before the failure stays.
+  QCOMPARE(form_->Series1->count(), firstCount);
+  QCOMPARE(form_->Series2->count(), 0);
+  QVERIFY(!form_->Chart1->isHidden());
+}
+
+void PlotTest::arcModeHasNoTailPoints() {
+  form_->CheckBox4->setChecked(true);  // arc mode
+  form_->Button1->click();
+  QCOMPARE(form_->Series1->points(), (Points{{0, 100}, {10, 50}}));
+  QCOMPARE(form_->Series1->name(), QStringLiteral("Longitudial"));
+  QCOMPARE(form_->Label37->text(), QStringLiteral("mm"));
+}
+
+void PlotTest::chartLooks() {
+  TForm1& f = *form_;
+  QCOMPARE(f.Chart1->geometry(), QRect(408, 0, 545, 409));
+  QCOMPARE(f.Series1->pen().color(), QColor(0, 128, 0));
+  QCOMPARE(f.Series2->pen().color(), QColor(255, 0, 0));
+  QVERIFY(!f.Series1->pointsVisible() && !f.Series1->pointLabelsVisible());
+  QCOMPARE(f.Series1->name(), QStringLiteral("Horisontal"));
+  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical"));
+  QCOMPARE(f.Chart1->chart()->title(), QString());
+  QVERIFY(f.Chart1->chart()->legend()->isVisible());
+  QCOMPARE(f.Chart1->chart()->legend()->brush().color(), QColor(247, 247, 234));
+  QCOMPARE(f.Label35->text(), QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
+  QCOMPARE(f.Label35->pos(), QPoint(96, 16));
+  QCOMPARE(f.Label36->text(), QStringLiteral("%"));
+  QCOMPARE(f.Label36->pos(), QPoint(8, 24));
+  QCOMPARE(f.Label37->text(), QStringLiteral("degrees"));
+  QCOMPARE(f.Label37->pos(), QPoint(448, 376));
+}
+
+LUCIDRA_QT_TEST_MAIN(PlotTest)
+#include "plot_test.moc"
