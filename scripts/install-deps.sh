@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-charts-dev libgl-dev
   xvfb xauth xdotool imagemagick x11-utils
-  locales
+  locales time
   clang libclang-rt-14-dev
 )
 

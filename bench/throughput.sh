@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Throughput of the ray file writer, in one run: four representative settings
+# at N rays (default 10^7), each written by the engine to /dev/null and to a
+# file with one thread and with every core, beside a deliberately
+# straightforward reference writer (fprintf per line, linear scans) and dd
+# writing the same number of bytes to the same disk. Checks that every file
+# is byte-identical to the reference's.
+#
+#   bench/throughput.sh [N]        (build directory: build/, or $LUCIDRA_BUILD_DIR;
+#                                   scratch files: $BENCH_DIR, default the build directory)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${LUCIDRA_BUILD_DIR:-$root/build}
+n=${1:-10000000}
+cli=$build/src/cli/lucidra-cli
+ref=$build/bench/reference_writer
+for tool in "$cli" "$ref" /usr/bin/time; do
+  [[ -x $tool ]] || { echo "throughput.sh: $tool is missing (build first; /usr/bin/time is Debian's 'time')" >&2; exit 1; }
+done
+work=$(mktemp -d -p "${BENCH_DIR:-$build}" bench.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+cores=$(nproc)
+
+# Two 181-point tables over 0..90 degrees, and two for the arc (R 0.5 mm, L 2 mm).
+table() {  # name last-abscissa shape
+  awk -v last="$2" -v shape="$3" 'BEGIN {
+    for (i = 0; i <= 180; i++) printf "%g ", last * i / 180; printf "\r\n\r\n";
+    for (i = 0; i <= 180; i++) {
+      t = i / 180;
+      if (shape == "cos") v = 100 * cos(t * 1.5707963); else v = 100 * exp(-4 * t * t);
+      printf "%.3f ", v } printf "\r\n" }' > "$work/$1"
+}
+table wide.txt 90 cos
+table narrow.txt 90 gauss
+table arc_l.txt 2 gauss
+table arc_r.txt 0.5 cos
+
+names=("Sobol + User Defined, 181-point tables"
+       "Uniform + Lambertian, elliptical, double side"
+       "Sobol + Lambertian, flux phase on"
+       "arc mode, Sobol")
+cli_args=("-L wide.txt -T narrow.txt --size-x 2 --size-y 2"
+          "-L wide.txt -T narrow.txt --algorithm uniform --angular lambertian --na 1 --shape elliptical --size-x 2 --size-y 1 --double-side"
+          "-L wide.txt -T narrow.txt --angular lambertian --na 0.9 --consider-flux --size-x 1 --size-y 1"
+          "-L arc_l.txt -T arc_r.txt --arc")
+ref_args=("L=wide.txt T=narrow.txt sx=2 sy=2"
+          "L=wide.txt T=narrow.txt algorithm=uniform angular=lambertian na=1 shape=ellipse sx=2 sy=1 double"
+          "L=wide.txt T=narrow.txt angular=lambertian na=0.9 consider sx=1 sy=1"
+          "L=arc_l.txt T=arc_r.txt arc")
+
+cd "$work"
+timed() {  # prints "seconds peak-KB" of the command
+  /usr/bin/time -f "%e %M" -o "$work/time.txt" "$@" > /dev/null 2>&1 || { cat "$work/time.txt" >&2; return 1; }
+  tail -n 1 "$work/time.txt"
+}
+rate() { awk -v r="$n" -v s="$1" 'BEGIN { printf "%.2f", (r + 1) / s / 1e6 }'; }
+
+printf "N = %d rays, %d cores\n\n" "$n" "$cores"
+printf "| setting | writer | target | threads | s | M rays/s | MB/s | x reference | peak MB | identical |\n"
+printf "|---|---|---|---|---|---|---|---|---|---|\n"
+status=0
+for i in "${!names[@]}"; do
+  read -r rs rk < <(timed "$ref" out=ref.dat n="$n" clock=1700000000 ${ref_args[$i]})
+  bytes=$(stat -c %s ref.dat)
+  mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }')
+  refrate=$(rate "$rs")
+  printf "| %s | reference | file | 1 | %s | %s | %.0f | 1.0 | %.0f | - |\n" "${names[$i]}" "$rs" "$refrate" \
+    "$(awk -v b="$bytes" -v s="$rs" 'BEGIN { print b / s / 1e6 }')" "$(awk -v k="$rk" 'BEGIN { print k / 1024 }')"
+  for threads in 1 "$cores"; do
+    for target in /dev/null file; do
+      out=/dev/null; [[ $target == file ]] && out=engine.dat
+      read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -o "$out" --threads "$threads" ${cli_args[$i]})
+      same="-"
+      if [[ $target == file ]]; then
+        if cmp -s ref.dat engine.dat; then same=yes; else same=NO; status=1; fi
+        rm -f engine.dat
+      fi
+      printf "| | engine | %s | %s | %s | %s | %.0f | %.1f | %.0f | %s |\n" "$target" "$threads" "$es" "$(rate "$es")" \
+        "$(awk -v b="$bytes" -v s="$es" 'BEGIN { print b / s / 1e6 }')" \
+        "$(awk -v a="$rs" -v b="$es" 'BEGIN { print a / b }')" "$(awk -v k="$ek" 'BEGIN { print k / 1024 }')" "$same"
+    done
+  done
+  read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bytes + 1048575) / 1048576 )))
+  printf "| | dd, same bytes | file | - | %s | - | %.0f | - | - | - |\n" "$ds" "$(awk -v b="$bytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
+  rm -f dd.bin ref.dat
+done
+exit $status
