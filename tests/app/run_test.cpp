@@ -1,1 +1,393 @@
-// placeholder
+// Whole generation runs started from the window: by GENERATE, by
+// File > Generate and by Enter, with the message boxes answered by the test.
+// Checks the messages, what the window shows during and after the run, and
+// the ray file, byte for byte against the command line's for the same
+// settings.
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include "random/random_state.h"
+#include "window_harness.h"
+
+using namespace lucidra;
+using namespace lucidra::app;
+using namespace lucidra::app::test;
+
+namespace {
+
+const QString kConfirmation =
+    QStringLiteral(" Begin generation of Source File? \n\n Existing file will be overritten!!!");
+const QString kSuccess = QStringLiteral(" Source File Created Succesfully!!! ");
+const QString kFailure = QStringLiteral("GENERATION ERROR!!! \n PLEASE REGENERATE!!! ");
+constexpr unsigned kYesNoExclamation = 52;
+constexpr unsigned kOkInformation = 64;
+
+// What the window showed while a notice of the run was open.
+struct Snapshot {
+  bool taken = false;
+  bool gaugeVisible = false;
+  int gaugePercent = -1;
+  QString status;
+  QStringList banners;
+  bool chartVisible = true;
+};
+
+QStringList shown_banners(const TForm1& form) {
+  QStringList shown;
+  for (QLabel* banner : {form.Image1, form.Image2, form.Image3, form.Image4}) {
+    if (!banner->isHidden()) shown << banner->objectName();
+  }
+  return shown;
+}
+
+QList<QByteArray> file_lines(const QByteArray& bytes) {
+  QList<QByteArray> lines = bytes.split('\n');
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
+}
+
+}  // namespace
+
+class RunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void runWritesTheRayFile_data();
+  void runWritesTheRayFile();
+  void enterOnAFocusedPlotButtonPlots();
+  void refusedTargets_data();
+  void refusedTargets();
+  void noAtTheConfirmationChangesNothing();
+  void notifyEndBeeps();
+  void runHidesTheChartAndKeepsTheCaption();
+  void traceProHeader();
+  void pointLimitKeepsTheHeaderOnly();
+  void missingDistributionFileStopsBeforeTheOutput();
+  void badSizeStopsTheRunWhereItIsRead();
+  void sameFileAsTheCommandLine_data();
+  void sameFileAsTheCommandLine();
+
+ private:
+  void show_window();
+  // Snapshots the window when the run's final notice opens.
+  void watch_final_notice();
+  void verify_idle_after_run(OutputFormat format);
+
+  std::unique_ptr<TestDirectory> directory_;
+  ScriptedServices services_;
+  std::unique_ptr<TForm1> form_;
+  Snapshot snapshot_;
+};
+
+void RunTest::init() {
+  directory_ = std::make_unique<TestDirectory>();
+  write_standard_files(*directory_);
+  form_ = started_window(services_);
+  snapshot_ = Snapshot{};
+}
+
+void RunTest::cleanup() {
+  form_.reset();
+  directory_.reset();
+  services_.clear();
+  services_.onShow = nullptr;
+}
+
+void RunTest::show_window() {
+  form_->show();
+  QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+}
+
+void RunTest::watch_final_notice() {
+  services_.onShow = [this](const ShownMessage& message) {
+    if (message.text != kSuccess && message.text != kFailure) return;
+    snapshot_.taken = true;
+    snapshot_.gaugeVisible = !form_->CGauge2->isHidden();
+    snapshot_.gaugePercent = form_->CGauge2->percent();
+    snapshot_.status = form_->Label21->text();
+    snapshot_.banners = shown_banners(*form_);
+    snapshot_.chartVisible = !form_->Chart1->isHidden();
+  };
+}
+
+void RunTest::verify_idle_after_run(OutputFormat format) {
+  const char* banner = format == OutputFormat::TracePro ? "Image1" : "Image2";
+  QCOMPARE(shown_banners(*form_), QStringList{banner});
+  QVERIFY(form_->CGauge2->isHidden());
+  QCOMPARE(form_->Label21->text(), QString());
+  QVERIFY(form_->Chart1->isHidden());
+}
+
+void RunTest::runWritesTheRayFile_data() {
+  QTest::addColumn<QString>("start");
+  QTest::newRow("GENERATE") << "button";
+  QTest::newRow("File > Generate") << "menu";
+  QTest::newRow("Enter in the number of rays") << "enter spin";
+  QTest::newRow("Enter in the file name") << "enter edit";
+  QTest::newRow("Enter in a distribution box") << "enter combo";
+  QTest::newRow("Enter on the focused GENERATE button") << "enter button";
+}
+
+void RunTest::runWritesTheRayFile() {
+  QFETCH(QString, start);
+  show_window();
+  watch_final_notice();
+  services_.answers = {DialogButton::Yes};
+  if (start == "button") {
+    QTest::mouseClick(form_->BitBtn1, Qt::LeftButton);
+  } else if (start == "menu") {
+    form_->Generate1->trigger();
+  } else if (start == "enter spin") {
+    QTest::keyClick(form_->CSpinEdit3, Qt::Key_Return);
+  } else if (start == "enter edit") {
+    QTest::keyClick(form_->Edit4, Qt::Key_Enter);
+  } else if (start == "enter combo") {
+    QTest::keyClick(form_->ComboBoxEx2->lineEdit(), Qt::Key_Return);
+  } else {
+    QTest::keyClick(form_->BitBtn1, Qt::Key_Return);
+  }
+
+  // The messages: the confirmation, then the final notice that matches the
+  // obtained flux shown.
+  QCOMPARE(services_.shown.size(), std::size_t{2});
+  QCOMPARE(services_.unanswered, 0);
+  QCOMPARE(services_.shown[0].kind, ShownMessage::Kind::Box);
+  QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
+  QCOMPARE(services_.shown[0].text, kConfirmation);
+  QCOMPARE(services_.shown[0].flags, kYesNoExclamation);
+  const QRegularExpression fixed6(QStringLiteral("^\\d+%1\\d{6}$")
+                                      .arg(QRegularExpression::escape(QString(separator()))));
+  const QString flux = form_->Label7->text();
+  QVERIFY2(fixed6.match(flux).hasMatch(), qPrintable(flux));
+  const double obtained = QString(flux).replace(separator(), QChar('.')).toDouble();
+  QCOMPARE(services_.shown[1].kind, ShownMessage::Kind::Notice);
+  QCOMPARE(services_.shown[1].caption, QStringLiteral("Lucidra LED 3.5"));
+  QCOMPARE(services_.shown[1].text, obtained >= 1.0 ? kSuccess : kFailure);
+  QVERIFY(services_.beeps.empty());
+
+  // While the notice was open the writing phase was still on show.
+  QVERIFY(snapshot_.taken);
+  QVERIFY(snapshot_.gaugeVisible);
+  QCOMPARE(snapshot_.gaugePercent, 100);
+  QCOMPARE(snapshot_.status, QStringLiteral("Writing to file..."));
+  QCOMPARE(snapshot_.banners, QStringList{});
+  QVERIFY(!snapshot_.chartVisible);
+
+  verify_idle_after_run(OutputFormat::Zemax);
+  // The series hold the files just read, without their last pair.
+  QCOMPARE(form_->Series1->count(), 90);
+  QCOMPARE(form_->Series2->count(), 30);
+
+  // The Zemax file: its header, then N + 1 lines of seven numbers.
+  const QList<QByteArray> lines = file_lines(directory_->read("ray.dat"));
+  QCOMPARE(lines.size(), 1 + 1001);
+  QCOMPARE(lines[0], QByteArray("1000 4 \r"));
+  const QRegularExpression number(QStringLiteral("^-?\\d\\.\\d{6}e[+-]\\d{2,3}$"));
+  for (qsizetype i = 1; i < lines.size(); ++i) {
+    QVERIFY2(lines[i].endsWith('\r'), lines[i].constData());
+    const QList<QByteArray> fields = lines[i].chopped(1).split(' ');
+    QCOMPARE(fields.size(), 7);
+    for (const QByteArray& field : fields) {
+      QVERIFY2(number.match(QString::fromLatin1(field)).hasMatch(), lines[i].constData());
+    }
+  }
+}
+
+void RunTest::enterOnAFocusedPlotButtonPlots() {
+  show_window();
+  QTest::keyClick(form_->Button1, Qt::Key_Return);
+  QVERIFY(!form_->Chart1->isHidden());
+  QVERIFY(services_.shown.empty());  // no run, no confirmation
+  QVERIFY(!directory_->exists("ray.dat"));
+}
+
+void RunTest::refusedTargets_data() {
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<QString>("refusal");
+  QTest::newRow("ASAP") << "RadioButton6"
+                        << " ASAP is not supported in this version of Lucidra";
+  QTest::newRow("LightTools") << "RadioButton5"
+                              << " LightTools is not supported in this version of Lucidra";
+}
+
+void RunTest::refusedTargets() {
+  QFETCH(QString, button);
+  QFETCH(QString, refusal);
+  form_->findChild<QRadioButton*>(button)->click();
+  form_->Button1->click();  // chart shown: a refusal leaves it so
+  const QStringList bannersBefore = shown_banners(*form_);
+  services_.clear();
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  QCOMPARE(services_.shown.size(), std::size_t{1});
+  QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
+  QCOMPARE(services_.shown[0].text, refusal);
+  QCOMPARE(services_.shown[0].flags, kOkInformation);
+  QCOMPARE(services_.answers.size(), std::size_t{1});  // never asked
+  QCOMPARE(shown_banners(*form_), bannersBefore);
+  QVERIFY(!form_->Chart1->isHidden());
+  QCOMPARE(form_->Label7->text(), QString());
+  QVERIFY(!directory_->exists("ray.dat") && !directory_->exists("ray1.txt"));
+}
+
+void RunTest::noAtTheConfirmationChangesNothing() {
+  directory_->write("ray.dat", "keep me");
+  form_->Button1->click();
+  services_.clear();
+  services_.answers = {DialogButton::No};
+  form_->BitBtn1->click();
+  QCOMPARE(services_.texts(), QStringList{kConfirmation});
+  QCOMPARE(directory_->read("ray.dat"), QByteArray("keep me"));
+  QVERIFY(!form_->Chart1->isHidden());
+  QCOMPARE(shown_banners(*form_), QStringList{"Image2"});
+  QCOMPARE(form_->Series1->count(), 92);  // the plot's own points, tails included
+}
+
+void RunTest::notifyEndBeeps() {
+  form_->CheckBox1->click();
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  QCOMPARE(services_.beeps, (std::vector<std::pair<int, int>>{{3000, 300}}));
+  QCOMPARE(services_.shown.size(), std::size_t{2});  // the final notice all the same
+}
+
+void RunTest::runHidesTheChartAndKeepsTheCaption() {
+  form_->Button1->click();
+  QCOMPARE(form_->width(), 953);
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  QVERIFY(form_->Chart1->isHidden());
+  QCOMPARE(form_->Button1->text(), QStringLiteral("Plot <<"));
+  QCOMPARE(form_->width(), 405);
+  form_->Button1->click();  // the next press shows it again
+  QVERIFY(!form_->Chart1->isHidden());
+  QCOMPARE(form_->Button1->text(), QStringLiteral("Plot <<"));
+}
+
+void RunTest::traceProHeader() {
+  form_->RadioButton1->click();
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  verify_idle_after_run(OutputFormat::TracePro);
+  const QList<QByteArray> lines = file_lines(directory_->read("ray1.txt"));
+  QCOMPARE(lines.size(), 6 + 1001);
+  QVERIFY(!directory_->exists("ray.dat"));
+}
+
+void RunTest::pointLimitKeepsTheHeaderOnly() {
+  std::vector<double> angles, intensities;
+  for (int i = 0; i < 451; ++i) {
+    angles.push_back(i * 0.2);
+    intensities.push_back(100);
+  }
+  directory_->write("horizontal.txt", distribution_bytes(angles, intensities));
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  QCOMPARE(services_.texts(),
+           (QStringList{kConfirmation,
+                        "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450"}));
+  QCOMPARE(directory_->read("ray.dat"), QByteArray("1000 4 \r\n"));
+  verify_idle_after_run(OutputFormat::Zemax);
+}
+
+void RunTest::missingDistributionFileStopsBeforeTheOutput() {
+  {
+    const QSignalBlocker quiet(form_->ComboBoxEx1);
+    form_->ComboBoxEx1->setEditText(QStringLiteral("missing.txt"));
+  }
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  QCOMPARE(services_.error_texts(), QStringList{"Cannot open file missing.txt."});
+  QCOMPARE(services_.shown.back().caption, QStringLiteral("Lucidra LED 3.5"));
+  QVERIFY(!directory_->exists("ray.dat"));
+  // The pictures and the chart stay hidden, the gauge hidden at 0.
+  QCOMPARE(shown_banners(*form_), QStringList{});
+  QVERIFY(form_->Chart1->isHidden());
+  QVERIFY(form_->CGauge2->isHidden());
+  QCOMPARE(form_->CGauge2->position(), 0);
+}
+
+void RunTest::badSizeStopsTheRunWhereItIsRead() {
+  form_->Edit10->setText(QStringLiteral("abc"));
+  services_.answers = {DialogButton::Yes};
+  form_->BitBtn1->click();
+  const QStringList errors = services_.error_texts();
+  QCOMPARE(errors.size(), 1);
+  QVERIFY2(errors[0].startsWith(QStringLiteral("'abc' is not a valid floating point value")),
+           qPrintable(errors[0]));
+  QVERIFY(!form_->CGauge2->isHidden());
+  QCOMPARE(form_->Label21->text(), QStringLiteral("Calculation Flux..."));
+  QVERIFY(directory_->read("ray.dat").startsWith("1000 4 \r\n"));
+}
+
+void RunTest::sameFileAsTheCommandLine_data() {
+  QTest::addColumn<QString>("settings");
+  QTest::addColumn<QStringList>("options");
+  QTest::addColumn<QString>("output");
+  QTest::newRow("the configuration as it stands") << "" << QStringList{} << "ray.dat";
+  QTest::newRow("uniform, Lambertian, double side")
+      << "uniform"
+      << QStringList{"--algorithm", "uniform", "--angular", "lambertian", "--na", "0.5",
+                     "--double-side", "--balance", "30"}
+      << "ray.dat";
+  QTest::newRow("TracePro, elliptical, square, source flux")
+      << "tracepro"
+      << QStringList{"--format", "tracepro", "--shape", "elliptical", "--square", "--consider-flux",
+                     "--source-flux", "1000", "--size-x", "2.5"}
+      << "ray1.txt";
+}
+
+// The window and the command line map their inputs onto the same run: with
+// the same settings and the same clock, a freshly started window's first run
+// writes the bytes the command line writes. (The Sobol sequence's state lives
+// as long as the process, and the first run after start-up continues from the
+// start-up state, so this compares first runs.)
+void RunTest::sameFileAsTheCommandLine() {
+#ifndef LUCIDRA_CLI_PATH
+  QSKIP("the command-line program is not built");
+#else
+  QFETCH(QString, settings);
+  QFETCH(QStringList, options);
+  QFETCH(QString, output);
+  TForm1& f = *form_;
+  if (settings == "uniform") {
+    f.RadioButton4->click();
+    f.RadioGroup2->itemButton(0)->click();
+    f.Edit6->setText(localized("0.5"));
+    f.CheckBox6->click();
+    f.CSpinEdit6->setValue(30);
+  } else if (settings == "tracepro") {
+    f.RadioButton1->click();
+    f.RadioGroup1->itemButton(1)->click();
+    f.RadioButton8->click();
+    f.CheckBox2->click();
+    f.CSpinEdit5->setValue(1000);
+    f.Edit10->setText(localized("2.5"));
+  }
+  process_random_state() = ProcessRandomState{};  // as in a new process
+  services_.clock = 1234567890;
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const QByteArray windowFile = directory_->read(output);
+  QVERIFY(windowFile.size() > 1000 * 7 * 13);
+
+  QProcess cli;
+  cli.setWorkingDirectory(directory_->path(QString()));
+  cli.start(QStringLiteral(LUCIDRA_CLI_PATH),
+            QStringList{"generate", "--config", "lucidra.cfg", "--output", "cli.out",
+                        "--clock-seed", "1234567890", "--quiet"} + options);
+  QVERIFY(cli.waitForFinished(60000));
+  QVERIFY2(cli.exitCode() == 0 || cli.exitCode() == 5, cli.readAllStandardError().constData());
+  QCOMPARE(directory_->read("cli.out"), windowFile);
+#endif
+}
+
+LUCIDRA_QT_TEST_MAIN(RunTest)
+#include "run_test.moc"
