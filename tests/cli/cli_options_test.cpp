@@ -1,0 +1,132 @@
+#include "cli/cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include "engine/user_error.h"
+#include "support/temp_dir.h"
+
+namespace lucidra::cli {
+namespace {
+
+CliOptions parse(std::vector<std::string> args) { return parse_command_line(args); }
+
+TEST(CliOptions, ValuesFollowAsNextArgumentOrAfterEquals) {
+  const CliOptions a = parse({"generate", "--size-x", "-2", "--size-y=-0.5", "-n", "12", "--rays=13", "-f", "tracepro",
+                              "--na=0.25", "--extent", "90", "--balance=0", "--source-flux", "5", "--threads=3",
+                              "--arc-margins", "10,20", "--clock-seed", "-7", "-o=out.dat"});
+  EXPECT_EQ(a.command, Command::Generate);
+  EXPECT_EQ(a.sizeX, "-2");
+  EXPECT_EQ(a.sizeY, "-0.5");
+  EXPECT_EQ(a.rayCount, 13);
+  EXPECT_EQ(a.format, OutputFormat::TracePro);
+  EXPECT_EQ(a.numericalAperture, "0.25");
+  EXPECT_EQ(a.extentAboutZ, 90);
+  EXPECT_EQ(a.balance, 0);
+  EXPECT_EQ(a.sourceFlux, 5);
+  EXPECT_EQ(a.threads, 3u);
+  EXPECT_EQ(a.arcMarginADeg, 10);
+  EXPECT_EQ(a.arcMarginBDeg, 20);
+  EXPECT_EQ(a.clockSeed, -7);
+  EXPECT_EQ(a.outputPath, "out.dat");
+}
+
+TEST(CliOptions, BadValuesNameTheOption) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"generate", "-n", "0"}, "invalid value '0' for --rays: expected a whole number from 1 to 1000000000"},
+      {{"generate", "--rays", "1000000001"}, "invalid value '1000000001' for --rays"},
+      {{"generate", "--rays", "12abc"}, "invalid value '12abc' for --rays"},
+      {{"generate", "--source-flux", "4"}, "invalid value '4' for --source-flux"},
+      {{"generate", "--na", "1.5"}, "invalid value '1.5' for --na: expected a number from 0 to 1"},
+      {{"generate", "--na", "0,5"}, "invalid value '0,5' for --na"},
+      {{"generate", "--na", "nan"}, "invalid value 'nan' for --na"},
+      {{"generate", "--size-x", "inf"}, "invalid value 'inf' for --size-x"},
+      {{"generate", "--size-x", "1e999"}, "invalid value '1e999' for --size-x"},
+      {{"generate", "--extent", "361"}, "invalid value '361' for --extent"},
+      {{"generate", "--balance", "101"}, "invalid value '101' for --balance"},
+      {{"generate", "--format", "asap2"}, "invalid value 'asap2' for --format"},
+      {{"generate", "--shape", "round"}, "invalid value 'round' for --shape"},
+      {{"generate", "--angular", "cosine"}, "invalid value 'cosine' for --angular"},
+      {{"generate", "--algorithm", "halton"}, "invalid value 'halton' for --algorithm"},
+      {{"generate", "--arc-margins", "10"}, "invalid value '10' for --arc-margins"},
+      {{"generate", "--arc-margins", "100,90"}, "invalid value '100,90' for --arc-margins"},
+      {{"generate", "--decimal-separator", ";"}, "invalid value ';' for --decimal-separator"},
+      {{"generate", "--output", ""}, "invalid value '' for --output"},
+      {{"generate", "--rays"}, "option --rays needs a value"},
+      {{"generate", "--square=yes"}, "option --square takes no value"},
+      {{"generate", "--frobnicate"}, "unknown option '--frobnicate'"},
+      {{"frobnicate"}, "unknown command 'frobnicate'"},
+      {{}, "missing command"},
+      {{"estimate"}, "estimate needs --rays N"},
+      {{"estimate", "--rays", "5", "--arc"}, "unknown option '--arc' for 'estimate'"},
+  };
+  for (const Case& c : cases) {
+    try {
+      parse(c.args);
+      ADD_FAILURE() << "accepted: " << testing::PrintToString(c.args);
+    } catch (const UsageError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+  }
+}
+
+TEST(CliOptions, ConfigurationFileGivesStartValuesAndOptionsWin) {
+  TempDir dir;
+  const std::string cfg = dir.write("lucidra.cfg",
+                                    "trace.txt\r\nzemax.dat\r\nL.txt\r\nT.txt\r\n500\r\n40\r\n\r\n\r\n400\r\n\r\n0,5\r\n\r\n0\r\n"
+                                    "0,25\r\n2\r\n");
+  const GenerationSettings fromConfig = resolve_settings(parse({"generate", "-c", cfg}), ',');
+  EXPECT_EQ(fromConfig.outputPath, "zemax.dat");
+  EXPECT_EQ(fromConfig.longitudinalFile, "L.txt");
+  EXPECT_EQ(fromConfig.transversalFile, "T.txt");
+  EXPECT_EQ(fromConfig.rayCount, 500);
+  EXPECT_EQ(fromConfig.sourceFlux, 40);
+  EXPECT_EQ(fromConfig.extentAboutZ, 360) << "clamped";
+  EXPECT_EQ(fromConfig.numericalAperture, "0.5") << "normalised to a decimal point";
+  EXPECT_EQ(fromConfig.sizeY, "0.25");
+  EXPECT_EQ(fromConfig.sizeX, "2");
+  EXPECT_EQ(fromConfig.fileDecimalSeparator, ',');
+
+  const GenerationSettings tracePro =
+      resolve_settings(parse({"generate", "--config=" + cfg, "-f", "tracepro", "-n", "7", "--size-x", "3"}), ',');
+  EXPECT_EQ(tracePro.outputPath, "trace.txt");
+  EXPECT_EQ(tracePro.rayCount, 7);
+  EXPECT_EQ(tracePro.sizeX, "3");
+
+  // The separator option governs the configuration text too.
+  EXPECT_THROW(resolve_settings(parse({"generate", "-c", cfg, "--decimal-separator", "."}), ','), ConversionError);
+}
+
+TEST(CliOptions, MissingNamesAndBadConfigurationAreUserErrors) {
+  TempDir dir;
+  const std::string shortCfg = dir.write("short.cfg", "a\r\nb\r\n");
+  const std::string badNa = dir.write("bad_na.cfg", "a\r\nb\r\nc\r\nd\r\n5\r\n5\r\n\r\n\r\n5\r\n\r\nabc\r\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const Case cases[] = {
+      {{"generate", "-L", "a", "-T", "b"}, "No ray file given: use --output PATH or a configuration file"},
+      {{"generate", "-o", "x", "-T", "b"}, "No longitudinal distribution file given"},
+      {{"generate", "-o", "x", "-L", "a"}, "No transversal distribution file given"},
+      {{"generate", "-c", (dir.path() / "none.cfg").string()}, "Cannot open file " + (dir.path() / "none.cfg").string()},
+      {{"generate", "-c", shortCfg}, "List index out of bounds (2)"},
+      {{"generate", "-c", badNa}, "'abc' is not a valid floating point value"},
+  };
+  for (const Case& c : cases) {
+    try {
+      resolve_settings(parse(c.args), '.');
+      ADD_FAILURE() << "accepted: " << testing::PrintToString(c.args);
+    } catch (const UserError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+  }
+  // A refused format needs no file names: the run refuses it first.
+  EXPECT_NO_THROW(resolve_settings(parse({"generate", "-f", "asap"}), '.'));
+}
+
+}  // namespace
+}  // namespace lucidra::cli
