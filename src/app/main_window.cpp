@@ -399,11 +399,14 @@ void TForm1::build_chart() {
   chart->setBackgroundBrush(QPalette().color(QPalette::ToolTipBase));
   chart->setBackgroundRoundness(0);
   chart->setPlotAreaBackgroundVisible(false);
-  chart->setMargins(QMargins(24, 34, 8, 22));
-  chart->legend()->setVisible(true);
-  chart->legend()->setAlignment(Qt::AlignRight);
-  chart->legend()->setBackgroundVisible(true);
-  chart->legend()->setBrush(kLegendColour);
+  chart->setMargins(QMargins(24, 34, 12, 22));
+  // The legend sits in a row under the caption, leaving the plot its width.
+  QLegend* legend = chart->legend();
+  legend->setVisible(true);
+  legend->setBackgroundVisible(true);
+  legend->setBrush(kLegendColour);
+  legend->setPen(QPen(Qt::gray));
+  legend->setAlignment(Qt::AlignTop);
 
   Series1 = named(new QLineSeries(), "Series1");
   Series2 = named(new QLineSeries(), "Series2");
