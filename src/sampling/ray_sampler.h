@@ -187,19 +187,23 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
   const std::int32_t j2 = draws.uniform(0, sampling::kResolutionInt);
   ray.y = plan.sizeY * 0.5 - plan.sizeY * j2 / sampling::kResolution;
   ray.z = 0;
+  std::int32_t j3 = 0, j4 = 0;
+  if (plan.algorithm == RandomAlgorithm::Uniform) {
+    j3 = draws.uniform(1, sampling::kResolutionInt);
+    j4 = draws.uniform(1, sampling::kResolutionInt);
+  }
+  if (plan.planeShape == PlaneShape::Elliptical &&
+      detail::ellipse_term(ray.x, plan.semiAxisX) + detail::ellipse_term(ray.y, plan.semiAxisY) > 1) {
+    return false;
+  }
+  // The angles follow from the draws alone, so a rejected attempt skips them.
   double phi = 0, theta = 0;
   if (plan.algorithm == RandomAlgorithm::Sobol) {
     phi = plan.extentAboutZ * sampling::kPiOver180 * q[1];
     theta = std::acos(1 - plan.oneMinusCosCap * q[0]);
   } else {
-    const std::int32_t j3 = draws.uniform(1, sampling::kResolutionInt);
     phi = (plan.extentAboutZ * sampling::kPiOver180) * j3 / sampling::kResolution;
-    const std::int32_t j4 = draws.uniform(1, sampling::kResolutionInt);
     theta = std::acos(1 - j4 * plan.oneMinusCosCap / sampling::kResolution);
-  }
-  if (plan.planeShape == PlaneShape::Elliptical &&
-      detail::ellipse_term(ray.x, plan.semiAxisX) + detail::ellipse_term(ray.y, plan.semiAxisY) > 1) {
-    return false;
   }
 
   const double sinTheta = std::sin(theta);
