@@ -26,10 +26,11 @@ struct DrawCounts {
 
 // Counts the draws of one item by running it against a source that only counts.
 struct CountingDraws {
+  int dimension = 2;
   std::uint64_t uniforms = 0, sobols = 0, runtimes = 0;
   void sobol(float* q) {
     ++sobols;
-    q[0] = q[1] = q[2] = 0;
+    for (int d = 0; d < dimension; ++d) q[d] = 0;
   }
   std::int32_t uniform(std::int32_t a, std::int32_t b) {
     ++uniforms;
@@ -47,6 +48,7 @@ struct CountingDraws {
 
 DrawCounts draw_counts(const SamplingPlan& plan, bool fluxPhase) {
   CountingDraws counter;
+  counter.dimension = plan.sobol_dimension();
   Levels scratch;
   RayRecord ray;
   SamplingPlan probe = plan;

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "engine/parallel_phases.h"
 #include "engine/run_fixture.h"
 
 namespace lucidra::testing {
@@ -120,6 +121,50 @@ TEST_F(RunTest, ParallelGaugeShowsTheSequentialPositions) {
     EXPECT_EQ(positions[0], positions[1]) << "flux phase " << flux;
     EXPECT_EQ(positions[0].back(), 1000);
   }
+}
+
+}  // namespace
+}  // namespace lucidra::testing
+
+namespace lucidra::testing {
+namespace {
+
+TEST_F(RunTest, SobolExhaustionStopsWithAMessageInsteadOfEndingTheProcess) {
+  AngularDistribution table;
+  table.count = table.intensityCount = 2;
+  table.angle[2] = 90;
+  table.intensity[1] = table.intensity[2] = 50;
+  const LevelLookup lookup(table, LevelKind::Longitudinal);
+  SamplingPlan plan;
+  plan.planeShape = PlaneShape::Elliptical;
+  plan.sizeX = plan.sizeY = 2;
+  plan.semiAxisX = plan.semiAxisY = 1;
+  plan.angularType = AngularType::Uniform;
+  plan.rayCount = 1000;
+  plan.longitudinal = plan.transversal = &lookup;
+  ProcessRandomState state;
+  PhaseStart start;
+  start.uniformSeed = 10;
+  start.sobol = sobol_begin_pass(2, kSobolSeedLimit - 500, state.sobol);
+  start.sobolTable = &state.sobol;
+  PhaseHooks hooks;
+  hooks.progressRange = [](std::int64_t, std::int64_t) {};
+  RayFileWriter writer(output);
+  WritingPhaseResult result;
+  PhaseEnd end;
+  Levels levels;
+  try {
+    writing_phase_parallel(plan, start, levels, writer, 2, hooks, result, end);
+    ADD_FAILURE() << "no error";
+  } catch (const UserError& e) {
+    EXPECT_EQ(std::string(e.what()), "The quasi-random (Sobol) sequence is exhausted after " +
+                                         std::to_string(result.raysWritten) +
+                                         " rays of an elliptical emitter; use fewer rays or the pseudo-random "
+                                         "(Uniform) algorithm");
+  }
+  EXPECT_GT(result.raysWritten, 300);
+  EXPECT_LT(result.raysWritten, 500);
+  EXPECT_EQ(end.lastSobolSeed, kSobolSeedLimit - 1);
 }
 
 }  // namespace
