@@ -82,27 +82,27 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   }
 
   using Handler = std::function<void(std::string_view option, std::string_view value)>;
-  struct Spec {
+  struct OptionRule {
     bool takesValue;
     Handler handler;
   };
   const auto flag = [](std::function<void()> f) {
-    return Spec{false, [f](std::string_view, std::string_view) { f(); }};
+    return OptionRule{false, [f](std::string_view, std::string_view) { f(); }};
   };
-  const auto valued = [](Handler h) { return Spec{true, std::move(h)}; };
+  const auto valued = [](Handler h) { return OptionRule{true, std::move(h)}; };
 
-  std::map<std::string_view, Spec> specs;
+  std::map<std::string_view, OptionRule> rules;
   std::map<std::string_view, std::string_view> shortNames = {
       {"-c", "--config"}, {"-f", "--format"},       {"-o", "--output"},
       {"-L", "--longitudinal"}, {"-T", "--transversal"}, {"-n", "--rays"}};
   const bool generate = o.command == Command::Generate;
-  specs.emplace("--rays", valued([&](auto opt, auto v) {
+  rules.emplace("--rays", valued([&](auto opt, auto v) {
                   o.rayCount = static_cast<std::int32_t>(
                       whole_number(opt, v, 1, 1000000000, "a whole number from 1 to 1000000000"));
                 }));
   if (generate) {
-    specs.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
-    specs.emplace("--format", valued([&](auto opt, auto v) {
+    rules.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
+    rules.emplace("--format", valued([&](auto opt, auto v) {
                     o.format = choice<OutputFormat>(opt, v,
                                                     {{"tracepro", OutputFormat::TracePro},
                                                      {"zemax", OutputFormat::Zemax},
@@ -110,23 +110,23 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                                                      {"asap", OutputFormat::Asap}},
                                                     "tracepro, zemax, lighttools or asap");
                   }));
-    specs.emplace("--output", valued([&](auto opt, auto v) {
+    rules.emplace("--output", valued([&](auto opt, auto v) {
                     if (v.empty()) bad_value(opt, v, "a file name");
                     o.outputPath = std::string(v);
                   }));
-    specs.emplace("--longitudinal", valued([&](auto, auto v) { o.longitudinalFile = std::string(v); }));
-    specs.emplace("--transversal", valued([&](auto, auto v) { o.transversalFile = std::string(v); }));
-    specs.emplace("--source-flux", valued([&](auto opt, auto v) {
+    rules.emplace("--longitudinal", valued([&](auto, auto v) { o.longitudinalFile = std::string(v); }));
+    rules.emplace("--transversal", valued([&](auto, auto v) { o.transversalFile = std::string(v); }));
+    rules.emplace("--source-flux", valued([&](auto opt, auto v) {
                     o.sourceFlux = static_cast<std::int32_t>(
                         whole_number(opt, v, 5, 50000, "a whole number of watts from 5 to 50000"));
                   }));
-    specs.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
-    specs.emplace("--algorithm", valued([&](auto opt, auto v) {
+    rules.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
+    rules.emplace("--algorithm", valued([&](auto opt, auto v) {
                     o.algorithm = choice<RandomAlgorithm>(
                         opt, v, {{"sobol", RandomAlgorithm::Sobol}, {"uniform", RandomAlgorithm::Uniform}},
                         "sobol or uniform");
                   }));
-    specs.emplace("--angular", valued([&](auto opt, auto v) {
+    rules.emplace("--angular", valued([&](auto opt, auto v) {
                     o.angularType = choice<AngularType>(opt, v,
                                                         {{"lambertian", AngularType::Lambertian},
                                                          {"uniform", AngularType::Uniform},
@@ -134,31 +134,31 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                                                          {"gaussian", AngularType::Gaussian}},
                                                         "lambertian, uniform, user-defined or gaussian");
                   }));
-    specs.emplace("--na", valued([&](auto opt, auto v) {
+    rules.emplace("--na", valued([&](auto opt, auto v) {
                     o.numericalAperture = real_text(opt, v, 0, 1, "a number from 0 to 1");
                   }));
-    specs.emplace("--extent", valued([&](auto opt, auto v) {
+    rules.emplace("--extent", valued([&](auto opt, auto v) {
                     o.extentAboutZ = static_cast<std::int32_t>(
                         whole_number(opt, v, 0, 360, "a whole number of degrees from 0 to 360"));
                   }));
-    specs.emplace("--shape", valued([&](auto opt, auto v) {
+    rules.emplace("--shape", valued([&](auto opt, auto v) {
                     o.planeShape = choice<PlaneShape>(
                         opt, v, {{"rectangular", PlaneShape::Rectangular}, {"elliptical", PlaneShape::Elliptical}},
                         "rectangular or elliptical");
                   }));
-    specs.emplace("--size-x", valued([&](auto opt, auto v) {
+    rules.emplace("--size-x", valued([&](auto opt, auto v) {
                     o.sizeX = real_text(opt, v, -HUGE_VAL, HUGE_VAL, "a size in mm");
                   }));
-    specs.emplace("--size-y", valued([&](auto opt, auto v) {
+    rules.emplace("--size-y", valued([&](auto opt, auto v) {
                     o.sizeY = real_text(opt, v, -HUGE_VAL, HUGE_VAL, "a size in mm");
                   }));
-    specs.emplace("--double-side", flag([&] { o.doubleSide = true; }));
-    specs.emplace("--balance", valued([&](auto opt, auto v) {
+    rules.emplace("--double-side", flag([&] { o.doubleSide = true; }));
+    rules.emplace("--balance", valued([&](auto opt, auto v) {
                     o.balance = static_cast<std::int32_t>(whole_number(opt, v, 0, 100, "a whole number from 0 to 100"));
                   }));
-    specs.emplace("--square", flag([&] { o.squareShape = true; }));
-    specs.emplace("--arc", flag([&] { o.arcMode = true; }));
-    specs.emplace("--arc-margins", valued([&](auto opt, auto v) {
+    rules.emplace("--square", flag([&] { o.squareShape = true; }));
+    rules.emplace("--arc", flag([&] { o.arcMode = true; }));
+    rules.emplace("--arc-margins", valued([&](auto opt, auto v) {
                     const auto comma = v.find(',');
                     const auto a = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(0, comma), '.');
                     const auto b = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(comma + 1), '.');
@@ -168,16 +168,16 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                     o.arcMarginADeg = *a;
                     o.arcMarginBDeg = *b;
                   }));
-    specs.emplace("--clock-seed", valued([&](auto opt, auto v) {
+    rules.emplace("--clock-seed", valued([&](auto opt, auto v) {
                     o.clockSeed = whole_number(opt, v, INT64_MIN, INT64_MAX, "a whole number of seconds");
                   }));
-    specs.emplace("--decimal-separator", valued([&](auto opt, auto v) {
+    rules.emplace("--decimal-separator", valued([&](auto opt, auto v) {
                     if (v != "." && v != ",") bad_value(opt, v, "'.' or ','");
                     o.decimalSeparator = v[0];
                   }));
-    specs.emplace("--progress", flag([&] { o.progress = ProgressMode::On; }));
-    specs.emplace("--quiet", flag([&] { o.progress = ProgressMode::Off; }));
-    specs.emplace("--threads", valued([&](auto opt, auto v) {
+    rules.emplace("--progress", flag([&] { o.progress = ProgressMode::On; }));
+    rules.emplace("--quiet", flag([&] { o.progress = ProgressMode::Off; }));
+    rules.emplace("--threads", valued([&](auto opt, auto v) {
                     o.threads = static_cast<unsigned>(whole_number(opt, v, 1, 1024, "a whole number from 1 to 1024"));
                   }));
   }
@@ -191,20 +191,20 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
       inlineValue = arg.substr(eq + 1);
     }
     if (const auto s = shortNames.find(name); s != shortNames.end()) name = s->second;
-    const auto spec = specs.find(name);
-    if (spec == specs.end()) {
+    const auto rule = rules.find(name);
+    if (rule == rules.end()) {
       throw UsageError("unknown option '" + std::string(arg) + "' for '" + command + "' (see --help)");
     }
-    if (!spec->second.takesValue) {
+    if (!rule->second.takesValue) {
       if (inlineValue) throw UsageError("option " + std::string(name) + " takes no value");
-      spec->second.handler(name, {});
+      rule->second.handler(name, {});
       continue;
     }
     if (!inlineValue) {
       if (i + 1 >= args.size()) throw UsageError("option " + std::string(name) + " needs a value");
       inlineValue = std::string_view(args[++i]);
     }
-    spec->second.handler(name, *inlineValue);
+    rule->second.handler(name, *inlineValue);
   }
   if (o.command == Command::Estimate && !o.rayCount) {
     throw UsageError("estimate needs --rays N");
