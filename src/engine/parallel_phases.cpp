@@ -14,6 +14,9 @@ namespace lucidra {
 namespace {
 
 constexpr std::int64_t kChunkItems = 16384;
+// Chunks computed ahead of the file, each about 1.7 MB: memory stays bounded
+// whatever the number of rays and threads.
+constexpr std::size_t kMaxChunksInFlight = 48;
 
 // How many draws one item takes from each generator; fixed for a run.
 struct DrawCounts {
@@ -113,7 +116,7 @@ class Pipeline {
         totalItems_(totalItems),
         counts_(draw_counts(plan, fluxPhase)),
         useLevels_(values_use_levels(plan)),
-        ring_(std::max<std::size_t>(4, 3 * static_cast<std::size_t>(threads))) {
+        ring_(std::clamp<std::size_t>(3 * static_cast<std::size_t>(threads), 4, kMaxChunksInFlight)) {
     for (auto& slot : ring_) slot = std::make_unique<Chunk>();
     acceptedBefore_.push_back(0);
     for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
