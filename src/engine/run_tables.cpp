@@ -22,6 +22,22 @@ LevelLookup::LevelLookup(const AngularDistribution& table, LevelKind kind) : kin
     const auto last = std::lower_bound(breakpoints_.begin(), breakpoints_.end(), hi) - breakpoints_.begin();
     for (auto i = first; i < last; ++i) intervalSegment_[static_cast<std::size_t>(i)] = k;
   }
+  // Two buckets per breakpoint over the abscissa range, when that range is a
+  // finite, positive number.
+  const std::size_t points = breakpoints_.size();
+  const double range = breakpoints_.back() - breakpoints_.front();
+  const std::size_t buckets = 2 * points;
+  const double scale = static_cast<double>(buckets) / range;
+  if (std::isfinite(range) && range > 0 && std::isfinite(scale) && scale > 0) {
+    bucketScale_ = scale;
+    bucketStart_.resize(buckets + 1);
+    for (std::size_t b = 0; b < buckets; ++b) {
+      const double edge = breakpoints_.front() + static_cast<double>(b) / scale;
+      const auto it = std::lower_bound(breakpoints_.begin(), breakpoints_.end(), edge);
+      bucketStart_[b] = std::min(static_cast<std::size_t>(it - breakpoints_.begin()), points - 1);
+    }
+    bucketStart_[buckets] = points - 1;
+  }
 }
 
 void scan_level(const AngularDistribution& table, LevelKind kind, double v, double& level) noexcept {

@@ -46,15 +46,28 @@ class LevelLookup {
   int segment_of(double v) const noexcept {
     const std::size_t n = breakpoints_.size();
     if (n < 2 || !(v > breakpoints_.front()) || v > breakpoints_.back()) return 0;
-    // First breakpoint not below v, by branch-free binary search.
-    const double* base = breakpoints_.data();
-    std::size_t len = n;
+    const double* bp = breakpoints_.data();
+    // First breakpoint not below v: a bucket of the abscissa range narrows
+    // the search to a few breakpoints; the two walks make the answer exact
+    // whatever the rounding of the bucket arithmetic.
+    std::size_t first = 0, last = n - 1;
+    if (!bucketStart_.empty()) {
+      const double f = (v - bp[0]) * bucketScale_;
+      const std::size_t buckets = bucketStart_.size() - 1;
+      const std::size_t b = f < static_cast<double>(buckets) ? static_cast<std::size_t>(f) : buckets - 1;
+      first = bucketStart_[b];
+      last = bucketStart_[b + 1];
+    }
+    std::size_t len = last - first + 1;
+    const double* base = bp + first;
     while (len > 1) {
       const std::size_t half = len / 2;
       base = (base[half - 1] < v) ? base + half : base;
       len -= half;
     }
-    const auto upper = static_cast<std::size_t>(base - breakpoints_.data()) + (*base < v ? 1 : 0);
+    auto upper = static_cast<std::size_t>(base - bp);
+    while (upper > 0 && bp[upper - 1] >= v) --upper;
+    while (bp[upper] < v) ++upper;
     return intervalSegment_[upper - 1];
   }
 
@@ -72,6 +85,8 @@ class LevelLookup {
   std::vector<double> x_, y_;               // slots 1..n as in the file
   std::vector<double> breakpoints_;         // sorted distinct abscissae
   std::vector<int> intervalSegment_;        // per (bp[i], bp[i+1]]: last segment or 0
+  std::vector<std::size_t> bucketStart_;    // first breakpoint of each bucket, and n - 1
+  double bucketScale_ = 0;                  // buckets per unit of abscissa
 };
 
 // The straightforward scan, kept as the reference the lookup must agree with.

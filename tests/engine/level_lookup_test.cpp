@@ -76,6 +76,36 @@ TEST(LevelLookup, AgreesWithTheFullScanOnAnyTable) {
   }
 }
 
+TEST(LevelLookup, AgreesWithTheFullScanOnExtremeAbscissae) {
+  const std::vector<std::vector<double>> tables = {
+      {-1e308, 0, 1e308},            // the range overflows: no buckets
+      {0, 1e-300, 2e-300, 3e-300},   // a range near the smallest doubles
+      {0, 0, 0, 1},                  // repeated abscissae
+      {5, 4, 3, 2, 1},               // descending only: no segment matches
+      {0, 90, 0.5, 89.5, 1, 89},     // segments nested in each other
+  };
+  for (const auto& x : tables) {
+    std::vector<double> y(x.size());
+    for (std::size_t i = 0; i < y.size(); ++i) y[i] = 10.0 * static_cast<double>(i) + 3.5;
+    const AngularDistribution d = table(x, y);
+    std::vector<double> probes = {-1e308, -1, 0, 1e-300, 1.5e-300, 2e-300, 0.25, 1, 2.5, 45, 89.75, 90, 1e308};
+    for (double v : x) {
+      probes.push_back(v);
+      probes.push_back(std::nextafter(v, -INFINITY));
+      probes.push_back(std::nextafter(v, INFINITY));
+    }
+    for (const LevelKind kind : {LevelKind::Longitudinal, LevelKind::Transversal}) {
+      const LevelLookup lookup(d, kind);
+      for (double v : probes) {
+        double fast = -3, slow = -3;
+        lookup.update(v, fast);
+        scan_level(d, kind, v, slow);
+        ASSERT_EQ(fast, slow) << "first abscissa " << x[0] << " v " << v;
+      }
+    }
+  }
+}
+
 TEST(LevelLookup, HugeIntensitiesSaturateInsteadOfOverflowing) {
   const AngularDistribution d = table({0, 10}, {1e300, -1e300});
   const LevelLookup lookup(d, LevelKind::Longitudinal);
