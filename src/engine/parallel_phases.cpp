@@ -185,12 +185,20 @@ class Pipeline {
     for (std::int64_t a = 0;; ++a) {
       const std::int32_t j1 = uniform_int(0, sampling::kResolutionInt, seed);
       const std::int32_t j2 = uniform_int(0, sampling::kResolutionInt, seed);
-      for (std::uint64_t extra = 2; extra < counts_.uniformPerItem; ++extra) uniform01(seed);
+      seed = skip_direction_draws(seed);
       if (ellipse_accepts(plan_, j1, j2) && k-- == 0) return a;
     }
   }
 
   bool sobol_in_use() const { return counts_.sobol; }
+
+  // Steps the uniform seed over an attempt's direction draws (two with the
+  // Uniform algorithm) in one multiplication modulo 2^31 - 1.
+  std::int32_t skip_direction_draws(std::int32_t seed) const {
+    if (counts_.uniformPerItem <= 2) return seed;
+    constexpr std::uint64_t kSquare = 16807ull * 16807ull;
+    return static_cast<std::int32_t>(static_cast<std::uint64_t>(seed) * kSquare % 2147483647ull);
+  }
 
  private:
   std::size_t slot_of(std::int64_t c) const { return static_cast<std::size_t>(c) % ring_.size(); }
@@ -214,7 +222,7 @@ class Pipeline {
     for (std::int64_t a = 0; a < items; ++a) {
       const std::int32_t j1 = uniform_int(0, sampling::kResolutionInt, seed);
       const std::int32_t j2 = uniform_int(0, sampling::kResolutionInt, seed);
-      for (std::uint64_t k = 2; k < counts_.uniformPerItem; ++k) uniform01(seed);
+      seed = skip_direction_draws(seed);
       accepted += ellipse_accepts(plan_, j1, j2) ? 1 : 0;
     }
     return accepted;
