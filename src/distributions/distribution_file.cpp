@@ -96,8 +96,48 @@ std::string read_whole_file(const std::string& fileName) {
   return bytes;
 }
 
+std::string read_leading_lines(const std::string& fileName, int lineCount, bool nulEndsText) {
+  std::error_code ec;
+  if (fileName.empty() || fileName.find('\0') != std::string::npos ||
+      std::filesystem::is_directory(fileName, ec)) {
+    throw_cannot_open(fileName);
+  }
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) throw_cannot_open(fileName);
+
+  // Reads in blocks and stops once the lines asked for are complete: the rest
+  // of a large file (or of an endless device) is never needed.
+  constexpr std::size_t kBlock = std::size_t{1} << 16;
+  std::string bytes;
+  int linesEnded = 0;
+  bool afterCr = false;  // a CR ended the last block; an LF next belongs to it
+  while (linesEnded < lineCount) {
+    const std::size_t scanFrom = bytes.size();
+    if (scanFrom >= kMaxLeadingBytes) {
+      throw FileReadError("File " + fileName + " is too large: its first " + std::to_string(lineCount) +
+                          " lines are longer than " + std::to_string(kMaxLeadingBytes >> 20) + " MB");
+    }
+    bytes.resize(scanFrom + kBlock);
+    in.read(bytes.data() + scanFrom, static_cast<std::streamsize>(kBlock));
+    bytes.resize(scanFrom + static_cast<std::size_t>(in.gcount()));
+    if (in.bad()) throw_cannot_open(fileName);
+    for (std::size_t i = scanFrom; i < bytes.size() && linesEnded < lineCount; ++i) {
+      const char c = bytes[i];
+      if (c == '\0' && nulEndsText) return bytes.substr(0, i);
+      if (c == '\n' && afterCr) {
+        afterCr = false;
+        continue;
+      }
+      afterCr = c == '\r';
+      if ((c == '\r' || c == '\n') && ++linesEnded == lineCount) bytes.resize(i + 1);
+    }
+    if (!in) break;  // end of file
+  }
+  return bytes;
+}
+
 AngularDistribution read_distribution_file(const std::string& fileName, char decimalSeparator) {
-  return parse_distribution_text(read_whole_file(fileName), decimalSeparator);
+  return parse_distribution_text(read_leading_lines(fileName, 3, false), decimalSeparator);
 }
 
 }  // namespace lucidra

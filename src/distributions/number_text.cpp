@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <locale.h>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "engine/user_error.h"
@@ -81,6 +82,27 @@ double convert_out_of_range(const std::string& normalized, bool& overflow) {
 
 }  // namespace
 
+std::string quoted_value_text(std::string_view text) {
+  constexpr std::size_t kShownLength = 256;
+  const std::string_view shown = text.substr(0, kShownLength);
+  std::string quoted = "'";
+  quoted.reserve(shown.size() + 8);
+  for (const char c : shown) {
+    const auto byte = static_cast<unsigned char>(c);
+    if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+      static constexpr char kHex[] = "0123456789abcdef";
+      quoted += "\\x";
+      quoted += kHex[byte >> 4];
+      quoted += kHex[byte & 0xF];
+    } else {
+      quoted += c;
+    }
+  }
+  if (shown.size() < text.size()) quoted += "...";
+  quoted += '\'';
+  return quoted;
+}
+
 std::optional<double> try_parse_real(std::string_view text, char decimalSeparator) {
   const std::optional<std::string> normalized = normalized_real_text(text, decimalSeparator);
   if (!normalized) return std::nullopt;
@@ -100,7 +122,7 @@ std::optional<double> try_parse_real(std::string_view text, char decimalSeparato
 
 double parse_real(std::string_view text, char decimalSeparator) {
   if (const std::optional<double> value = try_parse_real(text, decimalSeparator)) return *value;
-  throw ConversionError("'" + std::string(text) + "' is not a valid floating point value");
+  throw ConversionError(quoted_value_text(text) + " is not a valid floating point value");
 }
 
 std::optional<std::int32_t> try_parse_whole_number(std::string_view text) {
@@ -149,7 +171,7 @@ std::optional<std::int32_t> try_parse_whole_number(std::string_view text) {
 
 std::int32_t parse_whole_number(std::string_view text) {
   if (const std::optional<std::int32_t> value = try_parse_whole_number(text)) return *value;
-  throw ConversionError("'" + std::string(text) + "' is not a valid integer value");
+  throw ConversionError(quoted_value_text(text) + " is not a valid integer value");
 }
 
 char locale_decimal_separator() {

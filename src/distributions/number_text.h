@@ -4,9 +4,16 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lucidra {
+
+// The offending text as a conversion message quotes it: in single quotes,
+// control characters other than the tab written as \xNN (a NUL would end the
+// message where it is shown), and cut after 256 characters with "..." (a
+// whole binary file can be one value).
+std::string quoted_value_text(std::string_view text);
 
 // A decimal number as the user's locale writes it: optional sign, digits with
 // at most one `decimalSeparator`, optional exponent (e or E, optional sign,

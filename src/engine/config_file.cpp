@@ -16,7 +16,8 @@ std::vector<std::string> split_config_text(std::string_view text) {
 }
 
 std::vector<std::string> load_config_lines(const std::string& fileName) {
-  return split_config_text(read_whole_file(fileName));
+  // Lines after the fifteenth are never used; a NUL ends the text.
+  return split_config_text(read_leading_lines(fileName, 15, true));
 }
 
 const std::string& config_line(const std::vector<std::string>& lines, int number) {

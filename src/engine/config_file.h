@@ -12,8 +12,10 @@ namespace lucidra {
 
 inline constexpr const char* kConfigFileName = "lucidra.cfg";
 
-// Reads the whole file and splits it into lines (CR LF, LF or CR; a NUL byte
-// ends the text). Throws FileReadError "Cannot open file <fileName>".
+// Reads the file (as far as its fifteenth line; a NUL byte ends the text) and
+// splits it into lines (CR LF, LF or CR). Throws FileReadError "Cannot open
+// file <fileName>", or "File <fileName> is too large: ..." when its first
+// fifteen lines exceed 64 MB.
 std::vector<std::string> load_config_lines(const std::string& fileName);
 // The same for text already in memory.
 std::vector<std::string> split_config_text(std::string_view text);

@@ -86,9 +86,8 @@ TEST(ParseReal, RefusesEverythingElseWithTheConversionMessage) {
       parse_real(c.text, c.separator);
       ADD_FAILURE() << "no error for '" << c.text << "'";
     } catch (const ConversionError& error) {
-      // what() ends at an embedded NUL; compare up to the same point.
-      const std::string expected = "'" + c.text + "' is not a valid floating point value";
-      EXPECT_STREQ(error.what(), expected.c_str());
+      const std::string expected = quoted_value_text(c.text) + " is not a valid floating point value";
+      EXPECT_EQ(std::string(error.what()), expected);
     }
   }
 }
@@ -149,8 +148,8 @@ TEST(ParseWholeNumber, RefusesWithTheIntegerMessage) {
       parse_whole_number(text);
       ADD_FAILURE() << "no error for '" << text << "'";
     } catch (const ConversionError& error) {
-      const std::string expected = "'" + text + "' is not a valid integer value";
-      EXPECT_STREQ(error.what(), expected.c_str());
+      const std::string expected = quoted_value_text(text) + " is not a valid integer value";
+      EXPECT_EQ(std::string(error.what()), expected);
     }
   }
 }
