@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string_view>
 
+#include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
 #include "engine/user_error.h"
@@ -57,6 +59,12 @@ std::string point_text(const std::string& text, char separator) {
     }
   }
   return result;
+}
+
+// "<kind> <name>: <message>", unless the message names the file already.
+std::string with_file_name(std::string_view kind, const std::string& name, const std::string& message) {
+  if (message == "Cannot open file " + name || message.rfind("File " + name + " ", 0) == 0) return message;
+  return std::string(kind) + " " + name + ": " + message;
 }
 
 }  // namespace
@@ -221,17 +229,23 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
 
   std::optional<ConfigValues> config;
   if (o.configFile) {
-    const auto lines = load_config_lines(*o.configFile);
-    config = read_config_values(lines, separator, *o.configFile);
-    s.longitudinalFile = config->longitudinalFile;
-    s.transversalFile = config->transversalFile;
-    s.rayCount = config->rayCount;
-    s.sourceFlux = config->sourceFlux;
-    s.extentAboutZ = config->extentAboutZ;
-    s.numericalAperture = point_text(config->numericalAperture, separator);
-    s.sizeX = point_text(config->sizeX, separator);
-    s.sizeY = point_text(config->sizeY, separator);
-    s.outputPath = s.outputFormat == OutputFormat::TracePro ? config->traceProPath : config->zemaxPath;
+    try {
+      const auto lines = load_config_lines(*o.configFile);
+      config = read_config_values(lines, separator, *o.configFile);
+      s.longitudinalFile = config->longitudinalFile;
+      s.transversalFile = config->transversalFile;
+      s.rayCount = config->rayCount;
+      s.sourceFlux = config->sourceFlux;
+      s.extentAboutZ = config->extentAboutZ;
+      s.numericalAperture = point_text(config->numericalAperture, separator);
+      s.sizeX = point_text(config->sizeX, separator);
+      s.sizeY = point_text(config->sizeY, separator);
+      s.outputPath = s.outputFormat == OutputFormat::TracePro ? config->traceProPath : config->zemaxPath;
+    } catch (const ConfigSilentStop&) {
+      throw;  // names the file already
+    } catch (const UserError& error) {
+      throw UserError(with_file_name("Configuration file", *o.configFile, error.what()));
+    }
   }
 
   if (o.outputPath) s.outputPath = *o.outputPath;
@@ -266,6 +280,22 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
     }
   }
   return s;
+}
+
+void check_run_files(const GenerationSettings& s) {
+  if (s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap) return;
+  for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {
+    try {
+      read_distribution_file(*name, s.fileDecimalSeparator);
+    } catch (const UserError& error) {
+      throw UserError(with_file_name("Distribution file", *name, error.what()));
+    }
+    std::error_code ec;
+    if (std::filesystem::equivalent(s.outputPath, *name, ec)) {
+      throw UserError("The ray file " + s.outputPath + " is the distribution file " + *name +
+                      ", which it would overwrite; choose another output name");
+    }
+  }
 }
 
 std::string usage_text() {

@@ -55,9 +55,16 @@ struct CliOptions {
 CliOptions parse_command_line(const std::vector<std::string>& args);
 
 // Builds the run's settings: the configuration file's values (when given),
-// then the options on top. Throws UserError for a bad configuration file or
-// a missing output or distribution file name.
+// then the options on top. Throws UserError for a bad configuration file
+// ("Configuration file <name>: <reason>") or a missing output or distribution
+// file name.
 GenerationSettings resolve_settings(const CliOptions& options, char defaultDecimalSeparator);
+
+// Reads both distribution files once before the run, so that a bad file is
+// reported with its name ("Distribution file <name>: <reason>"), and refuses a
+// ray file that is one of them. Does nothing for a refused format. Throws
+// UserError.
+void check_run_files(const GenerationSettings& settings);
 
 // The --help text, with the exit codes.
 std::string usage_text();

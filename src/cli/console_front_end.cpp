@@ -33,7 +33,9 @@ void ConsoleFrontEnd::show_error(std::string_view text) {
 
 void ConsoleFrontEnd::set_status_text(std::string_view text) {
   status_ = text;
-  if (barShown_) draw_bar();
+  // A phase shows its bar as it starts: the first percent of a billion rays
+  // can take seconds.
+  if (progressBar_ && !status_.empty()) draw_bar();
 }
 
 void ConsoleFrontEnd::set_gauge_position(std::int64_t position) {

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -22,7 +24,13 @@ namespace {
 
 std::atomic<bool> g_stop{false};
 
-extern "C" void on_interrupt(int) { g_stop.store(true); }
+// The first Ctrl-C asks the run to stop at the next block of rays and close
+// its file; a second one ends the program at once (for a run stuck on a
+// device that never answers).
+extern "C" void on_interrupt(int signal) {
+  g_stop.store(true);
+  std::signal(signal, SIG_DFL);
+}
 
 int exit_code(lucidra::RunOutcome outcome) {
   using lucidra::RunOutcome;
@@ -39,9 +47,7 @@ int exit_code(lucidra::RunOutcome outcome) {
   return cli::kExitFailed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run_command(int argc, char** argv) {
   namespace cli = lucidra::cli;
   std::setlocale(LC_NUMERIC, "");
   const char localeSeparator = lucidra::locale_decimal_separator();
@@ -77,6 +83,7 @@ int main(int argc, char** argv) {
   lucidra::GenerationSettings settings;
   try {
     settings = cli::resolve_settings(options, localeSeparator);
+    cli::check_run_files(settings);
   } catch (const lucidra::UserError& error) {
     std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
     return cli::kExitFailed;
@@ -95,4 +102,18 @@ int main(int argc, char** argv) {
                 report.fluxDivisor);
   }
   return exit_code(report.outcome);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Whatever escapes the run is reported, never left to abort the process.
+  try {
+    return run_command(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("lucidra-cli: not enough memory\n", stderr);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "lucidra-cli: internal error: %s\n", error.what());
+  }
+  return lucidra::cli::kExitFailed;
 }

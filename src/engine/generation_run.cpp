@@ -384,6 +384,10 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
       message += "\nThe ray file " + settings.outputPath + " is incomplete: " + std::to_string(written) +
                  " of " + std::to_string(static_cast<std::int64_t>(settings.rayCount) + 1) +
                  " rays were written.";
+    } else if (report.fileOpened) {
+      // The file was given up after a failed write or close: some rays may
+      // not have reached it.
+      message += "\nThe ray file " + settings.outputPath + " is incomplete.";
     }
     report.outcome = interrupted ? RunOutcome::Interrupted : RunOutcome::Failed;
     report.message = message;

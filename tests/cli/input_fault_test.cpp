@@ -1,0 +1,251 @@
+// Distribution and configuration files as measurement software, spreadsheets
+// and hand edits leave them, and every way a run is refused before its ray
+// file is opened: the exact message, the exit code, and the existing ray file
+// left byte for byte as it was.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+
+namespace lucidra::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string repeat(const std::string& unit, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += unit;
+  return text;
+}
+
+// "0 1 2 ... n-1 " on line 1 and "1 1 ... 1 " on line 3.
+std::string values_file(int n) {
+  std::string angles;
+  for (int i = 0; i < n; ++i) angles += std::to_string(i * 0.1).substr(0, 5) + " ";
+  return angles + "\r\n\r\n" + repeat("1 ", n) + "\r\n";
+}
+
+std::string all_bytes() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}
+
+TEST_F(CliTest, BadDistributionFilesStopTheRunBeforeTheRayFileIsOpened) {
+  fs::create_directory(dir.path() / "folder.txt");
+  struct Case {
+    std::string name;
+    std::string bytes;  // not written for folder.txt
+    std::string expectedErr;
+  };
+  const Case cases[] = {
+      {"folder.txt", "", "lucidra-cli: Cannot open file folder.txt\n"},
+      {"missing.txt", "", "lucidra-cli: Cannot open file missing.txt\n"},
+      {"empty.txt", "", "lucidra-cli: Distribution file empty.txt: List index out of bounds (0)\n"},
+      {"two_lines.txt", "0 10 \r\n\r\n", "lucidra-cli: Distribution file two_lines.txt: List index out of bounds (2)\n"},
+      // Line 1 is bytes 0 to 9 (no space: no value), line 3 starts at byte 14
+      // and its first value runs to the space, byte 32.
+      {"binary.txt", all_bytes(),
+       "lucidra-cli: Distribution file binary.txt: '\\x0e\\x0f\\x10\\x11\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19"
+       "\\x1a\\x1b\\x1c\\x1d\\x1e\\x1f' is not a valid floating point value\n"},
+      {"nan.txt", "0 10 nan \r\n\r\n1 1 1 \r\n",
+       "lucidra-cli: Distribution file nan.txt: 'nan' is not a valid floating point value\n"},
+      {"inf.txt", "0 10 20 \r\n\r\n1 inf 1 \r\n",
+       "lucidra-cli: Distribution file inf.txt: 'inf' is not a valid floating point value\n"},
+      {"huge.txt", "0 1e999 \r\n\r\n1 1 \r\n",
+       "lucidra-cli: Distribution file huge.txt: '1e999' is not a valid floating point value\n"},
+      {"nul.txt", std::string("0 10\0 20 \r\n\r\n1 1 1 \r\n", 20),
+       "lucidra-cli: Distribution file nul.txt: '10\\x00' is not a valid floating point value\n"},
+      {"comma.txt", "0 2,5 \r\n\r\n1 1 \r\n",
+       "lucidra-cli: Distribution file comma.txt: '2,5' is not a valid floating point value\n"},
+      {"short_third.txt", "0 10 20 \r\n\r\n1 0.5 \r\n",
+       "lucidra-cli: Distribution file short_third.txt has 3 values on its first line but only 2 on its third "
+       "line\n"},
+      {"no_value.txt", "degrees\r\n\r\n1 \r\n",
+       "lucidra-cli: Distribution file no_value.txt has no value on its first line; a run needs at least one "
+       "abscissa\n"},
+  };
+  for (const Case& c : cases) {
+    if (c.name != "folder.txt" && c.name != "missing.txt") dir.write(c.name, c.bytes);
+    for (const char* option : {"-L", "-T"}) {
+      const CliResult r = run(generate({option, c.name}));
+      EXPECT_EQ(r.exitCode, 1) << c.name << " " << option;
+      EXPECT_EQ(r.err, c.expectedErr) << c.name << " " << option;
+      EXPECT_EQ(r.out, "") << c.name;
+      EXPECT_EQ(bytes("ray.dat"), kPreviousRayFile) << c.name << ": the ray file was touched";
+    }
+  }
+}
+
+TEST_F(CliTest, MoreThan450PointsLeaveTheHeaderOnly) {
+  dir.write("p500.txt", values_file(500));
+  dir.write("p100000.txt", values_file(100000));
+  const struct {
+    std::vector<std::string> options;
+    std::string notice;
+  } cases[] = {
+      {{"-L", "p500.txt"}, "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450\n"},
+      {{"-T", "p100000.txt"}, "  ERROR: \n Decrease number of points \n in transversal file \n Maximum is 450\n"},
+  };
+  for (const auto& c : cases) {
+    dir.write("ray.dat", kPreviousRayFile);
+    const CliResult r = run(generate(c.options));
+    EXPECT_EQ(r.exitCode, 4) << c.options[1];
+    EXPECT_EQ(r.err, c.notice);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(bytes("ray.dat"), "1000 4 \r\n") << "the file holds the Zemax header only";
+  }
+}
+
+TEST_F(CliTest, OddButValidDistributionFilesGiveTheSameRays) {
+  ASSERT_EQ(run(generate()).exitCode, 0);
+  const std::string reference = bytes("ray.dat");
+  ASSERT_EQ(reference.rfind("1000 4 \r\n", 0), 0u);
+
+  std::string crOnly = kLambertianText;
+  for (std::size_t at = crOnly.find("\r\n"); at != std::string::npos; at = crOnly.find("\r\n", at)) {
+    crOnly.erase(at + 1, 1);
+    ++at;
+  }
+  std::string lfOnly = crOnly;
+  for (char& c : lfOnly) {
+    if (c == '\r') c = '\n';
+  }
+  // Ten megabytes after the third line: never needed, never read.
+  std::string tenMegabytes = kLambertianText;
+  while (tenMegabytes.size() < (std::size_t{10} << 20)) tenMegabytes += repeat("junk \t\x01 ", 100) + "\r\n";
+  const std::string nulAfterLastSpace =
+      "0 10 20 30 40 50 60 70 80 90 " + std::string("\0trailing", 9) + "\r\n\r\n" +
+      "100 98.5 94 86.6 76.6 64.3 50 34.2 17.4 0 \r\n";
+  const struct {
+    std::string name;
+    std::string bytes;
+  } cases[] = {
+      {"cr_only.txt", crOnly},
+      {"lf_only.txt", lfOnly},
+      {"ten_megabytes.txt", tenMegabytes},
+      {"nul_after_last_space.txt", nulAfterLastSpace},
+  };
+  for (const auto& c : cases) {
+    dir.write(c.name, c.bytes);
+    const CliResult r = run(generate({"-L", c.name}));
+    EXPECT_EQ(r.exitCode, 0) << c.name << ": " << r.err;
+    EXPECT_EQ(r.err, "") << c.name;
+    EXPECT_EQ(bytes("ray.dat"), reference) << c.name;
+  }
+}
+
+// Fifteen positional lines naming the fixture's files.
+std::vector<std::string> config_lines() {
+  return {"trace.txt", "ray.dat", "lambertian.txt", "narrow.txt", "1000", "3500", "", "",
+          "360",       "",        "1",              "",           "0",    "2",    "2"};
+}
+
+std::string joined(const std::vector<std::string>& lines, const std::string& end) {
+  std::string text;
+  for (const std::string& line : lines) text += line + end;
+  return text;
+}
+
+TEST_F(CliTest, ConfigurationFiles) {
+  const std::vector<std::string> run = {"generate", "--quiet", "--clock-seed", "1700000000", "--angular",
+                                        "uniform",  "-c",      "lucidra.cfg",  "--decimal-separator", "."};
+  dir.write("lucidra.cfg", joined(config_lines(), "\r\n"));
+  const CliResult clean = CliTest::run(run);
+  ASSERT_EQ(clean.exitCode, 0) << clean.err;
+  const std::string reference = bytes("ray.dat");
+  ASSERT_EQ(CliTest::run(generate()).exitCode, 0);
+  EXPECT_EQ(bytes("ray.dat"), reference) << "the file gives the same run as the options";
+
+  std::vector<std::string> tenThousand = config_lines();
+  for (int i = 0; i < 9985; ++i) tenThousand.push_back("line " + std::to_string(i + 16));
+  std::vector<std::string> megabyteLines = config_lines();
+  for (const int unused : {7, 8, 10, 12}) megabyteLines[unused - 1] = std::string(1 << 20, 'u');
+  megabyteLines.push_back(std::string(1 << 20, 'x'));
+
+  struct Case {
+    std::string what;
+    std::string bytes;
+    int exitCode;
+    std::string expectedErr;  // for a failing case; the ray file must then be untouched
+  };
+  std::vector<std::string> megabyteRays = config_lines();
+  megabyteRays[4] = std::string(1 << 20, '7');
+  std::vector<std::string> fourteen = config_lines();
+  fourteen.pop_back();
+  std::string nul = joined(config_lines(), "\r\n");
+  nul.insert(nul.find("3500"), 1, '\0');  // the text ends before line 6
+  const Case cases[] = {
+      {"CR-only lines", joined(config_lines(), "\r"), 0, ""},
+      {"LF-only lines", joined(config_lines(), "\n"), 0, ""},
+      {"10000 lines", joined(tenThousand, "\r\n"), 0, ""},
+      {"1 MB unused lines", joined(megabyteLines, "\r\n"), 0, ""},
+      {"NUL byte", nul, 1, "lucidra-cli: Configuration file lucidra.cfg: List index out of bounds (5)\n"},
+      {"1 MB number of rays", joined(megabyteRays, "\r\n"), 1,
+       "lucidra-cli: Configuration file lucidra.cfg: '" + std::string(256, '7') +
+           "...' is not a valid integer value\n"},
+      {"14 lines", joined(fourteen, "\r\n"), 1,
+       "lucidra-cli: Configuration file lucidra.cfg: List index out of bounds (14)\n"},
+      {"empty NA line", [] {
+         auto lines = config_lines();
+         lines[10] = "";
+         return joined(lines, "\r\n");
+       }(),
+       1, "lucidra-cli: Configuration file lucidra.cfg: line 11 (NA) is empty\n"},
+  };
+  for (const Case& c : cases) {
+    dir.write("ray.dat", kPreviousRayFile);
+    dir.write("lucidra.cfg", c.bytes);
+    const CliResult r = CliTest::run(run);
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.what << ": " << r.err.substr(0, 300);
+    if (c.exitCode == 0) {
+      EXPECT_EQ(r.err, "") << c.what;
+      EXPECT_EQ(bytes("ray.dat"), reference) << c.what;
+    } else {
+      EXPECT_EQ(r.err, c.expectedErr) << c.what;
+      EXPECT_EQ(r.out, "") << c.what;
+      EXPECT_EQ(bytes("ray.dat"), kPreviousRayFile) << c.what << ": the ray file was touched";
+    }
+  }
+}
+
+TEST_F(CliTest, RefusalsAndEarlyStopsLeaveTheRayFileByteIdentical) {
+  struct Case {
+    std::vector<std::string> options;
+    int exitCode;
+    std::string expectedErr;
+  };
+  const Case cases[] = {
+      {{"--format", "asap"}, 3, " ASAP is not supported in this version of Lucidra\n"},
+      {{"--format", "lighttools"}, 3, " LightTools is not supported in this version of Lucidra\n"},
+      {{"-L", "missing.txt"}, 1, "lucidra-cli: Cannot open file missing.txt\n"},
+      {{"-c", "missing.cfg"}, 1, "lucidra-cli: Cannot open file missing.cfg\n"},
+      {{"-o", "narrow.txt"}, 1,
+       "lucidra-cli: The ray file narrow.txt is the distribution file narrow.txt, which it would overwrite; "
+       "choose another output name\n"},
+      {{"--rays", "0"}, 2,
+       "lucidra-cli: invalid value '0' for --rays: expected a whole number from 1 to 1000000000\n"
+       "Try 'lucidra-cli --help'.\n"},
+      {{"--size-x", "nan"}, 2,
+       "lucidra-cli: invalid value 'nan' for --size-x: expected a size in mm\nTry 'lucidra-cli --help'.\n"},
+      {{"--na=1.5"}, 2,
+       "lucidra-cli: invalid value '1.5' for --na: expected a number from 0 to 1\nTry 'lucidra-cli --help'.\n"},
+      {{"--extent"}, 2, "lucidra-cli: option --extent needs a value\nTry 'lucidra-cli --help'.\n"},
+      {{"--bogus"}, 2, "lucidra-cli: unknown option '--bogus' for 'generate' (see --help)\nTry 'lucidra-cli --help'.\n"},
+  };
+  for (const Case& c : cases) {
+    const CliResult r = run(generate(c.options));
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.options[0];
+    EXPECT_EQ(r.err, c.expectedErr) << c.options[0];
+    EXPECT_EQ(r.out, "") << c.options[0];
+    EXPECT_EQ(bytes("ray.dat"), kPreviousRayFile) << c.options[0] << ": the ray file was touched";
+    EXPECT_EQ(bytes("narrow.txt"), kNarrowText) << c.options[0];
+  }
+}
+
+}  // namespace
+}  // namespace lucidra::testing
