@@ -97,7 +97,13 @@ TEST(CliOptions, ConfigurationFileGivesStartValuesAndOptionsWin) {
   EXPECT_EQ(tracePro.sizeX, "3");
 
   // The separator option governs the configuration text too.
-  EXPECT_THROW(resolve_settings(parse({"generate", "-c", cfg, "--decimal-separator", "."}), ','), ConversionError);
+  try {
+    resolve_settings(parse({"generate", "-c", cfg, "--decimal-separator", "."}), ',');
+    ADD_FAILURE() << "a decimal comma was read under a decimal point";
+  } catch (const UserError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Configuration file " + cfg + ": '", 0), 0u) << e.what();
+    EXPECT_NE(std::string(e.what()).find("' is not a valid floating point value"), std::string::npos) << e.what();
+  }
 }
 
 TEST(CliOptions, MissingNamesAndBadConfigurationAreUserErrors) {
@@ -113,8 +119,8 @@ TEST(CliOptions, MissingNamesAndBadConfigurationAreUserErrors) {
       {{"generate", "-o", "x", "-T", "b"}, "No longitudinal distribution file given"},
       {{"generate", "-o", "x", "-L", "a"}, "No transversal distribution file given"},
       {{"generate", "-c", (dir.path() / "none.cfg").string()}, "Cannot open file " + (dir.path() / "none.cfg").string()},
-      {{"generate", "-c", shortCfg}, "List index out of bounds (2)"},
-      {{"generate", "-c", badNa}, "'abc' is not a valid floating point value"},
+      {{"generate", "-c", shortCfg}, "Configuration file " + shortCfg + ": List index out of bounds (2)"},
+      {{"generate", "-c", badNa}, "Configuration file " + badNa + ": 'abc' is not a valid floating point value"},
   };
   for (const Case& c : cases) {
     try {
