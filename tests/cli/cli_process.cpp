@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +36,11 @@ CliProcess::CliProcess(const std::vector<std::string>& args, const std::filesyst
   const std::string directory = workingDirectory.string();
 
   pid_ = ::fork();
-  if (pid_ < 0) throw std::runtime_error(std::string("fork: ") + std::strerror(errno));
+  if (pid_ < 0) {
+    const int error = errno;
+    for (const int fd : {outPipe[0], outPipe[1], errPipe[0], errPipe[1]}) ::close(fd);
+    throw std::runtime_error(std::string("fork: ") + std::strerror(error));
+  }
   if (pid_ == 0) {
     ::dup2(outPipe[1], STDOUT_FILENO);
     ::dup2(errPipe[1], STDERR_FILENO);
