@@ -285,12 +285,16 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
 void check_run_files(const GenerationSettings& s) {
   if (s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap) return;
   for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {
-    try {
-      read_distribution_file(*name, s.fileDecimalSeparator);
-    } catch (const UserError& error) {
-      throw UserError(with_file_name("Distribution file", *name, error.what()));
-    }
     std::error_code ec;
+    // A pipe (such as <(command)) can be read only once: the run reads it.
+    const bool regular = std::filesystem::is_regular_file(*name, ec);
+    if (regular || !std::filesystem::exists(*name, ec)) {
+      try {
+        read_distribution_file(*name, s.fileDecimalSeparator);
+      } catch (const UserError& error) {
+        throw UserError(with_file_name("Distribution file", *name, error.what()));
+      }
+    }
     if (std::filesystem::equivalent(s.outputPath, *name, ec)) {
       throw UserError("The ray file " + s.outputPath + " is the distribution file " + *name +
                       ", which it would overwrite; choose another output name");

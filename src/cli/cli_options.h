@@ -62,8 +62,8 @@ GenerationSettings resolve_settings(const CliOptions& options, char defaultDecim
 
 // Reads both distribution files once before the run, so that a bad file is
 // reported with its name ("Distribution file <name>: <reason>"), and refuses a
-// ray file that is one of them. Does nothing for a refused format. Throws
-// UserError.
+// ray file that is one of them. Pipes and devices are left to the run, which
+// reads them once. Does nothing for a refused format. Throws UserError.
 void check_run_files(const GenerationSettings& settings);
 
 // The --help text, with the exit codes.

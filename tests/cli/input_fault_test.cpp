@@ -3,10 +3,14 @@
 // file is opened: the exact message, the exit code, and the existing ray file
 // left byte for byte as it was.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_fixture.h"
@@ -137,6 +141,31 @@ TEST_F(CliTest, OddButValidDistributionFilesGiveTheSameRays) {
     EXPECT_EQ(r.err, "") << c.name;
     EXPECT_EQ(bytes("ray.dat"), reference) << c.name;
   }
+}
+
+TEST_F(CliTest, DistributionFileFromAPipeIsReadOnce) {
+  ASSERT_EQ(run(generate()).exitCode, 0);
+  const std::string reference = bytes("ray.dat");
+  // As `-L <(command)` gives it: a pipe that holds the text once.
+  const fs::path fifo = dir.path() / "pipe.txt";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY);  // waits for the reader
+    if (fd < 0) return;
+    const ssize_t written = ::write(fd, kLambertianText.data(), kLambertianText.size());
+    EXPECT_EQ(written, static_cast<ssize_t>(kLambertianText.size()));
+    ::close(fd);
+  });
+  const CliResult r = run_cli(generate({"-L", "pipe.txt"}), dir.path(), std::chrono::seconds(20));
+  if (r.timedOut) {
+    // Unblock the writer if the program never opened the pipe.
+    const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd >= 0) ::close(fd);
+  }
+  writer.join();
+  EXPECT_FALSE(r.timedOut) << "the pipe was read twice: the run waited for a second writer";
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(bytes("ray.dat"), reference);
 }
 
 // Fifteen positional lines naming the fixture's files.
