@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <regex>
 #include <string>
 
 #include "cli_fixture.h"
@@ -52,11 +51,17 @@ TEST_F(CliTest, CtrlCStopsABillionRayRunAndClosesItsFile) {
     EXPECT_EQ(r.out, "") << "an interrupted run reports no success";
 
     // The bar ends with a line break, then the message with the ray count.
-    const std::regex message("\n(lucidra-cli: " + c.stopMessage +
-                             "\nThe ray file big\\.dat is incomplete: ([0-9]+) of 1000000001 rays were written\\.\n)$");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(r.err, match, message)) << r.err.substr(r.err.size() > 400 ? r.err.size() - 400 : 0);
-    const std::size_t written = std::stoull(match[2].str());
+    const std::string head = "\nlucidra-cli: " + c.stopMessage + "\nThe ray file big.dat is incomplete: ";
+    const std::string tail = " of 1000000001 rays were written.\n";
+    const std::size_t at = r.err.rfind(head);
+    const std::string shown = r.err.substr(r.err.size() > 400 ? r.err.size() - 400 : 0);
+    ASSERT_NE(at, std::string::npos) << shown;
+    const std::string count = r.err.substr(at + head.size());
+    ASSERT_GT(count.size(), tail.size()) << shown;
+    ASSERT_EQ(count.substr(count.size() - tail.size()), tail) << shown;
+    const std::string digits = count.substr(0, count.size() - tail.size());
+    ASSERT_TRUE(!digits.empty() && digits.find_first_not_of("0123456789") == std::string::npos) << shown;
+    const std::size_t written = std::stoull(digits);
     EXPECT_LT(written, 1000000001u);
     if (c.phase == "Calculation Flux...") {
       EXPECT_EQ(written, 0u);
