@@ -4,6 +4,7 @@
 #include <charconv>
 #include <thread>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -142,8 +143,9 @@ double cap_angle(const GenerationSettings& settings, const AngularDistribution& 
 // trunc(v) for an arc bound, refusing grids too fine to count in 62 bits.
 std::int64_t arc_bound(double scaled, const char* what, double value) {
   if (!(std::fabs(scaled) < 4.6e18)) {
-    throw UserError(std::string("Arc ") + what + " " + std::to_string(value) +
-                    " mm is too large to sample on the 1e-9 mm grid");
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%g", value);
+    throw UserError(std::string("Arc ") + what + " " + shown + " mm is too large to sample on the 1e-9 mm grid");
   }
   return static_cast<std::int64_t>(scaled);
 }
