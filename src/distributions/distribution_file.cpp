@@ -82,21 +82,8 @@ AngularDistribution parse_distribution_text(std::string_view text, char decimalS
   return distribution;
 }
 
-std::string read_whole_file(const std::string& fileName) {
-  // A directory opens like a file on some systems; a NUL would cut the name short.
-  std::error_code ec;
-  if (fileName.empty() || fileName.find('\0') != std::string::npos ||
-      std::filesystem::is_directory(fileName, ec)) {
-    throw_cannot_open(fileName);
-  }
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) throw_cannot_open(fileName);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) throw_cannot_open(fileName);
-  return bytes;
-}
-
 std::string read_leading_lines(const std::string& fileName, int lineCount, bool nulEndsText) {
+  // A directory opens like a file on some systems; a NUL would cut the name short.
   std::error_code ec;
   if (fileName.empty() || fileName.find('\0') != std::string::npos ||
       std::filesystem::is_directory(fileName, ec)) {

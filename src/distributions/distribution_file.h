@@ -40,11 +40,6 @@ std::int32_t parse_value_line(std::string_view line,
 // line without an end counts.
 std::vector<std::string_view> split_lines(std::string_view text);
 
-// The whole content of the named file, byte for byte. Throws FileReadError
-// "Cannot open file %s" (name as passed) for a missing, unreadable or empty
-// name and for a directory.
-std::string read_whole_file(const std::string& fileName);
-
 // Reads no more of a file than its first lines take.
 inline constexpr std::size_t kMaxLeadingBytes = std::size_t{64} << 20;
 
@@ -52,8 +47,8 @@ inline constexpr std::size_t kMaxLeadingBytes = std::size_t{64} << 20;
 // file), stopping early at a NUL when `nulEndsText`. A file is never read
 // further than its first lines need, so a huge file or an endless device
 // (/dev/zero) cannot exhaust memory. Throws FileReadError "Cannot open file
-// %s" like read_whole_file, and "File %s is too large: its first N lines are
-// longer than 64 MB".
+// %s" (name as passed) for a missing, unreadable or empty name and for a
+// directory, and "File %s is too large: its first N lines are longer than 64 MB".
 std::string read_leading_lines(const std::string& fileName, int lineCount, bool nulEndsText);
 
 // Loads and parses the named file. Throws FileReadError "Cannot open file %s"
