@@ -165,6 +165,7 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                     o.balance = static_cast<std::int32_t>(whole_number(opt, v, 0, 100, "a whole number from 0 to 100"));
                   }));
     rules.emplace("--square", flag([&] { o.squareShape = true; }));
+    rules.emplace("--legacy-sampling", flag([&] { o.legacySampling = true; }));
     rules.emplace("--arc", flag([&] { o.arcMode = true; }));
     rules.emplace("--arc-margins", valued([&](auto opt, auto v) {
                     const auto comma = v.find(',');
@@ -268,6 +269,7 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
   s.arcMarginADeg = o.arcMarginADeg;
   s.arcMarginBDeg = o.arcMarginBDeg;
   s.threads = o.threads;
+  s.legacySampling = o.legacySampling;
 
   const bool refused = s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap;
   if (!refused) {
@@ -334,6 +336,10 @@ generate options (a value may follow as the next argument or after '='):
       --decimal-separator C  '.' or ',' for distribution files and config text
                              (default: the locale's LC_NUMERIC separator)
       --threads K            worker threads (default: every core)
+      --legacy-sampling      reproduce ray files of version 3.5 byte for byte (its
+                             truncated, persisting intensity levels and its
+                             double-side share); by default each ray's flux is
+                             the tables interpolated linearly at its own angle
       --progress | --quiet   progress bar on stderr (default: when stderr is a terminal)
 Numbers given as options are written with a decimal point. An existing output
 file is overwritten without asking.

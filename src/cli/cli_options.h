@@ -49,6 +49,7 @@ struct CliOptions {
   std::optional<char> decimalSeparator;
   ProgressMode progress = ProgressMode::Auto;
   unsigned threads = 0;
+  bool legacySampling = false;
 };
 
 // Parses the arguments after the program name. Throws UsageError.

@@ -190,10 +190,12 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
     const AngularDistribution longitudinal =
         read_distribution_file(settings.longitudinalFile, settings.fileDecimalSeparator);
     check_table(longitudinal, settings.longitudinalFile);
+    if (!settings.legacySampling) check_linear_table(longitudinal, settings.longitudinalFile);
     refill_series(ui, ChartSeries::Longitudinal, longitudinal);
     const AngularDistribution transversal =
         read_distribution_file(settings.transversalFile, settings.fileDecimalSeparator);
     check_table(transversal, settings.transversalFile);
+    if (!settings.legacySampling) check_linear_table(transversal, settings.transversalFile);
     refill_series(ui, ChartSeries::Transversal, transversal);
 
     const std::int64_t n = settings.rayCount;
@@ -222,8 +224,14 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
     }
 
     double weightSum = 0;
-    const LevelLookup longitudinalLookup(longitudinal, LevelKind::Longitudinal);
-    const LevelLookup transversalLookup(transversal, LevelKind::Transversal);
+    // The linear rule reads a descending table in ascending order, so its
+    // extents (cap angle, arc radius and length) are its largest abscissae.
+    const LookupRule rule = settings.legacySampling ? LookupRule::Legacy : LookupRule::Linear;
+    const AngularDistribution runLongitudinal =
+        settings.legacySampling ? longitudinal : ascending_table(longitudinal);
+    const AngularDistribution runTransversal = settings.legacySampling ? transversal : ascending_table(transversal);
+    const LevelLookup longitudinalLookup(runLongitudinal, LevelKind::Longitudinal, rule);
+    const LevelLookup transversalLookup(runTransversal, LevelKind::Transversal, rule);
     SamplingPlan plan;
     plan.ledMode = settings.ledMode;
     plan.algorithm = settings.randomAlgorithm;
@@ -232,6 +240,7 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
     plan.squareShape = settings.squareShape;
     plan.doubleSide = settings.doubleSide;
     plan.balance = settings.balance;
+    plan.legacySampling = settings.legacySampling;
     plan.extentAboutZ = settings.extentAboutZ;
     plan.sourceFlux = settings.sourceFlux;
     plan.rayCount = n;
@@ -245,8 +254,8 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
       plan.semiAxisY = plan.sizeY * 0.5;
     }
     if (!plan.ledMode) {
-      plan.arcRadius = transversal.angle[transversal.stored_count()];
-      plan.arcLength = longitudinal.angle[longitudinal.stored_count()];
+      plan.arcRadius = runTransversal.angle[runTransversal.stored_count()];
+      plan.arcLength = runLongitudinal.angle[runLongitudinal.stored_count()];
       plan.radiusBound = arc_bound(2 * sampling::kResolution * plan.arcRadius, "radius", plan.arcRadius);
       plan.lengthBound = arc_bound(sampling::kResolution * plan.arcLength, "length", plan.arcLength);
       plan.radiusBoundWide = !fits_int32(plan.radiusBound);
@@ -267,7 +276,7 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
     bool capReady = false;
     auto prepare_cap = [&] {
       if (capReady || !plan.ledMode) return;
-      plan.capAngle = cap_angle(settings, longitudinal, transversal);
+      plan.capAngle = cap_angle(settings, runLongitudinal, runTransversal);
       plan.oneMinusCosCap = 1 - std::cos(plan.capAngle);
       capReady = true;
     };

@@ -1,13 +1,22 @@
 #include "engine/run_tables.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "engine/user_error.h"
 
 namespace lucidra {
 
-LevelLookup::LevelLookup(const AngularDistribution& table, LevelKind kind) : kind_(kind) {
+LevelLookup::LevelLookup(const AngularDistribution& table, LevelKind kind, LookupRule rule)
+    : kind_(kind), rule_(rule) {
   const int n = table.stored_count();
   x_.assign(table.angle.begin(), table.angle.begin() + n + 1);
   y_.assign(table.intensity.begin(), table.intensity.begin() + n + 1);
+  if (n >= 1) {
+    firstX_ = x_[1];
+    firstY_ = y_[1];
+    lastX_ = x_[static_cast<std::size_t>(n)];
+  }
   if (n < 2) return;
   breakpoints_.assign(x_.begin() + 1, x_.end());
   std::sort(breakpoints_.begin(), breakpoints_.end());
@@ -54,6 +63,47 @@ void scan_level(const AngularDistribution& table, LevelKind kind, double v, doub
       level = y[k] >= y[k + 1] ? abs_trunc(y[k] - y[k + 1]) * t + y[k + 1]
                                : abs_trunc(y[k + 1] - y[k]) * t + y[k];
     }
+  }
+}
+
+AngularDistribution ascending_table(const AngularDistribution& table) {
+  const int n = table.stored_count();
+  bool descending = n >= 2;
+  for (int k = 1; k < n && descending; ++k) descending = table.angle[k] > table.angle[k + 1];
+  if (!descending) return table;
+  AngularDistribution reversed = table;
+  std::reverse(reversed.angle.begin() + 1, reversed.angle.begin() + n + 1);
+  std::reverse(reversed.intensity.begin() + 1, reversed.intensity.begin() + n + 1);
+  return reversed;
+}
+
+namespace {
+
+std::string shown(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", v);
+  return text;
+}
+
+}  // namespace
+
+void check_linear_table(const AngularDistribution& table, const std::string& fileName) {
+  const int n = table.stored_count();
+  for (int k = 1; k <= n; ++k) {
+    if (table.intensity[k] < 0) {
+      throw UserError("Distribution file " + fileName + " has the negative intensity " +
+                      shown(table.intensity[k]) + " at " + shown(table.angle[k]) +
+                      "; intensities must be 0 or more");
+    }
+  }
+  if (n < 2) return;
+  const bool ascending = table.angle[1] < table.angle[2];
+  for (int k = 1; k < n; ++k) {
+    const double a = table.angle[k], b = table.angle[k + 1];
+    if (ascending ? a < b : a > b) continue;
+    throw UserError("Distribution file " + fileName + " has the abscissae " + shown(a) + " and " + shown(b) +
+                    " at positions " + std::to_string(k) + " and " + std::to_string(k + 1) +
+                    "; they must be strictly ascending or strictly descending");
   }
 }
 

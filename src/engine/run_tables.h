@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "distributions/distribution_file.h"
@@ -26,20 +27,45 @@ inline double abs_trunc(double v) noexcept {
 
 enum class LevelKind { Longitudinal, Transversal };
 
+// How a table turns an abscissa into a level.
+//  Linear: the table interpolated linearly in double precision, Y[1] below
+//    its first abscissa and 0 beyond its last; every ray gets its own value.
+//  Legacy: version 3.5's rule, integer truncation and interpolation measured
+//    from the lower end of a segment, a level that keeps its previous value
+//    where no segment matches. Kept to reproduce that version's ray files.
+enum class LookupRule { Linear, Legacy };
+
 // Finds the segment of a table that an abscissa falls in, with the result of
 // scanning every segment k (X[k] < v <= X[k+1]) in order and keeping the last
 // match, but in O(log n): the sorted distinct abscissae cut the line into
 // elementary intervals, and each interval knows its last matching segment.
 // Tables need not be ascending.
+//
+// With the Linear rule the table must have strictly ascending abscissae (the
+// run puts a descending table in ascending order and refuses any other).
 class LevelLookup {
  public:
   LevelLookup() = default;
-  LevelLookup(const AngularDistribution& table, LevelKind kind);
+  LevelLookup(const AngularDistribution& table, LevelKind kind, LookupRule rule = LookupRule::Legacy);
 
-  // Updates `level` when v falls in a segment; leaves it unchanged otherwise.
+  // Linear: sets `level` to the table's value at v. Legacy: updates `level`
+  // when v falls in a segment and leaves it unchanged otherwise.
   void update(double v, double& level) const noexcept {
+    if (rule_ == LookupRule::Linear) {
+      level = value(v);
+      return;
+    }
     const int k = segment_of(v);
     if (k > 0) level = interpolate(k, v);
+  }
+
+  // The Linear rule's value at v.
+  double value(double v) const noexcept {
+    if (!(v > firstX_)) return v <= firstX_ ? firstY_ : v;  // NaN stays NaN
+    if (v > lastX_) return 0;
+    const int k = segment_of(v);
+    const double x0 = x_[k], x1 = x_[k + 1], y0 = y_[k], y1 = y_[k + 1];
+    return y0 + (y1 - y0) * ((v - x0) / (x1 - x0));
   }
 
   // The last segment k (1-based) with X[k] < v <= X[k+1], or 0 for none.
@@ -82,6 +108,8 @@ class LevelLookup {
 
  private:
   LevelKind kind_ = LevelKind::Longitudinal;
+  LookupRule rule_ = LookupRule::Legacy;
+  double firstX_ = 0, firstY_ = 0, lastX_ = 0;  // Linear rule's ends
   std::vector<double> x_, y_;               // slots 1..n as in the file
   std::vector<double> breakpoints_;         // sorted distinct abscissae
   std::vector<int> intervalSegment_;        // per (bp[i], bp[i+1]]: last segment or 0
@@ -91,5 +119,14 @@ class LevelLookup {
 
 // The straightforward scan, kept as the reference the lookup must agree with.
 void scan_level(const AngularDistribution& table, LevelKind kind, double v, double& level) noexcept;
+
+// The table with its abscissae ascending: a descending table is reversed,
+// anything else is returned as it is.
+AngularDistribution ascending_table(const AngularDistribution& table);
+
+// Refuses, before anything is written, a table the Linear rule cannot
+// interpolate: abscissae neither strictly ascending nor strictly descending,
+// or a negative intensity. The message names the file and the values.
+void check_linear_table(const AngularDistribution& table, const std::string& fileName);
 
 }  // namespace lucidra

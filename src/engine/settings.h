@@ -40,6 +40,11 @@ struct GenerationSettings {
   char fieldDecimalSeparator = '.';       // separator of the NA and size texts
   char fileDecimalSeparator = '.';        // separator of the distribution files
   unsigned threads = 0;                   // 0: every core
+  // Reproduces the ray files of version 3.5 byte for byte: integer-truncated
+  // levels that persist from ray to ray, and double-sided emission reversing
+  // (balance + 1) / 101 of the rays. Off: the tables are interpolated
+  // linearly for every ray on its own, and balance b reverses b / 100.
+  bool legacySampling = false;
 };
 
 }  // namespace lucidra

@@ -28,6 +28,7 @@ struct SamplingPlan {
   bool squareShape = false;
   bool doubleSide = false;
   std::int32_t balance = 50;
+  bool legacySampling = false;  // version 3.5's double-side share
   std::int32_t extentAboutZ = 360;
   std::int32_t sourceFlux = 3500;
   std::int64_t rayCount = 30000;
@@ -212,9 +213,12 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
   ray.dy = sinTheta * std::cos(phi);
   ray.dz = cosTheta;
   if (plan.doubleSide) {
-    const std::int32_t r = draws.below(101);
+    // One draw either way. Balance b reverses b/100 of the rays (none at 0,
+    // all at 100); version 3.5 drew 0..100 and reversed when b >= r, which
+    // reversed (b + 1)/101 of them.
     const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
-    if (b >= r) ray.dz = -cosTheta;
+    const bool reverse = plan.legacySampling ? b >= draws.below(101) : draws.below(100) < b;
+    if (reverse) ray.dz = -cosTheta;
   }
 
   const double degrees = detail::polar_degrees(theta);

@@ -119,3 +119,78 @@ TEST(LevelLookup, HugeIntensitiesSaturateInsteadOfOverflowing) {
 
 }  // namespace
 }  // namespace lucidra
+
+namespace lucidra {
+namespace {
+
+TEST(LinearLookup, InterpolatesEveryRayOnItsOwn) {
+  struct Case {
+    std::vector<double> x, y;
+    double v, expected;
+  };
+  const Case cases[] = {
+      {{0, 45, 90}, {100, 70, 0}, 0, 100},         // falling segment starts at Y[1]
+      {{0, 45, 90}, {100, 70, 0}, 22.5, 85},       // halfway down, not up from the lower end
+      {{0, 45, 90}, {100, 70, 0}, 45, 70},         // both ends of a segment included
+      {{0, 45, 90}, {100, 70, 0}, 67.5, 35},
+      {{0, 45, 90}, {100, 70, 0}, 90, 0},
+      {{0, 10}, {1, 0.5}, 2.5, 0.875},             // tables normalised to 1: no truncation
+      {{0, 10}, {100, 50.5}, 2.5, 87.625},
+      {{5, 40}, {0.8, 0.2}, 2, 0.8},               // below the first abscissa: Y[1]
+      {{5, 40}, {0.8, 0.2}, 40.0000001, 0},        // beyond the last: nothing
+      {{5, 40}, {0.8, 0.2}, 89, 0},
+      {{30}, {7}, 30, 7},                          // one point: Y[1] up to X[1], 0 beyond
+      {{30}, {7}, 0, 7},
+      {{30}, {7}, 30.5, 0},
+      {{0, 20, 40, 60}, {40, 100, 100, 10}, 10, 70},  // batwing: rising, flat, falling
+      {{0, 20, 40, 60}, {40, 100, 100, 10}, 50, 55},
+  };
+  for (const Case& c : cases) {
+    const LevelLookup lookup(table(c.x, c.y), LevelKind::Longitudinal, LookupRule::Linear);
+    double level = -1;
+    lookup.update(c.v, level);
+    EXPECT_DOUBLE_EQ(level, c.expected) << "v " << c.v;
+    // The transversal table follows the same rule.
+    const LevelLookup transversal(table(c.x, c.y), LevelKind::Transversal, LookupRule::Linear);
+    EXPECT_DOUBLE_EQ(transversal.value(c.v), c.expected) << "v " << c.v;
+  }
+}
+
+TEST(LinearLookup, DescendingTablesReadAscendingAndBadTablesAreRefused) {
+  const AngularDistribution descending = ascending_table(table({90, 45, 0}, {0, 70, 100}));
+  EXPECT_EQ(descending.angle[1], 0);
+  EXPECT_EQ(descending.intensity[1], 100);
+  EXPECT_EQ(descending.angle[3], 90);
+  const LevelLookup lookup(descending, LevelKind::Longitudinal, LookupRule::Linear);
+  EXPECT_DOUBLE_EQ(lookup.value(22.5), 85);
+  EXPECT_NO_THROW(check_linear_table(table({90, 45, 0}, {0, 70, 100}), "d.txt"));
+
+  struct Refusal {
+    std::vector<double> x, y;
+    const char* message;
+  };
+  const Refusal refusals[] = {
+      {{0, 10, 10}, {1, 1, 1},
+       "Distribution file d.txt has the abscissae 10 and 10 at positions 2 and 3; they must be strictly "
+       "ascending or strictly descending"},
+      {{0, 20, 10}, {1, 1, 1},
+       "Distribution file d.txt has the abscissae 20 and 10 at positions 2 and 3; they must be strictly "
+       "ascending or strictly descending"},
+      {{30, 20, 25}, {1, 1, 1},
+       "Distribution file d.txt has the abscissae 20 and 25 at positions 2 and 3; they must be strictly "
+       "ascending or strictly descending"},
+      {{0, 10}, {1, -0.5},
+       "Distribution file d.txt has the negative intensity -0.5 at 10; intensities must be 0 or more"},
+  };
+  for (const Refusal& r : refusals) {
+    try {
+      check_linear_table(table(r.x, r.y), "d.txt");
+      ADD_FAILURE() << "accepted " << r.message;
+    } catch (const std::exception& e) {
+      EXPECT_STREQ(e.what(), r.message);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lucidra

@@ -143,17 +143,32 @@ TEST_F(SamplerTest, RadialWeightAndSquareShape) {
 
 TEST_F(SamplerTest, DoubleSideBalanceAndRejection) {
   plan.doubleSide = true;
-  plan.balance = 30;
-  for (const std::int64_t r : {0, 30, 31, 100}) {
+  // Legacy: r in 0..100 reverses when balance >= r. Linear: r in 0..99
+  // reverses when r < balance, so balance 0 keeps every ray and 100 none.
+  struct Case {
+    bool legacy;
+    std::int32_t balance;
+    std::int64_t r;
+    bool reversed;
+  };
+  const Case cases[] = {
+      {true, 30, 0, true},   {true, 30, 30, true},  {true, 30, 31, false}, {true, 30, 100, false},
+      {true, 0, 0, true},    {false, 30, 0, true},  {false, 30, 29, true}, {false, 30, 30, false},
+      {false, 0, 0, false},  {false, 100, 99, true}, {false, 50, 49, true}, {false, 50, 50, false},
+  };
+  for (const Case& c : cases) {
+    plan.legacySampling = c.legacy;
+    plan.balance = c.balance;
     ScriptedDraws d;
     d.uniforms = {500000000, 500000000, azimuth_draw(10), polar_draw(20)};
-    d.runtimes = {r};
+    d.runtimes = {c.r};
     Levels levels;
     RayRecord ray;
     ASSERT_TRUE(ray_attempt(plan, d, levels, ray));
-    EXPECT_EQ(ray.dz < 0, r <= 30) << "r " << r;
+    EXPECT_EQ(ray.dz < 0, c.reversed) << "legacy " << c.legacy << " balance " << c.balance << " r " << c.r;
     EXPECT_EQ(d.runtimeCalls, 1);
   }
+  plan.legacySampling = false;
   // A rejected attempt spends its point and direction draws, not the side draw.
   plan.planeShape = PlaneShape::Elliptical;
   plan.semiAxisX = plan.semiAxisY = 1;
