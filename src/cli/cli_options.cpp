@@ -71,7 +71,7 @@ std::string with_file_name(std::string_view kind, const std::string& name, const
 
 CliOptions parse_command_line(const std::vector<std::string>& args) {
   CliOptions o;
-  if (args.empty()) throw UsageError("missing command: use 'generate', 'estimate', --help or --version");
+  if (args.empty()) throw UsageError("missing command: use 'generate', 'check', 'estimate', --help or --version");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     o.command = Command::Help;
@@ -85,8 +85,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     o.command = Command::Generate;
   } else if (command == "estimate") {
     o.command = Command::Estimate;
+  } else if (command == "check") {
+    o.command = Command::Check;
   } else {
-    throw UsageError("unknown command '" + command + "': use 'generate', 'estimate', --help or --version");
+    throw UsageError("unknown command '" + command + "': use 'generate', 'check', 'estimate', --help or --version");
   }
 
   using Handler = std::function<void(std::string_view option, std::string_view value)>;
@@ -103,7 +105,9 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   std::map<std::string_view, std::string_view> shortNames = {
       {"-c", "--config"}, {"-f", "--format"},       {"-o", "--output"},
       {"-L", "--longitudinal"}, {"-T", "--transversal"}, {"-n", "--rays"}};
-  const bool generate = o.command == Command::Generate;
+  const bool check = o.command == Command::Check;
+  // check takes the options that describe the law as generate does.
+  const bool generate = o.command == Command::Generate || check;
   rules.emplace("--rays", valued([&](auto opt, auto v) {
                   o.rayCount = static_cast<std::int32_t>(
                       whole_number(opt, v, 1, 1000000000, "a whole number from 1 to 1000000000"));
@@ -111,6 +115,11 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   if (generate) {
     rules.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
     rules.emplace("--format", valued([&](auto opt, auto v) {
+                    if (check) {
+                      if (v != "tracepro" && v != "zemax") bad_value(opt, v, "tracepro or zemax");
+                      o.checkFormat = std::string(v);
+                      return;
+                    }
                     o.format = choice<OutputFormat>(opt, v,
                                                     {{"tracepro", OutputFormat::TracePro},
                                                      {"zemax", OutputFormat::Zemax},
@@ -166,6 +175,32 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                   }));
     rules.emplace("--square", flag([&] { o.squareShape = true; }));
     rules.emplace("--legacy-sampling", flag([&] { o.legacySampling = true; }));
+    rules.emplace("--check", flag([&] { o.checkAfterGenerate = true; }));
+    const auto real = [](std::string_view opt, std::string_view v, double lo, double hi, std::string_view what) {
+      const auto x = try_parse_real(v, '.');
+      if (!x || !(*x >= lo && *x <= hi)) bad_value(opt, v, what);
+      return *x;
+    };
+    rules.emplace("--bin", valued([&, real](auto opt, auto v) {
+                    o.binDeg = real(opt, v, 0.01, 90, "a bin width in degrees from 0.01 to 90");
+                  }));
+    rules.emplace("--wedge", valued([&, real](auto opt, auto v) {
+                    o.wedgeHalfDeg = real(opt, v, 0.1, 45, "a wedge half-width in degrees from 0.1 to 45");
+                  }));
+    rules.emplace("--min-rays", valued([&](auto opt, auto v) {
+                    o.minRays = whole_number(opt, v, 1, INT64_MAX, "a whole number of rays, at least 1");
+                  }));
+    rules.emplace("--tol", valued([&, real](auto opt, auto v) {
+                    o.tolerance = real(opt, v, 0, 1, "a share of the peak from 0 to 1 (0.01 is 1 %)");
+                  }));
+    rules.emplace("--plot", valued([&](auto opt, auto v) {
+                    if (v.empty()) bad_value(opt, v, "an SVG file name");
+                    o.plotPath = std::string(v);
+                  }));
+    rules.emplace("--csv", valued([&](auto opt, auto v) {
+                    if (v.empty()) bad_value(opt, v, "a CSV file name");
+                    o.csvPath = std::string(v);
+                  }));
     rules.emplace("--arc", flag([&] { o.arcMode = true; }));
     rules.emplace("--arc-margins", valued([&](auto opt, auto v) {
                     const auto comma = v.find(',');
@@ -191,6 +226,14 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                   }));
   }
 
+  if (check) {
+    // Options that make rays mean nothing to a check of rays already written.
+    for (const char* name : {"--output", "--rays", "--source-flux", "--consider-flux", "--algorithm", "--clock-seed",
+                             "--progress", "--quiet", "--legacy-sampling", "--check", "--arc", "--arc-margins"}) {
+      rules.erase(name);
+    }
+  }
+
   for (std::size_t i = 1; i < args.size(); ++i) {
     std::string_view arg = args[i];
     std::string_view name = arg;
@@ -200,6 +243,11 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
       inlineValue = arg.substr(eq + 1);
     }
     if (const auto s = shortNames.find(name); s != shortNames.end()) name = s->second;
+    if (check && !arg.empty() && (arg[0] != '-' || arg == "-") && !inlineValue) {
+      if (o.checkPath) throw UsageError("check takes one ray file; '" + std::string(arg) + "' is a second one");
+      o.checkPath = std::string(arg);
+      continue;
+    }
     const auto rule = rules.find(name);
     if (rule == rules.end()) {
       throw UsageError("unknown option '" + std::string(arg) + "' for '" + command + "' (see --help)");
@@ -218,10 +266,29 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   if (o.command == Command::Estimate && !o.rayCount) {
     throw UsageError("estimate needs --rays N");
   }
+  if (check && !o.checkPath) throw UsageError("check needs the ray file to read: lucidra-cli check RAYFILE [OPTIONS]");
+  if ((check || o.checkAfterGenerate) && o.arcMode) {
+    throw UsageError("the far-field check compares LED-mode ray sets; it does not apply to --arc");
+  }
   return o;
 }
 
 GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSeparator) {
+  GenerationSettings s = resolve_law_settings(o, defaultDecimalSeparator);
+  const bool refused = s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap;
+  if (!refused) {
+    if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
+    if (s.longitudinalFile.empty()) {
+      throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
+    }
+    if (s.transversalFile.empty()) {
+      throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
+    }
+  }
+  return s;
+}
+
+GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimalSeparator) {
   GenerationSettings s;
   const char separator = o.decimalSeparator.value_or(defaultDecimalSeparator);
   s.fileDecimalSeparator = separator;
@@ -270,17 +337,6 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
   s.arcMarginBDeg = o.arcMarginBDeg;
   s.threads = o.threads;
   s.legacySampling = o.legacySampling;
-
-  const bool refused = s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap;
-  if (!refused) {
-    if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
-    if (s.longitudinalFile.empty()) {
-      throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
-    }
-    if (s.transversalFile.empty()) {
-      throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
-    }
-  }
   return s;
 }
 
@@ -307,6 +363,7 @@ void check_run_files(const GenerationSettings& s) {
 std::string usage_text() {
   return R"(Usage:
   lucidra-cli generate [OPTIONS]
+  lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
   lucidra-cli estimate --rays N
   lucidra-cli --help | --version
 
@@ -341,16 +398,38 @@ generate options (a value may follow as the next argument or after '='):
                              double-side share); by default each ray's flux is
                              the tables interpolated linearly at its own angle
       --progress | --quiet   progress bar on stderr (default: when stderr is a terminal)
+      --check                after writing, run the far-field check on the file
 Numbers given as options are written with a decimal point. An existing output
 file is overwritten without asking.
 
+check reads a TracePro or Zemax text ray file (any size, streamed), prints a
+summary (rays, flux, start-point bounds, direction lengths, zero or negative
+flux, the share going backwards) and compares the flux-weighted intensity per
+solid angle I(theta) over all azimuths and in wedges about the x-z plane
+(where the first table applies) and the y-z plane (the second table) with the
+law that the same options describe for generate (-L/-T, --angular, --na,
+--extent, --double-side --balance, --square, -c, --decimal-separator), after
+one least-squares scale factor. A bin passes within 5 standard deviations (its
+Monte-Carlo variance) or within the tolerance of its view's peak.
+check options:
+      --format FMT           tracepro | zemax (default: from the file's header)
+      --bin DEG              polar-angle bin width (default 2)
+      --wedge DEG            half-width of the wedges about the planes (default 10)
+      --min-rays N           bins with fewer rays are not judged (default 100)
+      --tol SHARE            share of the peak a bin may deviate (default 0.01)
+      --plot FILE.svg        measured points and expected curves, three views
+      --csv FILE             the binned figures
+      --threads K            reader threads (default: every core)
+
 Exit codes:
   0    the ray file was written and the obtained flux is at least 1.0
-  1    the run stopped with an error (message on stderr)
+  1    the run stopped with an error, or check could not read its ray file
+       (message on stderr)
   2    the command line is malformed
   3    the format is not supported (lighttools, asap)
   4    a distribution file has more than 450 points (the file holds the header only)
   5    the ray file was written but the obtained flux is below 1.0
+  6    the far-field check failed (check, or generate --check)
   130  interrupted by Ctrl-C (the file holds the rays written so far)
 )";
 }

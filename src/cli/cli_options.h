@@ -18,7 +18,7 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { Generate, Estimate, Help, Version };
+enum class Command { Generate, Estimate, Check, Help, Version };
 enum class ProgressMode { Auto, On, Off };
 
 // What the options say; settings the user did not give stay unset so that a
@@ -50,6 +50,17 @@ struct CliOptions {
   ProgressMode progress = ProgressMode::Auto;
   unsigned threads = 0;
   bool legacySampling = false;
+
+  // The far-field check (`check RAYFILE`, or `generate --check`).
+  bool checkAfterGenerate = false;
+  std::optional<std::string> checkPath;
+  std::optional<std::string> checkFormat;  // tracepro | zemax; default: from the header
+  double binDeg = 2;
+  double wedgeHalfDeg = 10;
+  std::int64_t minRays = 100;
+  double tolerance = 0.01;
+  std::optional<std::string> plotPath;
+  std::optional<std::string> csvPath;
 };
 
 // Parses the arguments after the program name. Throws UsageError.
@@ -60,6 +71,11 @@ CliOptions parse_command_line(const std::vector<std::string>& args);
 // ("Configuration file <name>: <reason>") or a missing output or distribution
 // file name.
 GenerationSettings resolve_settings(const CliOptions& options, char defaultDecimalSeparator);
+
+// The settings that describe the law a `check` compares with: the
+// configuration file's and the options' values, without requiring an
+// output file. Throws UserError for a bad configuration file.
+GenerationSettings resolve_law_settings(const CliOptions& options, char defaultDecimalSeparator);
 
 // Reads both distribution files once before the run, so that a bad file is
 // reported with its name ("Distribution file <name>: <reason>"), and refuses a
@@ -78,6 +94,7 @@ enum ExitCode : int {
   kExitRefused = 3,       // LightTools or ASAP: not supported
   kExitPointLimit = 4,    // a distribution file has more than 450 points
   kExitLowFlux = 5,       // written, but the obtained flux is below 1.0
+  kExitCheckFailed = 6,   // the far-field check found the rays off their law
   kExitInterrupted = 130  // stopped by Ctrl-C
 };
 

@@ -17,6 +17,7 @@
 #include "cli/console_front_end.h"
 #include "distributions/number_text.h"
 #include "engine/estimate.h"
+#include "engine/far_field.h"
 #include "engine/generation_run.h"
 #include "engine/user_error.h"
 
@@ -45,6 +46,57 @@ int exit_code(lucidra::RunOutcome outcome) {
     case RunOutcome::Failed: return cli::kExitFailed;
   }
   return cli::kExitFailed;
+}
+
+// Writes `text` to `path`, or says why it could not.
+bool write_text_file(const std::string& path, const std::string& text, const char* what) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  if (f != nullptr && std::fclose(f) != 0) ok = false;
+  if (!ok) std::fprintf(stderr, "lucidra-cli: cannot write the %s %s\n", what, path.c_str());
+  return ok;
+}
+
+// The far-field check of `path` against the law `settings` describe.
+int check_file(const lucidra::cli::CliOptions& options, const lucidra::GenerationSettings& settings,
+               const std::string& path) {
+  namespace cli = lucidra::cli;
+  try {
+    const lucidra::IntensityLaw law(settings);
+    lucidra::FarFieldOptions check;
+    check.binDeg = options.binDeg;
+    check.wedgeHalfDeg = options.wedgeHalfDeg;
+    check.minRays = options.minRays;
+    check.tolerance = options.tolerance;
+    check.threads = options.threads;
+    lucidra::RayFileKind kind = lucidra::RayFileKind::Auto;
+    if (options.checkFormat) {
+      kind = *options.checkFormat == "zemax" ? lucidra::RayFileKind::Zemax : lucidra::RayFileKind::TracePro;
+    }
+    const lucidra::FarFieldResult result = lucidra::check_ray_file(path, kind, law, check);
+    std::fputs(lucidra::far_field_report(result).c_str(), stdout);
+    if (options.csvPath && !write_text_file(*options.csvPath, lucidra::far_field_csv(result), "CSV file")) {
+      return cli::kExitFailed;
+    }
+    if (options.plotPath && !write_text_file(*options.plotPath, lucidra::far_field_svg(result), "plot")) {
+      return cli::kExitFailed;
+    }
+    return result.passed ? cli::kExitSuccess : cli::kExitCheckFailed;
+  } catch (const lucidra::UserError& error) {
+    std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
+    return cli::kExitFailed;
+  }
+}
+
+int run_check(const lucidra::cli::CliOptions& options, char localeSeparator) {
+  lucidra::GenerationSettings settings;
+  try {
+    settings = lucidra::cli::resolve_law_settings(options, localeSeparator);
+  } catch (const lucidra::UserError& error) {
+    std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
+    return lucidra::cli::kExitFailed;
+  }
+  return check_file(options, settings, *options.checkPath);
 }
 
 int run_command(int argc, char** argv) {
@@ -76,6 +128,8 @@ int run_command(int argc, char** argv) {
                   static_cast<long long>(e.seconds));
       return cli::kExitSuccess;
     }
+    case cli::Command::Check:
+      return run_check(options, localeSeparator);
     case cli::Command::Generate:
       break;
   }
@@ -97,9 +151,15 @@ int run_command(int argc, char** argv) {
   std::signal(SIGTERM, on_interrupt);
 
   const lucidra::RunReport report = lucidra::run_generation(frontEnd);
-  if (report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux) {
+  const bool written = report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux;
+  if (written) {
     std::printf("obtained flux: %s\nflux divisor: %.17g\n", frontEnd.obtained_flux_text().c_str(),
                 report.fluxDivisor);
+  }
+  if (written && options.checkAfterGenerate) {
+    std::fflush(stdout);
+    const int checked = check_file(options, settings, settings.outputPath);
+    if (checked != cli::kExitSuccess) return checked;
   }
   return exit_code(report.outcome);
 }

@@ -1,0 +1,528 @@
+#include "engine/far_field.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "distributions/number_text.h"
+#include "engine/run_tables.h"
+#include "engine/user_error.h"
+
+namespace lucidra {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180;
+
+// Four-point Gauss-Legendre nodes and weights on [-1, 1].
+constexpr double kNodes[4] = {-0.8611363115940526, -0.3399810435848563, 0.3399810435848563, 0.8611363115940526};
+constexpr double kWeights[4] = {0.3478548451374538, 0.6521451548625461, 0.6521451548625461, 0.3478548451374538};
+
+std::string format(const char* pattern, double v) {
+  char text[64];
+  std::snprintf(text, sizeof text, pattern, v);
+  return text;
+}
+
+std::string xml_text(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '&': out += "&amp;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::vector<double> sorted_unique(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  v.erase(std::unique(v.begin(), v.end()), v.end());
+  return v;
+}
+
+// Pieces of [lo, hi] cut at the given points and at most `step` wide.
+std::vector<std::pair<double, double>> pieces(double lo, double hi, const std::vector<double>& cuts, double step) {
+  std::vector<double> edges{lo, hi};
+  for (double c : cuts) {
+    if (c > lo && c < hi) edges.push_back(c);
+  }
+  edges = sorted_unique(edges);
+  std::vector<std::pair<double, double>> out;
+  for (std::size_t i = 0; i + 1 < edges.size(); ++i) {
+    const double a = edges[i], b = edges[i + 1];
+    const int n = std::max(1, static_cast<int>(std::ceil((b - a) / step)));
+    for (int k = 0; k < n; ++k) out.emplace_back(a + (b - a) * k / n, a + (b - a) * (k + 1) / n);
+  }
+  return out;
+}
+
+// The azimuth ranges (radians) a view covers, and their total width.
+std::vector<std::pair<double, double>> view_azimuths(FarFieldView view, double halfWedge) {
+  switch (view) {
+    case FarFieldView::All: return {{0, 2 * kPi}};
+    case FarFieldView::XzPlane:
+      return {{kPi / 2 - halfWedge, kPi / 2 + halfWedge}, {3 * kPi / 2 - halfWedge, 3 * kPi / 2 + halfWedge}};
+    case FarFieldView::YzPlane: return {{-halfWedge, halfWedge}, {kPi - halfWedge, kPi + halfWedge}};
+  }
+  return {};
+}
+
+std::vector<double> table_vector(const AngularDistribution& t, bool angles) {
+  const int n = t.stored_count();
+  std::vector<double> v;
+  for (int k = 1; k <= n; ++k) v.push_back(angles ? t.angle[k] : t.intensity[k]);
+  return v;
+}
+
+const char* type_name(AngularType t) {
+  switch (t) {
+    case AngularType::Lambertian: return "Lambertian";
+    case AngularType::Uniform: return "Uniform";
+    case AngularType::UserDefined: return "User Defined";
+    case AngularType::Gaussian: return "Gaussian (as User Defined)";
+  }
+  return "";
+}
+
+}  // namespace
+
+const char* far_field_view_name(FarFieldView view) {
+  switch (view) {
+    case FarFieldView::All: return "all azimuths";
+    case FarFieldView::XzPlane: return "x-z plane (first table)";
+    case FarFieldView::YzPlane: return "y-z plane (second table)";
+  }
+  return "";
+}
+
+IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
+  if (!settings.ledMode) {
+    throw UserError("The far-field check compares LED-mode ray sets; arc mode has no angular law to compare with");
+  }
+  const bool square = settings.squareShape && settings.planeShape == PlaneShape::Rectangular;
+  const bool tables = square || settings.angularType == AngularType::UserDefined ||
+                      settings.angularType == AngularType::Gaussian;
+  AngularDistribution longitudinal, transversal;
+  if (tables) {
+    for (auto [name, table] : {std::pair{&settings.longitudinalFile, &longitudinal},
+                               std::pair{&settings.transversalFile, &transversal}}) {
+      if (name->empty()) throw UserError("The law needs both distribution files (-L and -T)");
+      *table = read_distribution_file(*name, settings.fileDecimalSeparator);
+      if (table->count < 1 || table->intensityCount < table->count) {
+        throw UserError("Distribution file " + *name + " has fewer values on its third line than on its first");
+      }
+      check_linear_table(*table, *name);
+    }
+  }
+  init(settings, longitudinal, transversal);
+}
+
+IntensityLaw::IntensityLaw(const GenerationSettings& settings, const AngularDistribution& longitudinal,
+                           const AngularDistribution& transversal) {
+  init(settings, longitudinal, transversal);
+}
+
+void IntensityLaw::init(const GenerationSettings& settings, const AngularDistribution& longitudinal,
+                        const AngularDistribution& transversal) {
+  type_ = settings.angularType;
+  square_ = settings.squareShape && settings.planeShape == PlaneShape::Rectangular;
+  const AngularDistribution l = ascending_table(longitudinal), t = ascending_table(transversal);
+  lx_ = table_vector(l, true);
+  ly_ = table_vector(l, false);
+  tx_ = table_vector(t, true);
+  ty_ = table_vector(t, false);
+  if (type_ == AngularType::Lambertian || type_ == AngularType::Uniform) {
+    double na = parse_real(settings.numericalAperture, settings.fieldDecimalSeparator);
+    if (na > 1 && static_cast<float>(na) == 1.0f) na = 1;
+    if (!(na >= 0 && na <= 1)) throw UserError("NA '" + settings.numericalAperture + "' must lie between 0 and 1");
+    capAngle_ = std::asin(na);
+  } else {
+    const double last = std::max(lx_.empty() ? 0 : lx_.back(), tx_.empty() ? 0 : tx_.back());
+    capAngle_ = std::min(last, 180.0) * kDeg;
+  }
+  extent_ = settings.extentAboutZ * kDeg;
+  const int b = settings.balance < 0 ? -settings.balance : settings.balance;
+  backShare_ = settings.doubleSide ? std::min(b, 100) / 100.0 : 0;
+
+  description_ = std::string(square_ ? "Square shape of the two tables" : type_name(type_));
+  if (square_ || type_ == AngularType::UserDefined || type_ == AngularType::Gaussian) {
+    description_ += " (x-z plane " + settings.longitudinalFile + ", y-z plane " + settings.transversalFile + ")";
+  }
+  description_ += ", cap " + format("%.4g", capAngle_ / kDeg) + " deg, extent " +
+                  std::to_string(settings.extentAboutZ) + " deg";
+  if (settings.doubleSide) description_ += ", double side, " + std::to_string(b) + " % backwards";
+}
+
+double IntensityLaw::table_value(const std::vector<double>& x, const std::vector<double>& y, double v) {
+  if (x.empty()) return 0;
+  if (v <= x.front()) return y.front();
+  if (v > x.back()) return 0;
+  const auto k = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), v) - x.begin());
+  if (k >= x.size()) return y.back();
+  const double t = (v - x[k - 1]) / (x[k] - x[k - 1]);
+  return y[k - 1] + (y[k] - y[k - 1]) * t;
+}
+
+double IntensityLaw::forward(double theta, double phi) const {
+  if (theta > capAngle_ * (1 + 1e-12)) return 0;
+  phi = std::fmod(phi, 2 * kPi);
+  if (phi < 0) phi += 2 * kPi;
+  if (extent_ < 2 * kPi && phi >= extent_) return 0;
+  const double deg = theta / kDeg;
+  if (square_) {
+    const double a = std::fabs(std::cos(phi) * deg), b = std::fabs(std::sin(phi) * deg);
+    return std::sqrt(table_value(lx_, ly_, a) * table_value(tx_, ty_, b));
+  }
+  switch (type_) {
+    case AngularType::Lambertian: return std::cos(theta);
+    case AngularType::Uniform: return 1;
+    case AngularType::UserDefined:
+    case AngularType::Gaussian: {
+      const double f = table_value(lx_, ly_, deg), e = table_value(tx_, ty_, deg);
+      const double c = std::cos(phi);
+      return f + (e - f) * c * c;
+    }
+  }
+  return 0;
+}
+
+double IntensityLaw::at(double theta, double phi) const {
+  if (theta <= kPi / 2) return (1 - backShare_) * forward(theta, phi);
+  return backShare_ * forward(kPi - theta, phi);
+}
+
+FarFieldBins::FarFieldBins(double binDegrees, double wedgeHalfDegrees)
+    : bins(static_cast<int>(std::ceil(180 / binDegrees - 1e-9))),
+      binDeg(binDegrees),
+      wedgeSin(std::sin(wedgeHalfDegrees * kDeg)) {
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    flux[static_cast<std::size_t>(v)].assign(static_cast<std::size_t>(bins), 0);
+    flux2[static_cast<std::size_t>(v)].assign(static_cast<std::size_t>(bins), 0);
+    count[static_cast<std::size_t>(v)].assign(static_cast<std::size_t>(bins), 0);
+  }
+  lo.fill(HUGE_VAL);
+  hi.fill(-HUGE_VAL);
+}
+
+void FarFieldBins::add(const RayRecord* r, std::size_t n) {
+  const double perDegree = 1 / binDeg;
+  for (std::size_t i = 0; i < n; ++i) {
+    const RayRecord& ray = r[i];
+    const double h2 = ray.dx * ray.dx + ray.dy * ray.dy;
+    const double h = std::sqrt(h2);
+    const double length = std::sqrt(h2 + ray.dz * ray.dz);
+    maxLengthError = std::max(maxLengthError, std::fabs(length - 1));
+    const double theta = std::atan2(h, ray.dz) / kDeg;
+    auto b = static_cast<std::size_t>(theta * perDegree);
+    if (b >= static_cast<std::size_t>(bins)) b = static_cast<std::size_t>(bins) - 1;
+    const double f = ray.flux, f2 = f * f;
+    flux[0][b] += f;
+    flux2[0][b] += f2;
+    ++count[0][b];
+    if (std::fabs(ray.dy) <= wedgeSin * h) {
+      flux[1][b] += f;
+      flux2[1][b] += f2;
+      ++count[1][b];
+    }
+    if (std::fabs(ray.dx) <= wedgeSin * h) {
+      flux[2][b] += f;
+      flux2[2][b] += f2;
+      ++count[2][b];
+    }
+    totalFlux += f;
+    if (ray.dz < 0) {
+      backwardFlux += f;
+      ++backwardRays;
+    }
+    zeroFlux += f == 0 ? 1 : 0;
+    negativeFlux += f < 0 ? 1 : 0;
+    const double p[3] = {ray.x, ray.y, ray.z};
+    for (std::size_t k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], p[k]);
+      hi[k] = std::max(hi[k], p[k]);
+    }
+  }
+  rays += static_cast<std::int64_t>(n);
+}
+
+void FarFieldBins::merge(const FarFieldBins& o) {
+  for (std::size_t v = 0; v < kFarFieldViews; ++v) {
+    for (std::size_t b = 0; b < static_cast<std::size_t>(bins); ++b) {
+      flux[v][b] += o.flux[v][b];
+      flux2[v][b] += o.flux2[v][b];
+      count[v][b] += o.count[v][b];
+    }
+  }
+  rays += o.rays;
+  totalFlux += o.totalFlux;
+  backwardFlux += o.backwardFlux;
+  backwardRays += o.backwardRays;
+  zeroFlux += o.zeroFlux;
+  negativeFlux += o.negativeFlux;
+  maxLengthError = std::max(maxLengthError, o.maxLengthError);
+  for (std::size_t k = 0; k < 3; ++k) {
+    lo[k] = std::min(lo[k], o.lo[k]);
+    hi[k] = std::max(hi[k], o.hi[k]);
+  }
+}
+
+FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw& law, const FarFieldOptions& options) {
+  FarFieldResult result;
+  result.totals = totals;
+  result.options = options;
+  result.law = law.description();
+  const double halfWedge = std::asin(std::min(1.0, totals.wedgeSin));
+
+  // Where the law has kinks in theta: the cap, the equator and their mirrors.
+  const double cap = law.cap_angle();
+  const std::vector<double> thetaCuts{cap, kPi / 2, kPi - cap};
+  std::vector<double> lawAverage[kFarFieldViews];
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    const auto view = static_cast<FarFieldView>(v);
+    auto& average = lawAverage[v];
+    for (int b = 0; b < totals.bins; ++b) {
+      const double lo = b * totals.binDeg * kDeg, hi = std::min(180.0, (b + 1) * totals.binDeg) * kDeg;
+      double integral = 0, solidAngle = 0;
+      for (const auto& [p0, p1] : view_azimuths(view, halfWedge)) {
+        const double width = p1 - p0;
+        solidAngle += width * (std::cos(lo) - std::cos(hi));
+        // The extent's edge (and the wrap at 0) is where the law jumps in phi.
+        std::vector<double> phiCuts;
+        for (double c : {0.0, 2 * kPi, -2 * kPi}) phiCuts.push_back(c);
+        for (double shift : {0.0, 2 * kPi, -2 * kPi}) phiCuts.push_back(law.extent() + shift);
+        for (const auto& [a0, a1] : pieces(p0, p1, phiCuts, 5 * kDeg)) {
+          for (const auto& [t0, t1] : pieces(lo, hi, thetaCuts, 0.5 * kDeg)) {
+            for (int i = 0; i < 4; ++i) {
+              const double phi = 0.5 * (a0 + a1) + 0.5 * (a1 - a0) * kNodes[i];
+              for (int j = 0; j < 4; ++j) {
+                const double theta = 0.5 * (t0 + t1) + 0.5 * (t1 - t0) * kNodes[j];
+                integral += kWeights[i] * kWeights[j] * 0.25 * (a1 - a0) * (t1 - t0) * law.at(theta, phi) *
+                            std::sin(theta);
+              }
+            }
+          }
+        }
+      }
+      average.push_back(solidAngle > 0 ? integral / solidAngle : 0);
+    }
+  }
+
+  // Measured intensity per solid angle, and which bins hold enough rays.
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    const auto view = static_cast<FarFieldView>(v);
+    double azimuthWidth = 0;
+    for (const auto& [p0, p1] : view_azimuths(view, halfWedge)) azimuthWidth += p1 - p0;
+    auto& bins = result.views[static_cast<std::size_t>(v)].bins;
+    for (int b = 0; b < totals.bins; ++b) {
+      FarFieldBin bin;
+      bin.thetaLoDeg = b * totals.binDeg;
+      bin.thetaHiDeg = std::min(180.0, (b + 1) * totals.binDeg);
+      const double omega = azimuthWidth * (std::cos(bin.thetaLoDeg * kDeg) - std::cos(bin.thetaHiDeg * kDeg));
+      const auto i = static_cast<std::size_t>(b);
+      bin.rays = totals.count[static_cast<std::size_t>(v)][i];
+      bin.measured = totals.flux[static_cast<std::size_t>(v)][i] / omega;
+      bin.sigma = std::sqrt(totals.flux2[static_cast<std::size_t>(v)][i]) / omega;
+      bin.judged = bin.rays >= options.minRays;
+      bins.push_back(bin);
+    }
+  }
+
+  // One least-squares scale over the judged bins, each weighted by its variance.
+  double num = 0, den = 0;
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    const auto& bins = result.views[static_cast<std::size_t>(v)].bins;
+    for (std::size_t b = 0; b < bins.size(); ++b) {
+      if (!bins[b].judged || bins[b].sigma <= 0) continue;
+      const double e = lawAverage[v][b], w = 1 / (bins[b].sigma * bins[b].sigma);
+      num += bins[b].measured * e * w;
+      den += e * e * w;
+    }
+  }
+  result.scale = den > 0 ? num / den : 0;
+
+  double globalPeak = 0;
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    for (double e : lawAverage[v]) globalPeak = std::max(globalPeak, e * result.scale);
+  }
+  result.passed = true;
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    FarFieldViewResult& view = result.views[static_cast<std::size_t>(v)];
+    for (std::size_t b = 0; b < view.bins.size(); ++b) {
+      view.bins[b].expected = lawAverage[v][b] * result.scale;
+      view.peak = std::max(view.peak, view.bins[b].expected);
+    }
+    const double peak = view.peak > 0 ? view.peak : globalPeak;
+    double chi2 = 0;
+    for (FarFieldBin& bin : view.bins) {
+      if (!bin.judged) continue;
+      const double deviation = std::fabs(bin.measured - bin.expected);
+      ++view.judgedBins;
+      if (peak > 0) view.largestDeviation = std::max(view.largestDeviation, deviation / peak);
+      if (bin.sigma > 0) chi2 += (deviation / bin.sigma) * (deviation / bin.sigma);
+      bin.passed = deviation <= options.sigmas * bin.sigma || deviation <= options.tolerance * peak;
+      if (!bin.passed) ++view.failedBins;
+    }
+    view.chiSquarePerDof = view.judgedBins > 0 ? chi2 / view.judgedBins : 0;
+    result.largestDeviation = std::max(result.largestDeviation, view.largestDeviation);
+    if (view.failedBins > 0) result.passed = false;
+  }
+
+  // The share of the flux going backwards, against the law's.
+  result.expectedBackwardShare = law.backward_share();
+  if (totals.totalFlux > 0) {
+    double sumSquares = 0;
+    for (double f2 : totals.flux2[0]) sumSquares += f2;
+    const double share = totals.backwardFlux / totals.totalFlux;
+    const double effectiveRays = totals.totalFlux * totals.totalFlux / sumSquares;
+    const double sigma = std::sqrt(std::max(share * (1 - share), 1e-12) / effectiveRays);
+    result.measuredBackwardShare = share;
+    result.backwardShareOk = std::fabs(share - result.expectedBackwardShare) <=
+                             std::max(options.sigmas * sigma, options.tolerance);
+  }
+  if (!result.backwardShareOk) result.passed = false;
+  if (result.scale <= 0) result.passed = false;
+  return result;
+}
+
+FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const IntensityLaw& law,
+                              const FarFieldOptions& options) {
+  FarFieldBins totals(options.binDeg, options.wedgeHalfDeg);
+  const unsigned threads =
+      options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  const auto read = read_text_ray_file(
+      path, kind, threads,
+      [&](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
+        auto part = std::make_shared<FarFieldBins>(options.binDeg, options.wedgeHalfDeg);
+        part->add(rays, n);
+        return part;
+      },
+      [&](std::shared_ptr<void> part) { totals.merge(*static_cast<const FarFieldBins*>(part.get())); });
+  FarFieldResult result = compare_far_field(totals, law, options);
+  result.path = path;
+  result.kind = read.kind;
+  return result;
+}
+
+std::string far_field_verdict(const FarFieldResult& r) {
+  return std::string(r.passed ? "PASS" : "FAIL") + ": largest deviation " +
+         format("%.2f", 100 * r.largestDeviation) + " % of the peak" +
+         (r.backwardShareOk ? "" : ", backward share " + format("%.2f", 100 * r.measuredBackwardShare) +
+                                       " % instead of " + format("%.2f", 100 * r.expectedBackwardShare) + " %");
+}
+
+std::string far_field_report(const FarFieldResult& r) {
+  const FarFieldBins& t = r.totals;
+  std::string out;
+  out += "ray file: " + r.path + " (" + ray_file_kind_name(r.kind) + ")\n";
+  out += "rays: " + std::to_string(t.rays) + "\n";
+  out += "total flux: " + format("%.6g", t.totalFlux) + " W\n";
+  out += "start points: x " + format("%.6g", t.lo[0]) + " .. " + format("%.6g", t.hi[0]) + " mm, y " +
+         format("%.6g", t.lo[1]) + " .. " + format("%.6g", t.hi[1]) + " mm, z " + format("%.6g", t.lo[2]) + " .. " +
+         format("%.6g", t.hi[2]) + " mm\n";
+  out += "largest |direction length - 1|: " + format("%.3g", t.maxLengthError) + "\n";
+  out += "rays with zero flux: " + std::to_string(t.zeroFlux) + ", with negative flux: " +
+         std::to_string(t.negativeFlux) + "\n";
+  out += "going backwards (dz < 0): " + std::to_string(t.backwardRays) + " rays (" +
+         format("%.2f", t.rays > 0 ? 100.0 * static_cast<double>(t.backwardRays) / static_cast<double>(t.rays) : 0) +
+         " %), " + format("%.2f", 100 * r.measuredBackwardShare) + " % of the flux; the law sends " +
+         format("%.2f", 100 * r.expectedBackwardShare) + " %" + (r.backwardShareOk ? "" : "  FAIL") + "\n";
+  out += "law: " + r.law + "\n";
+  out += "bins of " + format("%g", r.options.binDeg) + " deg, wedges of +/-" + format("%g", r.options.wedgeHalfDeg) +
+         " deg about the planes; bins with at least " + std::to_string(r.options.minRays) +
+         " rays are judged; scale " + format("%.6g", r.scale) + " W/sr per unit of the law\n";
+  out += "view                       judged  failed  largest deviation  chi2/dof\n";
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    const FarFieldViewResult& view = r.views[static_cast<std::size_t>(v)];
+    char line[160];
+    std::snprintf(line, sizeof line, "%-26s %6d  %6d  %9.2f %% of peak  %8.3f\n",
+                  far_field_view_name(static_cast<FarFieldView>(v)), view.judgedBins, view.failedBins,
+                  100 * view.largestDeviation, view.chiSquarePerDof);
+    out += line;
+  }
+  out += "verdict: " + far_field_verdict(r) + " (a bin passes within " + format("%g", r.options.sigmas) +
+         " standard deviations or " + format("%g", 100 * r.options.tolerance) + " % of its view's peak)\n";
+  return out;
+}
+
+std::string far_field_csv(const FarFieldResult& r) {
+  std::string out = "view,theta_lo_deg,theta_hi_deg,rays,measured_w_per_sr,sigma_w_per_sr,expected_w_per_sr,judged,passed\n";
+  static const char* const names[] = {"all", "xz", "yz"};
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    for (const FarFieldBin& b : r.views[static_cast<std::size_t>(v)].bins) {
+      char line[256];
+      std::snprintf(line, sizeof line, "%s,%g,%g,%lld,%.9g,%.9g,%.9g,%d,%d\n", names[v], b.thetaLoDeg, b.thetaHiDeg,
+                    static_cast<long long>(b.rays), b.measured, b.sigma, b.expected, b.judged ? 1 : 0,
+                    b.passed ? 1 : 0);
+      out += line;
+    }
+  }
+  return out;
+}
+
+std::string far_field_svg(const FarFieldResult& r) {
+  constexpr double kWidth = 420, kHeight = 300, kLeft = 60, kTop = 40, kPlotW = 330, kPlotH = 200;
+  double thetaMax = 90;
+  for (const auto& view : r.views) {
+    for (const auto& b : view.bins) {
+      if ((b.rays > 0 || b.expected > 0) && b.thetaHiDeg > thetaMax) thetaMax = 180;
+    }
+  }
+  std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + format("%g", 3 * kWidth) + "\" height=\"" +
+                    format("%g", kHeight + 30) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
+  out += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  out += "<text x=\"10\" y=\"20\" font-size=\"14\">" + xml_text(r.path + ": " + far_field_verdict(r)) + "</text>\n";
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    const FarFieldViewResult& view = r.views[static_cast<std::size_t>(v)];
+    const double ox = v * kWidth;
+    double yMax = 0;
+    for (const auto& b : view.bins) yMax = std::max({yMax, b.expected, b.measured + b.sigma});
+    if (yMax <= 0) yMax = 1;
+    const auto px = [&](double theta) { return ox + kLeft + kPlotW * theta / thetaMax; };
+    const auto py = [&](double value) { return kTop + 10 + kPlotH * (1 - value / yMax); };
+    out += "<g>\n<text x=\"" + format("%g", ox + kLeft) + "\" y=\"" + format("%g", kTop + 2) + "\">" +
+           far_field_view_name(static_cast<FarFieldView>(v)) + "</text>\n";
+    out += "<rect x=\"" + format("%g", ox + kLeft) + "\" y=\"" + format("%g", kTop + 10) + "\" width=\"" +
+           format("%g", kPlotW) + "\" height=\"" + format("%g", kPlotH) + "\" fill=\"none\" stroke=\"black\"/>\n";
+    for (double tick = 0; tick <= thetaMax + 1e-9; tick += thetaMax / 6) {
+      out += "<text x=\"" + format("%.1f", px(tick)) + "\" y=\"" + format("%g", kTop + kPlotH + 25) +
+             "\" text-anchor=\"middle\">" + format("%g", tick) + "</text>\n";
+    }
+    out += "<text x=\"" + format("%g", ox + kLeft + kPlotW / 2) + "\" y=\"" + format("%g", kTop + kPlotH + 42) +
+           "\" text-anchor=\"middle\">polar angle, degrees</text>\n";
+    out += "<text x=\"" + format("%g", ox + 14) + "\" y=\"" + format("%g", kTop + 10 + kPlotH / 2) +
+           "\" transform=\"rotate(-90 " + format("%g", ox + 14) + " " + format("%g", kTop + 10 + kPlotH / 2) +
+           ")\" text-anchor=\"middle\">intensity, W/sr</text>\n";
+    out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", kTop + 14) +
+           "\" text-anchor=\"end\">" + format("%.3g", yMax) + "</text>\n";
+    out += "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.5\" points=\"";
+    for (const auto& b : view.bins) {
+      const double mid = 0.5 * (b.thetaLoDeg + b.thetaHiDeg);
+      if (mid > thetaMax) break;
+      out += format("%.1f", px(mid)) + "," + format("%.1f", py(b.expected)) + " ";
+    }
+    out += "\"/>\n";
+    for (const auto& b : view.bins) {
+      const double mid = 0.5 * (b.thetaLoDeg + b.thetaHiDeg);
+      if (mid > thetaMax || b.rays == 0) continue;
+      const char* colour = !b.judged ? "#999999" : (b.passed ? "#d04000" : "#ff0000");
+      out += "<line x1=\"" + format("%.1f", px(mid)) + "\" x2=\"" + format("%.1f", px(mid)) + "\" y1=\"" +
+             format("%.1f", py(b.measured - b.sigma)) + "\" y2=\"" + format("%.1f", py(b.measured + b.sigma)) +
+             "\" stroke=\"" + colour + "\"/>\n";
+      out += "<circle cx=\"" + format("%.1f", px(mid)) + "\" cy=\"" + format("%.1f", py(b.measured)) +
+             "\" r=\"2\" fill=\"" + colour + "\"/>\n";
+    }
+    out += "</g>\n";
+  }
+  out += "<text x=\"10\" y=\"" + format("%g", kHeight + 20) +
+         "\">line: the law scaled by least squares; points: measured, with one standard deviation</text>\n";
+  out += "</svg>\n";
+  return out;
+}
+
+}  // namespace lucidra

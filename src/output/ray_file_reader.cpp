@@ -1,0 +1,307 @@
+#include "output/ray_file_reader.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <optional>
+#include <vector>
+
+namespace lucidra {
+namespace {
+
+// Powers of ten a double holds exactly: a seven-digit mantissa times or
+// divided by one of them is rounded once, so the result is the correctly
+// rounded value of the decimal text.
+constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                  1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+std::string line_text(std::string_view line) {
+  std::string shown(line.substr(0, 120));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 && c != '\t') c = '?';
+  }
+  return line.size() > 120 ? shown + "..." : shown;
+}
+
+[[noreturn]] void fail(const std::string& path, std::int64_t line, const std::string& what) {
+  throw RayFileError("Ray file " + path + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " +
+                     what);
+}
+
+std::string describe(RayLineStatus status, int numbers, std::string_view line) {
+  if (status == RayLineStatus::NotANumber) {
+    std::string text = "'";  // appended piecewise: GCC 12 warns falsely on a chain of + here
+    text += line_text(line);
+    text += "' is not a ray of seven numbers";
+    return text;
+  }
+  return "a ray line needs 7 numbers, this one has " + (numbers > 7 ? std::string("more") : std::to_string(numbers));
+}
+
+// A Zemax header: a whole number, then the 4 of the text format.
+std::optional<std::int64_t> zemax_count(std::string_view line) {
+  std::size_t i = 0;
+  while (i < line.size() && is_blank(line[i])) ++i;
+  std::int64_t n = 0;
+  const auto [ptr, ec] = std::from_chars(line.data() + i, line.data() + line.size(), n);
+  if (ec != std::errc() || ptr == line.data() + i) return std::nullopt;
+  std::string_view rest(ptr, static_cast<std::size_t>(line.data() + line.size() - ptr));
+  std::size_t j = 0;
+  if (j >= rest.size() || !is_blank(rest[j])) return std::nullopt;
+  while (j < rest.size() && is_blank(rest[j])) ++j;
+  if (j >= rest.size() || rest[j] != '4') return std::nullopt;
+  ++j;
+  while (j < rest.size() && is_blank(rest[j])) ++j;
+  if (j != rest.size()) return std::nullopt;
+  return n;
+}
+
+// Splits off the next line of [p, end), without its CR LF or LF.
+std::string_view next_line(const char*& p, const char* end) {
+  const char* nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+  const char* lineEnd = nl ? nl : end;
+  std::string_view line(p, static_cast<std::size_t>(lineEnd - p));
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+  p = nl ? nl + 1 : end;
+  return line;
+}
+
+struct BlockResult {
+  std::int64_t lines = 0;
+  std::int64_t rays = 0;
+  std::int64_t errorLine = 0;  // 1-based within the block; 0 for none
+  std::string error;
+  std::shared_ptr<void> partial;
+};
+
+BlockResult parse_block(std::string bytes, const RayBlockWork& work) {
+  BlockResult result;
+  std::vector<RayRecord> rays;
+  rays.reserve(bytes.size() / 90 + 1);
+  const char* p = bytes.data();
+  const char* end = p + bytes.size();
+  while (p < end) {
+    const std::string_view line = next_line(p, end);
+    ++result.lines;
+    RayRecord ray;
+    int numbers = 0;
+    const RayLineStatus status = parse_ray_line(line, ray, numbers);
+    if (status == RayLineStatus::Ray) {
+      rays.push_back(ray);
+    } else if (status != RayLineStatus::Blank) {
+      result.errorLine = result.lines;
+      result.error = describe(status, numbers, line);
+      break;
+    }
+  }
+  result.rays = static_cast<std::int64_t>(rays.size());
+  if (!rays.empty()) result.partial = work(rays.data(), rays.size());
+  return result;
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(const std::string& path) : file_(std::fopen(path.c_str(), "rb")) {}
+  ~FileHandle() {
+    if (file_) std::fclose(file_);
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  std::FILE* get() const { return file_; }
+
+ private:
+  std::FILE* file_;
+};
+
+}  // namespace
+
+const char* parse_ray_number(const char* p, const char* end, double& value) noexcept {
+  // Fast path: [-]d.dddddde(+|-)dd[d]
+  const char* q = p;
+  const bool negative = q < end && *q == '-';
+  if (negative) ++q;
+  if (end - q >= 12 && is_digit(q[0]) && q[1] == '.' && is_digit(q[2]) && is_digit(q[3]) && is_digit(q[4]) &&
+      is_digit(q[5]) && is_digit(q[6]) && is_digit(q[7]) && (q[8] == 'e' || q[8] == 'E') &&
+      (q[9] == '+' || q[9] == '-') && is_digit(q[10]) && is_digit(q[11])) {
+    std::int64_t mantissa = q[0] - '0';
+    for (int i = 2; i <= 7; ++i) mantissa = mantissa * 10 + (q[i] - '0');
+    int exponent = (q[10] - '0') * 10 + (q[11] - '0');
+    const char* after = q + 12;
+    if (after < end && is_digit(*after)) {
+      exponent = exponent * 10 + (*after - '0');
+      ++after;
+    }
+    if (after == end || !is_digit(*after)) {
+      const int shift = (q[9] == '-' ? -exponent : exponent) - 6;
+      if (shift >= -22 && shift <= 22) {
+        const auto m = static_cast<double>(mantissa);
+        const double v = shift >= 0 ? m * kExactPow10[shift] : m / kExactPow10[-shift];
+        value = negative ? -v : v;
+        return after;
+      }
+    }
+  }
+  // General path: the number runs to the next blank or the end.
+  const char* tokenEnd = p;
+  while (tokenEnd < end && !is_blank(*tokenEnd)) ++tokenEnd;
+  const char* first = p;
+  if (first < tokenEnd && *first == '+') ++first;
+  const auto [ptr, ec] = std::from_chars(first, tokenEnd, value, std::chars_format::general);
+  if (ec != std::errc() || ptr != tokenEnd || !std::isfinite(value)) return nullptr;
+  return tokenEnd;
+}
+
+RayLineStatus parse_ray_line(std::string_view line, RayRecord& ray, int& numbers) noexcept {
+  const char* p = line.data();
+  const char* end = p + line.size();
+  double v[7];
+  numbers = 0;
+  for (;;) {
+    while (p < end && is_blank(*p)) ++p;
+    if (p == end) break;
+    if (numbers == 7) {
+      numbers = 8;
+      return RayLineStatus::WrongCount;
+    }
+    double value = 0;
+    const char* next = parse_ray_number(p, end, value);
+    if (next == nullptr || (next < end && !is_blank(*next))) return RayLineStatus::NotANumber;
+    v[numbers++] = value;
+    p = next;
+  }
+  if (numbers == 0) return RayLineStatus::Blank;
+  if (numbers != 7) return RayLineStatus::WrongCount;
+  ray = RayRecord{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+  return RayLineStatus::Ray;
+}
+
+const char* ray_file_kind_name(RayFileKind kind) {
+  switch (kind) {
+    case RayFileKind::TracePro: return "TracePro text";
+    case RayFileKind::Zemax: return "Zemax text";
+    case RayFileKind::Auto: break;
+  }
+  return "ray file";
+}
+
+RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
+                                     const RayBlockWork& work, const RayBlockMerge& merge) {
+  FileHandle file(path);
+  if (!file.get()) fail(path, 0, std::string("cannot be opened: ") + std::strerror(errno));
+  RayFileReadResult result;
+  if (threads < 1) threads = 1;
+
+  std::string pending;  // bytes read but not yet handed out (an incomplete last line)
+  std::vector<char> buffer(kBlockBytes);
+  bool atEnd = false;
+  // The next run of whole lines, or everything left at the end of the file.
+  const auto next_block = [&]() -> std::optional<std::string> {
+    while (!atEnd) {
+      const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), file.get());
+      if (got < buffer.size()) {
+        if (std::ferror(file.get())) fail(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+        atEnd = true;
+      }
+      pending.append(buffer.data(), got);
+      const auto lastNewline = pending.rfind('\n');
+      if (lastNewline != std::string::npos && (pending.size() >= kBlockBytes || atEnd)) {
+        std::string block = pending.substr(0, lastNewline + 1);
+        pending.erase(0, lastNewline + 1);
+        return block;
+      }
+    }
+    if (pending.empty()) return std::nullopt;
+    std::string block;
+    block.swap(pending);
+    return block;
+  };
+
+  // The header, from the first block.
+  std::optional<std::string> first = next_block();
+  if (!first) fail(path, 0, "is empty");
+  std::int64_t line = 0;
+  const char* p = first->data();
+  const char* end = p + first->size();
+  {
+    const char* q = p;
+    const std::string_view firstLine = next_line(q, end);
+    const auto count = zemax_count(firstLine);
+    if (kind == RayFileKind::Auto) kind = count ? RayFileKind::Zemax : RayFileKind::TracePro;
+    result.kind = kind;
+    if (kind == RayFileKind::Zemax) {
+      if (!count) fail(path, 1, "'" + line_text(firstLine) + "' is not a Zemax header (the number of rays, then 4)");
+      if (*count < 0) fail(path, 1, "the header announces a negative number of rays");
+      result.headerCount = *count;
+      p = q;
+      line = 1;
+    } else {
+      // TracePro: header lines (comments, the release line, the "ignored"
+      // values) up to the first line of seven numbers.
+      for (;;) {
+        const char* r = p;
+        const std::string_view l = next_line(r, end);
+        RayRecord ray;
+        int numbers = 0;
+        if (parse_ray_line(l, ray, numbers) == RayLineStatus::Ray || r == end) break;
+        if (line >= 64) fail(path, 0, "no ray line in its first 64 lines; is it a ray file?");
+        p = r;
+        ++line;
+      }
+    }
+  }
+  std::string firstBody(p, static_cast<std::size_t>(end - p));
+  first.reset();
+
+  struct InFlight {
+    std::int64_t firstLine;
+    std::future<BlockResult> result;
+  };
+  std::deque<InFlight> inFlight;
+  std::int64_t nextLine = line + 1;
+  const auto finish_one = [&] {
+    InFlight f = std::move(inFlight.front());
+    inFlight.pop_front();
+    BlockResult r = f.result.get();
+    if (r.errorLine > 0) {
+      while (!inFlight.empty()) {  // let the others end before reporting
+        inFlight.front().result.wait();
+        inFlight.pop_front();
+      }
+      fail(path, f.firstLine + r.errorLine - 1, r.error);
+    }
+    result.rays += r.rays;
+    if (r.partial) merge(std::move(r.partial));
+  };
+  const auto submit = [&](std::string bytes) {
+    const auto lines = static_cast<std::int64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    inFlight.push_back({nextLine, std::async(std::launch::async, parse_block, std::move(bytes), std::cref(work))});
+    nextLine += lines;
+    while (inFlight.size() > threads) finish_one();
+  };
+  try {
+    submit(std::move(firstBody));
+    while (auto block = next_block()) submit(std::move(*block));
+    while (!inFlight.empty()) finish_one();
+  } catch (...) {
+    for (auto& f : inFlight) f.result.wait();
+    throw;
+  }
+
+  if (result.rays == 0) fail(path, 0, "holds no ray");
+  if (kind == RayFileKind::Zemax && result.rays != result.headerCount + 1 && result.rays != result.headerCount) {
+    fail(path, 0,
+         "the header announces " + std::to_string(result.headerCount) + " rays but the file holds " +
+             std::to_string(result.rays) + "; is it cut short?");
+  }
+  return result;
+}
+
+}  // namespace lucidra

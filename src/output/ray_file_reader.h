@@ -1,0 +1,63 @@
+#pragma once
+// Reads ray files back: the TracePro and Zemax text files this program
+// writes (and those of other tools in the same layout), streamed in blocks
+// so that a file of any size is read in flat memory.
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "engine/user_error.h"
+#include "output/ray_record.h"
+
+namespace lucidra {
+
+enum class RayFileKind { Auto, TracePro, Zemax };
+
+// A ray file that cannot be read or is not a ray file; the text names the
+// file and, where there is one, the line.
+class RayFileError : public UserError {
+ public:
+  using UserError::UserError;
+};
+
+// Parses one number of a ray line at `p` (no leading blank). The "%e" shape
+// the writers use (d.dddddde+XX) takes a fast exact path; anything else goes
+// through the general conversion. Returns the end of the number, or nullptr
+// when the text there is not a finite number.
+const char* parse_ray_number(const char* p, const char* end, double& value) noexcept;
+
+// The outcome of parsing one line of a ray file.
+enum class RayLineStatus { Ray, Blank, WrongCount, NotANumber };
+
+// Parses a line without its line end into `ray`. `numbers` receives how many
+// numbers the line holds (up to 8, to tell "too many" from seven).
+RayLineStatus parse_ray_line(std::string_view line, RayRecord& ray, int& numbers) noexcept;
+
+// Streams the rays of a text ray file in blocks of consecutive lines. Each
+// block is parsed on one of `threads` workers, which hands its rays to
+// `work` and keeps what that returns; `merge` then receives those results on
+// the calling thread in file order, so sums come out the same whatever the
+// number of threads. Throws RayFileError for an unreadable or malformed
+// file: a line that is not seven numbers, no rays at all, or a Zemax header
+// count that disagrees with the rays the file holds (this program writes
+// N + 1 rays after N; a file with exactly N is accepted too).
+using RayBlockWork = std::function<std::shared_ptr<void>(const RayRecord* rays, std::size_t count)>;
+using RayBlockMerge = std::function<void(std::shared_ptr<void> partial)>;
+
+struct RayFileReadResult {
+  RayFileKind kind = RayFileKind::Zemax;
+  std::int64_t headerCount = -1;  // the Zemax header's N; -1 for TracePro
+  std::int64_t rays = 0;
+};
+
+RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
+                                     const RayBlockWork& work, const RayBlockMerge& merge);
+
+// The name of a kind as the reports show it.
+const char* ray_file_kind_name(RayFileKind kind);
+
+}  // namespace lucidra
