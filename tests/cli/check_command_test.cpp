@@ -1,0 +1,81 @@
+// lucidra-cli check and generate --check through the real binary: verdicts,
+// exit codes, the plot and CSV files, and legacy sampling on request.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli_fixture.h"
+
+namespace lucidra::testing {
+namespace {
+
+const std::vector<std::string> kLaw = {"-L", "lambertian.txt", "-T", "narrow.txt", "--decimal-separator", "."};
+
+std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST_F(CliTest, CheckVerdictsAndExitCodes) {
+  const auto userDefined = generate({"-n", "100000", "--angular", "user-defined"});
+  ASSERT_EQ(run(userDefined).exitCode, 0);
+  const std::string good = bytes("ray.dat");
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+    std::string inOut, inErr;
+  };
+  const Case cases[] = {
+      {"own law", with({"check", "ray.dat"}, kLaw), 0, "verdict: PASS", ""},
+      {"tables swapped", {"check", "ray.dat", "-L", "narrow.txt", "-T", "lambertian.txt"}, 6, "verdict: FAIL", ""},
+      {"wrong law", {"check", "ray.dat", "--angular", "lambertian", "--na", "1"}, 6, "verdict: FAIL", ""},
+      {"forced TracePro", with({"check", "ray.dat", "--format", "tracepro"}, kLaw), 0, "(TracePro text)", ""},
+      {"missing file", with({"check", "nothing.dat"}, kLaw), 1, "",
+       "lucidra-cli: Ray file nothing.dat: cannot be opened: No such file or directory\n"},
+      {"not a ray file", with({"check", "lambertian.txt"}, kLaw), 1, "",
+       "lucidra-cli: Ray file lambertian.txt, line 3: a ray line needs 7 numbers, this one has more\n"},
+      {"no ray file", with({"check"}, kLaw), 2, "", "check needs the ray file to read"},
+      {"two ray files", with({"check", "a", "b"}, kLaw), 2, "", "check takes one ray file; 'b' is a second one"},
+      {"bad bin", with({"check", "ray.dat", "--bin", "0"}, kLaw), 2, "", "invalid value '0' for --bin"},
+      {"generate-only option", with({"check", "ray.dat", "-n", "5"}, kLaw), 2, "", "unknown option '-n' for 'check'"},
+      {"arc mode", with({"check", "ray.dat", "--arc"}, kLaw), 2, "", "unknown option '--arc'"},
+      {"tables missing", {"check", "ray.dat"}, 1, "", "The law needs both distribution files (-L and -T)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CliResult r = run(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+    EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+    EXPECT_EQ(bytes("ray.dat"), good) << "check never writes the ray file";
+  }
+}
+
+TEST_F(CliTest, GenerateCheckPlotAndCsv) {
+  const CliResult r = run(generate({"-n", "50000", "--angular", "user-defined", "--check", "--plot", "far.svg",
+                                    "--csv", "far.csv", "--bin", "5"}));
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_NE(r.out.find("obtained flux: "), std::string::npos);
+  EXPECT_NE(r.out.find("rays: 50001\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("verdict: PASS"), std::string::npos) << r.out;
+  const std::string svg = bytes("far.svg");
+  EXPECT_EQ(svg.rfind("<svg", 0), 0u);
+  EXPECT_NE(svg.find("x-z plane (first table)"), std::string::npos);
+  EXPECT_NE(svg.find("</svg>"), std::string::npos);
+  const std::string csv = bytes("far.csv");
+  // A header, then 36 bins of 5 degrees for each of the three views.
+  EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 1 + 3 * 36);
+  EXPECT_EQ(csv.find("all,0,5,"), csv.find('\n') + 1);
+
+  // Version 3.5's sampling reproduces its bytes on request and fails its own law.
+  const CliResult legacy = run(generate({"-n", "50000", "--angular", "user-defined", "--legacy-sampling", "--check"}));
+  EXPECT_EQ(legacy.exitCode, 6) << legacy.out << legacy.err;
+  EXPECT_NE(legacy.out.find("verdict: FAIL"), std::string::npos);
+  EXPECT_NE(run({"--help"}).out.find("--legacy-sampling      reproduce ray files of version 3.5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lucidra::testing
