@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Throughput of the ray file writer, in one run: four representative settings
-# at N rays (default 10^7), each written by the engine to /dev/null and to a
-# file with one thread and with every core, beside a deliberately
-# straightforward reference writer (fprintf per line, linear scans) and dd
-# writing the same number of bytes to the same disk. Checks that every file
-# is byte-identical to the reference's.
+# at N rays (default 10^7), each written by the engine with legacy and with
+# the default (linear) sampling to /dev/null and to a file with one thread
+# and with every core, beside a deliberately straightforward reference
+# writer (fprintf per line, linear scans, legacy sampling) and dd writing the
+# same number of bytes to the same disk; then the far-field check reading the
+# file back. Checks that every legacy file is byte-identical to the
+# reference's and that the linear files are the same on every thread count.
 #
 #   bench/throughput.sh [N]        (build directory: build/, or $LUCIDRA_BUILD_DIR;
 #                                   scratch files: $BENCH_DIR, default the build directory)
@@ -49,6 +51,12 @@ ref_args=("L=wide.txt T=narrow.txt sx=2 sy=2"
           "L=wide.txt T=narrow.txt angular=lambertian na=0.9 consider sx=1 sy=1"
           "L=arc_l.txt T=arc_r.txt arc")
 
+# The law each setting's rays follow, for the check (arc mode has none).
+check_args=("-L wide.txt -T narrow.txt"
+            "--angular lambertian --na 1 --double-side"
+            "--angular lambertian --na 0.9"
+            "")
+
 cd "$work"
 timed() {  # prints "seconds peak-KB" of the command; exit 5 (obtained flux below 1) still wrote the file
   local code=0
@@ -59,32 +67,50 @@ timed() {  # prints "seconds peak-KB" of the command; exit 5 (obtained flux belo
 rate() { awk -v r="$n" -v s="$1" 'BEGIN { printf "%.2f", (r + 1) / s / 1e6 }'; }
 
 printf "N = %d rays, %d cores\n\n" "$n" "$cores"
-printf "| setting | writer | target | threads | s | M rays/s | MB/s | x reference | peak MB | identical |\n"
-printf "|---|---|---|---|---|---|---|---|---|---|\n"
+printf "| setting | writer | sampling | target | threads | s | M rays/s | MB/s | x reference | peak MB | identical |\n"
+printf "|---|---|---|---|---|---|---|---|---|---|---|\n"
 status=0
 for i in "${!names[@]}"; do
   read -r rs rk < <(timed "$ref" out=ref.dat n="$n" clock=1700000000 ${ref_args[$i]})
   bytes=$(stat -c %s ref.dat)
-  mb=$(awk -v b="$bytes" 'BEGIN { printf "%.1f", b / 1e6 }')
   refrate=$(rate "$rs")
-  printf "| %s | reference | file | 1 | %s | %s | %.0f | 1.0 | %.0f | - |\n" "${names[$i]}" "$rs" "$refrate" \
+  printf "| %s | reference | legacy | file | 1 | %s | %s | %.0f | 1.0 | %.0f | - |\n" "${names[$i]}" "$rs" "$refrate" \
     "$(awk -v b="$bytes" -v s="$rs" 'BEGIN { print b / s / 1e6 }')" "$(awk -v k="$rk" 'BEGIN { print k / 1024 }')"
-  for threads in 1 "$cores"; do
-    for target in /dev/null file; do
-      out=/dev/null; [[ $target == file ]] && out=engine.dat
-      read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -o "$out" --threads "$threads" ${cli_args[$i]})
-      same="-"
-      if [[ $target == file ]]; then
-        if cmp -s ref.dat engine.dat; then same=yes; else same=NO; status=1; fi
-        rm -f engine.dat
-      fi
-      printf "| | engine | %s | %s | %s | %s | %.0f | %.1f | %.0f | %s |\n" "$target" "$threads" "$es" "$(rate "$es")" \
-        "$(awk -v b="$bytes" -v s="$es" 'BEGIN { print b / s / 1e6 }')" \
-        "$(awk -v a="$rs" -v b="$es" 'BEGIN { print a / b }')" "$(awk -v k="$ek" 'BEGIN { print k / 1024 }')" "$same"
+  # Legacy sampling must give the reference's bytes; the default (linear)
+  # sampling must give the same bytes on every thread count.
+  for sampling in legacy linear; do
+    flag=""; [[ $sampling == legacy ]] && flag=--legacy-sampling
+    for threads in 1 "$cores"; do
+      for target in /dev/null file; do
+        out=/dev/null; [[ $target == file ]] && out=engine.dat
+        read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -o "$out" --threads "$threads" $flag ${cli_args[$i]})
+        same="-"
+        if [[ $target == file ]]; then
+          if [[ $sampling == legacy ]]; then
+            if cmp -s ref.dat engine.dat; then same=yes; else same=NO; status=1; fi
+            rm -f engine.dat
+          elif [[ $threads == 1 ]]; then
+            mv engine.dat linear1.dat
+          else
+            if cmp -s linear1.dat engine.dat; then same=yes; else same=NO; status=1; fi
+            rm -f engine.dat
+          fi
+        fi
+        printf "| | engine | %s | %s | %s | %s | %s | %.0f | %.1f | %.0f | %s |\n" "$sampling" "$target" "$threads" "$es" \
+          "$(rate "$es")" "$(awk -v b="$bytes" -v s="$es" 'BEGIN { print b / s / 1e6 }')" \
+          "$(awk -v a="$rs" -v b="$es" 'BEGIN { print a / b }')" "$(awk -v k="$ek" 'BEGIN { print k / 1024 }')" "$same"
+      done
     done
   done
+  # The far-field check reading the linear file back from the page cache.
+  if [[ ${names[$i]} != arc* ]]; then
+    cat linear1.dat > /dev/null
+    read -r cs ck < <(timed "$cli" check linear1.dat --threads "$cores" ${check_args[$i]})
+    printf "| | check (reads the file) | linear | file | %s | %s | %s | %.0f | - | %.0f | - |\n" "$cores" "$cs" "$(rate "$cs")" \
+      "$(awk -v b="$bytes" -v s="$cs" 'BEGIN { print b / s / 1e6 }')" "$(awk -v k="$ck" 'BEGIN { print k / 1024 }')"
+  fi
   read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bytes + 1048575) / 1048576 )))
-  printf "| | dd, same bytes | file | - | %s | - | %.0f | - | - | - |\n" "$ds" "$(awk -v b="$bytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
-  rm -f dd.bin ref.dat
+  printf "| | dd, same bytes | - | file | - | %s | - | %.0f | - | - | - |\n" "$ds" "$(awk -v b="$bytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
+  rm -f dd.bin ref.dat linear1.dat
 done
 exit $status

@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "app/desktop_services.h"
+#include "app/far_field_dialog.h"
 #include "app/gauge.h"
 #include "app/radio_group.h"
 #include "app/silent_abort.h"
@@ -445,6 +446,11 @@ void TForm1::build_menu() {
   QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
   file->setObjectName(QStringLiteral("File1"));
   Generate1 = named(file->addAction(QStringLiteral("Generate")), "Generate1");
+  Check1 = named(file->addAction(QStringLiteral("Check")), "Check1");
+  Check1->setEnabled(false);
+  LegacySampling1 = named(file->addAction(QStringLiteral("Legacy sampling (version 3.5)")), "LegacySampling1");
+  LegacySampling1->setCheckable(true);
+  LegacySampling1->setChecked(false);
   Notyfy1 = named(file->addAction(QStringLiteral("Plot")), "Notyfy1");
   Exit1 = named(file->addAction(QStringLiteral("Exit")), "Exit1");
   QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
@@ -459,6 +465,7 @@ void TForm1::connect_handlers() {
   };
   on(BitBtn1, &QPushButton::clicked, &TForm1::BitBtn1Click);
   on(Generate1, &QAction::triggered, &TForm1::Generate1Click);
+  on(Check1, &QAction::triggered, &TForm1::Check1Click);
   on(Button1, &QPushButton::clicked, &TForm1::Button1Click);
   on(Notyfy1, &QAction::triggered, &TForm1::Notyfy1Click);
   on(Exit1, &QAction::triggered, &TForm1::Exit1Click);
@@ -604,6 +611,7 @@ GenerationSettings TForm1::settings_from_controls() {
   settings.fieldDecimalSeparator = decimalSeparator_;
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
+  settings.legacySampling = LegacySampling1->isChecked();
   return settings;
 }
 
@@ -640,7 +648,23 @@ void TForm1::controls_from_settings(const GenerationSettings& settings) {
 
 // ------------------------------------------------------------- generation
 
-void TForm1::BitBtn1Click() { run_generation(*frontEnd_); }
+void TForm1::BitBtn1Click() {
+  const RunReport report = run_generation(*frontEnd_);
+  if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
+    // The controls cannot change during a run: these are the run's settings.
+    lastRun_ = settings_from_controls();
+    Check1->setEnabled(lastRun_->ledMode);
+  }
+}
+
+void TForm1::Check1Click() {
+  if (!lastRun_) return;
+  const IntensityLaw law(*lastRun_);
+  const FarFieldResult result = check_ray_file(lastRun_->outputPath, RayFileKind::Auto, law, FarFieldOptions{});
+  auto* dialog = new FarFieldDialog(result, this);
+  dialog->setAttribute(Qt::WA_DeleteOnClose);
+  dialog->show();
+}
 
 void TForm1::Generate1Click() { BitBtn1->click(); }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "distributions/distribution_plot.h"
@@ -77,6 +78,7 @@ class TForm1 : public QMainWindow {
   // Handlers.
   void BitBtn1Click();
   void Generate1Click();
+  void Check1Click();
   void Button1Click();
   void Notyfy1Click();
   void Exit1Click();
@@ -192,6 +194,8 @@ class TForm1 : public QMainWindow {
   QLabel* Label37 = nullptr;  // abscissa unit
 
   QAction* Generate1 = nullptr;
+  QAction* Check1 = nullptr;           // far-field check of the last ray file written
+  QAction* LegacySampling1 = nullptr;  // checkable: version 3.5's sampling
   QAction* Notyfy1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* N1 = nullptr;
@@ -236,6 +240,7 @@ class TForm1 : public QMainWindow {
   DesktopServices& services_;
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   char decimalSeparator_;
+  std::optional<GenerationSettings> lastRun_;  // the settings of the last file written
   std::vector<PlotPoint> series1Points_;
   std::vector<PlotPoint> series2Points_;
   QValueAxis* axisX_ = nullptr;

@@ -410,6 +410,11 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
 }
 
 std::string far_field_verdict(const FarFieldResult& r) {
+  int judged = 0;
+  for (const auto& view : r.views) judged += view.judgedBins;
+  if (judged == 0) {
+    return "FAIL: no bin holds " + std::to_string(r.options.minRays) + " rays; use more rays or wider bins";
+  }
   return std::string(r.passed ? "PASS" : "FAIL") + ": largest deviation " +
          format("%.2f", 100 * r.largestDeviation) + " % of the peak" +
          (r.backwardShareOk ? "" : ", backward share " + format("%.2f", 100 * r.measuredBackwardShare) +

@@ -4,10 +4,15 @@
 // the ray file, byte for byte against the command line's for the same
 // settings.
 
+#include <QChart>
+#include <QLineSeries>
 #include <QProcess>
+#include <QScatterSeries>
+#include <QValueAxis>
 #include <QRegularExpression>
 #include <QTest>
 
+#include "app/far_field_dialog.h"
 #include "random/random_state.h"
 #include "window_harness.h"
 
@@ -71,6 +76,7 @@ class RunTest : public QObject {
   void badSizeStopsTheRunWhereItIsRead();
   void sameFileAsTheCommandLine_data();
   void sameFileAsTheCommandLine();
+  void checkShowsTheFarFieldOfTheFileJustWritten();
 
  private:
   void show_window();
@@ -341,6 +347,7 @@ void RunTest::sameFileAsTheCommandLine_data() {
       << QStringList{"--format", "tracepro", "--shape", "elliptical", "--square", "--consider-flux",
                      "--source-flux", "1000", "--size-x", "2.5"}
       << "ray1.txt";
+  QTest::newRow("legacy sampling, File menu") << "legacy" << QStringList{"--legacy-sampling"} << "ray.dat";
 }
 
 // The window and the command line map their inputs onto the same run: with
@@ -362,6 +369,10 @@ void RunTest::sameFileAsTheCommandLine() {
     f.Edit6->setText(localized("0.5"));
     f.CheckBox6->click();
     f.CSpinEdit6->setValue(30);
+  } else if (settings == "legacy") {
+    QVERIFY(!f.LegacySampling1->isChecked());
+    f.LegacySampling1->trigger();
+    QVERIFY(f.settings_from_controls().legacySampling);
   } else if (settings == "tracepro") {
     f.RadioButton1->click();
     f.RadioGroup1->itemButton(1)->click();
@@ -387,6 +398,37 @@ void RunTest::sameFileAsTheCommandLine() {
   QVERIFY2(cli.exitCode() == 0 || cli.exitCode() == 5, cli.readAllStandardError().constData());
   QCOMPARE(directory_->read("cli.out"), windowFile);
 #endif
+}
+
+// After a run, File > Check compares the file just written with the law of
+// the run's settings and shows it as points over curves, verdict on top.
+void RunTest::checkShowsTheFarFieldOfTheFileJustWritten() {
+  TForm1& f = *form_;
+  QVERIFY(!f.Check1->isEnabled());
+  f.CSpinEdit3->setValue(100000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(f.Check1->isEnabled());
+  f.Check1->trigger();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  auto* dialog = f.findChild<FarFieldDialog*>(QStringLiteral("FarFieldCheck"));
+  QVERIFY(dialog != nullptr);
+  QChart* chart = dialog->chart_view()->chart();
+  QVERIFY2(chart->title().startsWith(QStringLiteral("PASS: largest deviation ")), qPrintable(chart->title()));
+  QCOMPARE(chart->series().size(), 6);
+  const auto* measured = chart->findChild<QScatterSeries*>(QStringLiteral("measured0"));
+  const auto* expected = chart->findChild<QLineSeries*>(QStringLiteral("expected0"));
+  QVERIFY(measured == nullptr || measured->count() > 0);
+  for (QAbstractSeries* series : chart->series()) {
+    if (series->objectName() == QStringLiteral("expected0")) {
+      QCOMPARE(static_cast<QLineSeries*>(series)->count(), 45);  // 2-degree bins over 0..90
+    }
+  }
+  Q_UNUSED(expected);
+  const auto axes = chart->axes(Qt::Horizontal);
+  QCOMPARE(axes.size(), 1);
+  QCOMPARE(static_cast<QValueAxis*>(axes[0])->titleText(), QStringLiteral("Polar angle, degrees"));
 }
 
 LUCIDRA_QT_TEST_MAIN(RunTest)

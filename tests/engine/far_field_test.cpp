@@ -151,6 +151,11 @@ TEST(FarFieldCheck, LawAveragesMatchClosedForms) {
     }
     EXPECT_EQ(bins[12].expected, 0) << "nothing backwards";
   }
+  // Too few rays to judge any bin is no pass.
+  set.rays = 50;
+  const FarFieldResult sparse = compare_far_field(bin_synthetic(set, options), law, options);
+  EXPECT_FALSE(sparse.passed);
+  EXPECT_EQ(far_field_verdict(sparse), "FAIL: no bin holds 100 rays; use more rays or wider bins");
 }
 
 // generate, then check against the run's own tables.

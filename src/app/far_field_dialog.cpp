@@ -1,0 +1,84 @@
+#include "app/far_field_dialog.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QScatterSeries>
+#include <QValueAxis>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace lucidra::app {
+namespace {
+
+// One colour per view, shared by its points and its curve.
+const QColor kViewColours[kFarFieldViews] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x40, 0x00),
+                                             QColor(0x20, 0x90, 0x40)};
+
+}  // namespace
+
+FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("FarFieldCheck"));
+  setWindowTitle(QStringLiteral("Far-field check"));
+  auto* chart = new QChart;
+  chart->setTitle(QString::fromStdString(far_field_verdict(result)));
+  chart->legend()->setAlignment(Qt::AlignBottom);
+
+  double thetaMax = 90, yMax = 0;
+  for (const auto& view : result.views) {
+    for (const auto& bin : view.bins) {
+      if ((bin.rays > 0 || bin.expected > 0) && bin.thetaHiDeg > 90) thetaMax = 180;
+      yMax = std::max({yMax, bin.expected, bin.measured});
+    }
+  }
+  auto* axisX = new QValueAxis;
+  axisX->setTitleText(QStringLiteral("Polar angle, degrees"));
+  axisX->setRange(0, thetaMax);
+  axisX->setTickCount(thetaMax > 90 ? 7 : 7);
+  axisX->setLabelFormat(QStringLiteral("%g"));
+  auto* axisY = new QValueAxis;
+  axisY->setTitleText(QStringLiteral("Intensity, W/sr"));
+  axisY->setRange(0, yMax > 0 ? yMax * 1.05 : 1);
+  chart->addAxis(axisX, Qt::AlignBottom);
+  chart->addAxis(axisY, Qt::AlignLeft);
+
+  for (int v = 0; v < kFarFieldViews; ++v) {
+    const FarFieldViewResult& view = result.views[static_cast<std::size_t>(v)];
+    const QString name = QString::fromLatin1(far_field_view_name(static_cast<FarFieldView>(v)));
+    auto* expected = new QLineSeries;
+    expected->setName(name + QStringLiteral(", law"));
+    expected->setObjectName(QStringLiteral("expected%1").arg(v));
+    expected->setColor(kViewColours[v]);
+    auto* measured = new QScatterSeries;
+    measured->setName(name + QStringLiteral(", measured"));
+    measured->setObjectName(QStringLiteral("measured%1").arg(v));
+    measured->setColor(kViewColours[v]);
+    measured->setMarkerSize(6);
+    for (const FarFieldBin& bin : view.bins) {
+      const double mid = 0.5 * (bin.thetaLoDeg + bin.thetaHiDeg);
+      if (mid > thetaMax) break;
+      expected->append(mid, bin.expected);
+      if (bin.rays > 0) measured->append(mid, bin.measured);
+    }
+    for (QAbstractSeries* series : {static_cast<QAbstractSeries*>(expected), static_cast<QAbstractSeries*>(measured)}) {
+      chart->addSeries(series);
+      series->attachAxis(axisX);
+      series->attachAxis(axisY);
+    }
+  }
+
+  view_ = new QChartView(chart, this);
+  view_->setObjectName(QStringLiteral("FarFieldChart"));
+  view_->setRenderHint(QPainter::Antialiasing);
+  view_->setMinimumSize(720, 480);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(view_);
+  auto* summary = new QLabel(QString::fromStdString(result.law), this);
+  summary->setObjectName(QStringLiteral("FarFieldLaw"));
+  summary->setWordWrap(true);
+  layout->addWidget(summary);
+}
+
+}  // namespace lucidra::app
