@@ -505,6 +505,8 @@ std::string far_field_svg(const FarFieldResult& r) {
            ")\" text-anchor=\"middle\">intensity, W/sr</text>\n";
     out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", kTop + 14) +
            "\" text-anchor=\"end\">" + format("%.3g", yMax) + "</text>\n";
+    out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", kTop + 14 + kPlotH) +
+           "\" text-anchor=\"end\">0</text>\n";
     out += "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.5\" points=\"";
     for (const auto& b : view.bins) {
       const double mid = 0.5 * (b.thetaLoDeg + b.thetaHiDeg);

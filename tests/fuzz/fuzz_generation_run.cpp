@@ -126,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   s.sizeX = kSizes[data[5] % 8];
   s.sizeY = kSizes[(data[5] >> 3) % 8];
   s.sourceFlux = kFluxes[data[6] % 8];
+  s.legacySampling = (data[6] & 128) != 0;
   s.outputFormat = (data[7] & 1) != 0 ? lucidra::OutputFormat::TracePro : lucidra::OutputFormat::Zemax;
   s.fileDecimalSeparator = (data[7] & 2) != 0 ? ',' : '.';
   s.arcMarginADeg = (data[7] >> 2) % 8 * 10.0;
