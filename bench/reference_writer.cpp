@@ -15,7 +15,7 @@
 #include <string>
 
 #include "distributions/distribution_file.h"
-#include "engine/run_tables.h"
+#include "sampling/level_lookup.h"
 #include "random/park_miller.h"
 #include "random/runtime_generator.h"
 #include "random/sobol.h"

@@ -10,7 +10,7 @@
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra::cli {
 namespace {

@@ -19,7 +19,7 @@
 #include "engine/estimate.h"
 #include "engine/far_field.h"
 #include "engine/generation_run.h"
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace {
 

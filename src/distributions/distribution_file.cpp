@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "distributions/number_text.h"
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 

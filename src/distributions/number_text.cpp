@@ -9,7 +9,7 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 

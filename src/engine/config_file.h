@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 

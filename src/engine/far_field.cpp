@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "distributions/number_text.h"
-#include "engine/run_tables.h"
-#include "engine/user_error.h"
+#include "sampling/level_lookup.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 namespace {

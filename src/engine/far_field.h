@@ -13,7 +13,7 @@
 #include "distributions/distribution_file.h"
 #include "engine/settings.h"
 #include "output/ray_file_reader.h"
-#include "output/ray_record.h"
+#include "base/ray_record.h"
 
 namespace lucidra {
 

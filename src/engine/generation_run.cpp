@@ -11,8 +11,8 @@
 
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
-#include "engine/run_tables.h"
-#include "engine/user_error.h"
+#include "sampling/level_lookup.h"
+#include "base/user_error.h"
 #include "engine/parallel_phases.h"
 #include "engine/writing_phase.h"
 #include "output/ray_file.h"
@@ -210,7 +210,7 @@ RunReport run_generation(RunFrontEnd& ui, ProcessRandomState& randomState, Engin
 
     writer = std::make_unique<RayFileWriter>(settings.outputPath);
     report.fileOpened = true;
-    writer->write(settings.outputFormat == OutputFormat::TracePro ? tracepro_header(longitudinal)
+    writer->write(settings.outputFormat == OutputFormat::TracePro ? tracepro_header({longitudinal.angle[1], longitudinal.angle[5], longitudinal.angle[14]})
                                                                   : zemax_header(settings.rayCount));
 
     if (longitudinal.count > kMaxPoints || transversal.count > kMaxPoints) {

@@ -196,8 +196,10 @@ class Pipeline {
   // Uniform algorithm) in one multiplication modulo 2^31 - 1.
   std::int32_t skip_direction_draws(std::int32_t seed) const {
     if (counts_.uniformPerItem <= 2) return seed;
-    constexpr std::uint64_t kSquare = 16807ull * 16807ull;
-    return static_cast<std::int32_t>(static_cast<std::uint64_t>(seed) * kSquare % 2147483647ull);
+    constexpr auto kMultiplier = static_cast<std::uint64_t>(kParkMillerMultiplier);
+    constexpr std::uint64_t kSquare = kMultiplier * kMultiplier;
+    return static_cast<std::int32_t>(static_cast<std::uint64_t>(seed) * kSquare %
+                                     static_cast<std::uint64_t>(kParkMillerModulus));
   }
 
  private:

@@ -12,6 +12,7 @@
 // again, in order, by the committing thread once the earlier chunks are done;
 // flux sums are added in ray order.
 
+#include <bit>
 #include <cstdint>
 #include <functional>
 
@@ -65,7 +66,7 @@ class SobolCursor {
     }
   }
   void next(float* q) {
-    const auto column = static_cast<unsigned>(__builtin_ctzll(static_cast<unsigned long long>(seed_ + 1)));
+    const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed_ + 1)));
     for (int d = 0; d < dimension_; ++d) {
       q[d] = static_cast<float>(current_[d]) * table_->unit_scale;
       if (column < SOBOL_MAX_BITS) current_[d] ^= table_->direction_numbers[d][column];

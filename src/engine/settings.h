@@ -4,14 +4,11 @@
 #include <cstdint>
 #include <string>
 
+#include "sampling/sampling_types.h"
+
 namespace lucidra {
 
 enum class OutputFormat { TracePro, Zemax, LightTools, Asap };
-enum class RandomAlgorithm { Sobol, Uniform };
-// Item indices of the "Angular Type" group.
-enum class AngularType { Lambertian = 0, Uniform = 1, UserDefined = 2, Gaussian = 3 };
-// Item indices of the "Plane shape" group.
-enum class PlaneShape { Rectangular = 0, Elliptical = 1 };
 
 struct GenerationSettings {
   OutputFormat outputFormat = OutputFormat::Zemax;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "output/ray_file.h"
 #include "sampling/ray_sampler.h"
 

@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "output/format_e.h"
 
 namespace lucidra {
@@ -55,15 +55,15 @@ std::string zemax_header(std::int32_t rayCount) {
   return text;
 }
 
-std::string tracepro_header(const AngularDistribution& longitudinal) {
+std::string tracepro_header(const std::array<double, 3>& ignoredAngles) {
   std::string text =
       "!! Source file: F:quorvelan.oml \r\n"
       "\r\n"
       "TracePro Release: 3 2 5 \r\n";
   // The first, fifth and fourteenth angles of the file, each marked as
   // ignored; slots past the file's values hold 0.
-  for (const int slot : {1, 5, 14}) {
-    append_fixed6(text, longitudinal.angle[static_cast<std::size_t>(slot)]);
+  for (const double angle : ignoredAngles) {
+    append_fixed6(text, angle);
     text += " ignored \r\n";
   }
   return text;

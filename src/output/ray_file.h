@@ -2,14 +2,14 @@
 // The ray file: a TracePro or Zemax header, then N + 1 ray lines of seven
 // "%e" numbers. Every line ends with CR LF on every platform.
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "distributions/distribution_file.h"
-#include "output/ray_record.h"
+#include "base/ray_record.h"
 
 namespace lucidra {
 
@@ -22,8 +22,9 @@ char* format_ray_line(const RayRecord& ray, char* out) noexcept;
 
 // "30000 4 \r\n"
 std::string zemax_header(std::int32_t rayCount);
-// Six lines; lines 4 to 6 show angle slots 1, 5 and 14 in "%f".
-std::string tracepro_header(const AngularDistribution& longitudinal);
+// Six lines; lines 4 to 6 show the three values in "%f" (the run passes
+// the first distribution file's angles 1, 5 and 14).
+std::string tracepro_header(const std::array<double, 3>& ignoredAngles);
 
 // A ray file open for writing. Output goes through a large buffer; every
 // write and the close are checked, and any failure throws OutputFileError

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/user_error.h"
-#include "output/ray_record.h"
+#include "base/user_error.h"
+#include "base/ray_record.h"
 
 namespace lucidra {
 

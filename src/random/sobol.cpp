@@ -1,30 +1,59 @@
 #include "random/sobol.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace lucidra {
 namespace {
 
+// The fatal reports, as text, with the exit status each carries.
+std::string report_text(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string report_text(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+[[noreturn]] void fail(const std::string& report, int status) {
+  sobol_fatal_handler()(report, status);
+  // A handler that returns would let the sequence go on from a broken
+  // state: end the process as the default handler does.
+  std::exit(status);
+}
+
 [[noreturn]] void fail_dimension(std::int32_t dim_num) {
-  std::printf("\n");
-  std::printf("I4_SOBOL - Fatal error!\n");
-  std::printf("  The spatial dimension DIM_NUM should satisfy:\n");
-  std::printf("    2 <= DIM_NUM <= %d\n", SOBOL_MAX_DIM);
-  std::printf("  But this input value is DIM_NUM = %d\n", dim_num);
-  std::fflush(stdout);
-  std::exit(1);
+  fail(report_text("\nI4_SOBOL - Fatal error!\n"
+                   "  The spatial dimension DIM_NUM should satisfy:\n"
+                   "    2 <= DIM_NUM <= %d\n"
+                   "  But this input value is DIM_NUM = %d\n",
+                   SOBOL_MAX_DIM, dim_num),
+       1);
 }
 
 [[noreturn]] void fail_seed(std::int32_t seed, std::int32_t maxcol, std::int32_t l) {
-  std::printf("\n");
-  std::printf("I4_SOBOL - Fatal error!\n");
-  std::printf("  The value of SEED seems to be too large!\n");
-  std::printf("  SEED =   %d\n", seed);
-  std::printf("  MAXCOL = %d\n", maxcol);
-  std::printf("  L =      %d\n", l);
+  fail(report_text("\nI4_SOBOL - Fatal error!\n"
+                   "  The value of SEED seems to be too large!\n"
+                   "  SEED =   %d\n"
+                   "  MAXCOL = %d\n"
+                   "  L =      %d\n",
+                   seed, maxcol, l),
+       2);
+}
+
+void print_and_exit(const std::string& report, int status) {
+  std::fputs(report.c_str(), stdout);
   std::fflush(stdout);
-  std::exit(2);
+  std::exit(status);
+}
+
+SobolFatalHandler& handler_slot() {
+  static SobolFatalHandler handler = &print_and_exit;
+  return handler;
 }
 
 void build_direction_table(std::int32_t dim_num, SobolState& s) {
@@ -81,6 +110,14 @@ void step_through(SobolState& s, std::int32_t dim_num, std::int32_t from, std::i
 }
 
 }  // namespace
+
+SobolFatalHandler sobol_fatal_handler() { return handler_slot(); }
+
+SobolFatalHandler set_sobol_fatal_handler(SobolFatalHandler handler) {
+  const SobolFatalHandler previous = handler_slot();
+  handler_slot() = handler != nullptr ? handler : &print_and_exit;
+  return previous;
+}
 
 std::int32_t highest_one_bit(std::int32_t n) noexcept {
   std::int32_t bit = 0;

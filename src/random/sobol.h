@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace lucidra {
 
@@ -31,6 +32,15 @@ extern const std::array<std::array<std::int32_t, 8>, SOBOL_MAX_DIM> sobol_initia
 std::int32_t highest_one_bit(std::int32_t n) noexcept;
 // 1-based position of the lowest 0 bit.
 std::int32_t lowest_zero_bit(std::int32_t n) noexcept;
+
+// What i4_sobol does with a fatal report (its text, and the exit status 1
+// or 2): by default it prints the report on standard output and ends the
+// process with that status. A program may put its own handler in place (to
+// show the report in a window, say); the process still ends if it returns.
+using SobolFatalHandler = void (*)(const std::string& report, int status);
+SobolFatalHandler sobol_fatal_handler();
+// Installs `handler` (nullptr: the default) and returns the previous one.
+SobolFatalHandler set_sobol_fatal_handler(SobolFatalHandler handler);
 
 // Fills quasi[0 .. dim_num - 1] with the point for `seed` and leaves `seed`
 // one above its (clamped) value. A dimension outside 2..40 or a seed beyond

@@ -12,10 +12,10 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/run_tables.h"
-#include "engine/settings.h"
-#include "output/ray_record.h"
+#include "base/ray_record.h"
+#include "sampling/level_lookup.h"
 #include "sampling/sampling_constants.h"
+#include "sampling/sampling_types.h"
 
 namespace lucidra {
 

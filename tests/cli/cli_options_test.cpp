@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "support/temp_dir.h"
 
 namespace lucidra::cli {

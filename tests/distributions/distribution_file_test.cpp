@@ -10,7 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "support/temp_dir.h"
 
 namespace lucidra {

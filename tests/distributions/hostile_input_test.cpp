@@ -11,7 +11,7 @@
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "support/temp_dir.h"
 
 namespace lucidra {

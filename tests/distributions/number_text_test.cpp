@@ -7,7 +7,7 @@
 #include <limits>
 #include <string>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "engine/run_tables.h"
+#include "sampling/level_lookup.h"
 
 namespace lucidra {
 namespace {

@@ -11,7 +11,7 @@
 
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

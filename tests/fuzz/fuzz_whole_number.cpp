@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "distributions/number_text.h"
-#include "engine/user_error.h"
+#include "base/user_error.h"
 #include "fuzz_check.h"
 
 namespace {

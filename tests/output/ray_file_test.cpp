@@ -1,3 +1,4 @@
+#include "distributions/distribution_file.h"
 #include "output/ray_file.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 namespace {
@@ -74,13 +75,13 @@ TEST(Headers, ExactBytes) {
       "TracePro Release: 3 2 5 \r\n";
   const AngularDistribution full = distribution_with_angles(
       {-90.0, -80.0, -70.0, -60.0, -12.3456785, -40.0, -30.0, -20.0, -10.0, 0.0, 10.0, 20.0, 30.0, 87.5, 90.0});
-  EXPECT_EQ(tracepro_header(full), fixedLines +
+  EXPECT_EQ(tracepro_header({full.angle[1], full.angle[5], full.angle[14]}), fixedLines +
                                        "-90.000000 ignored \r\n"
                                        "-12.345678 ignored \r\n"
                                        "87.500000 ignored \r\n");
   // Fewer than five values: the missing slots are zero.
   const AngularDistribution shortList = distribution_with_angles({0.0, 45.0, 90.0});
-  EXPECT_EQ(tracepro_header(shortList), fixedLines +
+  EXPECT_EQ(tracepro_header({shortList.angle[1], shortList.angle[5], shortList.angle[14]}), fixedLines +
                                             "0.000000 ignored \r\n"
                                             "0.000000 ignored \r\n"
                                             "0.000000 ignored \r\n");
@@ -94,7 +95,7 @@ TEST(Headers, AnglesMatchCLibrary) {
     std::snprintf(expected, sizeof expected, "%f ignored \r\n", angle);
     AngularDistribution distribution;
     distribution.angle[1] = angle;
-    const std::string header = tracepro_header(distribution);
+    const std::string header = tracepro_header({distribution.angle[1], distribution.angle[5], distribution.angle[14]});
     const std::size_t line4 = header.find("\r\n", header.find("Release")) + 2;
     EXPECT_EQ(header.substr(line4, header.find("\r\n", line4) + 2 - line4), expected) << angle;
   }
@@ -126,7 +127,7 @@ TEST(Headers, DecimalPointUnderACommaLocale) {
   const RayRecord ray{0.5, -1.25, 0.0, 0.0, 0.0, 1.0, 0.125};
   const std::string expectedLine = ray_line(ray);
   const AngularDistribution angles = distribution_with_angles({-90.5, 1, 2, 3, 4.25});
-  const std::string expectedHeader = tracepro_header(angles);
+  const std::string expectedHeader = tracepro_header({angles.angle[1], angles.angle[5], angles.angle[14]});
 
   CommaLocale locale;
   if (!locale.active()) GTEST_SKIP() << "no locale with a decimal comma is installed";
@@ -135,7 +136,7 @@ TEST(Headers, DecimalPointUnderACommaLocale) {
   ASSERT_STREQ(probe, "0,5") << "the locale does not use a decimal comma";
 
   EXPECT_EQ(ray_line(ray), expectedLine);
-  EXPECT_EQ(tracepro_header(angles), expectedHeader);
+  EXPECT_EQ(tracepro_header({angles.angle[1], angles.angle[5], angles.angle[14]}), expectedHeader);
   EXPECT_NE(expectedHeader.find("-90.500000 ignored"), std::string::npos);
 }
 

@@ -158,6 +158,19 @@ TEST(SobolDeathTest, FatalReports) {
   // A forward jump past the last column is refused before it steps through it.
   EXPECT_EXIT(call(2, 1073741824), ::testing::ExitedWithCode(2), "SEED =   1073741824\n  MAXCOL = 30\n  L =      31");
   EXPECT_EXIT(call(2, INT32_MAX), ::testing::ExitedWithCode(2), "SEED =   2147483647");
+
+  // A program's own handler receives the same report and status; the process
+  // ends even when the handler returns.
+  const auto own_handler = [&](bool returns) {
+    set_sobol_fatal_handler(returns ? +[](const std::string& report, int) { std::fprintf(stderr, "seen: %s", report.c_str()); }
+                                    : +[](const std::string& report, int status) {
+                                        std::fprintf(stderr, "window: %s", report.c_str());
+                                        std::exit(status + 10);
+                                      });
+    call(41, 0);
+  };
+  EXPECT_EXIT(own_handler(false), ::testing::ExitedWithCode(11), "window: \nI4_SOBOL - Fatal error!\n.*DIM_NUM = 41");
+  EXPECT_EXIT(own_handler(true), ::testing::ExitedWithCode(1), "seen: .*DIM_NUM = 41");
 }
 
 }  // namespace

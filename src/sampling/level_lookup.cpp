@@ -1,9 +1,9 @@
-#include "engine/run_tables.h"
+#include "sampling/level_lookup.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/user_error.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 
