@@ -98,7 +98,7 @@ void BM_write_rays(benchmark::State& state) {
     writer.write_ray(rays[i]);
     i = (i + 1) % kSamples;
   }
-  writer.close();
+  writer.commit();
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_write_rays);

@@ -7,7 +7,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "engine/front_end.h"
+#include "app/run_front_end.h"
 
 class QWidget;
 

@@ -599,23 +599,28 @@ GenerationSettings TForm1::settings_from_controls() {
   settings.randomAlgorithm =
       RadioButton3->isChecked() ? RandomAlgorithm::Sobol : RandomAlgorithm::Uniform;
   settings.angularType = static_cast<AngularType>(RadioGroup2->itemIndex());
-  settings.numericalAperture = from_qt(Edit6->text());
   settings.extentAboutZ = CSpinEdit4->value();
-  settings.sizeX = from_qt(Edit10->text());
-  settings.sizeY = from_qt(Edit9->text());
   settings.planeShape = static_cast<PlaneShape>(RadioGroup1->itemIndex());
   settings.doubleSide = CheckBox6->isChecked();
   settings.balance = CSpinEdit6->value();
   settings.squareShape = RadioButton8->isChecked();
   settings.notifyEnd = CheckBox1->isChecked();
-  settings.fieldDecimalSeparator = decimalSeparator_;
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
   settings.legacySampling = LegacySampling1->isChecked();
   return settings;
 }
 
-void TForm1::controls_from_settings(const GenerationSettings& settings) {
+SettingTexts TForm1::setting_texts() const {
+  SettingTexts texts;
+  texts.numericalAperture = from_qt(Edit6->text());
+  texts.sizeX = from_qt(Edit10->text());
+  texts.sizeY = from_qt(Edit9->text());
+  texts.decimalSeparator = decimalSeparator_;
+  return texts;
+}
+
+void TForm1::controls_from_settings(const GenerationSettings& settings, const SettingTexts& texts) {
   switch (settings.outputFormat) {
     case OutputFormat::TracePro: RadioButton1->setChecked(true); break;
     case OutputFormat::Zemax: RadioButton2->setChecked(true); break;
@@ -635,10 +640,10 @@ void TForm1::controls_from_settings(const GenerationSettings& settings) {
   (settings.randomAlgorithm == RandomAlgorithm::Sobol ? RadioButton3 : RadioButton4)
       ->setChecked(true);
   RadioGroup2->setItemIndex(static_cast<int>(settings.angularType));
-  set_na_text(to_qt(settings.numericalAperture));
+  set_na_text(to_qt(texts.numericalAperture));
   CSpinEdit4->setValue(settings.extentAboutZ);
-  Edit10->setText(to_qt(settings.sizeX));
-  Edit9->setText(to_qt(settings.sizeY));
+  Edit10->setText(to_qt(texts.sizeX));
+  Edit9->setText(to_qt(texts.sizeY));
   RadioGroup1->setItemIndex(static_cast<int>(settings.planeShape));
   CheckBox6->setChecked(settings.doubleSide);
   CSpinEdit6->setValue(settings.balance);
@@ -649,10 +654,11 @@ void TForm1::controls_from_settings(const GenerationSettings& settings) {
 // ------------------------------------------------------------- generation
 
 void TForm1::BitBtn1Click() {
-  const RunReport report = run_generation(*frontEnd_);
+  const RunReport report = run_from_window(*frontEnd_);
   if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
     // The controls cannot change during a run: these are the run's settings.
     lastRun_ = settings_from_controls();
+    apply_setting_texts(*lastRun_, setting_texts());
     Check1->setEnabled(lastRun_->ledMode);
   }
 }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "distributions/distribution_plot.h"
-#include "engine/front_end.h"
+#include "app/run_front_end.h"
 #include "engine/settings.h"
 
 class QAction;
@@ -57,11 +57,13 @@ class TForm1 : public QMainWindow {
   void FormCreate();
 
   // Reads every setting a run needs (spin controls reset a text that is not
-  // a whole number, as any read does).
+  // a whole number, as any read does); the typed numbers stay texts until
+  // the run converts them (setting_texts()).
   GenerationSettings settings_from_controls();
-  // The reverse mapping: sets the controls from `settings`, running their
-  // handlers as the user's own changes would.
-  void controls_from_settings(const GenerationSettings& settings);
+  SettingTexts setting_texts() const;
+  // The reverse mapping: sets the controls from `settings` and `texts`,
+  // running their handlers as the user's own changes would.
+  void controls_from_settings(const GenerationSettings& settings, const SettingTexts& texts);
 
   OutputFormat selected_format() const;
   char decimal_separator() const { return decimalSeparator_; }

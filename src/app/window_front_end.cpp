@@ -12,6 +12,8 @@ OutputFormat WindowFrontEnd::selected_format() { return form_.selected_format();
 
 GenerationSettings WindowFrontEnd::read_settings() { return form_.settings_from_controls(); }
 
+SettingTexts WindowFrontEnd::read_setting_texts() { return form_.setting_texts(); }
+
 DialogButton WindowFrontEnd::message_box(std::string_view caption, std::string_view text,
                                          unsigned flags) {
   return form_.services().message_box(to_qt(caption), to_qt(text), flags);

@@ -4,7 +4,7 @@
 // painted at once (the run never yields to the event loop), the banners, the
 // chart and the obtained-flux label.
 
-#include "engine/front_end.h"
+#include "app/run_front_end.h"
 
 namespace lucidra::app {
 
@@ -16,6 +16,7 @@ class WindowFrontEnd : public RunFrontEnd {
 
   OutputFormat selected_format() override;
   GenerationSettings read_settings() override;
+  SettingTexts read_setting_texts() override;
   DialogButton message_box(std::string_view caption, std::string_view text,
                            unsigned flags) override;
   void show_notice(std::string_view text) override;

@@ -10,6 +10,7 @@
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
+#include "engine/settings_text.h"
 #include "base/user_error.h"
 
 namespace lucidra::cli {
@@ -290,9 +291,9 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
 
 GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimalSeparator) {
   GenerationSettings s;
+  SettingTexts texts;  // options and configuration texts, with a decimal point
   const char separator = o.decimalSeparator.value_or(defaultDecimalSeparator);
   s.fileDecimalSeparator = separator;
-  s.fieldDecimalSeparator = '.';
   s.outputFormat = o.format.value_or(OutputFormat::Zemax);
 
   std::optional<ConfigValues> config;
@@ -305,9 +306,9 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
       s.rayCount = config->rayCount;
       s.sourceFlux = config->sourceFlux;
       s.extentAboutZ = config->extentAboutZ;
-      s.numericalAperture = point_text(config->numericalAperture, separator);
-      s.sizeX = point_text(config->sizeX, separator);
-      s.sizeY = point_text(config->sizeY, separator);
+      texts.numericalAperture = point_text(config->numericalAperture, separator);
+      texts.sizeX = point_text(config->sizeX, separator);
+      texts.sizeY = point_text(config->sizeY, separator);
       s.outputPath = s.outputFormat == OutputFormat::TracePro ? config->traceProPath : config->zemaxPath;
     } catch (const ConfigSilentStop&) {
       throw;  // names the file already
@@ -324,11 +325,11 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   s.considerSourceFlux = o.considerFlux;
   if (o.algorithm) s.randomAlgorithm = *o.algorithm;
   if (o.angularType) s.angularType = *o.angularType;
-  if (o.numericalAperture) s.numericalAperture = *o.numericalAperture;
+  if (o.numericalAperture) texts.numericalAperture = *o.numericalAperture;
   if (o.extentAboutZ) s.extentAboutZ = *o.extentAboutZ;
   if (o.planeShape) s.planeShape = *o.planeShape;
-  if (o.sizeX) s.sizeX = *o.sizeX;
-  if (o.sizeY) s.sizeY = *o.sizeY;
+  if (o.sizeX) texts.sizeX = *o.sizeX;
+  if (o.sizeY) texts.sizeY = *o.sizeY;
   s.doubleSide = o.doubleSide;
   if (o.balance) s.balance = *o.balance;
   s.squareShape = o.squareShape;
@@ -337,6 +338,7 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   s.arcMarginBDeg = o.arcMarginBDeg;
   s.threads = o.threads;
   s.legacySampling = o.legacySampling;
+  apply_setting_texts(s, texts);
   return s;
 }
 
@@ -373,7 +375,8 @@ TracePro or Zemax from two measured distribution files.
 generate options (a value may follow as the next argument or after '='):
   -c, --config FILE          start values from a lucidra.cfg file (its 15 positional lines)
   -f, --format FMT           tracepro | zemax | lighttools | asap        (default zemax)
-  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax)
+  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax);
+                             - writes it to standard output
   -L, --longitudinal FILE    first distribution file (horizontal in LED mode)
   -T, --transversal FILE     second distribution file (vertical in LED mode)
   -n, --rays N               1..1000000000 (default 30000); the file gets N+1 rays
@@ -400,7 +403,8 @@ generate options (a value may follow as the next argument or after '='):
       --progress | --quiet   progress bar on stderr (default: when stderr is a terminal)
       --check                after writing, run the far-field check on the file
 Numbers given as options are written with a decimal point. An existing output
-file is overwritten without asking.
+file is replaced without asking, but only once the run is complete: a run that
+fails or is interrupted leaves it exactly as it was.
 
 check reads a TracePro or Zemax text ray file (any size, streamed), prints a
 summary (rays, flux, start-point bounds, direction lengths, zero or negative
@@ -430,7 +434,7 @@ Exit codes:
   4    a distribution file has more than 450 points (the file holds the header only)
   5    the ray file was written but the obtained flux is below 1.0
   6    the far-field check failed (check, or generate --check)
-  130  interrupted by Ctrl-C (the file holds the rays written so far)
+  130  interrupted by Ctrl-C (the previous file is unchanged)
 )";
 }
 

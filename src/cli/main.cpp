@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <charconv>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
@@ -143,19 +144,49 @@ int run_command(int argc, char** argv) {
     return cli::kExitFailed;
   }
 
+  if (const char* refusal = lucidra::format_refusal(settings.outputFormat)) {
+    std::fprintf(stderr, "%s\n", refusal);
+    return cli::kExitRefused;
+  }
+  if (settings.outputPath == "-" && options.checkAfterGenerate) {
+    std::fputs("lucidra-cli: --check needs a ray file to read back; it cannot check standard output\n", stderr);
+    return cli::kExitUsage;
+  }
+
   const bool progress = options.progress == cli::ProgressMode::On ||
                         (options.progress == cli::ProgressMode::Auto && isatty(STDERR_FILENO) != 0);
-  const std::int64_t clock = options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
-  cli::ConsoleFrontEnd frontEnd(settings, clock, progress, &g_stop);
+  settings.clockSeconds =
+      options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
   std::signal(SIGINT, on_interrupt);
   std::signal(SIGTERM, on_interrupt);
 
-  const lucidra::RunReport report = lucidra::run_generation(frontEnd);
-  const bool written = report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux;
-  if (written) {
-    std::printf("obtained flux: %s\nflux divisor: %.17g\n", frontEnd.obtained_flux_text().c_str(),
-                report.fluxDivisor);
+  lucidra::RunReport report;
+  {
+    cli::ConsoleObserver observer(progress, &g_stop);
+    report = lucidra::generate(settings, observer);
   }
+  // With the rays on standard output, every message goes to stderr.
+  std::FILE* info = settings.outputPath == "-" ? stderr : stdout;
+  switch (report.outcome) {
+    case lucidra::RunOutcome::Succeeded:
+    case lucidra::RunOutcome::LowFlux: {
+      std::fprintf(report.outcome == lucidra::RunOutcome::Succeeded ? info : stderr, "%s\n",
+                   report.outcome == lucidra::RunOutcome::Succeeded ? lucidra::kSuccessNotice
+                                                                    : lucidra::kLowFluxNotice);
+      char flux[400];
+      const auto end = std::to_chars(flux, flux + sizeof flux - 1, report.obtainedFlux, std::chars_format::fixed, 6);
+      *end.ptr = '\0';
+      std::fprintf(info, "obtained flux: %s\nflux divisor: %.17g\n", flux, report.fluxDivisor);
+      break;
+    }
+    case lucidra::RunOutcome::PointLimit:
+      std::fprintf(stderr, "%s\n", report.message.c_str());
+      break;
+    default:
+      std::fprintf(stderr, "lucidra-cli: %s\n", report.message.c_str());
+      break;
+  }
+  const bool written = report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux;
   if (written && options.checkAfterGenerate) {
     std::fflush(stdout);
     const int checked = check_file(options, settings, settings.outputPath);

@@ -6,7 +6,6 @@
 #include <memory>
 #include <thread>
 
-#include "distributions/number_text.h"
 #include "sampling/level_lookup.h"
 #include "base/user_error.h"
 
@@ -138,9 +137,8 @@ void IntensityLaw::init(const GenerationSettings& settings, const AngularDistrib
   tx_ = table_vector(t, true);
   ty_ = table_vector(t, false);
   if (type_ == AngularType::Lambertian || type_ == AngularType::Uniform) {
-    double na = parse_real(settings.numericalAperture, settings.fieldDecimalSeparator);
-    if (na > 1 && static_cast<float>(na) == 1.0f) na = 1;
-    if (!(na >= 0 && na <= 1)) throw UserError("NA '" + settings.numericalAperture + "' must lie between 0 and 1");
+    const double na = settings.numericalAperture;
+    if (!(na >= 0 && na <= 1)) throw UserError("NA " + format("%g", na) + " must lie between 0 and 1");
     capAngle_ = std::asin(na);
   } else {
     const double last = std::max(lx_.empty() ? 0 : lx_.back(), tx_.empty() ? 0 : tx_.back());

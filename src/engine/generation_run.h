@@ -1,44 +1,77 @@
 #pragma once
-// One generation run, from the button press to the final notice.
+// One generation run: converted settings in, a ray file and a report out.
+// The run asks nothing and shows nothing; whoever starts it (the window, the
+// command line, a test) watches it through a RunObserver and presents the
+// report in its own way.
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
-#include "engine/front_end.h"
+#include "distributions/distribution_plot.h"
 #include "engine/settings.h"
 
 namespace lucidra {
 
 struct ProcessRandomState;
 
+enum class RunPhase {
+  Flux,     // the tables are read; the flux phase runs when the source flux is considered
+  Writing,  // rays are being written
+};
+
+enum class ChartSeries { Longitudinal = 1, Transversal = 2 };
+
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // The points of a table the run has read: (X[k], Y[k]) for k = 1 .. n - 1.
+  virtual void table_points(ChartSeries series, const std::vector<PlotPoint>& points) {
+    (void)series;
+    (void)points;
+  }
+  virtual void phase_started(RunPhase phase) { (void)phase; }
+  // The 0..1000 gauge position, reported when it moves, with the rays (or
+  // flux samples) done so far.
+  virtual void progress(std::int64_t gaugePosition, std::int64_t itemsDone) {
+    (void)gaugePosition;
+    (void)itemsDone;
+  }
+  // Polled between blocks of rays; true stops the run.
+  virtual bool stop_requested() { return false; }
+};
+
 enum class RunOutcome {
-  Refused,        // LightTools or ASAP selected: only the refusal message
-  Cancelled,      // No at the confirmation
-  PointLimit,     // a distribution file has more than 450 points
-  Failed,         // an error ended the run (shown through show_error)
-  Interrupted,    // the front end asked the run to stop
+  Refused,        // a front end refused the run (LightTools or ASAP)
+  Cancelled,      // a front end's confirmation was declined
+  PointLimit,     // a distribution file has more than 450 points: the file holds the header only
+  Failed,         // an error ended the run; the previous file is as it was
+  Interrupted,    // the observer asked the run to stop; the previous file is as it was
   LowFlux,        // written, but the obtained flux is below 1.0
   Succeeded,      // written; obtained flux at least 1.0
 };
 
 struct RunReport {
-  RunOutcome outcome = RunOutcome::Cancelled;
-  std::string message;           // the error text for Failed / Interrupted
+  RunOutcome outcome = RunOutcome::Failed;
+  // Failed, Interrupted: what went wrong and what became of the file.
+  // PointLimit: the notice naming the table.
+  std::string message;
   double obtainedFlux = 0.0;
   double fluxDivisor = 0.0;
   std::int64_t raysWritten = 0;
-  bool fileOpened = false;       // the output file was created or emptied
 };
 
-// How the flux and writing phases are computed: on every core, or one ray
-// after another (the reference the parallel engine must match byte for byte).
-enum class EngineMode { Parallel, Sequential };
-
 // Performs one run against the process-wide random state.
-RunReport run_generation(RunFrontEnd& frontEnd);
+RunReport generate(const GenerationSettings& settings, RunObserver& observer);
 // The same against an explicit random state (tests use a fresh one to act as
 // a new process).
-RunReport run_generation(RunFrontEnd& frontEnd, ProcessRandomState& randomState,
-                         EngineMode mode = EngineMode::Parallel);
+RunReport generate(const GenerationSettings& settings, RunObserver& observer, ProcessRandomState& randomState);
+
+// The refusal of a format no run writes (LightTools, ASAP), or nullptr.
+const char* format_refusal(OutputFormat format);
+
+// The texts a run's outcome is shown with.
+inline constexpr const char* kSuccessNotice = " Source File Created Succesfully!!! ";
+inline constexpr const char* kLowFluxNotice = "GENERATION ERROR!!! \n PLEASE REGENERATE!!! ";
 
 }  // namespace lucidra

@@ -360,14 +360,10 @@ Levels merge_levels(const Levels& chunkEnd, const Levels& before) {
                 std::isnan(chunkEnd.transversal) ? before.transversal : chunkEnd.transversal};
 }
 
-[[noreturn]] void refuse_exhausted(std::int64_t rays) {
-  throw UserError("The quasi-random (Sobol) sequence is exhausted after " + std::to_string(rays) +
-                  " rays of an elliptical emitter; use fewer rays or the pseudo-random (Uniform) algorithm");
-}
 
 }  // namespace
 
-double flux_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, unsigned threads,
+double flux_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, unsigned threads,
                            const PhaseHooks& hooks, PhaseEnd& end) {
   const std::int64_t total = plan.rayCount + 1;
   Pipeline pipeline(plan, start, true, total, threads, levels);
@@ -400,7 +396,7 @@ double flux_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Le
   return sum;
 }
 
-void writing_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
+void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
                             RayFileWriter& writer, unsigned threads, const PhaseHooks& hooks,
                             WritingPhaseResult& result, PhaseEnd& end) {
   const std::int64_t needed = plan.rayCount + 1;

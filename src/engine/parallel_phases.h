@@ -1,6 +1,7 @@
 #pragma once
-// The flux phase and the writing phase on every core, with output identical
-// byte for byte to drawing the rays one after another.
+// The flux phase and the writing phase on any number of worker threads,
+// with output identical byte for byte to drawing the rays one after another
+// (one worker is the same pipeline; the tests keep a plain loop to compare).
 //
 // Work is cut into chunks of consecutive attempts. Every generator can start
 // anywhere: the uniform seed and the runtime generator jump ahead, a Sobol
@@ -46,11 +47,11 @@ struct PhaseEnd {
 };
 
 // N + 1 flux samples; returns the weight sum, added in sample order.
-double flux_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
+double flux_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
                            unsigned threads, const PhaseHooks& hooks, PhaseEnd& end);
 
 // N + 1 rays into `writer`.
-void writing_phase_parallel(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
+void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
                             RayFileWriter& writer, unsigned threads, const PhaseHooks& hooks,
                             WritingPhaseResult& result, PhaseEnd& end);
 

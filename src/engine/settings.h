@@ -1,5 +1,7 @@
 #pragma once
-// Every parameter a generation run takes from its front end.
+// Every parameter a generation run takes from its front end, already
+// converted: each front end reads its own texts with its own locale (see
+// settings_text.h) before it starts a run.
 
 #include <cstdint>
 #include <string>
@@ -21,12 +23,10 @@ struct GenerationSettings {
   std::int32_t sourceFlux = 3500;         // W
   RandomAlgorithm randomAlgorithm = RandomAlgorithm::Sobol;
   AngularType angularType = AngularType::UserDefined;
-  // The three real fields stay text until the run reads them, so that a bad
-  // value stops the run exactly where it is first needed.
-  std::string numericalAperture = "0";
+  double numericalAperture = 0;           // NA, 0..1 (used by Lambertian and Uniform)
   std::int32_t extentAboutZ = 360;        // whole degrees
-  std::string sizeX = "0.00001";          // mm
-  std::string sizeY = "0.00001";          // mm
+  double sizeXmm = 0.00001;
+  double sizeYmm = 0.00001;
   PlaneShape planeShape = PlaneShape::Rectangular;
   bool doubleSide = false;
   std::int32_t balance = 50;              // 0..100
@@ -34,8 +34,8 @@ struct GenerationSettings {
   bool notifyEnd = false;
   double arcMarginADeg = 0.0;             // arc mode elevation margins
   double arcMarginBDeg = 0.0;
-  char fieldDecimalSeparator = '.';       // separator of the NA and size texts
   char fileDecimalSeparator = '.';        // separator of the distribution files
+  std::int64_t clockSeconds = 0;          // seeds the runtime generator
   unsigned threads = 0;                   // 0: every core
   // Reproduces the ray files of version 3.5 byte for byte: integer-truncated
   // levels that persist from ray to ray, and double-sided emission reversing

@@ -1,5 +1,5 @@
 #pragma once
-// The writing phase: N + 1 accepted rays, each written as soon as it is drawn.
+// What the writing phase reports and the rules every ray of it follows.
 
 #include <cmath>
 #include <cstdint>
@@ -32,28 +32,11 @@ inline bool is_finite_ray(const RayRecord& r) {
                   " is not a finite number; check the sizes and the distribution files");
 }
 
-// Attempts s = 2 .. N + 2 (a rejected attempt repeats its s); `progress(s)`
-// runs before every attempt and `stop()` is polled every 65536 rays.
-template <class Draws, class Progress, class Stop>
-void write_rays_sequential(const SamplingPlan& plan, Draws& draws, Levels& levels,
-                           RayFileWriter& writer, Progress&& progress, Stop&& stop,
-                           WritingPhaseResult& result) {
-  const std::int64_t last = plan.rayCount + 2;
-  RayRecord ray;
-  for (std::int64_t s = 2; s <= last;) {
-    progress(s);
-    if (plan.algorithm == RandomAlgorithm::Sobol && draws.sobol_exhausted()) {
-      throw UserError("The quasi-random (Sobol) sequence is exhausted after " + std::to_string(s - 2) +
-                      " rays of an elliptical emitter; use fewer rays or the pseudo-random (Uniform) algorithm");
-    }
-    if (!ray_attempt(plan, draws, levels, ray)) continue;
-    if (!is_finite_ray(ray)) refuse_non_finite_ray(s - 1);
-    writer.write_ray(ray);
-    result.obtainedFlux += ray.flux;
-    ++result.raysWritten;
-    ++s;
-    if ((s & 0xFFFF) == 0 && stop()) throw RunInterrupted("Generation interrupted");
-  }
+// An elliptical emitter rejects attempts, so a run can use up the Sobol
+// sequence's seeds before it has N + 1 rays.
+[[noreturn]] inline void refuse_exhausted(std::int64_t rays) {
+  throw UserError("The quasi-random (Sobol) sequence is exhausted after " + std::to_string(rays) +
+                  " rays of an elliptical emitter; use fewer rays or the pseudo-random (Uniform) algorithm");
 }
 
 }  // namespace lucidra

@@ -71,29 +71,17 @@ std::string tracepro_header(const std::array<double, 3>& ignoredAngles) {
 
 RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
     : path_(std::move(path)), capacity_(std::max(bufferBytes, kMinimumBuffer)) {
-  // A folder cannot become a ray file; say so plainly rather than relying on
-  // how the platform words it.
-  std::error_code ignored;
-  if (!path_.empty() && std::filesystem::is_directory(path_, ignored)) {
-    throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(EISDIR));
-  }
-  // Binary mode: the lines carry their own CR LF.
-  file_ = std::fopen(path_.c_str(), "w+b");
-  if (file_ == nullptr) {
-    throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(errno));
+  int error = 0;
+  if (path_.empty() || !target_.open(path_, error)) {
+    throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(path_.empty() ? ENOENT : error));
   }
   // Our own buffer does the batching; the stream passes each block straight
   // through, so a failing write shows at once with its errno.
-  std::setvbuf(file_, nullptr, _IONBF, 0);
+  std::setvbuf(target_.stream(), nullptr, _IONBF, 0);
   buffer_ = std::make_unique<char[]>(capacity_);
 }
 
-RayFileWriter::~RayFileWriter() {
-  if (file_ == nullptr) return;
-  // Whatever was written so far reaches the file; errors have nobody to go to.
-  if (used_ > 0) std::fwrite(buffer_.get(), 1, used_, file_);
-  std::fclose(file_);
-}
+RayFileWriter::~RayFileWriter() { discard(); }
 
 void RayFileWriter::write(std::string_view bytes) {
   if (bytes.empty()) return;
@@ -101,7 +89,7 @@ void RayFileWriter::write(std::string_view bytes) {
     flush_buffer();
     if (bytes.size() > capacity_) {
       errno = 0;
-      if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) fail("write", errno);
+      if (std::fwrite(bytes.data(), 1, bytes.size(), target_.stream()) != bytes.size()) fail("write", errno);
       return;
     }
   }
@@ -110,23 +98,27 @@ void RayFileWriter::write(std::string_view bytes) {
 }
 
 void RayFileWriter::flush_buffer() {
-  if (file_ == nullptr) throw std::logic_error("ray file " + path_ + " written after it was closed");
+  if (target_.stream() == nullptr) throw std::logic_error("ray file " + path_ + " written after it was closed");
   if (used_ == 0) return;
   errno = 0;
-  const std::size_t written = std::fwrite(buffer_.get(), 1, used_, file_);
+  const std::size_t written = std::fwrite(buffer_.get(), 1, used_, target_.stream());
   if (written != used_) fail("write", errno);
   used_ = 0;
 }
 
-void RayFileWriter::close() {
-  if (file_ == nullptr) return;
+void RayFileWriter::commit() {
+  if (target_.stream() == nullptr) return;
   flush_buffer();
   errno = 0;
-  if (std::fflush(file_) != 0) fail("write", errno);
+  if (std::fflush(target_.stream()) != 0) fail("write", errno);
   release_buffer();
-  std::FILE* file = std::exchange(file_, nullptr);
-  errno = 0;
-  if (std::fclose(file) != 0) fail("close", errno);
+  const int error = target_.commit();
+  if (error != 0) fail("close", error);
+}
+
+void RayFileWriter::discard() noexcept {
+  release_buffer();
+  target_.discard();
 }
 
 void RayFileWriter::release_buffer() {
@@ -136,10 +128,9 @@ void RayFileWriter::release_buffer() {
 }
 
 void RayFileWriter::fail(std::string_view what, int error) {
-  // The file is given up: nothing more can be written to it, and close()
-  // and the destructor have nothing left to do.
-  release_buffer();
-  if (file_ != nullptr) std::fclose(std::exchange(file_, nullptr));
+  // The file is given up: nothing more can be written to it.
+  failed_ = true;
+  discard();
   std::string message = "Cannot ";
   message += what;
   message += " ray file ";

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "base/ray_record.h"
+#include "output/output_target.h"
 
 namespace lucidra {
 
@@ -27,13 +28,14 @@ std::string zemax_header(std::int32_t rayCount);
 std::string tracepro_header(const std::array<double, 3>& ignoredAngles);
 
 // A ray file open for writing. Output goes through a large buffer; every
-// write and the close are checked, and any failure throws OutputFileError
-// naming the file and the system's reason.
+// write is checked, and any failure throws OutputFileError naming the file
+// and the system's reason. The file takes the place of an existing one only
+// at commit(): until then, and after discard(), the previous file is as it
+// was (devices, pipes and "-", standard output, are written directly).
 class RayFileWriter {
  public:
-  // Creates the file or empties an existing one.
   explicit RayFileWriter(std::string path, std::size_t bufferBytes = std::size_t{1} << 22);
-  ~RayFileWriter();  // closes silently if still open
+  ~RayFileWriter();  // discards what was not committed
   RayFileWriter(const RayFileWriter&) = delete;
   RayFileWriter& operator=(const RayFileWriter&) = delete;
 
@@ -43,12 +45,18 @@ class RayFileWriter {
     if (capacity_ - used_ < static_cast<std::size_t>(kMaxRayLineLength)) flush_buffer();
     used_ = static_cast<std::size_t>(format_ray_line(ray, buffer_.get() + used_) - buffer_.get());
   }
-  // Flushes and closes; throws if anything failed. Idempotent. After a
-  // failure the file is already closed and the writer takes no more bytes.
-  void close();
+  // Flushes, closes and puts the file in place; throws if anything failed.
+  // Idempotent.
+  void commit();
+  // Gives the file up: the previous file stays as it was. Never throws.
+  void discard() noexcept;
 
   const std::string& path() const { return path_; }
-  bool is_open() const { return file_ != nullptr; }
+  bool is_open() const { return target_.stream() != nullptr; }
+  bool direct() const { return target_.direct(); }
+  // A write or the commit failed: the file was given up.
+  bool failed() const { return failed_; }
+  bool replaces_existing() const { return target_.replaces_existing(); }
 
  private:
   void flush_buffer();
@@ -56,7 +64,8 @@ class RayFileWriter {
   [[noreturn]] void fail(std::string_view what, int error);
 
   std::string path_;
-  std::FILE* file_ = nullptr;
+  OutputTarget target_;
+  bool failed_ = false;
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;

@@ -494,16 +494,17 @@ void InterlockTest::settingsRoundTripThroughTheControls() {
   wanted.sourceFlux = 777;
   wanted.randomAlgorithm = RandomAlgorithm::Uniform;
   wanted.angularType = AngularType::Lambertian;
-  wanted.numericalAperture = from_qt(localized("0.25"));
+  SettingTexts wantedTexts;
+  wantedTexts.numericalAperture = from_qt(localized("0.25"));
   wanted.extentAboutZ = 180;
-  wanted.sizeX = from_qt(localized("2.5"));
-  wanted.sizeY = from_qt(QStringLiteral("3"));
+  wantedTexts.sizeX = from_qt(localized("2.5"));
+  wantedTexts.sizeY = from_qt(QStringLiteral("3"));
   wanted.planeShape = PlaneShape::Elliptical;
   wanted.doubleSide = true;
   wanted.balance = 30;
   wanted.squareShape = true;
   wanted.notifyEnd = true;
-  f.controls_from_settings(wanted);
+  f.controls_from_settings(wanted, wantedTexts);
 
   // The mapping reads what the controls show.
   QCOMPARE(f.Edit3->text(), QStringLiteral("out/rays.txt"));
@@ -522,16 +523,17 @@ void InterlockTest::settingsRoundTripThroughTheControls() {
   QCOMPARE(read.sourceFlux, wanted.sourceFlux);
   QCOMPARE(read.randomAlgorithm, wanted.randomAlgorithm);
   QCOMPARE(read.angularType, wanted.angularType);
-  QCOMPARE(read.numericalAperture, wanted.numericalAperture);
+  const SettingTexts readTexts = f.setting_texts();
+  QCOMPARE(readTexts.numericalAperture, wantedTexts.numericalAperture);
   QCOMPARE(read.extentAboutZ, wanted.extentAboutZ);
-  QCOMPARE(read.sizeX, wanted.sizeX);
-  QCOMPARE(read.sizeY, wanted.sizeY);
+  QCOMPARE(readTexts.sizeX, wantedTexts.sizeX);
+  QCOMPARE(readTexts.sizeY, wantedTexts.sizeY);
   QCOMPARE(read.planeShape, wanted.planeShape);
   QCOMPARE(read.doubleSide, wanted.doubleSide);
   QCOMPARE(read.balance, wanted.balance);
   QCOMPARE(read.squareShape, wanted.squareShape);
   QCOMPARE(read.notifyEnd, wanted.notifyEnd);
-  QCOMPARE(read.fieldDecimalSeparator, separator().toLatin1());
+  QCOMPARE(readTexts.decimalSeparator, separator().toLatin1());
   QCOMPARE(read.fileDecimalSeparator, separator().toLatin1());
   QCOMPARE(read.threads, 0u);
 

@@ -73,7 +73,7 @@ class RunTest : public QObject {
   void traceProHeader();
   void pointLimitKeepsTheHeaderOnly();
   void missingDistributionFileStopsBeforeTheOutput();
-  void badSizeStopsTheRunWhereItIsRead();
+  void badSizeStopsTheRunBeforeAnyFileIsTouched();
   void sameFileAsTheCommandLine_data();
   void sameFileAsTheCommandLine();
   void checkShowsTheFarFieldOfTheFileJustWritten();
@@ -319,7 +319,11 @@ void RunTest::missingDistributionFileStopsBeforeTheOutput() {
   QCOMPARE(form_->CGauge2->position(), 0);
 }
 
-void RunTest::badSizeStopsTheRunWhereItIsRead() {
+// A number field that is not a number stops the run before anything is
+// read or written: the previous ray file stays as it was and the window
+// shows no run.
+void RunTest::badSizeStopsTheRunBeforeAnyFileIsTouched() {
+  directory_->write("ray.dat", "previous rays\r\n");
   form_->Edit10->setText(QStringLiteral("abc"));
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
@@ -327,9 +331,9 @@ void RunTest::badSizeStopsTheRunWhereItIsRead() {
   QCOMPARE(errors.size(), 1);
   QVERIFY2(errors[0].startsWith(QStringLiteral("'abc' is not a valid floating point value")),
            qPrintable(errors[0]));
-  QVERIFY(!form_->CGauge2->isHidden());
-  QCOMPARE(form_->Label21->text(), QStringLiteral("Calculation Flux..."));
-  QVERIFY(directory_->read("ray.dat").startsWith("1000 4 \r\n"));
+  QVERIFY(form_->CGauge2->isHidden());
+  QCOMPARE(form_->Label21->text(), QString());
+  QCOMPARE(directory_->read("ray.dat"), QByteArray("previous rays\r\n"));
 }
 
 void RunTest::sameFileAsTheCommandLine_data() {

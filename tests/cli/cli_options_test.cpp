@@ -78,23 +78,23 @@ TEST(CliOptions, ConfigurationFileGivesStartValuesAndOptionsWin) {
   const std::string cfg = dir.write("lucidra.cfg",
                                     "trace.txt\r\nzemax.dat\r\nL.txt\r\nT.txt\r\n500\r\n40\r\n\r\n\r\n400\r\n\r\n0,5\r\n\r\n0\r\n"
                                     "0,25\r\n2\r\n");
-  const GenerationSettings fromConfig = resolve_settings(parse({"generate", "-c", cfg}), ',');
+  const GenerationSettings fromConfig = resolve_settings(parse({"generate", "-c", cfg, "--angular", "lambertian"}), ',');
   EXPECT_EQ(fromConfig.outputPath, "zemax.dat");
   EXPECT_EQ(fromConfig.longitudinalFile, "L.txt");
   EXPECT_EQ(fromConfig.transversalFile, "T.txt");
   EXPECT_EQ(fromConfig.rayCount, 500);
   EXPECT_EQ(fromConfig.sourceFlux, 40);
   EXPECT_EQ(fromConfig.extentAboutZ, 360) << "clamped";
-  EXPECT_EQ(fromConfig.numericalAperture, "0.5") << "normalised to a decimal point";
-  EXPECT_EQ(fromConfig.sizeY, "0.25");
-  EXPECT_EQ(fromConfig.sizeX, "2");
+  EXPECT_EQ(fromConfig.numericalAperture, 0.5) << "read with the configuration's separator";
+  EXPECT_EQ(fromConfig.sizeYmm, 0.25);
+  EXPECT_EQ(fromConfig.sizeXmm, 2);
   EXPECT_EQ(fromConfig.fileDecimalSeparator, ',');
 
   const GenerationSettings tracePro =
       resolve_settings(parse({"generate", "--config=" + cfg, "-f", "tracepro", "-n", "7", "--size-x", "3"}), ',');
   EXPECT_EQ(tracePro.outputPath, "trace.txt");
   EXPECT_EQ(tracePro.rayCount, 7);
-  EXPECT_EQ(tracePro.sizeX, "3");
+  EXPECT_EQ(tracePro.sizeXmm, 3);
 
   // The separator option governs the configuration text too.
   try {

@@ -1,6 +1,6 @@
 // Ray files that cannot be created or written: each run stops with the
 // file's name and the system's reason, exits 1, never reports success, and
-// leaves on disk only what it says it left.
+// leaves the previous file as it was (a device holds what reached it).
 
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -133,17 +133,30 @@ class SmallFileSystem {
   bool mounted_ = false;
 };
 
-TEST_F(CliTest, FullDiskLeavesAnAnnouncedIncompleteFile) {
+TEST_F(CliTest, FullDiskLeavesThePreviousFile) {
   const SmallFileSystem small(dir.path() / "small");
   if (!small.mounted()) GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); /dev/full covers disk full";
+  dir.write("small/ray.dat", kPreviousRayFile);
   expect_failed_without_success(run(generate({"-o", "small/ray.dat", "-n", "100000"})),
                                 "lucidra-cli: Cannot write ray file small/ray.dat: No space left on device\n"
-                                "The ray file small/ray.dat is incomplete.\n",
+                                "The ray file small/ray.dat is unchanged.\n",
                                 "full tmpfs");
-  const std::string partial = bytes("small/ray.dat");
-  EXPECT_GT(partial.size(), 0u);
-  EXPECT_LE(partial.size(), 256u * 1024u);
-  EXPECT_EQ(partial.rfind("100000 4 \r\n", 0), 0u) << "the header went first";
+  EXPECT_EQ(bytes("small/ray.dat"), kPreviousRayFile);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path() / "small"), fs::directory_iterator()), 1)
+      << "no temporary file left behind";
+}
+
+// "-o -" writes the ray file to standard output, byte for byte what a file
+// gets, with every message on stderr.
+TEST_F(CliTest, StandardOutputGetsTheSameBytesAsAFile) {
+  const CliResult toFile = run(generate({"-o", "file.dat"}));
+  ASSERT_EQ(toFile.exitCode, 0) << toFile.err;
+  const CliResult toStdout = run(generate({"-o", "-"}));
+  ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
+  EXPECT_TRUE(toStdout.out == bytes("file.dat")) << "standard output differs from the file";
+  EXPECT_NE(toStdout.err.find(" Source File Created Succesfully!!! \nobtained flux: "), std::string::npos)
+      << toStdout.err;
+  EXPECT_FALSE(fs::exists(dir.path() / "-"));
 }
 
 }  // namespace

@@ -83,7 +83,7 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
   };
   GenerationSettings lambertian;
   lambertian.angularType = AngularType::Lambertian;
-  lambertian.numericalAperture = "1";
+  lambertian.numericalAperture = 1;
   GenerationSettings userDefined;
   userDefined.angularType = AngularType::UserDefined;
   GenerationSettings doubleSided = lambertian;
@@ -117,7 +117,7 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
       {"double side, balance 50", doubleSided, {1000000, 90, 0.5, cosine, nullptr}, 2, true},
       {"double side with the back hemisphere missing", doubleSided,
        {1000000, 90, 0.5, cosine, [](const RayRecord& r) { return r.dz < 0; }}, 2, false},
-      {"rays beyond the cap", [&] { GenerationSettings s = lambertian; s.numericalAperture = "0.5"; return s; }(),
+      {"rays beyond the cap", [&] { GenerationSettings s = lambertian; s.numericalAperture = 0.5; return s; }(),
        {1000000, 90, 0, cosine, nullptr}, 2, false},
   };
   for (const Case& c : cases) {
@@ -136,7 +136,7 @@ TEST(FarFieldCheck, LawAveragesMatchClosedForms) {
   // curve of every bin is the mean of cos over the bin's solid angle.
   GenerationSettings lambertian;
   lambertian.angularType = AngularType::Lambertian;
-  lambertian.numericalAperture = "1";
+  lambertian.numericalAperture = 1;
   const IntensityLaw law(lambertian, {}, {});
   FarFieldOptions options;
   options.binDeg = 10;
@@ -192,8 +192,7 @@ TEST_F(RunTest, GeneratedFilesPassTheirOwnLawAndLegacyFailsWhereItMissed) {
       s.transversalFile = c.transversal;
       s.randomAlgorithm = c.algorithm;
       s.considerSourceFlux = c.considerFlux;
-      RecordingFrontEnd ui(s);
-      const RunReport report = run(ui);
+      const RunReport report = run(s);
       ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) << report.message;
       const FarFieldResult result = check_ray_file(output, RayFileKind::Auto, IntensityLaw(s), FarFieldOptions{});
       EXPECT_EQ(result.totals.rays, 200001);

@@ -9,14 +9,11 @@
 namespace lucidra::testing {
 namespace {
 
-const char* const kConfirm = "box Lucidra| Begin generation of Source File? \n\n Existing file will be overritten!!!|52";
-
 TEST_F(RunTest, GoldenFirstRayLineOfANewProcess) {
   GenerationSettings s = led_settings();
   s.angularType = AngularType::Uniform;
-  s.numericalAperture = "1";
-  RecordingFrontEnd ui(s);
-  const RunReport report = run(ui);
+  s.numericalAperture = 1;
+  const RunReport report = run(s);
   ASSERT_EQ(report.outcome, RunOutcome::Succeeded) << report.message;
   const std::string bytes = read_bytes(output);
   ASSERT_EQ(bytes.substr(0, 10), "30000 4 \r\n");
@@ -27,19 +24,16 @@ TEST_F(RunTest, GoldenFirstRayLineOfANewProcess) {
   const auto rays = parse_rays(lines);
   EXPECT_NEAR(rays[1].v[0], -0.112106496, 1e-6);
   EXPECT_NEAR(rays[1].v[1], -0.173002624, 1e-6);
-  EXPECT_EQ(ui.obtainedFluxText.substr(0, 4), "3500");
   EXPECT_NEAR(report.obtainedFlux, 3500.0, 1e-6);
-  EXPECT_EQ(ui.notices, std::vector<std::string>{" Source File Created Succesfully!!! "});
 }
 
 TEST_F(RunTest, UniformAlgorithmSpendsTwoDrawsOnTheDirection) {
   GenerationSettings s = led_settings();
   s.randomAlgorithm = RandomAlgorithm::Uniform;
   s.angularType = AngularType::Uniform;
-  s.numericalAperture = "1";
+  s.numericalAperture = 1;
   s.rayCount = 10;
-  RecordingFrontEnd ui(s);
-  ASSERT_EQ(run(ui).outcome, RunOutcome::Succeeded);
+  ASSERT_EQ(run(s).outcome, RunOutcome::Succeeded);
   const auto rays = parse_rays(ray_lines(read_bytes(output), 1));
   EXPECT_NEAR(rays[0].v[0], 0.999843474, 1e-6);
   EXPECT_NEAR(rays[0].v[1], 0.369244224, 1e-6);
@@ -47,40 +41,26 @@ TEST_F(RunTest, UniformAlgorithmSpendsTwoDrawsOnTheDirection) {
   EXPECT_NEAR(rays[1].v[1], 0.620816288, 1e-6);
 }
 
-TEST_F(RunTest, RefusedFormatsAndNoLeaveEverythingAlone) {
-  struct Case {
-    OutputFormat format;
-    DialogButton answer;
-    std::vector<std::string> events;
-    RunOutcome outcome;
-  };
-  const Case cases[] = {
-      {OutputFormat::Asap, DialogButton::Yes, {"box Lucidra| ASAP is not supported in this version of Lucidra|64"},
-       RunOutcome::Refused},
-      {OutputFormat::LightTools, DialogButton::Yes,
-       {"box Lucidra| LightTools is not supported in this version of Lucidra|64"}, RunOutcome::Refused},
-      {OutputFormat::Zemax, DialogButton::No, {kConfirm}, RunOutcome::Cancelled},
-  };
-  for (const Case& c : cases) {
+TEST_F(RunTest, FormatsThatAreNotWrittenLeaveEverythingAlone) {
+  for (const OutputFormat format : {OutputFormat::Asap, OutputFormat::LightTools}) {
     dir.write("ray.dat", "previous content");
     GenerationSettings s = led_settings();
-    s.outputFormat = c.format;
-    RecordingFrontEnd ui(s);
-    ui.answer = c.answer;
-    EXPECT_EQ(run(ui).outcome, c.outcome);
-    EXPECT_EQ(ui.events, c.events);
-    EXPECT_TRUE(ui.gaugePositions.empty());
+    s.outputFormat = format;
+    const RunReport report = run(s);
+    EXPECT_EQ(report.outcome, RunOutcome::Failed);
+    EXPECT_EQ(report.message, format_refusal(format));
     EXPECT_EQ(read_bytes(output), "previous content");
   }
 }
 
-TEST_F(RunTest, MessagesGaugeAndDisplaysOfASmallRun) {
+TEST_F(RunTest, WhatTheObserverIsToldDuringASmallRun) {
   struct Case {
     bool considerFlux;
     std::vector<std::int64_t> gauge;
   };
   // N = 4: the flux phase sets 500 i / 4 for i = 1..5, the writing phase
-  // base + span s / 4 for s = 2..6; the gauge reports only changes, clamped.
+  // base + span s / 4 for s = 2..6; the gauge reports only changes, clamped,
+  // after the reset to 0.
   const Case cases[] = {
       {false, {0, 500, 750, 1000}},
       {true, {0, 125, 250, 375, 500, 625, 750, 875, 1000}},
@@ -90,30 +70,13 @@ TEST_F(RunTest, MessagesGaugeAndDisplaysOfASmallRun) {
     s.rayCount = 4;
     s.considerSourceFlux = c.considerFlux;
     s.angularType = AngularType::Uniform;
-    s.notifyEnd = true;
-    RecordingFrontEnd ui(s);
-    ASSERT_EQ(run(ui).outcome, RunOutcome::Succeeded);
-    EXPECT_EQ(ui.gaugePositions, c.gauge) << "consider flux " << c.considerFlux;
-    const std::vector<std::string> expected = {kConfirm,
-                                               "read settings",
-                                               "pictures hidden",
-                                               "chart hidden",
-                                               "repaint",
-                                               "clear series 1",
-                                               "clear series 2",
-                                               "gauge shown",
-                                               "status Calculation Flux...",
-                                               "status Writing to file...",
-                                               "flux 3500.000000",
-                                               "beep 3000 300",
-                                               "notice  Source File Created Succesfully!!! ",
-                                               "picture 1",
-                                               "gauge hidden",
-                                               "status "};
-    EXPECT_EQ(ui.events, expected);
-    EXPECT_EQ(ui.seriesPoints[1], 3);  // n - 1 points per table
-    EXPECT_EQ(ui.seriesPoints[2], 3);
-    EXPECT_EQ(ui.lastColour, kColourRed);
+    RecordingObserver observer;
+    ASSERT_EQ(run(s, observer).outcome, RunOutcome::Succeeded);
+    EXPECT_EQ(observer.gaugePositions, c.gauge) << "consider flux " << c.considerFlux;
+    const std::vector<std::string> expected = {"points 1", "points 2", "phase flux", "phase writing"};
+    EXPECT_EQ(observer.events, expected);
+    EXPECT_EQ(observer.seriesPoints[1], 3);  // n - 1 points per table
+    EXPECT_EQ(observer.seriesPoints[2], 3);
     EXPECT_EQ(ray_lines(read_bytes(output), 1).size(), 5u);
   }
 }
@@ -122,12 +85,10 @@ TEST_F(RunTest, ConsideredFluxSumsToTheSourceFluxFromTheSecondRunOn) {
   GenerationSettings s = led_settings();
   s.considerSourceFlux = true;
   s.angularType = AngularType::Lambertian;
-  s.numericalAperture = "1";
+  s.numericalAperture = 1;
   s.rayCount = 20000;
-  RecordingFrontEnd first(s);
-  const RunReport r1 = run(first);
-  RecordingFrontEnd second(s);
-  const RunReport r2 = run(second);
+  const RunReport r1 = run(s);
+  const RunReport r2 = run(s);
   ASSERT_EQ(r2.outcome, RunOutcome::Succeeded);
   EXPECT_NEAR(r2.obtainedFlux, 3500.0, 1e-6);
   // The first flux phase of a process drew the half-shifted Sobol points.
@@ -135,8 +96,7 @@ TEST_F(RunTest, ConsideredFluxSumsToTheSourceFluxFromTheSecondRunOn) {
 
   s.angularType = AngularType::Uniform;
   s.rayCount = 30000;
-  RecordingFrontEnd uniform(s);
-  const RunReport r3 = run(uniform);
+  const RunReport r3 = run(s);
   EXPECT_NEAR(r3.obtainedFlux, 3500.0, 1e-6);
   for (const auto& line : ray_lines(read_bytes(output), 1)) {
     ASSERT_EQ(line.substr(line.rfind(' ') + 1), "1.166628e-01");
@@ -175,13 +135,12 @@ TEST_F(RunTest, PointLimitStopsAfterTheHeader) {
     s.rayCount = 10;
     s.considerSourceFlux = true;
     s.sourceFlux = 5;
-    RecordingFrontEnd ui(s);
-    const RunReport report = run(ui);
+    dir.write("ray.dat", "previous content");
+    const RunReport report = run(s);
     if (c.outcome == RunOutcome::PointLimit) {
       EXPECT_EQ(report.outcome, RunOutcome::PointLimit);
-      EXPECT_EQ(ui.notices, std::vector<std::string>{c.notice});
-      EXPECT_EQ(ray_lines(read_bytes(output), 0).size(), 6u) << "header only";
-      EXPECT_EQ(ui.events.back(), "status ");
+      EXPECT_EQ(report.message, c.notice);
+      EXPECT_EQ(ray_lines(read_bytes(output), 0).size(), 6u) << "header only: that is this run's file";
     } else {
       EXPECT_NE(report.outcome, RunOutcome::PointLimit);
       EXPECT_EQ(ray_lines(read_bytes(output), 6).size(), 11u);
@@ -212,44 +171,34 @@ TEST_F(RunTest, ErrorsBeforeTheOutputIsOpenedLeaveItUntouched) {
     GenerationSettings s = led_settings();
     s.longitudinalFile = c.longitudinal;
     s.rayCount = c.rays;
-    RecordingFrontEnd ui(s);
-    const RunReport report = run(ui);
+    const RunReport report = run(s);
     EXPECT_EQ(report.outcome, RunOutcome::Failed);
-    EXPECT_EQ(ui.errors, std::vector<std::string>{c.error});
-    EXPECT_FALSE(report.fileOpened);
+    EXPECT_EQ(report.message, c.error);
     EXPECT_EQ(read_bytes(output), "keep me");
-    EXPECT_TRUE(ui.notices.empty());
   }
 }
 
-TEST_F(RunTest, ErrorsAfterTheOutputIsOpenedSaySoAndCloseIt) {
-  struct Case {
-    std::string sizeX, na;
-    AngularType type;
-    std::int32_t rays;
-    std::string error;
-  };
-  const Case cases[] = {
-      {"abc", "0", AngularType::UserDefined, 5, "'abc' is not a valid floating point value"},
-      {"2", "x", AngularType::Lambertian, 5, "'x' is not a valid floating point value"},
-      {"2", "1", AngularType::Lambertian, 1,
-       "The flux divisor is 0.000000, so the ray flux cannot be computed; generate again (the divisor is drawn "
-       "at random; with 1 ray it is always 0)"},
-  };
-  for (const Case& c : cases) {
+// Whatever stops a run once its output is open, the previous file stays
+// byte for byte as it was and no temporary file is left beside it.
+TEST_F(RunTest, FailuresAfterTheOutputIsOpenedLeaveThePreviousFile) {
+  const std::string divisor =
+      "The flux divisor is 0.000000, so the ray flux cannot be computed; generate again (the divisor is drawn "
+      "at random; with 1 ray it is always 0)";
+  for (const bool existed : {true, false}) {
+    std::filesystem::remove(output);
+    if (existed) dir.write("ray.dat", "previous rays\r\n");
     GenerationSettings s = led_settings();
-    s.sizeX = c.sizeX;
-    s.numericalAperture = c.na;
-    s.angularType = c.type;
-    s.rayCount = c.rays;
-    RecordingFrontEnd ui(s);
-    const RunReport report = run(ui);
+    s.angularType = AngularType::Lambertian;
+    s.numericalAperture = 1;
+    s.rayCount = 1;
+    const RunReport report = run(s);
     EXPECT_EQ(report.outcome, RunOutcome::Failed);
-    ASSERT_EQ(ui.errors.size(), 1u);
-    EXPECT_EQ(ui.errors[0], c.error + "\nThe ray file " + output + " is incomplete: 0 of " +
-                                std::to_string(c.rays + 1) + " rays were written.");
-    EXPECT_EQ(read_bytes(output), std::to_string(c.rays) + " 4 \r\n");
-    EXPECT_TRUE(ui.notices.empty());
+    EXPECT_EQ(report.message, divisor + "\nThe ray file " + output + (existed ? " is unchanged." : " was not created."));
+    EXPECT_EQ(std::filesystem::exists(output), existed);
+    if (existed) EXPECT_EQ(read_bytes(output), "previous rays\r\n");
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.path() != output ? 1 : 0;
+    EXPECT_EQ(files, 2u) << "the two distribution files, no temporary file";
   }
 }
 
@@ -257,8 +206,7 @@ TEST_F(RunTest, OneRayWithoutFluxPhaseWorksWhenNothingIsDividedByK) {
   GenerationSettings s = led_settings();
   s.rayCount = 1;
   s.angularType = AngularType::Uniform;
-  RecordingFrontEnd ui(s);
-  const RunReport report = run(ui);
+  const RunReport report = run(s);
   EXPECT_EQ(report.fluxDivisor, 0.0);
   EXPECT_EQ(report.outcome, RunOutcome::Succeeded);
   EXPECT_EQ(ray_lines(read_bytes(output), 1).size(), 2u);
@@ -273,14 +221,11 @@ TEST_F(RunTest, SuccessThresholdIsInclusive) {
     s.angularType = AngularType::Uniform;
     s.sourceFlux = c.flux;
     s.rayCount = c.rays;
-    RecordingFrontEnd ui(s);
-    const RunReport report = run(ui);
+    const RunReport report = run(s);
     double expected = 0;
     for (int i = 0; i <= c.rays; ++i) expected += static_cast<double>(c.flux) / (c.rays + 1);
     EXPECT_EQ(report.obtainedFlux, expected);
     EXPECT_EQ(report.outcome, expected >= 1.0 ? RunOutcome::Succeeded : RunOutcome::LowFlux);
-    EXPECT_EQ(ui.notices.back(), expected >= 1.0 ? " Source File Created Succesfully!!! "
-                                                 : "GENERATION ERROR!!! \n PLEASE REGENERATE!!! ");
   }
 }
 
@@ -300,28 +245,24 @@ TEST_F(RunTest, OutputThatCannotBeWrittenIsReported) {
     GenerationSettings s = led_settings();
     s.outputPath = c.path;
     s.angularType = AngularType::Uniform;
-    RecordingFrontEnd ui(s);
-    const RunReport report = run(ui);
+    const RunReport report = run(s);
     EXPECT_EQ(report.outcome, RunOutcome::Failed) << c.path;
-    ASSERT_EQ(ui.errors.size(), 1u) << c.path;
-    EXPECT_EQ(ui.errors[0].rfind(c.start, 0), 0u) << ui.errors[0];
-    EXPECT_NE(ui.errors[0].find(c.path), std::string::npos) << ui.errors[0];
-    EXPECT_TRUE(ui.notices.empty()) << "no success reported";
+    EXPECT_EQ(report.message.rfind(c.start, 0), 0u) << report.message;
+    EXPECT_NE(report.message.find(c.path), std::string::npos) << report.message;
   }
 }
 
-TEST_F(RunTest, StopRequestEndsTheRunAndClosesTheFile) {
+TEST_F(RunTest, StopRequestEndsTheRunAndKeepsThePreviousFile) {
+  dir.write("ray.dat", "previous rays\r\n");
   GenerationSettings s = led_settings();
   s.angularType = AngularType::Uniform;
   s.rayCount = 300000;
-  RecordingFrontEnd ui(s);
-  ui.stopAfterPolls = 1;
-  const RunReport report = run(ui);
+  RecordingObserver observer;
+  observer.stopAfterPolls = 1;
+  const RunReport report = run(s, observer);
   EXPECT_EQ(report.outcome, RunOutcome::Interrupted);
-  ASSERT_EQ(ui.errors.size(), 1u);
-  EXPECT_EQ(ui.errors[0].rfind("Generation interrupted\nThe ray file ", 0), 0u) << ui.errors[0];
-  const auto lines = ray_lines(read_bytes(output), 1);
-  EXPECT_EQ(static_cast<std::int64_t>(lines.size()), report.raysWritten);
+  EXPECT_EQ(report.message, "Generation interrupted\nThe ray file " + output + " is unchanged.");
+  EXPECT_EQ(read_bytes(output), "previous rays\r\n");
   EXPECT_LT(report.raysWritten, 300001);
 }
 
@@ -332,8 +273,8 @@ TEST_F(RunTest, SameClockSameFile) {
   std::string files[2];
   for (auto& f : files) {
     ProcessRandomState fresh;
-    RecordingFrontEnd ui(s);
-    run_generation(ui, fresh);
+    RecordingObserver observer;
+    generate(s, observer, fresh);
     f = read_bytes(output);
   }
   EXPECT_EQ(files[0], files[1]);

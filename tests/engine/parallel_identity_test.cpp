@@ -38,17 +38,17 @@ TEST_F(RunTest, ParallelRunsWriteTheSequentialBytes) {
        }},
       {"lambertian, NA 1, flux phase",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Lambertian; s.numericalAperture = "1"; s.considerSourceFlux = true;
+         s.angularType = AngularType::Lambertian; s.numericalAperture = 1; s.considerSourceFlux = true;
        }},
       {"uniform angular type, ellipse, double side, Uniform algorithm",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Uniform; s.numericalAperture = "0.8"; s.planeShape = PlaneShape::Elliptical;
+         s.angularType = AngularType::Uniform; s.numericalAperture = 0.8; s.planeShape = PlaneShape::Elliptical;
          s.doubleSide = true; s.balance = 30; s.randomAlgorithm = RandomAlgorithm::Uniform;
        }},
       {"lambertian, ellipse, double side, Sobol, flux phase",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Lambertian; s.numericalAperture = "0.9"; s.planeShape = PlaneShape::Elliptical;
-         s.doubleSide = true; s.considerSourceFlux = true; s.sizeY = "1";
+         s.angularType = AngularType::Lambertian; s.numericalAperture = 0.9; s.planeShape = PlaneShape::Elliptical;
+         s.doubleSide = true; s.considerSourceFlux = true; s.sizeYmm = 1;
        }},
       {"square shape with levels persisting",
        [&](GenerationSettings& s) {
@@ -88,8 +88,8 @@ TEST_F(RunTest, ParallelRunsWriteTheSequentialBytes) {
     {
       ProcessRandomState fresh;
       for (int r = 0; r < 2; ++r) {
-        RecordingFrontEnd ui(s);
-        expectedReport[r] = run_generation(ui, fresh, EngineMode::Sequential);
+        RecordingObserver observer;
+        expectedReport[r] = sequential_run(s, observer, fresh);
         ASSERT_NE(expectedReport[r].outcome, RunOutcome::Failed) << expectedReport[r].message;
         expected[r] = read_bytes(output);
       }
@@ -98,8 +98,8 @@ TEST_F(RunTest, ParallelRunsWriteTheSequentialBytes) {
       s.threads = threads;
       ProcessRandomState fresh;
       for (int r = 0; r < 2; ++r) {
-        RecordingFrontEnd ui(s);
-        const RunReport report = run_generation(ui, fresh, EngineMode::Parallel);
+        RecordingObserver observer;
+        const RunReport report = generate(s, observer, fresh);
         EXPECT_EQ(report.outcome, expectedReport[r].outcome) << threads << " threads, run " << r;
         EXPECT_EQ(report.obtainedFlux, expectedReport[r].obtainedFlux) << threads << " threads, run " << r;
         EXPECT_EQ(report.fluxDivisor, expectedReport[r].fluxDivisor) << threads << " threads, run " << r;
@@ -119,9 +119,13 @@ TEST_F(RunTest, ParallelGaugeShowsTheSequentialPositions) {
     std::vector<std::int64_t> positions[2];
     for (int m = 0; m < 2; ++m) {
       ProcessRandomState fresh;
-      RecordingFrontEnd ui(s);
-      run_generation(ui, fresh, m == 0 ? EngineMode::Sequential : EngineMode::Parallel);
-      positions[m] = ui.gaugePositions;
+      RecordingObserver observer;
+      if (m == 0) {
+        sequential_run(s, observer, fresh);
+      } else {
+        generate(s, observer, fresh);
+      }
+      positions[m] = observer.gaugePositions;
     }
     EXPECT_EQ(positions[0], positions[1]) << "flux phase " << flux;
     EXPECT_EQ(positions[0].back(), 1000);
@@ -159,7 +163,7 @@ TEST_F(RunTest, SobolExhaustionStopsWithAMessageInsteadOfEndingTheProcess) {
   PhaseEnd end;
   Levels levels;
   try {
-    writing_phase_parallel(plan, start, levels, writer, 2, hooks, result, end);
+    writing_phase(plan, start, levels, writer, 2, hooks, result, end);
     ADD_FAILURE() << "no error";
   } catch (const UserError& e) {
     EXPECT_EQ(std::string(e.what()), "The quasi-random (Sobol) sequence is exhausted after " +

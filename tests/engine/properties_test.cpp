@@ -31,7 +31,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
   };
   const std::vector<PropertyCase> cases = {
       {"rectangle 2 x 1",
-       [](GenerationSettings& s) { s.sizeX = "2"; s.sizeY = "1"; },
+       [](GenerationSettings& s) { s.sizeXmm = 2; s.sizeYmm = 1; },
        [&](const ParsedRay& r) {
          unit(r);
          ASSERT_LE(std::fabs(r.v[0]), 1.0);
@@ -42,7 +42,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        nullptr},
       {"ellipse 2 x 1, uniform algorithm",
        [](GenerationSettings& s) {
-         s.sizeX = "2"; s.sizeY = "1"; s.planeShape = PlaneShape::Elliptical;
+         s.sizeXmm = 2; s.sizeYmm = 1; s.planeShape = PlaneShape::Elliptical;
          s.randomAlgorithm = RandomAlgorithm::Uniform;
        },
        [&](const ParsedRay& r) {
@@ -51,7 +51,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        },
        nullptr},
       {"degenerate ellipse of width 0",
-       [](GenerationSettings& s) { s.sizeX = "0"; s.sizeY = "1"; s.planeShape = PlaneShape::Elliptical; },
+       [](GenerationSettings& s) { s.sizeXmm = 0; s.sizeYmm = 1; s.planeShape = PlaneShape::Elliptical; },
        [&](const ParsedRay& r) {
          ASSERT_EQ(r.v[0], 0.0);
          ASSERT_LE(std::fabs(r.v[1]), 0.5);
@@ -70,7 +70,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        [&](const ParsedRay& r) { ASSERT_EQ(r.v[3], 0.0); },
        nullptr},
       {"NA 0 points every ray along the axis",
-       [](GenerationSettings& s) { s.angularType = AngularType::Lambertian; s.numericalAperture = "0"; },
+       [](GenerationSettings& s) { s.angularType = AngularType::Lambertian; s.numericalAperture = 0; },
        [&](const ParsedRay& r) {
          ASSERT_EQ(std::fabs(r.v[3]), 0.0);
          ASSERT_EQ(r.v[5], 1.0);
@@ -86,7 +86,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        }},
       {"uniform angular type sums to the source flux",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Uniform; s.numericalAperture = "0,5"; s.fieldDecimalSeparator = ',';
+         s.angularType = AngularType::Uniform; s.numericalAperture = 0.5;
        },
        [&](const ParsedRay& r) {
          unit(r);
@@ -106,7 +106,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
          EXPECT_NEAR(reversed / rays.size(), 51.0 / 101, 0.03);
        }},
       {"double side at balance 100 reverses every ray",
-       [](GenerationSettings& s) { s.doubleSide = true; s.balance = 100; s.numericalAperture = "0.9";
+       [](GenerationSettings& s) { s.doubleSide = true; s.balance = 100; s.numericalAperture = 0.9;
          s.angularType = AngularType::Lambertian; },
        [&](const ParsedRay& r) { ASSERT_LT(r.v[5], 0.0); },
        nullptr},
@@ -154,8 +154,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
     s.rayCount = 5000;
     s.considerSourceFlux = true;
     c.setup(s);
-    RecordingFrontEnd ui(s);
-    const RunReport report = run(ui);
+    const RunReport report = run(s);
     ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux)
         << report.message;
     const auto lines = ray_lines(read_bytes(output), 1);

@@ -11,7 +11,8 @@
 
 #include "engine/generation_run.h"
 #include "random/random_state.h"
-#include "support/recording_front_end.h"
+#include "support/recording_observer.h"
+#include "support/sequential_run.h"
 #include "support/temp_dir.h"
 
 namespace lucidra::testing {
@@ -78,14 +79,21 @@ class RunTest : public ::testing::Test {
     s.outputPath = output;
     s.longitudinalFile = lambertian;
     s.transversalFile = narrow;
-    s.sizeX = "2";
-    s.sizeY = "2";
+    s.sizeXmm = 2;
+    s.sizeYmm = 2;
+    s.clockSeconds = 1700000000;
     // The golden bytes of these tests are version 3.5's.
     s.legacySampling = true;
     return s;
   }
 
-  RunReport run(RecordingFrontEnd& frontEnd) { return run_generation(frontEnd, state); }
+  RunReport run(const GenerationSettings& settings, RecordingObserver& observer) {
+    return generate(settings, observer, state);
+  }
+  RunReport run(const GenerationSettings& settings) {
+    RecordingObserver observer;
+    return run(settings, observer);
+  }
 
   TempDir dir;
   std::string lambertian, narrow, output;

@@ -166,31 +166,49 @@ TEST_F(RayFileWriterTest, WritesHeaderAndRaysByteForByte) {
     writer.write_ray(ray);
     expected += ray_line(ray);
   }
-  writer.close();
+  writer.commit();
   EXPECT_FALSE(writer.is_open());
   EXPECT_EQ(read_bytes(path), expected);
-  EXPECT_NO_THROW(writer.close());
+  EXPECT_NO_THROW(writer.commit());
   EXPECT_THROW(writer.write_ray(RayRecord{}), std::logic_error);
 }
 
-TEST_F(RayFileWriterTest, EmptiesAnExistingFile) {
+TEST_F(RayFileWriterTest, ReplacesAnExistingFileOnlyWhenCommitted) {
   const fs::path path = folder_ / "ray.dat";
   std::ofstream(path) << std::string(100000, 'x');
-  RayFileWriter writer(path.string());
-  writer.write("1 4 \r\n");
-  writer.close();
+  fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  {
+    RayFileWriter writer(path.string());
+    writer.write("1 4 \r\n");
+    // Until the commit the previous file is whole, and nothing else is in the folder
+    // but the file being written beside it.
+    EXPECT_EQ(read_bytes(path), std::string(100000, 'x'));
+    writer.commit();
+  }
   EXPECT_EQ(read_bytes(path), "1 4 \r\n");
+  EXPECT_EQ(fs::status(path).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read)
+      << "the new file keeps the permissions of the one it replaced";
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
-// A run that stops after the header leaves the header in the file.
-TEST_F(RayFileWriterTest, DestructorKeepsWhatWasWritten) {
+// A run that stops leaves the previous file, or no file, and no temporary file.
+TEST_F(RayFileWriterTest, UncommittedWritesLeaveNoTrace) {
   const fs::path path = folder_ / "ray.dat";
   {
     RayFileWriter writer(path.string());
     writer.write(zemax_header(5));
     writer.write_ray(RayRecord{});
   }
-  EXPECT_EQ(read_bytes(path), "5 4 \r\n" + ray_line(RayRecord{}));
+  EXPECT_FALSE(fs::exists(path));
+  std::ofstream(path) << "previous";
+  {
+    RayFileWriter writer(path.string());
+    writer.write(zemax_header(5));
+    writer.discard();
+  }
+  EXPECT_EQ(read_bytes(path), "previous");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
 }
 
 // Runs the writer as far as it gets: open, header, `rays` ray lines, close.
@@ -200,7 +218,7 @@ std::optional<std::string> try_writing(const std::string& path, int rays) {
     RayFileWriter writer(path, 1 << 16);
     writer.write(zemax_header(rays));
     for (int i = 0; i < rays; ++i) writer.write_ray(RayRecord{1.0, 2.0, 3.0, 0.0, 0.0, 1.0, 0.5});
-    writer.close();
+    writer.commit();
   } catch (const OutputFileError& error) {
     return error.what();
   }

@@ -1,11 +1,15 @@
 #pragma once
-// The one seam between a generation run and whatever shows it: the desktop
-// window, the command line and the tests each implement this interface.
+// What a run started from the window shows, and where: the window
+// implements this seam, and the window's tests record through it. The run
+// itself (engine/generation_run.h) shows nothing; run_from_window() asks,
+// converts, runs and shows.
 
 #include <cstdint>
 #include <string_view>
 
+#include "engine/generation_run.h"
 #include "engine/settings.h"
+#include "engine/settings_text.h"
 
 namespace lucidra {
 
@@ -19,8 +23,6 @@ inline constexpr unsigned IconInformation = 0x40;
 
 enum class DialogButton { Ok = 1, Yes = 6, No = 7 };
 
-enum class ChartSeries { Longitudinal = 1, Transversal = 2 };  // Series1, Series2
-
 inline constexpr std::uint32_t kColourRed = 255;
 inline constexpr std::uint32_t kColourGreen = 32768;
 
@@ -30,8 +32,10 @@ class RunFrontEnd {
 
   // The selected target program; read before the confirmation.
   virtual OutputFormat selected_format() = 0;
-  // Every setting, read once the run has been confirmed.
+  // Every setting, read once the run has been confirmed; the texts are
+  // converted by the run with the window's separator.
   virtual GenerationSettings read_settings() = 0;
+  virtual SettingTexts read_setting_texts() = 0;
 
   // A message box with caption and flags; returns the button pressed.
   virtual DialogButton message_box(std::string_view caption, std::string_view text,
@@ -59,9 +63,14 @@ class RunFrontEnd {
   // Current calendar time in whole seconds; seeds the runtime generator.
   virtual std::int64_t clock_seconds() = 0;
 
-  // Polled between blocks of rays; a front end that can be interrupted
-  // (the command line on Ctrl-C) returns true to stop the run.
+  // Polled between blocks of rays; true stops the run.
   virtual bool stop_requested() { return false; }
 };
+
+// A run from GENERATE: the format refusals, the confirmation, the settings
+// read and converted, then the run with the status, gauge and chart kept
+// current, and its notices, beep and error display.
+RunReport run_from_window(RunFrontEnd& ui);
+RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState);
 
 }  // namespace lucidra

@@ -6,15 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "engine/front_end.h"
+#include "app/run_front_end.h"
 
-namespace lucidra::testing {
+namespace lucidra::app::test {
 
 class RecordingFrontEnd : public RunFrontEnd {
  public:
-  explicit RecordingFrontEnd(GenerationSettings settings) : settings(std::move(settings)) {}
+  RecordingFrontEnd(GenerationSettings runSettings, SettingTexts runTexts)
+      : settings(std::move(runSettings)), texts(std::move(runTexts)) {}
 
   GenerationSettings settings;
+  SettingTexts texts;
   DialogButton answer = DialogButton::Yes;
   std::int64_t clock = 1700000000;
   std::int64_t stopAfterPolls = -1;  // ask to stop at this poll (-1: never)
@@ -32,6 +34,7 @@ class RecordingFrontEnd : public RunFrontEnd {
     events.push_back("read settings");
     return settings;
   }
+  SettingTexts read_setting_texts() override { return texts; }
   DialogButton message_box(std::string_view caption, std::string_view text, unsigned flags) override {
     events.push_back("box " + std::string(caption) + "|" + std::string(text) + "|" + std::to_string(flags));
     return (flags & message_flags::YesNo) != 0 ? answer : DialogButton::Ok;
@@ -76,4 +79,4 @@ class RecordingFrontEnd : public RunFrontEnd {
   std::int64_t polls = 0;
 };
 
-}  // namespace lucidra::testing
+}  // namespace lucidra::app::test

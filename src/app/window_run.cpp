@@ -1,0 +1,122 @@
+// A run started from the window: what it asks and what it shows, around the
+// engine's run, in the order the window has always shown it.
+
+#include <charconv>
+
+#include "app/run_front_end.h"
+#include "base/user_error.h"
+#include "random/random_state.h"
+
+namespace lucidra {
+namespace {
+
+constexpr const char* kRunCaption = "Lucidra";
+constexpr const char* kConfirmation =
+    " Begin generation of Source File? \n\n Existing file will be overritten!!!";
+constexpr const char* kFluxStatus = "Calculation Flux...";
+constexpr const char* kWritingStatus = "Writing to file...";
+
+std::string fixed6(double value, char separator) {
+  char buffer[400];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+  std::string text(buffer, result.ptr);
+  for (char& c : text) {
+    if (c == '.') c = separator;
+  }
+  return text;
+}
+
+// Keeps the window's status, gauge and chart current while the engine runs.
+class WindowObserver : public RunObserver {
+ public:
+  explicit WindowObserver(RunFrontEnd& ui) : ui_(ui) {}
+  void table_points(ChartSeries series, const std::vector<PlotPoint>& points) override {
+    for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y, kColourRed);
+  }
+  void phase_started(RunPhase phase) override {
+    if (phase == RunPhase::Flux) {
+      ui_.set_gauge_visible(true);
+      ui_.set_status_text(kFluxStatus);
+    } else {
+      ui_.set_status_text(kWritingStatus);
+    }
+  }
+  void progress(std::int64_t gaugePosition, std::int64_t) override {
+    if (started_) ui_.set_gauge_position(gaugePosition);
+    started_ = true;  // the first report is the reset, shown before the run
+  }
+  bool stop_requested() override { return ui_.stop_requested(); }
+
+ private:
+  RunFrontEnd& ui_;
+  bool started_ = false;
+};
+
+}  // namespace
+
+RunReport run_from_window(RunFrontEnd& ui) { return run_from_window(ui, process_random_state()); }
+
+RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
+  RunReport report;
+  const OutputFormat selected = ui.selected_format();
+  if (const char* refusal = format_refusal(selected)) {
+    ui.message_box(kRunCaption, refusal, message_flags::Ok | message_flags::IconInformation);
+    report.outcome = RunOutcome::Refused;
+    return report;
+  }
+  if (ui.message_box(kRunCaption, kConfirmation, message_flags::YesNo | message_flags::IconExclamation) !=
+      DialogButton::Yes) {
+    report.outcome = RunOutcome::Cancelled;
+    return report;
+  }
+
+  GenerationSettings settings = ui.read_settings();
+  const SettingTexts texts = ui.read_setting_texts();
+  try {
+    apply_setting_texts(settings, texts);
+  } catch (const UserError& error) {
+    // Nothing has been touched: a text that is not a number stops the run
+    // before any file is read or written.
+    report.outcome = RunOutcome::Failed;
+    report.message = error.what();
+    ui.show_error(report.message);
+    return report;
+  }
+  settings.clockSeconds = ui.clock_seconds();
+
+  ui.set_gauge_position(0);
+  ui.hide_format_pictures();
+  ui.hide_chart();
+  ui.repaint_window();
+  ui.clear_series(ChartSeries::Longitudinal);
+  ui.clear_series(ChartSeries::Transversal);
+
+  WindowObserver observer(ui);
+  report = generate(settings, observer, randomState);
+  switch (report.outcome) {
+    case RunOutcome::Succeeded:
+    case RunOutcome::LowFlux:
+      ui.set_obtained_flux_text(fixed6(report.obtainedFlux, texts.decimalSeparator));
+      if (settings.notifyEnd) ui.beep(3000, 300);
+      ui.show_notice(report.outcome == RunOutcome::Succeeded ? kSuccessNotice : kLowFluxNotice);
+      ui.show_format_picture(settings.outputFormat);
+      ui.set_gauge_visible(false);
+      ui.set_status_text("");
+      break;
+    case RunOutcome::PointLimit:
+      ui.show_notice(report.message);
+      ui.show_format_picture(settings.outputFormat);
+      ui.set_gauge_visible(false);
+      ui.set_status_text("");
+      break;
+    case RunOutcome::Failed:
+    case RunOutcome::Interrupted:
+    case RunOutcome::Refused:
+    case RunOutcome::Cancelled:
+      ui.show_error(report.message);
+      break;
+  }
+  return report;
+}
+
+}  // namespace lucidra

@@ -1,0 +1,53 @@
+#pragma once
+// What a run settles before its first ray: the tables read and checked, and
+// the plan every ray follows. Shared by the run and by the one-ray-after-
+// another reference the tests compare it with.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "distributions/distribution_file.h"
+#include "engine/generation_run.h"
+#include "engine/settings.h"
+#include "output/ray_file.h"
+#include "sampling/level_lookup.h"
+#include "sampling/ray_sampler.h"
+
+namespace lucidra {
+
+inline constexpr std::int32_t kMaxTablePoints = 450;
+inline constexpr std::int32_t kUniformStartSeed = 10;
+inline constexpr std::int32_t kSobolStartSeed = 100;
+
+struct RunTables {
+  AngularDistribution longitudinal, transversal;        // as the files hold them
+  AngularDistribution runLongitudinal, runTransversal;  // as the lookups read them
+  LevelLookup longitudinalLookup, transversalLookup;
+
+  // The notice of a table over the point limit, or empty.
+  std::string point_limit_notice() const;
+};
+
+// Refuses settings no run can use: no rays, a considered source flux of 0,
+// a format that is not written (LightTools, ASAP), an NA outside 0..1.
+// Throws UserError.
+void check_run_settings(const GenerationSettings& settings);
+
+// Reads both distribution files, longitudinal first, and refuses what a run
+// cannot use. `observer` receives each table's chart points once it is read.
+// Throws UserError naming the file.
+std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, RunObserver* observer);
+
+// Everything a ray needs that stays fixed for the run, but the divisor K.
+SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTables& tables);
+
+// Why the flux cannot be divided by K (0 or not finite), or empty.
+std::string divisor_refusal(double divisor, bool considered);
+
+// What became of the output of a run that stopped after opening it: a
+// replaced file is unchanged, a new one was not created, a device or pipe
+// holds the rays written so far.
+std::string output_fate(const RayFileWriter& writer, std::int64_t written, std::int64_t wanted);
+
+}  // namespace lucidra

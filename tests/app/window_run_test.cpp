@@ -1,0 +1,136 @@
+// What a run started from the window asks and shows, in order, recorded
+// through the window's seam without a window: the refusals, the
+// confirmation, a text that is not a number, and a whole small run.
+
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "engine/run_setup.h"
+#include "random/random_state.h"
+#include "recording_front_end.h"
+#include "support/temp_dir.h"
+
+using namespace lucidra;
+using namespace lucidra::app::test;
+
+namespace {
+
+const std::string kConfirm =
+    "box Lucidra| Begin generation of Source File? \n\n Existing file will be overritten!!!|52";
+
+std::string read_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string distribution(const char* angles, const char* values) {
+  return std::string(angles) + "\r\n\r\n" + values + "\r\n";
+}
+
+}  // namespace
+
+class WindowRunTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void refusalsAndNoLeaveEverythingAlone();
+  void aTextThatIsNotANumberStopsBeforeAnything();
+  void messagesGaugeAndDisplaysOfASmallRun();
+
+ private:
+  RecordingFrontEnd front_end(TempDir& dir) {
+    GenerationSettings s;
+    s.outputPath = (dir.path() / "ray.dat").string();
+    s.longitudinalFile = dir.write("l.txt", distribution("0 30 60 90 ", "100 87 50 0 "));
+    s.transversalFile = dir.write("t.txt", distribution("0 10 20 40 ", "100 60 20 0 "));
+    s.rayCount = 4;
+    s.angularType = AngularType::Uniform;
+    SettingTexts texts;
+    texts.numericalAperture = "0,5";
+    texts.sizeX = texts.sizeY = "2";
+    texts.decimalSeparator = ',';
+    return RecordingFrontEnd(s, texts);
+  }
+};
+
+void WindowRunTest::refusalsAndNoLeaveEverythingAlone() {
+  struct Case {
+    OutputFormat format;
+    DialogButton answer;
+    std::string event;
+    RunOutcome outcome;
+  };
+  const Case cases[] = {
+      {OutputFormat::Asap, DialogButton::Yes, "box Lucidra| ASAP is not supported in this version of Lucidra|64",
+       RunOutcome::Refused},
+      {OutputFormat::LightTools, DialogButton::Yes,
+       "box Lucidra| LightTools is not supported in this version of Lucidra|64", RunOutcome::Refused},
+      {OutputFormat::Zemax, DialogButton::No, kConfirm, RunOutcome::Cancelled},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    RecordingFrontEnd ui = front_end(dir);
+    dir.write("ray.dat", "previous content");
+    ui.settings.outputFormat = c.format;
+    ui.answer = c.answer;
+    QCOMPARE(run_from_window(ui).outcome, c.outcome);
+    QCOMPARE(ui.events, std::vector<std::string>{c.event});
+    QVERIFY(ui.gaugePositions.empty());
+    QCOMPARE(read_file(dir.path() / "ray.dat"), std::string("previous content"));
+  }
+}
+
+void WindowRunTest::aTextThatIsNotANumberStopsBeforeAnything() {
+  TempDir dir;
+  RecordingFrontEnd ui = front_end(dir);
+  ui.texts.sizeY = "2.5";  // a point where the window's separator is a comma
+  const RunReport report = run_from_window(ui);
+  QCOMPARE(report.outcome, RunOutcome::Failed);
+  const std::vector<std::string> expected = {kConfirm, "read settings",
+                                             "error '2.5' is not a valid floating point value"};
+  QCOMPARE(ui.events, expected);
+  QVERIFY(ui.gaugePositions.empty());
+  QVERIFY(!std::filesystem::exists(dir.path() / "ray.dat"));
+}
+
+void WindowRunTest::messagesGaugeAndDisplaysOfASmallRun() {
+  for (const bool considerFlux : {false, true}) {
+    TempDir dir;
+    RecordingFrontEnd ui = front_end(dir);
+    ui.settings.considerSourceFlux = considerFlux;
+    ui.settings.notifyEnd = true;
+    ProcessRandomState state;
+    QCOMPARE(run_from_window(ui, state).outcome, RunOutcome::Succeeded);
+    // N = 4: the flux phase sets 500 i / 4 for i = 1..5, the writing phase
+    // base + span s / 4 for s = 2..6; the gauge shows only changes.
+    const std::vector<std::int64_t> gauge =
+        considerFlux ? std::vector<std::int64_t>{0, 125, 250, 375, 500, 625, 750, 875, 1000}
+                     : std::vector<std::int64_t>{0, 500, 750, 1000};
+    QCOMPARE(ui.gaugePositions, gauge);
+    const std::vector<std::string> expected = {kConfirm,
+                                               "read settings",
+                                               "pictures hidden",
+                                               "chart hidden",
+                                               "repaint",
+                                               "clear series 1",
+                                               "clear series 2",
+                                               "gauge shown",
+                                               "status Calculation Flux...",
+                                               "status Writing to file...",
+                                               "flux 3500,000000",
+                                               "beep 3000 300",
+                                               "notice  Source File Created Succesfully!!! ",
+                                               "picture 1",
+                                               "gauge hidden",
+                                               "status "};
+    QCOMPARE(ui.events, expected);
+    QCOMPARE(ui.seriesPoints[1], 3);  // n - 1 points per table
+    QCOMPARE(ui.seriesPoints[2], 3);
+    QCOMPARE(ui.lastColour, kColourRed);
+  }
+}
+
+QTEST_GUILESS_MAIN(WindowRunTest)
+#include "window_run_test.moc"
