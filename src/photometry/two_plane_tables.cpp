@@ -229,10 +229,12 @@ PhotometricImport two_plane_import(const PhotometricData& data) {
   // The blend F + (E - F) cos^2(phi) averages to (E + F) / 2 around the axis.
   result.twoPlaneFluxLm = std::numbers::pi * (polar_integral(data.verticalDeg, first) + polar_integral(data.verticalDeg, second));
   if (result.fluxLm > 0) {
-    const double differencePercent = (result.twoPlaneFluxLm - result.fluxLm) / result.fluxLm * 100;
+    // + 0.0 turns a rounded -0 into 0, which prints without a sign.
+    const double differencePercent =
+        std::round((result.twoPlaneFluxLm - result.fluxLm) / result.fluxLm * 1000) / 10 + 0.0;
     result.notes.push_back("Two-plane model: the tables blended by cos^2(phi) carry " + short_number(result.twoPlaneFluxLm) +
                            " lm of the " + short_number(result.fluxLm) + " lm integrated from all planes (" +
-                           (differencePercent >= 0 ? "+" : "") + short_number(std::round(differencePercent * 10) / 10) +
+                           (differencePercent >= 0 ? "+" : "") + short_number(differencePercent) +
                            " %); the light between the planes is represented only through that blend");
   } else {
     result.notes.push_back("Every intensity is zero: the tables carry no light");
