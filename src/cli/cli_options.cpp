@@ -85,6 +85,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     o.command = Command::Generate;
   } else if (command == "estimate") {
     o.command = Command::Estimate;
+  } else if (command == "import") {
+    o.command = Command::Import;
+    o.import = parse_import_arguments(args);
+    return o;
   } else {
     throw UsageError("unknown command '" + command + "': use 'generate', 'estimate', --help or --version");
   }
@@ -346,7 +350,7 @@ Exit codes:
   4    a distribution file has more than 450 points (the file holds the header only)
   5    the ray file was written but the obtained flux is below 1.0
   130  interrupted by Ctrl-C (the file holds the rays written so far)
-)";
+)" + import_usage_text();
 }
 
 }  // namespace lucidra::cli

@@ -76,6 +76,8 @@ int run_command(int argc, char** argv) {
                   static_cast<long long>(e.seconds));
       return cli::kExitSuccess;
     }
+    case cli::Command::Import:
+      return cli::run_import(*options.import, localeSeparator, stdout, stderr);
     case cli::Command::Generate:
       break;
   }
