@@ -200,7 +200,10 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
       const double value = lines.real(field);
       if (value < 0) lines.fail(field, short_number(value) + " cd/klm is negative");
       const double candela = value * scale;
-      if (!std::isfinite(candela)) lines.fail(field, short_number(value) + " cd/klm is too large");
+      if (!(candela <= kMaxCandela)) {
+        lines.fail(field, short_number(value) + " cd/klm is more than " + short_number(kMaxCandela) +
+                              " cd with the lamp flux, beyond any luminaire");
+      }
       data.candela[p].push_back(candela);
     }
   }

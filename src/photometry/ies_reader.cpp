@@ -219,8 +219,10 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
                                                        std::to_string(total) + " candela values");
       if (value < 0) cursor.fail(cursor.value_line(), field, short_number(value) + " is negative");
       const double candela = value * scale;
-      if (!std::isfinite(candela)) {
-        cursor.fail(cursor.value_line(), field, short_number(value) + " times the multipliers is too large");
+      if (!(candela <= kMaxCandela)) {
+        cursor.fail(cursor.value_line(), field,
+                    short_number(value) + " times the multipliers is more than " + short_number(kMaxCandela) +
+                        " cd, beyond any luminaire");
       }
       plane.push_back(candela);
     }

@@ -32,7 +32,12 @@ struct PhotometricData {
   std::vector<std::string> notes;             // what the reader noticed or decided
 };
 
-// "0-90 (quadrant symmetry)" and the like, for summaries.
+// The largest intensity a file may give. The brightest searchlights reach
+// about 1e10 cd; far larger values are a broken file, and refusing them keeps
+// every sum of the import finite.
+inline constexpr double kMaxCandela = 1e15;
+
+// "C0-C90 (symmetric about ...)" and the like, for summaries.
 std::string symmetry_text(HorizontalSymmetry symmetry);
 
 }  // namespace lucidra

@@ -111,21 +111,26 @@ PlaneAt plane_at(const std::vector<CirclePlane>& circle, HorizontalSymmetry symm
 }
 
 // The integral of I(gamma) sin(gamma) d(gamma), I linear between the samples:
-// exact for each segment, -I cos g + s sin g being its antiderivative.
+// exact for each segment (the integral of (g - a) sin g is sin g - (g - a) cos g).
 double polar_integral(const std::vector<double>& gammaDeg, const std::vector<double>& candela) {
   double sum = 0;
   for (std::size_t k = 0; k + 1 < gammaDeg.size(); ++k) {
     const double a = gammaDeg[k] * std::numbers::pi / 180, b = gammaDeg[k + 1] * std::numbers::pi / 180;
     const double ia = candela[k], ib = candela[k + 1];
-    const double slope = (ib - ia) / (b - a);
-    sum += ia * std::cos(a) - ib * std::cos(b) + slope * (std::sin(b) - std::sin(a));
+    if (b - a < 1e-6) {
+      // Too narrow for the closed form's division: the trapezoid is exact enough.
+      sum += 0.5 * (ia * std::sin(a) + ib * std::sin(b)) * (b - a);
+      continue;
+    }
+    // ia (cos a - cos b) + (ib - ia) ((sin b - sin a) / (b - a) - cos b)
+    sum += ia * (std::cos(a) - std::cos(b)) + (ib - ia) * ((std::sin(b) - std::sin(a)) / (b - a) - std::cos(b));
   }
   return sum;
 }
 
 std::vector<double> mean_of(const std::vector<double>& a, const std::vector<double>& b) {
   std::vector<double> m(a.size());
-  for (std::size_t k = 0; k < a.size(); ++k) m[k] = 0.5 * (a[k] + b[k]);
+  for (std::size_t k = 0; k < a.size(); ++k) m[k] = 0.5 * a[k] + 0.5 * b[k];
   return m;
 }
 

@@ -138,7 +138,8 @@ TEST(EulumdatReader, RefusesMalformedFilesNamingLineAndField) {
        "t.ldt line 59, gamma angles: they run from 0 to 80 degrees; the import needs 0 to 90, 0 to 180 or 90 to 180"},
       {good.substr(0, good.rfind("\r\n", good.size() - 3) + 2), "t.ldt line 70, intensity 10 of 10 in plane C0: the file ends before this line"},
       {replace_line(good, 62, "-1"), "t.ldt line 62, intensity 2 of 10 in plane C0: -1 cd/klm is negative"},
-      {replace_line(good, 62, "1e308"), "t.ldt line 62, intensity 2 of 10 in plane C0: 1e+308 cd/klm is too large"},
+      {replace_line(good, 62, "6e14"), "t.ldt line 62, intensity 2 of 10 in plane C0: 6e+14 cd/klm is more than 1e+15 cd "
+                                        "with the lamp flux, beyond any luminaire"},
   };
   for (const Case& c : cases) {
     try {

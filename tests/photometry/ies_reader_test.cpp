@@ -145,8 +145,9 @@ TEST(IesReader, RefusesMalformedFilesNamingLineAndField) {
        "t.ies line 8, candela value 2 of 3 at horizontal angle 0: 'nan' is not a number"},
       {head + header + factors + angles + "100 -5 0\n",
        "t.ies line 8, candela value 2 of 3 at horizontal angle 0: -5 is negative"},
-      {head + "1 1000 1e300 3 1 1 2 0 0 0\n" + factors + angles + "100 1e300 0\n",
-       "t.ies line 8, candela value 2 of 3 at horizontal angle 0: 1e+300 times the multipliers is too large"},
+      {head + "1 1000 1e10 3 1 1 2 0 0 0\n" + factors + angles + "1e5 100001 0\n",
+       "t.ies line 8, candela value 2 of 3 at horizontal angle 0: 100001 times the multipliers is more than 1e+15 cd, "
+       "beyond any luminaire"},
   };
   for (const Case& c : cases) {
     try {
