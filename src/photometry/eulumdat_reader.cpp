@@ -37,7 +37,8 @@ class FieldLines {
   FieldLines(std::string_view text, std::string_view fileName) : cursor_(text, fileName) {}
 
   std::string_view text(std::string_view field) {
-    line_ = cursor_.line();
+    // Every field takes one line, so fields count lines, even past the end.
+    line_ = ++fieldsRead_;
     const std::optional<std::string_view> line = cursor_.next_line();
     if (!line) fail(field, "the file ends before this line");
     return *line;
@@ -75,6 +76,7 @@ class FieldLines {
  private:
   TextCursor cursor_;
   int line_ = 1;
+  int fieldsRead_ = 0;
 };
 
 // Reads `count` angles, one per line, strictly ascending within [lo, hi].

@@ -89,7 +89,7 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
     const int lineNumber = cursor.line();
     const std::optional<std::string_view> line = cursor.next_line();
     if (!line) {
-      cursor.fail(first ? 1 : cursor.line() - 1, "TILT line",
+      cursor.fail(cursor.last_line(), "TILT line",
                   first ? "the file is empty" : "the file has no TILT= line; an IES file states its tilt data "
                                                 "(TILT=NONE or TILT=INCLUDE) before its numbers");
     }

@@ -43,6 +43,11 @@ std::optional<std::string_view> TextCursor::next_line() {
   return line;
 }
 
+int TextCursor::last_line() const {
+  const bool endsWithLineEnd = !text_.empty() && (text_.back() == '\n' || text_.back() == '\r');
+  return endsWithLineEnd && line_ > 1 ? line_ - 1 : line_;
+}
+
 std::string_view TextCursor::next_value(std::string_view field, std::string_view endProblem) {
   while (pos_ < text_.size() && is_value_separator(text_[pos_])) {
     if (text_[pos_] == '\r' || text_[pos_] == '\n') {
@@ -51,11 +56,7 @@ std::string_view TextCursor::next_value(std::string_view field, std::string_view
       ++pos_;
     }
   }
-  if (at_end()) {
-    // The last line of text, not the empty one after its line end.
-    const bool endsWithLineEnd = !text_.empty() && (text_.back() == '\n' || text_.back() == '\r');
-    fail(endsWithLineEnd && line_ > 1 ? line_ - 1 : line_, field, endProblem);
-  }
+  if (at_end()) fail(last_line(), field, endProblem);
   const std::size_t start = pos_;
   while (pos_ < text_.size() && !is_value_separator(text_[pos_])) ++pos_;
   valueLine_ = line_;

@@ -19,6 +19,9 @@ class TextCursor {
   // The line the cursor stands on (1-based); past the end, the last line.
   int line() const { return line_; }
   bool at_end() const { return pos_ >= text_.size(); }
+  // The number of the text's last line (one that holds something, not the
+  // empty rest after a final line end); meant for messages at the end.
+  int last_line() const;
 
   // The rest of the current line (without its end), moving to the next line;
   // nothing at the end of the text.

@@ -117,6 +117,7 @@ TEST(EulumdatReader, RefusesMalformedFilesNamingLineAndField) {
   };
   const Case cases[] = {
       {"", "t.ldt line 1, company identification: the file ends before this line"},
+      {"Maker", "t.ldt line 2, type indicator Ityp: the file ends before this line"},
       {good.substr(0, 18), "t.ldt line 3, symmetry indicator Isym: the file ends before this line"},
       {replace_line(good, 3, "5"), "t.ldt line 3, symmetry indicator Isym: 5 is out of range; it must be from 0 to 4"},
       {replace_line(good, 2, "x"), "t.ldt line 2, type indicator Ityp: 'x' is not a whole number"},

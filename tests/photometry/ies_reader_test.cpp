@@ -101,6 +101,8 @@ TEST(IesReader, RefusesMalformedFilesNamingLineAndField) {
       {"", "t.ies line 1, TILT line: the file is empty"},
       {"IESNA:LM-63-2002\n[TEST] x\n", "t.ies line 2, TILT line: the file has no TILT= line; an IES file states its "
                                        "tilt data (TILT=NONE or TILT=INCLUDE) before its numbers"},
+      {"IIES", "t.ies line 1, TILT line: the file has no TILT= line; an IES file states its tilt data (TILT=NONE or "
+               "TILT=INCLUDE) before its numbers"},
       {"IESNA:LM-63-2002\nTILT=lamp.tlt\n" + header,
        "t.ies line 2, TILT: TILT=lamp.tlt names a separate tilt file, which import does not read; copy its data into "
        "this file with TILT=INCLUDE, or use TILT=NONE"},
