@@ -4,6 +4,7 @@
 // follow the thirteen header values), and every accepted file's tables
 // against the properties the run needs.
 
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -35,7 +36,10 @@ std::optional<std::vector<std::string_view>> model_values(std::string_view text)
       afterTilt = next;
       break;
     }
-    if (line.find("TILT") != std::string_view::npos) return std::nullopt;  // spaced, lower case or INCLUDE
+    // Any other spelling (blanks, lower case, INCLUDE) is left to the reader.
+    std::string lower(line);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("tilt") != std::string::npos) return std::nullopt;
     start = next;
   }
   if (!afterTilt) return std::nullopt;
