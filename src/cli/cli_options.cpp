@@ -88,6 +88,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     o.command = Command::Estimate;
   } else if (command == "check") {
     o.command = Command::Check;
+  } else if (command == "import") {
+    o.command = Command::Import;
+    o.import = parse_import_arguments(args);
+    return o;
   } else {
     throw UsageError("unknown command '" + command + "': use 'generate', 'check', 'estimate', --help or --version");
   }
@@ -435,7 +439,7 @@ Exit codes:
   5    the ray file was written but the obtained flux is below 1.0
   6    the far-field check failed (check, or generate --check)
   130  interrupted by Ctrl-C (the previous file is unchanged)
-)";
+)" + import_usage_text();
 }
 
 }  // namespace lucidra::cli

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/import_command.h"
 #include "engine/settings.h"
 
 namespace lucidra::cli {
@@ -18,7 +19,7 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class Command { Generate, Estimate, Check, Help, Version };
+enum class Command { Generate, Estimate, Check, Help, Version, Import };
 enum class ProgressMode { Auto, On, Off };
 
 // What the options say; settings the user did not give stay unset so that a
@@ -61,6 +62,8 @@ struct CliOptions {
   double tolerance = 0.01;
   std::optional<std::string> plotPath;
   std::optional<std::string> csvPath;
+
+  std::optional<ImportOptions> import;  // the import command's own options
 };
 
 // Parses the arguments after the program name. Throws UsageError.

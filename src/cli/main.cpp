@@ -131,6 +131,8 @@ int run_command(int argc, char** argv) {
     }
     case cli::Command::Check:
       return run_check(options, localeSeparator);
+    case cli::Command::Import:
+      return cli::run_import(*options.import, localeSeparator, stdout, stderr);
     case cli::Command::Generate:
       break;
   }

@@ -195,7 +195,9 @@ TEST_F(RunTest, FailuresAfterTheOutputIsOpenedLeaveThePreviousFile) {
     EXPECT_EQ(report.outcome, RunOutcome::Failed);
     EXPECT_EQ(report.message, divisor + "\nThe ray file " + output + (existed ? " is unchanged." : " was not created."));
     EXPECT_EQ(std::filesystem::exists(output), existed);
-    if (existed) EXPECT_EQ(read_bytes(output), "previous rays\r\n");
+    if (existed) {
+      EXPECT_EQ(read_bytes(output), "previous rays\r\n");
+    }
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) files += entry.path() != output ? 1 : 0;
     EXPECT_EQ(files, 2u) << "the two distribution files, no temporary file";

@@ -1,0 +1,43 @@
+#pragma once
+// A photometric file as read: the measured grid of type C photometry
+// (vertical angles γ from the luminaire's axis, horizontal angles C of the
+// planes around it) with intensities in candela, before anything is
+// expanded or converted for the run.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lucidra {
+
+enum class PhotometricFormat { Ies, Eulumdat };
+
+// Which planes the file holds and how the rest of the circle follows from them.
+enum class HorizontalSymmetry {
+  Rotational,     // one plane stands for every C
+  Quadrant,       // C0..C90, mirrored about the C0-C180 and C90-C270 planes
+  PlaneC0C180,    // C0..C180, mirrored about the C0-C180 plane
+  PlaneC90C270,   // C90..C270, mirrored about the C90-C270 plane
+  None            // the planes as measured, around the whole circle
+};
+
+struct PhotometricData {
+  PhotometricFormat format = PhotometricFormat::Ies;
+  std::string versionText;  // "IESNA:LM-63-2002", "LM-63-1986 (no format line)", "EULUMDAT"
+  HorizontalSymmetry symmetry = HorizontalSymmetry::Rotational;
+  std::vector<double> verticalDeg;            // γ, strictly ascending
+  std::vector<double> horizontalDeg;          // C of the stored planes, strictly ascending
+  std::vector<std::vector<double>> candela;   // [plane][γ], finite and non-negative
+  std::optional<double> statedLumens;         // lamp lumens the file states, when it states them
+  std::vector<std::string> notes;             // what the reader noticed or decided
+};
+
+// The largest intensity a file may give. The brightest searchlights reach
+// about 1e10 cd; far larger values are a broken file, and refusing them keeps
+// every sum of the import finite.
+inline constexpr double kMaxCandela = 1e15;
+
+// "C0-C90 (symmetric about ...)" and the like, for summaries.
+std::string symmetry_text(HorizontalSymmetry symmetry);
+
+}  // namespace lucidra
