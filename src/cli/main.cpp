@@ -19,6 +19,7 @@
 #include "engine/estimate.h"
 #include "engine/generation_run.h"
 #include "engine/user_error.h"
+#include "lucidra/version.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ int run_command(int argc, char** argv) {
       std::fputs(cli::usage_text().c_str(), stdout);
       return cli::kExitSuccess;
     case cli::Command::Version:
-      std::puts("lucidra-cli (Lucidra LED) 3.5");
+      std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION);
       return cli::kExitSuccess;
     case cli::Command::Estimate: {
       const auto e = lucidra::estimate_output(*options.rayCount);
