@@ -1,11 +1,7 @@
 // lucidra-cli: the generation run without the window, for batch jobs and
 // reproducible runs.
 
-#include <unistd.h>
-
 #include <atomic>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <exception>
@@ -15,7 +11,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_front_end.h"
-#include "distributions/number_text.h"
+#include "cli/platform_console.h"
 #include "engine/estimate.h"
 #include "engine/generation_run.h"
 #include "engine/user_error.h"
@@ -24,14 +20,6 @@
 namespace {
 
 std::atomic<bool> g_stop{false};
-
-// The first Ctrl-C asks the run to stop at the next block of rays and close
-// its file; a second one ends the program at once (for a run stuck on a
-// device that never answers).
-extern "C" void on_interrupt(int signal) {
-  g_stop.store(true);
-  std::signal(signal, SIG_DFL);
-}
 
 int exit_code(lucidra::RunOutcome outcome) {
   using lucidra::RunOutcome;
@@ -50,11 +38,9 @@ int exit_code(lucidra::RunOutcome outcome) {
 
 int run_command(int argc, char** argv) {
   namespace cli = lucidra::cli;
-  std::setlocale(LC_NUMERIC, "");
-  const char localeSeparator = lucidra::locale_decimal_separator();
-  std::setlocale(LC_NUMERIC, "C");
+  const char localeSeparator = cli::user_decimal_separator();
 
-  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = cli::utf8_arguments(argc, argv);
   cli::CliOptions options;
   try {
     options = cli::parse_command_line(args);
@@ -91,11 +77,10 @@ int run_command(int argc, char** argv) {
   }
 
   const bool progress = options.progress == cli::ProgressMode::On ||
-                        (options.progress == cli::ProgressMode::Auto && isatty(STDERR_FILENO) != 0);
+                        (options.progress == cli::ProgressMode::Auto && cli::stderr_is_terminal());
   const std::int64_t clock = options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
   cli::ConsoleFrontEnd frontEnd(settings, clock, progress, &g_stop);
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
+  cli::install_interrupt_handler(g_stop);
 
   const lucidra::RunReport report = lucidra::run_generation(frontEnd);
   if (report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux) {

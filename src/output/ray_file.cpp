@@ -9,6 +9,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/platform_file.h"
 #include "engine/user_error.h"
 #include "output/format_e.h"
 
@@ -74,11 +75,11 @@ RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
   // A folder cannot become a ray file; say so plainly rather than relying on
   // how the platform words it.
   std::error_code ignored;
-  if (!path_.empty() && std::filesystem::is_directory(path_, ignored)) {
+  if (!path_.empty() && std::filesystem::is_directory(path_from_utf8(path_), ignored)) {
     throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(EISDIR));
   }
   // Binary mode: the lines carry their own CR LF.
-  file_ = std::fopen(path_.c_str(), "w+b");
+  file_ = open_file(path_, "w+b");
   if (file_ == nullptr) {
     throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(errno));
   }
