@@ -10,19 +10,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${LUCIDRA_WINDOWS_BUILD_DIR:-$root/build-windows}
 
-as_root() {
-  if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
-}
-packages=(g++-mingw-w64-x86-64-posix googletest wine64 cmake)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "build-windows.sh: installing ${missing[*]}" >&2
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
+bash "$root/scripts/install-deps.sh" windows
 
 cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=Release -DLUCIDRA_BUILD_APP=OFF -DLUCIDRA_BUILD_BENCH=OFF -DLUCIDRA_BUILD_TESTS=ON "$@" >&2

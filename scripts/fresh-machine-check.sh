@@ -38,14 +38,9 @@ if [[ -n $(git -C "$root" status --porcelain --untracked-files=no) ]]; then
   echo "fresh-machine-check: note: uncommitted changes are not checked (clone of $commit)" >&2
 fi
 
-need=()
-command -v mmdebstrap >/dev/null || need+=(mmdebstrap)
-command -v Xvfb >/dev/null || need+=(xvfb)
-if ((${#need[@]})); then
-  echo "fresh-machine-check: installing ${need[*]}" >&2
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >&2
-fi
+# mmdebstrap and Xvfb on this machine (the fresh root gets nothing from here).
+command -v mmdebstrap >/dev/null && command -v Xvfb >/dev/null ||
+  bash "$root/scripts/install-deps.sh" fresh
 
 # The Debian mirrors this machine's apt uses (only those may be reachable):
 # the first URI serving bookworm and the first serving bookworm-security, from

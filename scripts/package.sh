@@ -9,19 +9,7 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${LUCIDRA_BUILD_DIR:-$root/build}
 
-as_root() {
-  if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi
-}
-missing=()
-for p in lintian dpkg-dev; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "package.sh: installing ${missing[*]}" >&2
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2
-fi
-
+bash "$root/scripts/install-deps.sh" packaging
 LUCIDRA_BUILD_DIR=$build bash "$root/scripts/build.sh"
 rm -f "$build"/package/lucidra_*.deb
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake >&2)
