@@ -18,7 +18,7 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils
   locales time
   clang libclang-rt-14-dev
-  dpkg-dev binutils
+  dpkg-dev binutils file
 )
 for group in "$@"; do
   case $group in
