@@ -138,7 +138,7 @@ for _ in $(seq 100); do
   [[ -s $tmp/windows/big.dat ]] && break
   sleep 0.1
 done
-sleep 1
+sleep 0.3  # well into the run, before the file grows large
 kill -INT "$pid" 2>/dev/null || true
 status=0
 for _ in $(seq 300); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
