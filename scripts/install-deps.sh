@@ -1,6 +1,14 @@
 #!/usr/bin/env bash
 # Installs what building, testing and running Lucidra LED needs on Debian 12,
 # skipping everything already present. Safe to run again.
+#
+#   scripts/install-deps.sh [GROUP...]
+#
+# Groups beyond the default set, for the scripts that need them:
+#   windows     the MinGW-w64 cross compiler, GoogleTest's sources and Wine
+#               (scripts/build-windows.sh, scripts/test-windows.sh)
+#   packaging   lintian (scripts/package.sh)
+#   fresh       mmdebstrap and Xvfb (scripts/fresh-machine-check.sh)
 set -euo pipefail
 
 packages=(
@@ -10,7 +18,16 @@ packages=(
   xvfb xauth xdotool imagemagick x11-utils
   locales time
   clang libclang-rt-14-dev
+  dpkg-dev binutils file
 )
+for group in "$@"; do
+  case $group in
+    windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64) ;;
+    packaging) packages+=(lintian) ;;
+    fresh) packages+=(mmdebstrap xvfb) ;;
+    *) echo "install-deps: unknown group '$group' (windows, packaging, fresh)" >&2; exit 2 ;;
+  esac
+done
 
 as_root() {
   if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi

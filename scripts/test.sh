@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test; then runs the whole
-# suite again under AddressSanitizer and UndefinedBehaviorSanitizer
-# (scripts/sanitize.sh, in build-asan/).
+# Installs what is missing, builds, and runs every test (the Debian package's
+# included); then the Windows command line and the core's tests under Wine
+# (scripts/test-windows.sh, in build-windows/); then the whole suite again
+# under AddressSanitizer and UndefinedBehaviorSanitizer (scripts/sanitize.sh,
+# in build-asan/). LUCIDRA_SKIP_WINDOWS=1 leaves out the Windows step.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${LUCIDRA_BUILD_DIR:-$root/build}
@@ -9,4 +11,7 @@ build=${LUCIDRA_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
+if [[ ${LUCIDRA_SKIP_WINDOWS:-0} != 1 ]]; then
+  LUCIDRA_BUILD_DIR=$build bash "$root/scripts/test-windows.sh"
+fi
 bash "$root/scripts/sanitize.sh"

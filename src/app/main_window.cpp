@@ -34,6 +34,7 @@
 #include "engine/config_file.h"
 #include "engine/estimate.h"
 #include "engine/generation_run.h"
+#include "lucidra/version.h"
 
 namespace lucidra::app {
 
@@ -46,12 +47,12 @@ std::string from_qt(const QString& text) { return text.toLocal8Bit().toStdString
 namespace {
 
 const QString kFreewareNotice = QStringLiteral(
-    "Lucidra LED 3.5 is freeware.\n"
+    "Lucidra LED " LUCIDRA_VERSION_SHORT " is freeware.\n"
     "You may use it and pass it on free of charge;\n"
     "it comes without any warranty.");
 
 const QString kAboutText = QStringLiteral(
-    "Lucidra LED 3.5\n"
+    "Lucidra LED " LUCIDRA_VERSION "\n"
     "LED type source file generator\n"
     "for TracePro and Zemax\n"
     "\n"

@@ -7,6 +7,7 @@
 #include <map>
 #include <string_view>
 
+#include "base/platform_file.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
@@ -351,15 +352,16 @@ void check_run_files(const GenerationSettings& s) {
   for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {
     std::error_code ec;
     // A pipe (such as <(command)) can be read only once: the run reads it.
-    const bool regular = std::filesystem::is_regular_file(*name, ec);
-    if (regular || !std::filesystem::exists(*name, ec)) {
+    const std::filesystem::path path = path_from_utf8(*name);
+    const bool regular = std::filesystem::is_regular_file(path, ec);
+    if (regular || !std::filesystem::exists(path, ec)) {
       try {
         read_distribution_file(*name, s.fileDecimalSeparator);
       } catch (const UserError& error) {
         throw UserError(with_file_name("Distribution file", *name, error.what()));
       }
     }
-    if (std::filesystem::equivalent(s.outputPath, *name, ec)) {
+    if (std::filesystem::equivalent(path_from_utf8(s.outputPath), path, ec)) {
       throw UserError("The ray file " + s.outputPath + " is the distribution file " + *name +
                       ", which it would overwrite; choose another output name");
     }

@@ -1,12 +1,8 @@
 // lucidra-cli: the generation run without the window, for batch jobs and
 // reproducible runs.
 
-#include <unistd.h>
-
 #include <atomic>
 #include <charconv>
-#include <clocale>
-#include <csignal>
 #include <cstdio>
 #include <ctime>
 #include <exception>
@@ -16,23 +12,16 @@
 
 #include "cli/cli_options.h"
 #include "cli/console_front_end.h"
-#include "distributions/number_text.h"
+#include "cli/platform_console.h"
 #include "engine/estimate.h"
 #include "engine/far_field.h"
 #include "engine/generation_run.h"
 #include "base/user_error.h"
+#include "lucidra/version.h"
 
 namespace {
 
 std::atomic<bool> g_stop{false};
-
-// The first Ctrl-C asks the run to stop at the next block of rays and close
-// its file; a second one ends the program at once (for a run stuck on a
-// device that never answers).
-extern "C" void on_interrupt(int signal) {
-  g_stop.store(true);
-  std::signal(signal, SIG_DFL);
-}
 
 int exit_code(lucidra::RunOutcome outcome) {
   using lucidra::RunOutcome;
@@ -102,11 +91,9 @@ int run_check(const lucidra::cli::CliOptions& options, char localeSeparator) {
 
 int run_command(int argc, char** argv) {
   namespace cli = lucidra::cli;
-  std::setlocale(LC_NUMERIC, "");
-  const char localeSeparator = lucidra::locale_decimal_separator();
-  std::setlocale(LC_NUMERIC, "C");
+  const char localeSeparator = cli::user_decimal_separator();
 
-  std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = cli::utf8_arguments(argc, argv);
   cli::CliOptions options;
   try {
     options = cli::parse_command_line(args);
@@ -120,7 +107,7 @@ int run_command(int argc, char** argv) {
       std::fputs(cli::usage_text().c_str(), stdout);
       return cli::kExitSuccess;
     case cli::Command::Version:
-      std::puts("lucidra-cli (Lucidra LED) 3.5");
+      std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION);
       return cli::kExitSuccess;
     case cli::Command::Estimate: {
       const auto e = lucidra::estimate_output(*options.rayCount);
@@ -156,11 +143,10 @@ int run_command(int argc, char** argv) {
   }
 
   const bool progress = options.progress == cli::ProgressMode::On ||
-                        (options.progress == cli::ProgressMode::Auto && isatty(STDERR_FILENO) != 0);
+                        (options.progress == cli::ProgressMode::Auto && cli::stderr_is_terminal());
   settings.clockSeconds =
       options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
+  cli::install_interrupt_handler(g_stop);
 
   lucidra::RunReport report;
   {

@@ -1,11 +1,13 @@
 #include "distributions/distribution_file.h"
 
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
+#include <memory>
 #include <limits>
 #include <system_error>
 
+#include "base/platform_file.h"
 #include "distributions/number_text.h"
 #include "base/user_error.h"
 
@@ -86,10 +88,10 @@ std::string read_leading_lines(const std::string& fileName, int lineCount, bool 
   // A directory opens like a file on some systems; a NUL would cut the name short.
   std::error_code ec;
   if (fileName.empty() || fileName.find('\0') != std::string::npos ||
-      std::filesystem::is_directory(fileName, ec)) {
+      std::filesystem::is_directory(path_from_utf8(fileName), ec)) {
     throw_cannot_open(fileName);
   }
-  std::ifstream in(fileName, std::ios::binary);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(open_file(fileName, "rb"), &std::fclose);
   if (!in) throw_cannot_open(fileName);
 
   // Reads in blocks and stops once the lines asked for are complete: the rest
@@ -105,9 +107,9 @@ std::string read_leading_lines(const std::string& fileName, int lineCount, bool 
                           " lines are longer than " + std::to_string(kMaxLeadingBytes >> 20) + " MB");
     }
     bytes.resize(scanFrom + kBlock);
-    in.read(bytes.data() + scanFrom, static_cast<std::streamsize>(kBlock));
-    bytes.resize(scanFrom + static_cast<std::size_t>(in.gcount()));
-    if (in.bad()) throw_cannot_open(fileName);
+    const std::size_t got = std::fread(bytes.data() + scanFrom, 1, kBlock, in.get());
+    bytes.resize(scanFrom + got);
+    if (std::ferror(in.get()) != 0) throw_cannot_open(fileName);
     for (std::size_t i = scanFrom; i < bytes.size() && linesEnded < lineCount; ++i) {
       const char c = bytes[i];
       if (c == '\0' && nulEndsText) return bytes.substr(0, i);
@@ -118,7 +120,7 @@ std::string read_leading_lines(const std::string& fileName, int lineCount, bool 
       afterCr = c == '\r';
       if ((c == '\r' || c == '\n') && ++linesEnded == lineCount) bytes.resize(i + 1);
     }
-    if (!in) break;  // end of file
+    if (got < kBlock) break;  // end of file
   }
   return bytes;
 }

@@ -69,13 +69,23 @@ std::optional<std::string> normalized_real_text(std::string_view text, char deci
 
 // A "C" locale for the rare out-of-range case, where the converter must tell
 // an underflow (accepted, reads as zero or a subnormal) from an overflow.
+// Windows' C runtime names the same thing _create_locale and _strtod_l.
 double convert_out_of_range(const std::string& normalized, bool& overflow) {
+#ifdef _WIN32
+  static const _locale_t cLocale = _create_locale(LC_ALL, "C");
+  if (cLocale == nullptr) {
+    overflow = true;
+    return 0;
+  }
+  const double value = _strtod_l(normalized.c_str(), nullptr, cLocale);
+#else
   static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
   if (cLocale == static_cast<locale_t>(nullptr)) {
     overflow = true;
     return 0;
   }
   const double value = strtod_l(normalized.c_str(), nullptr, cLocale);
+#endif
   overflow = std::isinf(value);
   return value;
 }

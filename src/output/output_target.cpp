@@ -1,5 +1,7 @@
 #include "output/output_target.h"
 
+#include "base/platform_file.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -22,10 +24,10 @@ namespace fs = std::filesystem;
 
 // The folder and name of `path`, and the name of a temporary file beside it.
 std::string temporary_pattern(const std::string& path) {
-  const fs::path target(path);
+  const fs::path target = path_from_utf8(path);
   const fs::path folder = target.parent_path();
-  const std::string name = ".~" + target.filename().string() + ".lucidra-XXXXXX";
-  return folder.empty() ? name : (folder / name).string();
+  const std::string name = ".~" + path_to_utf8(target.filename()) + ".lucidra-XXXXXX";
+  return folder.empty() ? name : path_to_utf8(folder / path_from_utf8(name));
 }
 
 #ifdef _WIN32
@@ -55,6 +57,14 @@ bool OutputTarget::open(const std::string& path, int& error) {
   const std::wstring target = wide(path);
   const DWORD attributes = GetFileAttributesW(target.c_str());
   existed_ = attributes != INVALID_FILE_ATTRIBUTES;
+  if (existed_ && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error = EISDIR;
+    return false;
+  }
+  if (existed_ && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    error = EACCES;
+    return false;
+  }
   // Device names (NUL, CON, COM1...) are written directly.
   direct_ = existed_ ? false : (path == "NUL" || path == "nul");
   if (direct_) {

@@ -53,7 +53,7 @@ TEST(ConversionMessage, ShowsEveryByteOfTheOffendingText) {
 
 TEST(ReadDistributionFile, NulInAValueGivesTheWholeMessage) {
   const TempDir dir;
-  const std::string file = dir.write("nul.txt", std::string("0 10\0 20 \r\n\r\n1 1 1 \r\n", 20));
+  const std::string file = dir.write("nul-byte.txt", std::string("0 10\0 20 \r\n\r\n1 1 1 \r\n", 20));
   EXPECT_EQ(error_of([&] { read_distribution_file(file, '.'); }),
             "'10\\x00' is not a valid floating point value");
 }

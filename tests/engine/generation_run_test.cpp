@@ -244,6 +244,9 @@ TEST_F(RunTest, OutputThatCannotBeWrittenIsReported) {
       {"/dev/full", "Cannot write ray file /dev/full"},
   };
   for (const Case& c : cases) {
+#ifdef _WIN32
+    if (c.path == "/dev/full") continue;  // a POSIX device
+#endif
     GenerationSettings s = led_settings();
     s.outputPath = c.path;
     s.angularType = AngularType::Uniform;

@@ -23,6 +23,11 @@ std::string formatted(double value) {
 }
 
 std::string reference(double value) {
+#ifdef _WIN32
+  // Windows' C library drops a NaN's sign; the ray files keep glibc's "-nan"
+  // so that they match the Linux ones byte for byte.
+  if (std::isnan(value)) return std::signbit(value) ? "-nan" : "nan";
+#endif
   char buffer[64];
   const int length = std::snprintf(buffer, sizeof buffer, "%e", value);
   return std::string(buffer, static_cast<std::size_t>(length));

@@ -1,0 +1,2 @@
+/* No symbol aliases outside glibc. */
+#define libm_alias_double(from, to)
