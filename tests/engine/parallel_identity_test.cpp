@@ -151,11 +151,11 @@ TEST_F(RunTest, SobolExhaustionStopsWithAMessageInsteadOfEndingTheProcess) {
   plan.angularType = AngularType::Uniform;
   plan.rayCount = 1000;
   plan.longitudinal = plan.transversal = &lookup;
-  ProcessRandomState state;
+  ProcessRandomState randomState;
   PhaseStart start;
   start.uniformSeed = 10;
-  start.sobol = sobol_begin_pass(2, kSobolSeedLimit - 500, state.sobol);
-  start.sobolTable = &state.sobol;
+  start.sobol = sobol_begin_pass(2, kSobolSeedLimit - 500, randomState.sobol);
+  start.sobolTable = &randomState.sobol;
   PhaseHooks hooks;
   hooks.progressRange = [](std::int64_t, std::int64_t) {};
   RayFileWriter writer(output);

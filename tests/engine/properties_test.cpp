@@ -103,7 +103,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        [](const std::vector<ParsedRay>& rays) {
          double reversed = 0;
          for (const auto& r : rays) reversed += r.v[5] < 0 ? 1 : 0;
-         EXPECT_NEAR(reversed / rays.size(), 51.0 / 101, 0.03);
+         EXPECT_NEAR(reversed / static_cast<double>(rays.size()), 51.0 / 101, 0.03);
        }},
       {"double side at balance 100 reverses every ray",
        [](GenerationSettings& s) { s.doubleSide = true; s.balance = 100; s.numericalAperture = 0.9;

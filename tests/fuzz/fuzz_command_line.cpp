@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<double> na = lucidra::try_parse_real(*options.numericalAperture, '.');
     check(na && *na >= 0 && *na <= 1, "NA out of range");
   }
-  for (const auto* size : {&options.sizeX, &options.sizeY}) {
-    if (*size) check(lucidra::try_parse_real(**size, '.').has_value(), "a size that is not a number");
+  for (const auto* sizeText : {&options.sizeX, &options.sizeY}) {
+    if (*sizeText) check(lucidra::try_parse_real(**sizeText, '.').has_value(), "a size that is not a number");
   }
   check(options.arcMarginADeg >= 0 && options.arcMarginBDeg >= 0 &&
             options.arcMarginADeg + options.arcMarginBDeg <= 180,
