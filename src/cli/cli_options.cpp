@@ -139,6 +139,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                   }));
     rules.emplace("--longitudinal", valued([&](auto, auto v) { o.longitudinalFile = std::string(v); }));
     rules.emplace("--transversal", valued([&](auto, auto v) { o.transversalFile = std::string(v); }));
+    rules.emplace("--photometric", valued([&](auto opt, auto v) {
+                    if (v.empty()) bad_value(opt, v, "an IES or EULUMDAT file");
+                    o.photometricFile = std::string(v);
+                  }));
     rules.emplace("--source-flux", valued([&](auto opt, auto v) {
                     o.sourceFlux = static_cast<std::int32_t>(
                         whole_number(opt, v, 5, 50000, "a whole number of watts from 5 to 50000"));
@@ -284,10 +288,10 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
   const bool refused = s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap;
   if (!refused) {
     if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
-    if (s.longitudinalFile.empty()) {
+    if (s.longitudinalFile.empty() && s.photometricFile.empty()) {
       throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
     }
-    if (s.transversalFile.empty()) {
+    if (s.transversalFile.empty() && s.photometricFile.empty()) {
       throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
     }
   }
@@ -325,6 +329,7 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   if (o.outputPath) s.outputPath = *o.outputPath;
   if (o.longitudinalFile) s.longitudinalFile = *o.longitudinalFile;
   if (o.transversalFile) s.transversalFile = *o.transversalFile;
+  if (o.photometricFile) s.photometricFile = *o.photometricFile;
   if (o.rayCount) s.rayCount = *o.rayCount;
   if (o.sourceFlux) s.sourceFlux = *o.sourceFlux;
   s.considerSourceFlux = o.considerFlux;
@@ -349,6 +354,14 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
 
 void check_run_files(const GenerationSettings& s) {
   if (s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap) return;
+  if (!s.photometricFile.empty()) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(s.outputPath, s.photometricFile, ec)) {
+      throw UserError("The ray file " + s.outputPath + " is the photometric file " + s.photometricFile +
+                      ", which it would overwrite; choose another output name");
+    }
+    return;  // the run reads it, and names it in any message
+  }
   for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {
     std::error_code ec;
     // A pipe (such as <(command)) can be read only once: the run reads it.
@@ -385,6 +398,8 @@ generate options (a value may follow as the next argument or after '='):
                              - writes it to standard output
   -L, --longitudinal FILE    first distribution file (horizontal in LED mode)
   -T, --transversal FILE     second distribution file (vertical in LED mode)
+      --photometric FILE     an IES (.ies) or EULUMDAT (.ldt) file: its C0-C180 and
+                             C90-C270 planes stand in for -L and -T
   -n, --rays N               1..1000000000 (default 30000); the file gets N+1 rays
       --source-flux W        whole watts 5..50000 (default 3500)
       --consider-flux        run the flux phase ("Consider Sorce Flux")
@@ -417,7 +432,7 @@ summary (rays, flux, start-point bounds, direction lengths, zero or negative
 flux, the share going backwards) and compares the flux-weighted intensity per
 solid angle I(theta) over all azimuths and in wedges about the x-z plane
 (where the first table applies) and the y-z plane (the second table) with the
-law that the same options describe for generate (-L/-T, --angular, --na,
+law that the same options describe for generate (-L/-T or --photometric, --angular, --na,
 --extent, --double-side --balance, --square, -c, --decimal-separator), after
 one least-squares scale factor. A bin passes within 5 standard deviations (its
 Monte-Carlo variance) or within the tolerance of its view's peak.

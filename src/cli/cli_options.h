@@ -31,6 +31,7 @@ struct CliOptions {
   std::optional<std::string> outputPath;
   std::optional<std::string> longitudinalFile;
   std::optional<std::string> transversalFile;
+  std::optional<std::string> photometricFile;
   std::optional<std::int32_t> rayCount;
   std::optional<std::int32_t> sourceFlux;
   bool considerFlux = false;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/run_setup.h"
 #include "sampling/level_lookup.h"
 #include "base/user_error.h"
 
@@ -109,15 +110,12 @@ IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
                       settings.angularType == AngularType::Gaussian;
   AngularDistribution longitudinal, transversal;
   if (tables) {
-    for (auto [name, table] : {std::pair{&settings.longitudinalFile, &longitudinal},
-                               std::pair{&settings.transversalFile, &transversal}}) {
-      if (name->empty()) throw UserError("The law needs both distribution files (-L and -T)");
-      *table = read_distribution_file(*name, settings.fileDecimalSeparator);
-      if (table->count < 1 || table->intensityCount < table->count) {
-        throw UserError("Distribution file " + *name + " has fewer values on its third line than on its first");
-      }
-      check_linear_table(*table, *name);
+    if (settings.photometricFile.empty() && (settings.longitudinalFile.empty() || settings.transversalFile.empty())) {
+      throw UserError("The law needs both distribution files (-L and -T) or a photometric file");
     }
+    const TablePair pair = read_table_pair(settings);
+    longitudinal = pair.longitudinal;
+    transversal = pair.transversal;
   }
   init(settings, longitudinal, transversal);
 }
@@ -150,7 +148,9 @@ void IntensityLaw::init(const GenerationSettings& settings, const AngularDistrib
 
   description_ = std::string(square_ ? "Square shape of the two tables" : type_name(type_));
   if (square_ || type_ == AngularType::UserDefined || type_ == AngularType::Gaussian) {
-    description_ += " (x-z plane " + settings.longitudinalFile + ", y-z plane " + settings.transversalFile + ")";
+    description_ += settings.photometricFile.empty()
+                        ? " (x-z plane " + settings.longitudinalFile + ", y-z plane " + settings.transversalFile + ")"
+                        : " (x-z and y-z planes of " + settings.photometricFile + ")";
   }
   description_ += ", cap " + format("%.4g", capAngle_ / kDeg) + " deg, extent " +
                   std::to_string(settings.extentAboutZ) + " deg";

@@ -12,6 +12,7 @@
 #include "engine/parallel_phases.h"
 #include "engine/run_setup.h"
 #include "engine/writing_phase.h"
+#include "photometry/photometric_import.h"
 #include "output/ray_file.h"
 #include "random/random_state.h"
 
@@ -133,16 +134,56 @@ void check_run_settings(const GenerationSettings& settings) {
   }
 }
 
+namespace {
+
+AngularDistribution table_of(const PlaneTable& plane) {
+  AngularDistribution table;
+  const std::size_t n = std::min<std::size_t>(plane.angleDeg.size(), kDistributionCapacity);
+  table.count = table.intensityCount = static_cast<std::int32_t>(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    table.angle[k + 1] = plane.angleDeg[k];
+    table.intensity[k + 1] = plane.candela[k];
+  }
+  return table;
+}
+
+}  // namespace
+
+TablePair read_table_pair(const GenerationSettings& settings) {
+  TablePair pair;
+  if (!settings.photometricFile.empty()) {
+    const PhotometricImport imported = import_photometric_file(settings.photometricFile);
+    pair.longitudinal = table_of(imported.longitudinal);
+    pair.transversal = table_of(imported.transversal);
+    pair.longitudinalName = settings.photometricFile + " (C0-C180)";
+    pair.transversalName = settings.photometricFile + " (C90-C270)";
+  } else {
+    // The longitudinal file is read and checked completely first.
+    pair.longitudinalName = settings.longitudinalFile;
+    pair.longitudinal = read_distribution_file(settings.longitudinalFile, settings.fileDecimalSeparator);
+    check_table(pair.longitudinal, pair.longitudinalName);
+    if (!settings.legacySampling) check_linear_table(pair.longitudinal, pair.longitudinalName);
+    pair.transversalName = settings.transversalFile;
+    pair.transversal = read_distribution_file(settings.transversalFile, settings.fileDecimalSeparator);
+  }
+  check_table(pair.longitudinal, pair.longitudinalName);
+  check_table(pair.transversal, pair.transversalName);
+  if (!settings.legacySampling) {
+    check_linear_table(pair.longitudinal, pair.longitudinalName);
+    check_linear_table(pair.transversal, pair.transversalName);
+  }
+  return pair;
+}
+
 std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, RunObserver* observer) {
   auto tables = std::make_unique<RunTables>();
-  const auto read = [&](const std::string& name, AngularDistribution& table, ChartSeries series) {
-    table = read_distribution_file(name, settings.fileDecimalSeparator);
-    check_table(table, name);
-    if (!settings.legacySampling) check_linear_table(table, name);
-    if (observer != nullptr) observer->table_points(series, chart_points(table));
-  };
-  read(settings.longitudinalFile, tables->longitudinal, ChartSeries::Longitudinal);
-  read(settings.transversalFile, tables->transversal, ChartSeries::Transversal);
+  TablePair pair = read_table_pair(settings);
+  tables->longitudinal = pair.longitudinal;
+  tables->transversal = pair.transversal;
+  if (observer != nullptr) {
+    observer->table_points(ChartSeries::Longitudinal, chart_points(tables->longitudinal));
+    observer->table_points(ChartSeries::Transversal, chart_points(tables->transversal));
+  }
   // The linear rule reads a descending table in ascending order, so its
   // extents (cap angle, arc radius and length) are its largest abscissae.
   const LookupRule rule = settings.legacySampling ? LookupRule::Legacy : LookupRule::Linear;

@@ -29,6 +29,16 @@ struct RunTables {
   std::string point_limit_notice() const;
 };
 
+// The run's two tables as read: from the two distribution files, or from
+// the two planes of a photometric file. Refuses what a run cannot use
+// (the linear rule's order and sign checks unless legacy sampling is on),
+// naming the file. Throws UserError.
+struct TablePair {
+  AngularDistribution longitudinal, transversal;
+  std::string longitudinalName, transversalName;  // for messages and reports
+};
+TablePair read_table_pair(const GenerationSettings& settings);
+
 // Refuses settings no run can use: no rays, a considered source flux of 0,
 // a format that is not written (LightTools, ASAP), an NA outside 0..1.
 // Throws UserError.

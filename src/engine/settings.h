@@ -17,6 +17,9 @@ struct GenerationSettings {
   std::string outputPath;                 // used as given; relative to the working directory
   std::string longitudinalFile;           // first distribution file (horizontal in LED mode)
   std::string transversalFile;            // second distribution file (vertical in LED mode)
+  // An IES LM-63 or EULUMDAT file whose C0-C180 and C90-C270 planes stand
+  // in for the two distribution files (empty: use the files).
+  std::string photometricFile;
   bool ledMode = true;                    // false: arc mode
   std::int32_t rayCount = 30000;          // N; the file gets N + 1 rays
   bool considerSourceFlux = false;
