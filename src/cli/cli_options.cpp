@@ -73,7 +73,7 @@ std::string with_file_name(std::string_view kind, const std::string& name, const
 
 CliOptions parse_command_line(const std::vector<std::string>& args) {
   CliOptions o;
-  if (args.empty()) throw UsageError("missing command: use 'generate', 'check', 'estimate', --help or --version");
+  if (args.empty()) throw UsageError("missing command: use 'generate', 'check', 'import', 'estimate', --help or --version");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") {
     o.command = Command::Help;
@@ -94,7 +94,7 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     o.import = parse_import_arguments(args);
     return o;
   } else {
-    throw UsageError("unknown command '" + command + "': use 'generate', 'check', 'estimate', --help or --version");
+    throw UsageError("unknown command '" + command + "': use 'generate', 'check', 'import', 'estimate', --help or --version");
   }
 
   using Handler = std::function<void(std::string_view option, std::string_view value)>;
