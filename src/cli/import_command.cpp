@@ -9,8 +9,9 @@
 
 #include "cli/cli_options.h"
 #include "base/user_error.h"
+#include "base/platform_file.h"
+#include "photometry/import_files.h"
 #include "photometry/photometric_import.h"
-#include "photometry/text_cursor.h"
 
 namespace lucidra::cli {
 
@@ -66,102 +67,27 @@ ImportOptions parse_import_arguments(const std::vector<std::string>& args) {
   return o;
 }
 
-namespace {
-
-// Writes the whole text or reports why not.
-std::optional<std::string> write_file(const fs::path& path, const std::string& text) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) return "Cannot create " + path.string() + ": " + std::strerror(errno);
-  file.write(text.data(), static_cast<std::streamsize>(text.size()));
-  file.close();
-  if (!file) return "Cannot write " + path.string() + ": " + std::strerror(errno);
-  return std::nullopt;
-}
-
-std::string format_name(PhotometricFormat format) {
-  return format == PhotometricFormat::Ies ? "IES LM-63" : "EULUMDAT";
-}
-
-std::string angle_range(double from, double to, std::size_t count, const char* unit) {
-  return short_number(from) + " to " + short_number(to) + " degrees, " + std::to_string(count) + " " + unit +
-         (count == 1 ? "" : "s");
-}
-
-}  // namespace
-
 int run_import(const ImportOptions& options, char localeSeparator, std::FILE* out, std::FILE* err) {
-  PhotometricImport result;
   try {
-    result = import_photometric_file(options.inputFile);
+    const PhotometricImport result = import_photometric_file(options.inputFile);
+    std::error_code ec;
+    if (!options.outDir.empty() && !fs::is_directory(path_from_utf8(options.outDir), ec)) {
+      throw UserError("Output folder " + options.outDir + " does not exist or is not a folder");
+    }
+    const auto files = imported_table_files(result, options.inputFile, options.outDir,
+                                            options.decimalSeparator.value_or(localeSeparator));
+    // Both names are checked before either is written, so a refusal leaves
+    // the folder as it was.
+    if (const auto existing = existing_import_file(files); existing && !options.force) {
+      throw UserError(*existing + " exists; use --force to overwrite it");
+    }
+    write_imported_tables(files);
+    std::fputs(import_summary(result, options.inputFile, files).c_str(), out);
+    return kExitSuccess;
   } catch (const UserError& error) {
     std::fprintf(err, "lucidra-cli: %s\n", error.what());
     return kExitFailed;
   }
-
-  std::error_code ec;
-  if (!options.outDir.empty() && !fs::is_directory(options.outDir, ec)) {
-    std::fprintf(err, "lucidra-cli: Output folder %s does not exist or is not a folder\n", options.outDir.c_str());
-    return kExitFailed;
-  }
-  const std::string stem = fs::path(options.inputFile).stem().string();
-  const std::string sourceName = fs::path(options.inputFile).filename().string();
-  struct Output {
-    fs::path path;
-    std::string text;
-    const PlaneTable* table;
-    const char* use;
-  };
-  const char separator = options.decimalSeparator.value_or(localeSeparator);
-  Output outputs[] = {
-      {fs::path(options.outDir) / (stem + "_C0-C180.txt"),
-       distribution_file_text(result.longitudinal, sourceName + ": C0-C180 plane (mean of C0 and C180), candela",
-                              separator),
-       &result.longitudinal, "-L, longitudinal"},
-      {fs::path(options.outDir) / (stem + "_C90-C270.txt"),
-       distribution_file_text(result.transversal, sourceName + ": C90-C270 plane (mean of C90 and C270), candela",
-                              separator),
-       &result.transversal, "-T, transversal"},
-  };
-  // Both names are checked before either is written, so a refusal leaves
-  // the folder as it was.
-  if (!options.force) {
-    for (const Output& o : outputs) {
-      if (fs::symlink_status(o.path, ec).type() != fs::file_type::not_found) {
-        std::fprintf(err, "lucidra-cli: %s exists; use --force to overwrite it\n", o.path.string().c_str());
-        return kExitFailed;
-      }
-    }
-  }
-  for (std::size_t k = 0; k < std::size(outputs); ++k) {
-    if (const auto problem = write_file(outputs[k].path, outputs[k].text)) {
-      std::fprintf(err, "lucidra-cli: %s\n", problem->c_str());
-      for (std::size_t done = 0; done <= k; ++done) fs::remove(outputs[done].path, ec);
-      return kExitFailed;
-    }
-  }
-
-  std::fprintf(out, "Imported %s\n", options.inputFile.c_str());
-  std::fprintf(out, "  format:      %s (%s)\n", format_name(result.format).c_str(), result.versionText.c_str());
-  std::fprintf(out, "  symmetry:    %s\n", result.symmetryText.c_str());
-  for (std::size_t k = 0; k < result.planesUsed.size(); ++k) {
-    std::fprintf(out, "  %s %s\n", k == 0 ? "planes used:" : "            ", result.planesUsed[k].c_str());
-  }
-  std::fprintf(out, "  vertical:    %s\n",
-               angle_range(result.verticalFromDeg, result.verticalToDeg, result.verticalCount, "angle").c_str());
-  std::fprintf(out, "  horizontal:  %s\n",
-               angle_range(result.horizontalFromDeg, result.horizontalToDeg, result.horizontalCount, "plane").c_str());
-  std::fprintf(out, "  peak:        %s cd\n", short_number(result.peakCandela).c_str());
-  std::fprintf(out, "  flux:        %s lm from the intensities; %s\n", short_number(result.fluxLm).c_str(),
-               result.statedLumens ? ("the file states " + short_number(*result.statedLumens) + " lm").c_str()
-                                   : "the file states no lamp lumens");
-  for (const Output& o : outputs) {
-    std::fprintf(out, "  wrote:       %s (%s, %s)\n", o.path.string().c_str(),
-                 angle_range(o.table->angleDeg.front(), o.table->angleDeg.back(), o.table->angleDeg.size(), "angle")
-                     .c_str(),
-                 o.use);
-  }
-  for (const std::string& note : result.notes) std::fprintf(out, "  note: %s\n", note.c_str());
-  return kExitSuccess;
 }
 
 std::string import_usage_text() {
