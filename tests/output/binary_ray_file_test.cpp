@@ -11,7 +11,9 @@
 #include <tuple>
 #include <vector>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "output/ray_file.h"
 #include "output/ray_file_reader.h"
@@ -217,6 +219,7 @@ TEST(BinaryWriter, HeaderWrittenAtCommitCountsTheRecords) {
   EXPECT_EQ(read_file(path), zemax_binary_header(2, flux, "t") + record_bytes(rays[0]) + record_bytes(rays[2]));
 }
 
+#ifndef _WIN32  // POSIX pipes
 // A pipe takes the planned count first; a run that wrote another number is
 // not completed.
 TEST(BinaryWriter, PipeHeaderHasThePlannedCount) {
@@ -246,6 +249,7 @@ TEST(BinaryWriter, PipeHeaderHasThePlannedCount) {
   EXPECT_EQ(received.substr(0, 8), Bytes().u64(2).str());
   EXPECT_EQ(received.size(), 8u + 28u);
 }
+#endif
 
 std::vector<RayRecord> read_all(const std::string& path, RayFileKind kind, RayFileReadResult* result = nullptr) {
   std::vector<RayRecord> rays;
