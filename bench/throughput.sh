@@ -5,8 +5,9 @@
 # and with every core, beside a deliberately straightforward reference
 # writer (fprintf per line, linear scans, legacy sampling) and dd writing the
 # same number of bytes to the same disk; then the far-field check reading the
-# file back. Checks that every legacy file is byte-identical to the
-# reference's and that the linear files are the same on every thread count.
+# file back; then the same for the Zemax binary and TM-25 formats. Checks
+# that every legacy file is byte-identical to the reference's and that the
+# linear and binary files are the same on every thread count.
 #
 #   bench/throughput.sh [N]        (build directory: build/, or $LUCIDRA_BUILD_DIR;
 #                                   scratch files: $BENCH_DIR, default the build directory)
@@ -112,5 +113,37 @@ for i in "${!names[@]}"; do
   read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bytes + 1048575) / 1048576 )))
   printf "| | dd, same bytes | - | file | - | %s | - | %.0f | - | - | - |\n" "$ds" "$(awk -v b="$bytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
   rm -f dd.bin ref.dat linear1.dat
+  # The binary formats (28 bytes a ray, no number formatting): the default
+  # sampling to /dev/null and to a file on one thread and on every core (the
+  # files must be the same), the check reading them back, and dd writing
+  # the same number of bytes to the same disk.
+  for format in zemax-binary tm25; do
+    for threads in 1 "$cores"; do
+      for target in /dev/null file; do
+        out=/dev/null; [[ $target == file ]] && out=binary$threads.out
+        read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f "$format" -o "$out" --threads "$threads" ${cli_args[$i]})
+        same="-"
+        if [[ $target == file ]]; then
+          bbytes=$(stat -c %s "$out")
+          if [[ $threads != 1 ]]; then
+            if cmp -s binary1.out "$out"; then same=yes; else same=NO; status=1; fi
+          fi
+        fi
+        printf "| | engine, %s | linear | %s | %s | %s | %s | %.0f | %.1f | %.0f | %s |\n" "$format" "$target" "$threads" "$es" \
+          "$(rate "$es")" "$(awk -v b="$(( 28 * (n + 1) ))" -v s="$es" 'BEGIN { print b / s / 1e6 }')" \
+          "$(awk -v a="$rs" -v b="$es" 'BEGIN { print a / b }')" "$(awk -v k="$ek" 'BEGIN { print k / 1024 }')" "$same"
+      done
+    done
+    if [[ ${names[$i]} != arc* ]]; then
+      cat binary1.out > /dev/null
+      read -r cs ck < <(timed "$cli" check binary1.out --threads "$cores" ${check_args[$i]})
+      printf "| | check (reads the file) | %s | file | %s | %s | %s | %.0f | - | %.0f | - |\n" "$format" "$cores" "$cs" "$(rate "$cs")" \
+        "$(awk -v b="$bbytes" -v s="$cs" 'BEGIN { print b / s / 1e6 }')" "$(awk -v k="$ck" 'BEGIN { print k / 1024 }')"
+    fi
+    rm -f binary*.out
+    read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bbytes + 1048575) / 1048576 )))
+    printf "| | dd, same bytes as %s | - | file | - | %s | - | %.0f | - | - | - |\n" "$format" "$ds" "$(awk -v b="$bbytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
+    rm -f dd.bin
+  done
 done
 exit $status

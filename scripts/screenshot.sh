@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Takes docs/window.png: the window on the shipped example with the chart
-# shown, on a virtual display. Needs xvfb (xvfb-run), xdotool and imagemagick
+# shown, on a 1280x900 virtual display. Needs xvfb (xvfb-run), xdotool and imagemagick
 # (import), and a built program (build/, or $LUCIDRA_BUILD_DIR).
 #
 #   scripts/screenshot.sh [output.png]
@@ -25,7 +25,7 @@ mkdir -p "$(dirname "$output")"
 
 # Everything below runs inside the virtual display.
 export LUCIDRA_PROGRAM=$program LUCIDRA_EXAMPLES=$root/examples LUCIDRA_SHOT=$output
-xvfb-run --auto-servernum --server-args="-screen 0 1280x720x24" bash -euo pipefail -c '
+xvfb-run --auto-servernum --server-args="-screen 0 1280x900x24" bash -euo pipefail -c '
   cd "$LUCIDRA_EXAMPLES"
   "$LUCIDRA_PROGRAM" &
   program_pid=$!
@@ -36,13 +36,16 @@ xvfb-run --auto-servernum --server-args="-screen 0 1280x720x24" bash -euo pipefa
   xdotool windowfocus --sync "$notice" key Return
 
   # Then the main window: press "Plot >>" (panel at 1,90; button at 312,35,
-  # 81x25), below the menu bar.
+  # 81x25), below the menu bar, and hover over the first curve for the
+  # read-out.
   window=$(timeout 20 xdotool search --sync --onlyvisible --name "^Lucidra LED\$" | head -n 1)
   sleep 1
   menu_height=${LUCIDRA_MENU_HEIGHT:-22}
   xdotool mousemove --window "$window" 353 $((menu_height + 137)) click 1
   sleep 2
-  xdotool mousemove 1270 710
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  xdotool mousemove $((X + 408 + 120)) $((Y + 150))
+  sleep 1
 
   eval "$(xdotool getwindowgeometry --shell "$window")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$LUCIDRA_SHOT"

@@ -570,7 +570,9 @@ OutputFormat TForm1::selected_format() const {
 QLineEdit* TForm1::output_path_field(OutputFormat format) const {
   switch (format) {
     case OutputFormat::TracePro: return Edit3;
-    case OutputFormat::Zemax: return Edit4;
+    case OutputFormat::Zemax:
+    case OutputFormat::ZemaxBinary:
+    case OutputFormat::Tm25: return Edit4;
     case OutputFormat::LightTools: return Edit11;
     case OutputFormat::Asap: return Edit5;
   }
@@ -580,7 +582,9 @@ QLineEdit* TForm1::output_path_field(OutputFormat format) const {
 QLabel* TForm1::format_picture(OutputFormat format) const {
   switch (format) {
     case OutputFormat::TracePro: return Image1;
-    case OutputFormat::Zemax: return Image2;
+    case OutputFormat::Zemax:
+    case OutputFormat::ZemaxBinary:
+    case OutputFormat::Tm25: return Image2;
     case OutputFormat::LightTools: return Image3;
     case OutputFormat::Asap: return Image4;
   }
@@ -624,7 +628,9 @@ SettingTexts TForm1::setting_texts() const {
 void TForm1::controls_from_settings(const GenerationSettings& settings, const SettingTexts& texts) {
   switch (settings.outputFormat) {
     case OutputFormat::TracePro: RadioButton1->setChecked(true); break;
-    case OutputFormat::Zemax: RadioButton2->setChecked(true); break;
+    case OutputFormat::Zemax:
+    case OutputFormat::ZemaxBinary:
+    case OutputFormat::Tm25: RadioButton2->setChecked(true); break;
     case OutputFormat::LightTools: RadioButton5->setChecked(true); break;
     case OutputFormat::Asap: RadioButton6->setChecked(true); break;
   }

@@ -122,7 +122,9 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     rules.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
     rules.emplace("--format", valued([&](auto opt, auto v) {
                     if (check) {
-                      if (v != "tracepro" && v != "zemax") bad_value(opt, v, "tracepro or zemax");
+                      if (v != "tracepro" && v != "zemax" && v != "zemax-binary" && v != "tm25") {
+                        bad_value(opt, v, "tracepro, zemax, zemax-binary or tm25");
+                      }
                       o.checkFormat = std::string(v);
                       return;
                     }
@@ -130,8 +132,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                                                     {{"tracepro", OutputFormat::TracePro},
                                                      {"zemax", OutputFormat::Zemax},
                                                      {"lighttools", OutputFormat::LightTools},
-                                                     {"asap", OutputFormat::Asap}},
-                                                    "tracepro, zemax, lighttools or asap");
+                                                     {"asap", OutputFormat::Asap},
+                                                     {"zemax-binary", OutputFormat::ZemaxBinary},
+                                                     {"tm25", OutputFormat::Tm25}},
+                                                    "tracepro, zemax, zemax-binary, tm25, lighttools or asap");
                   }));
     rules.emplace("--output", valued([&](auto opt, auto v) {
                     if (v.empty()) bad_value(opt, v, "a file name");
@@ -318,7 +322,13 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
       texts.numericalAperture = point_text(config->numericalAperture, separator);
       texts.sizeX = point_text(config->sizeX, separator);
       texts.sizeY = point_text(config->sizeY, separator);
-      s.outputPath = s.outputFormat == OutputFormat::TracePro ? config->traceProPath : config->zemaxPath;
+      // The configuration holds a TracePro and a Zemax path; a TM-25 file
+      // needs --output.
+      if (s.outputFormat == OutputFormat::TracePro) {
+        s.outputPath = config->traceProPath;
+      } else if (s.outputFormat != OutputFormat::Tm25) {
+        s.outputPath = config->zemaxPath;
+      }
     } catch (const ConfigSilentStop&) {
       throw;  // names the file already
     } catch (const UserError& error) {
@@ -389,13 +399,17 @@ std::string usage_text() {
   lucidra-cli --help | --version
 
 Writes a ray file of N + 1 rays (start point, direction cosines, flux) for
-TracePro or Zemax from two measured distribution files.
+TracePro or Zemax, as text or binary (Zemax binary source file, TM-25), from
+two measured distribution files.
 
 generate options (a value may follow as the next argument or after '='):
   -c, --config FILE          start values from a lucidra.cfg file (its 15 positional lines)
-  -f, --format FMT           tracepro | zemax | lighttools | asap        (default zemax)
-  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax);
-                             - writes it to standard output
+  -f, --format FMT           tracepro | zemax | zemax-binary | tm25 | lighttools | asap
+                             (default zemax); zemax-binary: Zemax binary source file
+                             (.dat, 28 bytes a ray), tm25: TM-25 ray file (.TM25RAY;
+                             rays of zero flux are left out; not to a pipe)
+  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
+                             and zemax-binary); - writes it to standard output
   -L, --longitudinal FILE    first distribution file (horizontal in LED mode)
   -T, --transversal FILE     second distribution file (vertical in LED mode)
       --photometric FILE     an IES (.ies) or EULUMDAT (.ldt) file: its C0-C180 and
@@ -427,7 +441,8 @@ Numbers given as options are written with a decimal point. An existing output
 file is replaced without asking, but only once the run is complete: a run that
 fails or is interrupted leaves it exactly as it was.
 
-check reads a TracePro or Zemax text ray file (any size, streamed), prints a
+check reads a TracePro or Zemax text ray file, a Zemax binary source file or a
+TM-25 ray file (any size, streamed), prints a
 summary (rays, flux, start-point bounds, direction lengths, zero or negative
 flux, the share going backwards) and compares the flux-weighted intensity per
 solid angle I(theta) over all azimuths and in wedges about the x-z plane
@@ -437,7 +452,8 @@ law that the same options describe for generate (-L/-T or --photometric, --angul
 one least-squares scale factor. A bin passes within 5 standard deviations (its
 Monte-Carlo variance) or within the tolerance of its view's peak.
 check options:
-      --format FMT           tracepro | zemax (default: from the file's header)
+      --format FMT           tracepro | zemax | zemax-binary | tm25 (default: from the
+                             file's first bytes: 1010 or TM25 for binary, else its header)
       --bin DEG              polar-angle bin width (default 2)
       --wedge DEG            half-width of the wedges about the planes (default 10)
       --min-rays N           bins with fewer rays are not judged (default 100)

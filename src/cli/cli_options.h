@@ -56,7 +56,7 @@ struct CliOptions {
   // The far-field check (`check RAYFILE`, or `generate --check`).
   bool checkAfterGenerate = false;
   std::optional<std::string> checkPath;
-  std::optional<std::string> checkFormat;  // tracepro | zemax; default: from the header
+  std::optional<std::string> checkFormat;  // tracepro | zemax | zemax-binary | tm25; default: from the file
   double binDeg = 2;
   double wedgeHalfDeg = 10;
   std::int64_t minRays = 100;

@@ -61,7 +61,11 @@ int check_file(const lucidra::cli::CliOptions& options, const lucidra::Generatio
     check.threads = options.threads;
     lucidra::RayFileKind kind = lucidra::RayFileKind::Auto;
     if (options.checkFormat) {
-      kind = *options.checkFormat == "zemax" ? lucidra::RayFileKind::Zemax : lucidra::RayFileKind::TracePro;
+      const std::string& f = *options.checkFormat;
+      kind = f == "zemax"          ? lucidra::RayFileKind::Zemax
+             : f == "zemax-binary" ? lucidra::RayFileKind::ZemaxBinary
+             : f == "tm25"         ? lucidra::RayFileKind::Tm25
+                                   : lucidra::RayFileKind::TracePro;
     }
     const lucidra::FarFieldResult result = lucidra::check_ray_file(path, kind, law, check);
     std::fputs(lucidra::far_field_report(result).c_str(), stdout);

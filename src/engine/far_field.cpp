@@ -393,7 +393,7 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
   FarFieldBins totals(options.binDeg, options.wedgeHalfDeg);
   const unsigned threads =
       options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
-  const auto read = read_text_ray_file(
+  const auto read = read_ray_file(
       path, kind, threads,
       [&](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
         auto part = std::make_shared<FarFieldBins>(options.binDeg, options.wedgeHalfDeg);

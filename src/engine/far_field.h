@@ -125,7 +125,7 @@ struct FarFieldResult {
 // factor fitted over the judged bins of all views.
 FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw& law, const FarFieldOptions& options);
 
-// Reads a text ray file and compares it. Throws RayFileError / UserError.
+// Reads a ray file (text or binary) and compares it. Throws RayFileError / UserError.
 FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const IntensityLaw& law,
                               const FarFieldOptions& options);
 

@@ -12,6 +12,8 @@
 #include "engine/parallel_phases.h"
 #include "engine/run_setup.h"
 #include "engine/writing_phase.h"
+#include "lucidra/version.h"
+#include "output/binary_ray_file.h"
 #include "photometry/photometric_import.h"
 #include "output/ray_file.h"
 #include "random/random_state.h"
@@ -113,6 +115,93 @@ std::string fixed6(double value) {
   return std::string(buffer, result.ptr);
 }
 
+const char* angular_name(AngularType type) {
+  switch (type) {
+    case AngularType::Lambertian: return "Lambertian";
+    case AngularType::Uniform: return "Uniform";
+    case AngularType::UserDefined: return "User Defined";
+    case AngularType::Gaussian: return "Gaussian";
+  }
+  return "?";
+}
+
+// The settings a binary header describes its rays with: short enough (under
+// 100 bytes for the usual values) for the Zemax description.
+std::string settings_summary(const GenerationSettings& s) {
+  std::string text = s.ledMode ? "LED" : "arc";
+  text += s.randomAlgorithm == RandomAlgorithm::Sobol ? ", Sobol" : ", Uniform";
+  if (s.ledMode) {
+    text += ", ";
+    text += angular_name(s.angularType);
+    if (s.angularType == AngularType::Lambertian || s.angularType == AngularType::Uniform) {
+      text += " NA " + shown_number(s.numericalAperture);
+    }
+    text += ", " + shown_number(s.sizeXmm) + "x" + shown_number(s.sizeYmm) + " mm";
+    text += s.planeShape == PlaneShape::Elliptical ? " ellipse" : " rect";
+    if (s.doubleSide) text += ", double side " + std::to_string(s.balance);
+  }
+  text += ", " + std::to_string(static_cast<std::int64_t>(s.rayCount) + 1) + " rays";
+  if (s.considerSourceFlux) text += ", " + std::to_string(s.sourceFlux) + " W";
+  if (s.legacySampling) text += ", legacy";
+  return text;
+}
+
+// A file's name without its folders, for the header texts.
+std::string file_name_only(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Writes the header of the run's format; a binary header is written again
+// at commit with the records and flux the file holds (see RayFileWriter).
+void begin_output(RayFileWriter& writer, const GenerationSettings& settings, const RunTables& tables,
+                  std::uint64_t plannedRays) {
+  switch (settings.outputFormat) {
+    case OutputFormat::TracePro:
+      writer.write(tracepro_header(
+          {tables.longitudinal.angle[1], tables.longitudinal.angle[5], tables.longitudinal.angle[14]}));
+      return;
+    case OutputFormat::ZemaxBinary: {
+      const std::string description = "Lucidra LED " LUCIDRA_VERSION "; " + settings_summary(settings);
+      writer.begin_binary(
+          [description](std::uint64_t records, double flux) {
+            return zemax_binary_header(static_cast<std::uint32_t>(records), flux, description);
+          },
+          &encode_zemax_record, plannedRays);
+      return;
+    }
+    case OutputFormat::Tm25: {
+      // Rays of zero flux are left out, so the count is known only at the
+      // end: the header must be written last.
+      if (!writer.header_rewritable()) {
+        throw UserError("TM-25 ray file " + writer.path() +
+                        ": a TM-25 header gives the number of rays, known only at the end of the run, so it "
+                        "cannot be written to a pipe or a terminal; write it to a file");
+      }
+      Tm25Texts texts;
+      texts.lightSource = std::string(settings.ledMode ? "LED" : "Arc") + " source from " +
+                          file_name_only(settings.longitudinalFile) + " and " +
+                          file_name_only(settings.transversalFile);
+      texts.creator = "Lucidra LED " LUCIDRA_VERSION;
+      texts.software = "Lucidra LED " LUCIDRA_VERSION " (simulation)";
+      texts.information = settings_summary(settings);
+      texts.dataReference = "Longitudinal distribution: " + settings.longitudinalFile +
+                            "; transversal distribution: " + settings.transversalFile;
+      // The run's clock, not the moment of writing: every thread count and
+      // every rewrite of the header give the same bytes.
+      const std::int64_t created = settings.clockSeconds;
+      writer.begin_binary(
+          [texts, created](std::uint64_t records, double flux) { return tm25_header(records, flux, created, texts); },
+          &encode_tm25_record, plannedRays);
+      return;
+    }
+    case OutputFormat::Zemax:
+    case OutputFormat::LightTools:
+    case OutputFormat::Asap: break;
+  }
+  writer.write(zemax_header(settings.rayCount));
+}
+
 }  // namespace
 
 std::string RunTables::point_limit_notice() const {
@@ -128,6 +217,10 @@ void check_run_settings(const GenerationSettings& settings) {
   }
   if (settings.considerSourceFlux && settings.sourceFlux == 0) {
     throw UserError("Source Flux must not be 0 when \"Consider Sorce Flux\" is checked");
+  }
+  if (settings.outputFormat == OutputFormat::Tm25 && settings.considerSourceFlux && settings.sourceFlux < 0) {
+    throw UserError("Source Flux " + std::to_string(settings.sourceFlux) +
+                    " would give every ray a negative flux; a TM-25 ray file holds positive flux");
   }
   if (!(settings.numericalAperture >= 0 && settings.numericalAperture <= 1)) {
     throw UserError("NA " + shown_number(settings.numericalAperture) + " must lie between 0 and 1");
@@ -260,7 +353,9 @@ const char* format_refusal(OutputFormat format) {
     case OutputFormat::Asap: return " ASAP is not supported in this version of Lucidra";
     case OutputFormat::LightTools: return " LightTools is not supported in this version of Lucidra";
     case OutputFormat::TracePro:
-    case OutputFormat::Zemax: break;
+    case OutputFormat::Zemax:
+    case OutputFormat::ZemaxBinary:
+    case OutputFormat::Tm25: break;
   }
   return nullptr;
 }
@@ -286,11 +381,8 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
     // Every input is checked: the output may be opened. A file is written
     // beside the one it replaces and put in its place only when complete.
     writer.emplace(settings.outputPath);
-    writer->write(settings.outputFormat == OutputFormat::TracePro
-                      ? tracepro_header({tables->longitudinal.angle[1], tables->longitudinal.angle[5],
-                                         tables->longitudinal.angle[14]})
-                      : zemax_header(settings.rayCount));
     const std::string limit = tables->point_limit_notice();
+    begin_output(*writer, settings, *tables, limit.empty() ? static_cast<std::uint64_t>(n + 1) : 0);
     if (!limit.empty()) {
       writer->commit();  // the header alone is this run's file
       report.outcome = RunOutcome::PointLimit;

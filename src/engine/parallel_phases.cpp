@@ -108,7 +108,7 @@ struct Chunk {
 class Pipeline {
  public:
   Pipeline(const SamplingPlan& plan, const PhaseStart& start, bool fluxPhase, std::int64_t totalItems,
-           unsigned threads, const Levels& initialLevels)
+           unsigned threads, const Levels& initialLevels, RayEncoder encoder = &format_ray_line)
       : initialLevels_(initialLevels),
         plan_(plan),
         start_(start),
@@ -116,6 +116,7 @@ class Pipeline {
         totalItems_(totalItems),
         counts_(draw_counts(plan, fluxPhase)),
         useLevels_(values_use_levels(plan)),
+        encode_(encoder),
         ring_(std::clamp<std::size_t>(3 * static_cast<std::size_t>(threads), 4, kMaxChunksInFlight)) {
     for (auto& slot : ring_) slot = std::make_unique<Chunk>();
     acceptedBefore_.push_back(0);
@@ -170,7 +171,7 @@ class Pipeline {
       }
       if (!ray_attempt(plan_, draws, levels, ray)) continue;
       if (!is_finite_ray(ray)) break;
-      const char* end = format_ray_line(ray, line);
+      const char* end = encode_(ray, line);
       out.insert(out.end(), static_cast<const char*>(line), end);
       values.push_back(ray.flux);
       ++made;
@@ -315,7 +316,7 @@ class Pipeline {
         if (!ray_attempt(plan_, draws, levels, ray)) continue;
         chunk.values[k] = ray.flux;
         char* out = chunk.bytes.data() + chunk.used;
-        const char* end = format_ray_line(ray, out);
+        const char* end = encode_(ray, out);
         chunk.lineLength[k] = static_cast<std::uint8_t>(end - out);
         chunk.used += static_cast<std::size_t>(end - out);
       }
@@ -342,6 +343,7 @@ class Pipeline {
   const std::int64_t totalItems_;  // -1: until the committing thread has enough
   const DrawCounts counts_;
   const bool useLevels_;
+  const RayEncoder encode_;  // a text line or a binary record per ray
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -401,7 +403,7 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
                             WritingPhaseResult& result, PhaseEnd& end) {
   const std::int64_t needed = plan.rayCount + 1;
   const DrawCounts counts = draw_counts(plan, false);
-  Pipeline pipeline(plan, start, false, counts.rejects ? -1 : needed, threads, levels);
+  Pipeline pipeline(plan, start, false, counts.rejects ? -1 : needed, threads, levels, writer.encoder());
   std::vector<char> redrawnBytes;
   std::vector<double> redrawn;
   end.lastSobolSeed = -1;
@@ -423,7 +425,7 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
       redrawnBytes.clear();
       redrawn.clear();
       const std::int64_t good = pipeline.redraw(chunk, redo, current, redrawnBytes, redrawn);
-      writer.write(std::string_view(redrawnBytes.data(), redrawnBytes.size()));
+      writer.write_rays(std::string_view(redrawnBytes.data(), redrawnBytes.size()));
       for (double flux : redrawn) result.obtainedFlux += flux;
       result.raysWritten += good;
       if (good < redo) refuse_non_finite_ray(result.raysWritten + 1);
@@ -435,7 +437,7 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
       bytes += chunk.lineLength[static_cast<std::size_t>(k)];
       result.obtainedFlux += chunk.values[static_cast<std::size_t>(k)];
     }
-    writer.write(std::string_view(chunk.bytes.data() + skip, bytes));
+    writer.write_rays(std::string_view(chunk.bytes.data() + skip, bytes));
     result.raysWritten += last - redo;
     if (last < take) refuse_non_finite_ray(result.raysWritten + 1);
 

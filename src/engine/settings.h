@@ -10,7 +10,9 @@
 
 namespace lucidra {
 
-enum class OutputFormat { TracePro, Zemax, LightTools, Asap };
+// The window's configuration stores the first four by index: new formats
+// go after them.
+enum class OutputFormat { TracePro, Zemax, LightTools, Asap, ZemaxBinary, Tm25 };
 
 struct GenerationSettings {
   OutputFormat outputFormat = OutputFormat::Zemax;

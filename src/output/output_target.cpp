@@ -145,6 +145,20 @@ bool OutputTarget::open(const std::string& path, int& error) {
 #endif
 }
 
+bool OutputTarget::rewritable() const {
+  if (stream_ == nullptr) return false;
+#ifdef _WIN32
+  const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream_)));
+  return handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_DISK;
+#else
+  const int fd = ::fileno(stream_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  // Appending writes go to the end whatever the position.
+  if (flags < 0 || (flags & O_APPEND) != 0) return false;
+  return ::lseek(fd, 0, SEEK_CUR) != static_cast<off_t>(-1);
+#endif
+}
+
 int OutputTarget::commit() {
   std::FILE* stream = std::exchange(stream_, nullptr);
   if (stream == nullptr) return 0;

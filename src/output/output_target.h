@@ -26,6 +26,9 @@ class OutputTarget {
   void discard() noexcept;
 
   bool direct() const { return direct_; }
+  // The stream can go back and write over what it wrote (a file or a
+  // seekable device, not a pipe, a terminal or a file opened to append).
+  bool rewritable() const;
   bool replaces_existing() const { return existed_; }
 
  private:

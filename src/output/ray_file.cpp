@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/user_error.h"
+#include "output/binary_ray_file.h"
 #include "output/format_e.h"
 
 namespace lucidra {
@@ -106,17 +107,69 @@ void RayFileWriter::flush_buffer() {
   used_ = 0;
 }
 
+void RayFileWriter::begin_binary(BinaryHeader header, RayEncoder recordEncoder, std::uint64_t plannedRecords) {
+  header_ = std::move(header);
+  encoder_ = recordEncoder;
+  plannedRecords_ = plannedRecords;
+  headerLast_ = target_.rewritable();
+  if (headerLast_) {
+    flush_buffer();
+    headerOffset_ = std::ftell(target_.stream());
+    headerLast_ = headerOffset_ >= 0;
+  }
+  write(header_(headerLast_ ? 0 : plannedRecords, 0));
+}
+
+void RayFileWriter::write_records(std::string_view bytes) {
+  // The flux of every record, added in file order as a reader adds it.
+  for (std::size_t at = kRecordFluxOffset; at < bytes.size(); at += kBinaryRecordBytes) {
+    recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
+  }
+  records_ += bytes.size() / kBinaryRecordBytes;
+  write(bytes);
+}
+
+void RayFileWriter::write_header(std::uint64_t records, double flux) {
+  flush_buffer();
+  const std::string header = header_(records, flux);
+  errno = 0;
+  if (std::fflush(target_.stream()) != 0) fail("write", errno);
+  if (std::fseek(target_.stream(), headerOffset_, SEEK_SET) != 0) fail("write", errno);
+  if (std::fwrite(header.data(), 1, header.size(), target_.stream()) != header.size()) fail("write", errno);
+  if (std::fseek(target_.stream(), 0, SEEK_END) != 0) fail("write", errno);
+}
+
 void RayFileWriter::commit() {
   if (target_.stream() == nullptr) return;
   flush_buffer();
   errno = 0;
   if (std::fflush(target_.stream()) != 0) fail("write", errno);
+  if (header_ && headerLast_) {
+    write_header(records_, recordFlux_);
+  } else if (header_ && records_ != plannedRecords_) {
+    // A pipe's header went out first: a file that holds another number of
+    // records than it announces is not passed off as complete.
+    failed_ = true;
+    discard();
+    throw OutputFileError("Cannot complete ray file " + path_ + ": its header announces " +
+                          std::to_string(plannedRecords_) + " rays but " + std::to_string(records_) +
+                          " were written");
+  }
   release_buffer();
   const int error = target_.commit();
   if (error != 0) fail("close", error);
 }
 
 void RayFileWriter::discard() noexcept {
+  // A direct binary output keeps what was written: its header then counts
+  // exactly the records it holds.
+  if (header_ && headerLast_ && direct() && !failed_ && target_.stream() != nullptr) {
+    try {
+      write_header(records_, recordFlux_);
+    } catch (...) {
+      failed_ = true;  // the file says it is incomplete; nothing more to do
+    }
+  }
   release_buffer();
   target_.discard();
 }

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ inline constexpr int kMaxRayLineLength = 7 * 14 + 6 + 2;
 // Writes one ray line (with its CR LF) and returns its end. `out` needs
 // kMaxRayLineLength characters.
 char* format_ray_line(const RayRecord& ray, char* out) noexcept;
+
+// Writes one ray's bytes in a ray file's layout and returns their end: a text
+// line (format_ray_line) or a binary record (binary_ray_file.h), which may be
+// left out (nothing written). `out` needs kMaxRayLineLength bytes.
+using RayEncoder = char* (*)(const RayRecord& ray, char* out) noexcept;
 
 // "30000 4 \r\n"
 std::string zemax_header(std::int32_t rayCount);
@@ -45,6 +51,32 @@ class RayFileWriter {
     if (capacity_ - used_ < static_cast<std::size_t>(kMaxRayLineLength)) flush_buffer();
     used_ = static_cast<std::size_t>(format_ray_line(ray, buffer_.get() + used_) - buffer_.get());
   }
+  // A binary ray file: its header states the records that follow and their
+  // total flux, which `header(records, flux)` makes (always the same size).
+  // Where the header can be written again (a file, a seekable device), a
+  // placeholder is written now and the header again at commit with the
+  // records and flux written, and on discard of a direct output with what
+  // it then holds; otherwise (a pipe, a terminal) the header is written now
+  // with `plannedRecords` and no flux, and commit refuses a file that holds
+  // another number of records.
+  using BinaryHeader = std::function<std::string(std::uint64_t records, double flux)>;
+  void begin_binary(BinaryHeader header, RayEncoder recordEncoder, std::uint64_t plannedRecords);
+  // Whole binary records (kBinaryRecordBytes each): counted, and their
+  // float32 flux added in file order, for the header.
+  void write_records(std::string_view bytes);
+  bool header_rewritable() const { return target_.rewritable(); }
+  // How this file's rays are encoded, and their bytes written: records
+  // counted for a binary header, lines as they are.
+  RayEncoder encoder() const { return encoder_; }
+  void write_rays(std::string_view bytes) {
+    if (header_) {
+      write_records(bytes);
+    } else {
+      write(bytes);
+    }
+  }
+  std::uint64_t records() const { return records_; }
+
   // Flushes, closes and puts the file in place; throws if anything failed.
   // Idempotent.
   void commit();
@@ -61,6 +93,7 @@ class RayFileWriter {
  private:
   void flush_buffer();
   void release_buffer();
+  void write_header(std::uint64_t records, double flux);
   [[noreturn]] void fail(std::string_view what, int error);
 
   std::string path_;
@@ -69,6 +102,13 @@ class RayFileWriter {
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
+  BinaryHeader header_;  // empty: a text file
+  RayEncoder encoder_ = &format_ray_line;
+  bool headerLast_ = false;
+  long headerOffset_ = 0;
+  std::uint64_t plannedRecords_ = 0;
+  std::uint64_t records_ = 0;
+  double recordFlux_ = 0;
 };
 
 }  // namespace lucidra

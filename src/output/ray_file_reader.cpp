@@ -1,5 +1,7 @@
 #include "output/ray_file_reader.h"
 
+#include "output/binary_ray_file.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -187,6 +189,8 @@ const char* ray_file_kind_name(RayFileKind kind) {
   switch (kind) {
     case RayFileKind::TracePro: return "TracePro text";
     case RayFileKind::Zemax: return "Zemax text";
+    case RayFileKind::ZemaxBinary: return "Zemax binary";
+    case RayFileKind::Tm25: return "TM-25";
     case RayFileKind::Auto: break;
   }
   return "ray file";
@@ -234,7 +238,9 @@ RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, 
     const char* q = p;
     const std::string_view firstLine = next_line(q, end);
     const auto count = zemax_count(firstLine);
-    if (kind == RayFileKind::Auto) kind = count ? RayFileKind::Zemax : RayFileKind::TracePro;
+    if (kind != RayFileKind::TracePro && kind != RayFileKind::Zemax) {
+      kind = count ? RayFileKind::Zemax : RayFileKind::TracePro;
+    }
     result.kind = kind;
     if (kind == RayFileKind::Zemax) {
       if (!count) fail(path, 1, "'" + line_text(firstLine) + "' is not a Zemax header (the number of rays, then 4)");
@@ -302,6 +308,187 @@ RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, 
              std::to_string(result.rays) + "; is it cut short?");
   }
   return result;
+}
+
+namespace {
+
+// What a binary header says about the records that follow it.
+struct BinaryLayout {
+  std::uint64_t count = 0;
+  double flux = 0;
+  std::size_t recordFloats = 7;
+  std::size_t fluxIndex = 6;
+};
+
+void read_exactly(std::FILE* file, const std::string& path, char* out, std::size_t bytes, const char* what) {
+  if (std::fread(out, 1, bytes, file) != bytes) {
+    if (std::ferror(file)) fail(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+    fail(path, 0, std::string("ends within its ") + what + "; is it cut short?");
+  }
+}
+
+BinaryLayout read_zemax_binary_header(std::FILE* file, const std::string& path) {
+  char h[kZemaxHeaderBytes];
+  read_exactly(file, path, h, sizeof h, "header");
+  const auto identifier = static_cast<std::int32_t>(get_u32(h));
+  if (identifier != kZemaxIdentifier) {
+    fail(path, 0, "is not a Zemax binary source file (its identifier is " + std::to_string(identifier) + ", not 1010)");
+  }
+  BinaryLayout layout;
+  layout.count = get_u32(h + 4);
+  layout.flux = static_cast<double>(get_f32(h + 112));
+  const auto format = static_cast<std::int32_t>(get_u32(h + 192));
+  if (format == 2) {
+    layout.recordFloats = 8;  // a wavelength follows the flux
+  } else if (format != 0) {
+    fail(path, 0, "has ray format type " + std::to_string(format) + "; only 0 (flux only) and 2 (spectral) are read");
+  }
+  return layout;
+}
+
+BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
+  std::vector<char> h(kTm25HeaderBytes);
+  read_exactly(file, path, h.data(), h.size(), "header");
+  if (std::memcmp(h.data(), "TM25", 4) != 0) fail(path, 0, "is not a TM-25 ray file (it does not begin with TM25)");
+  const auto version = static_cast<std::int32_t>(get_u32(h.data() + 4));
+  if (version != 2013) fail(path, 0, "is a TM-25 file of version " + std::to_string(version) + "; only 2013 is read");
+  BinaryLayout layout;
+  layout.count = get_u64(h.data() + 20);
+  layout.flux = static_cast<double>(get_f32(h.data() + 16));
+  const auto tables = static_cast<std::int32_t>(get_u32(h.data() + 76));
+  const auto extraItems = static_cast<std::int32_t>(get_u32(h.data() + 80));
+  const auto textBytes = static_cast<std::int32_t>(get_u32(h.data() + 84));
+  if (tables < 0 || extraItems < 0 || textBytes < 0 || extraItems > 1000) {
+    fail(path, 0, "has a malformed TM-25 header (negative or absurd table, column or text sizes)");
+  }
+  std::uint32_t flag[8];
+  for (std::size_t i = 0; i < 8; ++i) {
+    flag[i] = get_u32(h.data() + kTm25FixedHeaderBytes + 4 * i);
+    if (flag[i] > 1) fail(path, 0, "has a TM-25 flag that is neither 0 nor 1");
+  }
+  if (flag[0] != 1 || flag[1] != 1) fail(path, 0, "does not give every ray a position and a direction");
+  if (flag[2] == 0 && flag[4] == 0) fail(path, 0, "gives its rays neither a radiant nor a luminous flux");
+  // Columns after the direction, in the flags' order: radiant flux,
+  // wavelength, luminous flux, Stokes S1..S3, tristimulus X and Z, spectrum
+  // index, then the additional items.
+  layout.fluxIndex = flag[2] != 0 ? 6 : 6 + flag[3];
+  layout.recordFloats = 6 + flag[2] + flag[3] + flag[4] + 3 * flag[5] + 2 * flag[6] + flag[7] +
+                        static_cast<std::size_t>(extraItems);
+  // Spectral tables (a count, then pairs of float32), padded to 32 bytes;
+  // 512 bytes per additional column name; the additional text.
+  std::uint64_t tableBytes = 0;
+  for (std::int32_t t = 0; t < tables; ++t) {
+    char countBytes[4];
+    read_exactly(file, path, countBytes, 4, "spectral tables");
+    const auto pairs = static_cast<std::int32_t>(get_u32(countBytes));
+    if (pairs <= 0) fail(path, 0, "has an empty or malformed spectral table");
+    std::vector<char> skip(static_cast<std::size_t>(pairs) * 8);
+    read_exactly(file, path, skip.data(), skip.size(), "spectral tables");
+    tableBytes += 4 + skip.size();
+  }
+  std::uint64_t rest = (32 - tableBytes % 32) % 32 + 512 * static_cast<std::uint64_t>(extraItems) +
+                       static_cast<std::uint64_t>(textBytes);
+  char skip[4096];
+  while (rest > 0) {
+    const std::size_t step = rest < sizeof skip ? static_cast<std::size_t>(rest) : sizeof skip;
+    read_exactly(file, path, skip, step, "header");
+    rest -= step;
+  }
+  return layout;
+}
+
+struct BinaryBlock {
+  std::int64_t rays = 0;
+  std::shared_ptr<void> partial;
+};
+
+BinaryBlock decode_block(std::vector<char> bytes, BinaryLayout layout, const RayBlockWork& work) {
+  const std::size_t recordBytes = layout.recordFloats * 4;
+  const std::size_t n = bytes.size() / recordBytes;
+  std::vector<RayRecord> rays(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const char* r = bytes.data() + i * recordBytes;
+    rays[i] = RayRecord{get_f32(r),      get_f32(r + 4),  get_f32(r + 8),
+                        get_f32(r + 12), get_f32(r + 16), get_f32(r + 20),
+                        get_f32(r + 4 * layout.fluxIndex)};
+  }
+  BinaryBlock block;
+  block.rays = static_cast<std::int64_t>(n);
+  if (n > 0) block.partial = work(rays.data(), n);
+  return block;
+}
+
+}  // namespace
+
+RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
+                                       const RayBlockWork& work, const RayBlockMerge& merge) {
+  FileHandle file(path);
+  if (!file.get()) fail(path, 0, std::string("cannot be opened: ") + std::strerror(errno));
+  if (threads < 1) threads = 1;
+  const BinaryLayout layout =
+      kind == RayFileKind::Tm25 ? read_tm25_header(file.get(), path) : read_zemax_binary_header(file.get(), path);
+  RayFileReadResult result;
+  result.kind = kind;
+  result.headerFlux = layout.flux;
+  result.headerCount = static_cast<std::int64_t>(layout.count);
+
+  const std::size_t recordBytes = layout.recordFloats * 4;
+  const std::size_t blockBytes = kBlockBytes / recordBytes * recordBytes;
+  std::deque<std::future<BinaryBlock>> inFlight;
+  const auto finish_one = [&] {
+    BinaryBlock block = inFlight.front().get();
+    inFlight.pop_front();
+    result.rays += block.rays;
+    if (block.partial) merge(std::move(block.partial));
+  };
+  std::size_t leftover = 0;
+  try {
+    for (;;) {
+      std::vector<char> bytes(blockBytes);
+      const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file.get());
+      if (got < bytes.size() && std::ferror(file.get())) {
+        fail(path, 0, std::string("cannot be read: ") + std::strerror(errno));
+      }
+      leftover = got % recordBytes;
+      bytes.resize(got - leftover);
+      if (!bytes.empty()) {
+        inFlight.push_back(std::async(std::launch::async, decode_block, std::move(bytes), layout, std::cref(work)));
+        while (inFlight.size() > threads) finish_one();
+      }
+      if (got < blockBytes) break;
+    }
+    while (!inFlight.empty()) finish_one();
+  } catch (...) {
+    for (auto& f : inFlight) f.wait();
+    throw;
+  }
+  if (leftover != 0) {
+    fail(path, 0, "ends within a ray record (" + std::to_string(leftover) + " bytes after the last whole ray); is it cut short?");
+  }
+  if (static_cast<std::uint64_t>(result.rays) != layout.count) {
+    fail(path, 0,
+         "the header announces " + std::to_string(layout.count) + " rays but the file holds " +
+             std::to_string(result.rays) + (static_cast<std::uint64_t>(result.rays) < layout.count ? "; is it cut short?" : ""));
+  }
+  if (result.rays == 0) fail(path, 0, "holds no ray");
+  return result;
+}
+
+RayFileReadResult read_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
+                                const RayBlockWork& work, const RayBlockMerge& merge) {
+  if (kind == RayFileKind::Auto) {
+    FileHandle file(path);
+    if (!file.get()) fail(path, 0, std::string("cannot be opened: ") + std::strerror(errno));
+    char magic[4] = {};
+    if (std::fread(magic, 1, 4, file.get()) == 4) {
+      if (std::memcmp(magic, "TM25", 4) == 0) kind = RayFileKind::Tm25;
+      if (static_cast<std::int32_t>(get_u32(magic)) == kZemaxIdentifier) kind = RayFileKind::ZemaxBinary;
+    }
+  }
+  if (kind == RayFileKind::ZemaxBinary || kind == RayFileKind::Tm25) {
+    return read_binary_ray_file(path, kind, threads, work, merge);
+  }
+  return read_text_ray_file(path, kind, threads, work, merge);
 }
 
 }  // namespace lucidra

@@ -1,7 +1,8 @@
 #pragma once
-// Reads ray files back: the TracePro and Zemax text files this program
-// writes (and those of other tools in the same layout), streamed in blocks
-// so that a file of any size is read in flat memory.
+// Reads ray files back: the TracePro and Zemax text files and the Zemax
+// binary and TM-25 files this program writes (and those of other tools in
+// the same layouts), streamed in blocks so that a file of any size is read
+// in flat memory.
 
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +16,7 @@
 
 namespace lucidra {
 
-enum class RayFileKind { Auto, TracePro, Zemax };
+enum class RayFileKind { Auto, TracePro, Zemax, ZemaxBinary, Tm25 };
 
 // A ray file that cannot be read or is not a ray file; the text names the
 // file and, where there is one, the line.
@@ -50,12 +51,26 @@ using RayBlockMerge = std::function<void(std::shared_ptr<void> partial)>;
 
 struct RayFileReadResult {
   RayFileKind kind = RayFileKind::Zemax;
-  std::int64_t headerCount = -1;  // the Zemax header's N; -1 for TracePro
+  std::int64_t headerCount = -1;  // the Zemax or binary header's count; -1 for TracePro
   std::int64_t rays = 0;
+  double headerFlux = -1;         // a binary header's total flux (W); -1 for text
 };
 
 RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
                                      const RayBlockWork& work, const RayBlockMerge& merge);
+
+// Reads a binary ray file (kind ZemaxBinary or Tm25) in the same way: its
+// header is checked (identifier, version, flags), each record gives a ray
+// (x, y, z, the direction and the radiant flux, or the luminous flux of a
+// TM-25 file without radiant flux), and the header's count must equal the
+// records the file holds.
+RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
+                                       const RayBlockWork& work, const RayBlockMerge& merge);
+
+// Any ray file: the kind given, or (Auto) a Zemax binary file by its
+// identifier 1010, a TM-25 file by "TM25", else a text file by its header.
+RayFileReadResult read_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
+                                const RayBlockWork& work, const RayBlockMerge& merge);
 
 // The name of a kind as the reports show it.
 const char* ray_file_kind_name(RayFileKind kind);

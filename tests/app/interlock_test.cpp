@@ -37,6 +37,8 @@ QRadioButton* target_button(TForm1& form, OutputFormat format) {
     case OutputFormat::Zemax: return form.RadioButton2;
     case OutputFormat::LightTools: return form.RadioButton5;
     case OutputFormat::Asap: return form.RadioButton6;
+    case OutputFormat::ZemaxBinary:
+    case OutputFormat::Tm25: break;
   }
   return nullptr;
 }

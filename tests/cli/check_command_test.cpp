@@ -54,6 +54,40 @@ TEST_F(CliTest, CheckVerdictsAndExitCodes) {
   }
 }
 
+// Both binary formats from the command line, read back by check: found by
+// their first bytes or named, and refused under the other's name.
+TEST_F(CliTest, BinaryFormatsGenerateAndCheck) {
+  const struct {
+    const char* format;
+    const char* file;
+    const char* kind;
+  } formats[] = {{"zemax-binary", "ray.dat", "(Zemax binary)"}, {"tm25", "ray.TM25RAY", "(TM-25)"}};
+  for (const auto& f : formats) {
+    SCOPED_TRACE(f.format);
+    std::vector<std::string> args = generate({"-n", "50000", "--angular", "user-defined", "-f", f.format});
+    for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+      if (args[i] == "-o" || args[i] == "--output") args[i + 1] = f.file;
+    }
+    const CliResult g = run(args);
+    ASSERT_EQ(g.exitCode, 0) << g.err;
+    for (const bool named : {false, true}) {
+      std::vector<std::string> check = with({"check", f.file}, kLaw);
+      if (named) check.insert(check.end(), {"--format", f.format});
+      const CliResult r = run(check);
+      EXPECT_EQ(r.exitCode, 0) << r.err;
+      EXPECT_NE(r.out.find(f.kind), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("rays: 50001\n"), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("verdict: PASS"), std::string::npos) << r.out;
+    }
+  }
+  const CliResult wrong = run(with({"check", "ray.dat", "--format", "tm25"}, kLaw));
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_NE(wrong.err.find("Ray file ray.dat: is not a TM-25 ray file"), std::string::npos) << wrong.err;
+  const CliResult bad = run(with({"check", "ray.dat", "--format", "tm26"}, kLaw));
+  EXPECT_EQ(bad.exitCode, 2);
+  EXPECT_NE(bad.err.find("tracepro, zemax, zemax-binary or tm25"), std::string::npos) << bad.err;
+}
+
 TEST_F(CliTest, GenerateCheckPlotAndCsv) {
   const CliResult r = run(generate({"-n", "50000", "--angular", "user-defined", "--check", "--plot", "far.svg",
                                     "--csv", "far.csv", "--bin", "5"}));

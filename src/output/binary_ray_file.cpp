@@ -1,0 +1,212 @@
+#include "output/binary_ray_file.h"
+
+#include <bit>
+#include <cstdio>
+#include <cstring>
+
+namespace lucidra {
+namespace {
+
+void put_i32(char* out, std::int32_t value) noexcept { put_u32(out, static_cast<std::uint32_t>(value)); }
+
+void put_u64(char* out, std::uint64_t value) noexcept {
+  put_u32(out, static_cast<std::uint32_t>(value));
+  put_u32(out + 4, static_cast<std::uint32_t>(value >> 32));
+}
+
+// Seven float32 of a ray, in the order both formats share.
+inline void put_ray(const RayRecord& ray, char* out) noexcept {
+  put_f32(out, static_cast<float>(ray.x));
+  put_f32(out + 4, static_cast<float>(ray.y));
+  put_f32(out + 8, static_cast<float>(ray.z));
+  put_f32(out + 12, static_cast<float>(ray.dx));
+  put_f32(out + 16, static_cast<float>(ray.dy));
+  put_f32(out + 20, static_cast<float>(ray.dz));
+  put_f32(out + 24, static_cast<float>(ray.flux));
+}
+
+// A header's flux as float32; the sum of float32 records can exceed the
+// float range only for absurd runs, which then say "infinite".
+float header_flux(double flux) noexcept { return static_cast<float>(flux); }
+
+// Writes up to kTm25TextChars - 1 code points of `text` as UTF-32LE into a
+// zeroed field.
+void put_utf32_field(char* field, std::string_view text) {
+  const std::u32string points = utf8_to_utf32(text);
+  const std::size_t n = points.size() < kTm25TextChars - 1 ? points.size() : kTm25TextChars - 1;
+  for (std::size_t i = 0; i < n; ++i) put_u32(field + 4 * i, static_cast<std::uint32_t>(points[i]));
+}
+
+}  // namespace
+
+void put_u32(char* out, std::uint32_t value) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &value, 4);
+  } else {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
+  }
+}
+
+void put_f32(char* out, float value) noexcept { put_u32(out, std::bit_cast<std::uint32_t>(value)); }
+
+std::uint32_t get_u32(const char* in) noexcept {
+  std::uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(in[i]);
+  return value;
+}
+
+std::uint64_t get_u64(const char* in) noexcept {
+  return static_cast<std::uint64_t>(get_u32(in)) | (static_cast<std::uint64_t>(get_u32(in + 4)) << 32);
+}
+
+float get_f32(const char* in) noexcept { return std::bit_cast<float>(get_u32(in)); }
+
+char* encode_zemax_record(const RayRecord& ray, char* out) noexcept {
+  put_ray(ray, out);
+  return out + kBinaryRecordBytes;
+}
+
+char* encode_tm25_record(const RayRecord& ray, char* out) noexcept {
+  if (static_cast<float>(ray.flux) == 0.0f) return out;
+  put_ray(ray, out);
+  return out + kBinaryRecordBytes;
+}
+
+std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description) {
+  std::string header(kZemaxHeaderBytes, '\0');
+  char* h = header.data();
+  put_i32(h + 0, kZemaxIdentifier);
+  put_u32(h + 4, rays);
+  const std::size_t length = description.size() < kZemaxDescriptionBytes - 1 ? description.size()
+                                                                           : kZemaxDescriptionBytes - 1;
+  for (std::size_t i = 0; i < length; ++i) {
+    const auto c = static_cast<unsigned char>(description[i]);
+    h[8 + i] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
+  }
+  put_f32(h + 108, header_flux(flux));  // source flux
+  put_f32(h + 112, header_flux(flux));  // ray-set flux: the file is the whole source
+  // 116 wavelength, 120..135 angular range: 0 (composite, not given).
+  put_u32(h + 136, 4);  // millimetres
+  // 140..191 location, rotation, scale, unused: 0.
+  put_i32(h + 192, 0);  // flux only: seven floats a ray
+  put_i32(h + 196, 0);  // watts
+  // 200..207 reserved: 0.
+  return header;
+}
+
+std::string tm25_date_time(std::int64_t unixSeconds) {
+  // Days and seconds of the day, rounding towards minus infinity so that
+  // times before 1970 come out right.
+  std::int64_t days = unixSeconds / 86400;
+  std::int64_t second = unixSeconds % 86400;
+  if (second < 0) {
+    second += 86400;
+    --days;
+  }
+  // The proleptic Gregorian date of a day count (eras of 400 years, with
+  // March as the first month so that the leap day ends a year).
+  const std::int64_t z = days + 719468;
+  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+  const std::int64_t dayOfEra = z - era * 146097;
+  const std::int64_t yearOfEra = (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+  const std::int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+  const std::int64_t mp = (5 * dayOfYear + 2) / 153;
+  const std::int64_t day = dayOfYear - (153 * mp + 2) / 5 + 1;
+  const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
+  const std::int64_t year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ", static_cast<long long>(year),
+                static_cast<long long>(month), static_cast<long long>(day), static_cast<long long>(second / 3600),
+                static_cast<long long>(second / 60 % 60), static_cast<long long>(second % 60));
+  return text;
+}
+
+std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts) {
+  std::string header(kTm25HeaderBytes, '\0');
+  char* h = header.data();
+  std::memcpy(h, "TM25", 4);
+  put_i32(h + 4, 2013);
+  put_i32(h + 8, 0);          // simulation
+  put_f32(h + 12, 0.0f);      // luminous flux: not given (flag clear)
+  put_f32(h + 16, header_flux(flux));
+  put_u64(h + 20, rays);
+  const std::string date = tm25_date_time(unixSeconds);
+  std::memcpy(h + 28, date.data(), date.size() < kTm25DateBytes ? date.size() : kTm25DateBytes - 1);
+  // 56 start position unknown, 60 no spectrum, 64..75 wavelengths, 76..87 no
+  // tables, columns or text, 88..255 reserved: all 0.
+  char* flags = h + kTm25FixedHeaderBytes;
+  put_i32(flags + 0, 1);  // position
+  put_i32(flags + 4, 1);  // direction
+  put_i32(flags + 8, 1);  // radiant flux
+  // wavelength, luminous flux, Stokes, tristimulus, spectrum index: 0.
+  char* text = flags + kTm25FlagsBytes;
+  const std::string_view fields[kTm25TextFields] = {texts.lightSource, {}, {}, texts.creator, texts.software,
+                                                     {}, {}, texts.information, texts.dataReference};
+  for (std::size_t i = 0; i < kTm25TextFields; ++i) put_utf32_field(text + i * kTm25TextChars * 4, fields[i]);
+  return header;
+}
+
+std::u32string utf8_to_utf32(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    std::size_t length = 0;
+    char32_t point = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+      length = 1;
+      point = lead;
+    } else if ((lead & 0xE0) == 0xC0) {
+      length = 2;
+      point = lead & 0x1Fu;
+      least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3;
+      point = lead & 0x0Fu;
+      least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4;
+      point = lead & 0x07u;
+      least = 0x10000;
+    }
+    bool valid = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      valid = (next & 0xC0) == 0x80;
+      point = (point << 6) | (next & 0x3Fu);
+    }
+    if (valid && (point < least || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF))) valid = false;
+    out.push_back(valid ? point : U'\uFFFD');
+    i += valid ? length : 1;
+  }
+  return out;
+}
+
+std::string utf32le_field_to_utf8(const char* field, std::size_t chars) {
+  std::string out;
+  for (std::size_t i = 0; i < chars; ++i) {
+    std::uint32_t c = get_u32(field + 4 * i);
+    if (c == 0) break;
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace lucidra

@@ -1,0 +1,130 @@
+#pragma once
+// The two binary ray files: Zemax's binary source file (.dat) and the ANSI/IES
+// TM-25-13 ray file (.TM25RAY). Both are little-endian, a fixed header and
+// then one record of seven float32 per ray, so a ray costs 28 bytes and no
+// number formatting. Every header field is written here; the run supplies
+// the count and the total flux of the records once they are known.
+//
+// Zemax binary source file, as OpticStudio's help describes it ("Binary
+// Source File format"; the same field list is in the public-domain
+// TM25RaySetTools, TM25ReadWrite/ZemaxBinary.h, by J. Muschaweck):
+//
+//   offset  type        field
+//        0  int32       identifier, 1010
+//        4  uint32      number of rays (the records that follow)
+//        8  char[100]   description, NUL-terminated
+//      108  float32     source flux (W)
+//      112  float32     ray-set flux (W)
+//      116  float32     wavelength (um), 0: composite
+//      120  float32 x4  inclination begin/end, azimuth begin/end (deg)
+//      136  uint32      dimension units: 0 m, 1 in, 2 cm, 3 ft, 4 mm
+//      140  float32 x3  location x, y, z
+//      152  float32 x3  rotation x, y, z (rad)
+//      164  float32 x3  scale x, y, z (unused)
+//      176  float32 x4  unused
+//      192  int32       ray format type: 0 flux only (7 floats a ray), 2 spectral (8)
+//      196  int32       flux type: 0 watts, 1 lumens
+//      200  int32 x2    reserved
+//      208  records: x, y, z, l, m, n, flux (float32 each)
+//
+// TM-25-13 ray file, as read by the public-domain TM25RaySetTools
+// (TM25ReadWrite/TM25_impl.h, ReadHeader) and tabulated by the tm25ray
+// crate's documentation (docs.rs/tm25ray, "Layout (TM-25-13,
+// little-endian)"):
+//
+//   offset  type        field
+//        0  char[4]     "TM25"
+//        4  int32       version, 2013
+//        8  int32       creation method: 0 simulation, 1 measurement
+//       12  float32     total luminous flux (lm)
+//       16  float32     total radiant flux (W)
+//       20  uint64      number of rays
+//       28  char[28]    creation date and time, ISO 8601, NUL-padded
+//       56  int32       ray start position: 0 unknown
+//       60  int32       spectrum type: 0 none
+//       64  float32 x3  single wavelength, minimum and maximum wavelength
+//       76  int32       number of spectral tables
+//       80  int32       number of additional ray items
+//       84  int32       bytes of the additional text block
+//       88  168 bytes   reserved, 0
+//      256  int32 x8    flags: position, direction, radiant flux, wavelength,
+//                       luminous flux, Stokes, tristimulus, spectrum index
+//      288  9 x 1000 UTF-32LE characters: light source name, manufacturer,
+//                       model creator, ray file creator, equipment/software,
+//                       camera, light source operation, additional
+//                       information, data reference
+//    36288  (spectral tables, additional column names and text: none here)
+//    36288  records: x, y, z, kx, ky, kz, then one float32 per flag set
+//           after direction (radiant flux here), in the flags' order
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/ray_record.h"
+
+namespace lucidra {
+
+inline constexpr std::size_t kBinaryRecordBytes = 7 * 4;
+inline constexpr std::size_t kZemaxHeaderBytes = 208;
+inline constexpr std::int32_t kZemaxIdentifier = 1010;
+inline constexpr std::size_t kZemaxDescriptionBytes = 100;
+inline constexpr std::size_t kTm25FixedHeaderBytes = 256;
+inline constexpr std::size_t kTm25FlagsBytes = 8 * 4;
+inline constexpr std::size_t kTm25TextChars = 1000;
+inline constexpr std::size_t kTm25TextFields = 9;
+inline constexpr std::size_t kTm25HeaderBytes = kTm25FixedHeaderBytes + kTm25FlagsBytes + kTm25TextFields * kTm25TextChars * 4;
+inline constexpr std::size_t kTm25DateBytes = 28;
+
+// Byte offsets of the flux within a record (both formats).
+inline constexpr std::size_t kRecordFluxOffset = 6 * 4;
+
+// One Zemax record: x, y, z, l, m, n, flux as float32, from the doubles the
+// text file prints. Writes kBinaryRecordBytes and returns the end.
+char* encode_zemax_record(const RayRecord& ray, char* out) noexcept;
+
+// One TM-25 record, x, y, z, kx, ky, kz, radiant flux as float32. A ray whose
+// float32 flux is zero is left out (returns `out`): the format wants every
+// ray's flux positive, and a ray without flux carries no light, so leaving it
+// out changes neither the total flux nor any other ray (the header counts
+// the records actually written). Negative flux is kept, as the text file
+// keeps it, so that the total stays the same; TM-25 readers warn about it.
+char* encode_tm25_record(const RayRecord& ray, char* out) noexcept;
+
+// The Zemax header: `rays` records whose flux adds up to `flux` (W), in mm,
+// flux only, in watts. The description is cut to 99 bytes and anything but
+// printable ASCII becomes '?'.
+std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description);
+
+// The texts of a TM-25 header (UTF-8; each is cut to 999 characters).
+struct Tm25Texts {
+  std::string lightSource;    // name of the light source
+  std::string creator;        // creator of the ray file: program and version
+  std::string software;       // equipment / software
+  std::string information;    // additional information: the settings
+  std::string dataReference;  // the distribution files used
+};
+
+// "2023-11-14T22:13:20Z": the UTC time of `unixSeconds`, ISO 8601.
+std::string tm25_date_time(std::int64_t unixSeconds);
+
+// The TM-25 header, flags and texts (kTm25HeaderBytes): a simulation of
+// `rays` records with radiant flux adding up to `flux` (W), created at
+// `unixSeconds`, start positions unknown, no spectrum, no luminous flux
+// (its total is 0 and its flag clear).
+std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts);
+
+// Little-endian fields, for the writer and reader of both formats.
+void put_u32(char* out, std::uint32_t value) noexcept;
+void put_f32(char* out, float value) noexcept;
+std::uint32_t get_u32(const char* in) noexcept;
+std::uint64_t get_u64(const char* in) noexcept;
+float get_f32(const char* in) noexcept;
+
+// The UTF-32 code points of UTF-8 text; a malformed sequence becomes U+FFFD.
+std::u32string utf8_to_utf32(std::string_view text);
+// The UTF-8 text of NUL-terminated (or full) UTF-32LE field bytes.
+std::string utf32le_field_to_utf8(const char* field, std::size_t chars);
+
+}  // namespace lucidra
