@@ -663,8 +663,8 @@ void TForm1::connect_handlers() {
     });
     connect(combo->lineEdit(), &QLineEdit::editingFinished, this, [this, combo] { commit_distribution(combo); });
   }
-  // A commit's failure only holds back the Enter that caused it.
-  connect(qApp, &QApplication::focusChanged, this, [this] { failedCommit_ = nullptr; });
+  // Enter commits the field first; see eventFilter.
+  Edit6->installEventFilter(this);
 
   on(BrowseOutputButton, &QPushButton::clicked, &TForm1::BrowseOutputClick);
   connect(BrowseLongitudinalButton, &QPushButton::clicked, this,
@@ -696,18 +696,17 @@ bool TForm1::guarded(const std::function<void()>& handler) {
   return true;
 }
 
-void TForm1::commit_na() {
-  if (!Edit6->isModified()) return;
+bool TForm1::commit_na() {
+  if (!Edit6->isModified()) return true;
   Edit6->setModified(false);
-  if (!guarded([this] { Edit6Change(); })) failedCommit_ = Edit6;
+  return guarded([this] { Edit6Change(); });
 }
 
-void TForm1::commit_distribution(QComboBox* combo) {
+bool TForm1::commit_distribution(QComboBox* combo) {
   QLineEdit* edit = combo->lineEdit();
-  if (!edit->isModified()) return;
+  if (!edit->isModified()) return true;
   edit->setModified(false);
-  const bool read = guarded([this, combo] { combo == ComboBoxEx1 ? ComboBoxEx1Change() : ComboBoxEx2Change(); });
-  if (!read) failedCommit_ = edit;
+  return guarded([this, combo] { combo == ComboBoxEx1 ? ComboBoxEx1Change() : ComboBoxEx2Change(); });
 }
 
 // ---------------------------------------------------------------- start-up
@@ -953,13 +952,6 @@ void TForm1::Generate1Click() { BitBtn1->click(); }
 void TForm1::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && BitBtn1->isEnabled()) {
     event->accept();
-    // Enter committed the field it was pressed in; when that failed, the
-    // error is shown and nothing is generated from it.
-    if (failedCommit_ != nullptr && failedCommit_ == focusWidget()) {
-      failedCommit_ = nullptr;
-      return;
-    }
-    failedCommit_ = nullptr;
     BitBtn1->click();
     return;
   }
@@ -1312,6 +1304,16 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Chart1 && event->type() == QEvent::Resize) {
     layout_chart();
     return false;
+  }
+  // Enter in a typed field commits it before it reaches GENERATE; a commit
+  // that shows an error keeps the Enter, so nothing is generated from it.
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (watched == Edit6) return !commit_na();
+      if (watched == ComboBoxEx1->lineEdit()) return !commit_distribution(ComboBoxEx1);
+      if (watched == ComboBoxEx2->lineEdit()) return !commit_distribution(ComboBoxEx2);
+    }
   }
   QComboBox* combo = nullptr;
   for (QComboBox* each : {ComboBoxEx1, ComboBoxEx2}) {

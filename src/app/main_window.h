@@ -6,7 +6,6 @@
 // settings_from_controls(), the one place where controls become numbers.
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <string>
@@ -288,8 +287,9 @@ class TForm1 : public QMainWindow {
   void fill_recent_menu();
   // Committing a typed entry (Enter, leaving the field): the NA's validation
   // and the distribution files' reading run then, not per keystroke.
-  void commit_na();
-  void commit_distribution(QComboBox* combo);
+  // Both return false when an error was shown.
+  bool commit_na();
+  bool commit_distribution(QComboBox* combo);
   void use_distribution_file(QComboBox* combo, const QString& path);
   void update_legend();
   void show_readout(const QPointF& point, bool state);
@@ -311,8 +311,6 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   std::unique_ptr<BackgroundRun> run_;  // after frontEnd_, which it uses
   QFileSystemWatcher* folderWatcher_ = nullptr;
-  // The field whose commit just failed: Enter there does not also generate.
-  QPointer<QWidget> failedCommit_;
   QString plottedNames_[2];  // the files the curves show, for the legend
   char decimalSeparator_;
   std::optional<GenerationSettings> lastRun_;  // the settings of the last file written
