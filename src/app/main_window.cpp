@@ -1033,8 +1033,8 @@ void TForm1::CheckBox3Click() {
     if (type == AngularType::Lambertian || type == AngularType::Uniform) Edit6->setEnabled(true);
     Label5->setText(QStringLiteral("Horisontal Distribution"));
     Label6->setText(QStringLiteral("Vertical Distribution"));
-    Series1->setName(QStringLiteral("Horisontal"));
-    Series2->setName(QStringLiteral("Vertical"));
+    seriesNames_[0] = QStringLiteral("Horisontal");
+    seriesNames_[1] = QStringLiteral("Vertical");
     Label35->setText(QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
     Label37->setText(QStringLiteral("degrees"));
     axisX_->setTitleText(QStringLiteral("Angle, degrees"));
@@ -1049,8 +1049,8 @@ void TForm1::CheckBox3Click() {
     Label5->setText(QStringLiteral("Longitudial Distribution"));
     Label6->setText(QStringLiteral("Transversal Distribution"));
     CSpinEdit4->setEnabled(true);
-    Series1->setName(QStringLiteral("Longitudial"));
-    Series2->setName(QStringLiteral("Transversal"));
+    seriesNames_[0] = QStringLiteral("Longitudial");
+    seriesNames_[1] = QStringLiteral("Transversal");
     Label35->setText(QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
     Label37->setText(QStringLiteral("mm"));
     axisX_->setTitleText(QStringLiteral("Position, mm"));
@@ -1219,16 +1219,14 @@ void TForm1::rescale_chart() {
   axisY_->applyNiceNumbers();
 }
 
-// Each curve is named by its series and the file it shows.
+// Each curve is named by its series and the file it shows; the series'
+// name is what the legend draws.
 void TForm1::update_legend() {
-  QLegend* legend = Chart1->chart()->legend();
   int index = 0;
   for (QLineSeries* series : {Series1, Series2}) {
+    const QString& base = seriesNames_[index];
     const QString file = QFileInfo(plottedNames_[index++]).fileName();
-    for (QLegendMarker* marker : legend->markers(series)) {
-      marker->setLabel(file.isEmpty() ? series->name()
-                                      : series->name() + QStringLiteral(": ") + file);
-    }
+    series->setName(file.isEmpty() ? base : base + QStringLiteral(": ") + file);
   }
 }
 

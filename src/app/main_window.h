@@ -312,6 +312,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<BackgroundRun> run_;  // after frontEnd_, which it uses
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QString plottedNames_[2];  // the files the curves show, for the legend
+  QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};
   char decimalSeparator_;
   std::optional<GenerationSettings> lastRun_;  // the settings of the last file written
   std::vector<PlotPoint> series1Points_;

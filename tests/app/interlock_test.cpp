@@ -238,8 +238,8 @@ void InterlockTest::ledAndArcModeColumns() {
   QVERIFY(f.CSpinEdit4->isEnabled());
   QCOMPARE(f.Label5->text(), QStringLiteral("Longitudial Distribution"));
   QCOMPARE(f.Label6->text(), QStringLiteral("Transversal Distribution"));
-  QCOMPARE(f.Series1->name(), QStringLiteral("Longitudial"));
-  QCOMPARE(f.Series2->name(), QStringLiteral("Transversal"));
+  QCOMPARE(f.Series1->name(), QStringLiteral("Longitudial: horizontal.txt"));  // the curve names its file
+  QCOMPARE(f.Series2->name(), QStringLiteral("Transversal: vertical.txt"));  // the curve names its file
   QCOMPARE(f.Label35->text(), QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
   QCOMPARE(f.Label37->text(), QStringLiteral("mm"));
   QCOMPARE(f.Label36->text(), QStringLiteral("%"));
@@ -251,8 +251,8 @@ void InterlockTest::ledAndArcModeColumns() {
   QVERIFY(!f.CheckBox6->isChecked());  // arc mode cleared it for good
   QCOMPARE(f.Label5->text(), QStringLiteral("Horisontal Distribution"));
   QCOMPARE(f.Label6->text(), QStringLiteral("Vertical Distribution"));
-  QCOMPARE(f.Series1->name(), QStringLiteral("Horisontal"));
-  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical"));
+  QCOMPARE(f.Series1->name(), QStringLiteral("Horisontal: horizontal.txt"));  // the curve names its file
+  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical: vertical.txt"));  // the curve names its file
   QCOMPARE(f.Label35->text(), QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
   QCOMPARE(f.Label37->text(), QStringLiteral("degrees"));
   QVERIFY(f.RadioGroup2->isEnabled());

@@ -258,7 +258,7 @@ void PlotTest::arcModeHasNoTailPoints() {
   form_->CheckBox4->setChecked(true);  // arc mode
   form_->Button1->click();
   QCOMPARE(form_->Series1->points(), (Points{{0, 100}, {10, 50}}));
-  QCOMPARE(form_->Series1->name(), QStringLiteral("Longitudial"));
+  QCOMPARE(form_->Series1->name(), QStringLiteral("Longitudial: first.txt"));
   QCOMPARE(form_->Label37->text(), QStringLiteral("mm"));
 }
 
@@ -298,8 +298,17 @@ void PlotTest::axisTitlesAndLegendNames() {
   QFETCH(QString, xTitle);
   QFETCH(QStringList, legend);
   TForm1& f = *form_;
+  std::vector<double> angles, values;
+  for (int degrees = 0; degrees <= 90; ++degrees) {
+    angles.push_back(degrees);
+    values.push_back(90 - degrees);
+  }
+  write_files(distribution_bytes(angles, values), distribution_bytes(angles, values));
   if (!led) f.CheckBox4->setChecked(true);
+  f.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&f));
   f.Button1->click();
+  QTest::qWait(50);  // painted: the labels must survive the layout
   QChart* chart = f.Chart1->chart();
   QCOMPARE(static_cast<QValueAxis*>(chart->axes(Qt::Horizontal).front())->titleText(), xTitle);
   QCOMPARE(static_cast<QValueAxis*>(chart->axes(Qt::Vertical).front())->titleText(),
