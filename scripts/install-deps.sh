@@ -14,7 +14,7 @@ set -euo pipefail
 packages=(
   build-essential cmake git pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libxkbcommon-dev libgl-dev
   xvfb xauth xdotool imagemagick x11-utils
   locales time
   clang libclang-rt-14-dev

@@ -1,6 +1,8 @@
 #include "app/desktop_services.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <ctime>
 
@@ -61,5 +63,17 @@ void QtDesktopServices::beep(int /*frequencyHz*/, int /*durationMs*/) { QApplica
 std::int64_t QtDesktopServices::clock_seconds() {
   return static_cast<std::int64_t>(std::time(nullptr));
 }
+
+QString QtDesktopServices::open_file_name(const QString& caption, const QString& folder,
+                                          const QString& filter) {
+  return QFileDialog::getOpenFileName(parent_, caption, folder, filter);
+}
+
+QString QtDesktopServices::save_file_name(const QString& caption, const QString& folder,
+                                          const QString& filter) {
+  return QFileDialog::getSaveFileName(parent_, caption, folder, filter);
+}
+
+bool QtDesktopServices::open_url(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace lucidra::app

@@ -1,10 +1,12 @@
 #pragma once
 // The parts of the window system that a test cannot observe or answer by
-// looking at widgets: modal message boxes, the beep and the clock. The window
+// looking at widgets: modal message boxes, file dialogs, opening a page in
+// the user's browser, the beep and the clock. The window
 // and its run go through this one seam; the program uses the Qt implementation
 // and the tests a scripted one.
 
 #include <QString>
+#include <QUrl>
 #include <cstdint>
 
 #include "app/run_front_end.h"
@@ -32,6 +34,15 @@ class DesktopServices {
   virtual void beep(int frequencyHz, int durationMs) = 0;
   // Calendar time in whole seconds.
   virtual std::int64_t clock_seconds() = 0;
+  // File dialogs starting in `folder`, with filters such as
+  // "Distribution files (*.txt);;All files (*)". Return the chosen file's
+  // full path, or an empty text when the user cancels.
+  virtual QString open_file_name(const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+  virtual QString save_file_name(const QString& caption, const QString& folder,
+                                 const QString& filter) = 0;
+  // Opens `url` with the desktop's program for it; false when none did.
+  virtual bool open_url(const QUrl& url) = 0;
 };
 
 // The error box ends a sentence the way users expect: a full stop is added
@@ -49,6 +60,11 @@ class QtDesktopServices : public DesktopServices {
   void show_error(const QString& text) override;
   void beep(int frequencyHz, int durationMs) override;
   std::int64_t clock_seconds() override;
+  QString open_file_name(const QString& caption, const QString& folder,
+                         const QString& filter) override;
+  QString save_file_name(const QString& caption, const QString& folder,
+                         const QString& filter) override;
+  bool open_url(const QUrl& url) override;
 
  private:
   QWidget* parent_;

@@ -1,13 +1,29 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QFile>
+#include <QFileSystemWatcher>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLegendMarker>
+#include <QMimeData>
+#include <QPainter>
+#include <QSettings>
+#include <QSvgGenerator>
+#include <QUrl>
 #include <QLabel>
 #include <QLayout>
 #include <QLegend>
@@ -20,7 +36,9 @@
 #include <QSignalBlocker>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
+#include "app/background_run.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
@@ -28,6 +46,7 @@
 #include "app/silent_abort.h"
 #include "app/spin_edit.h"
 #include "app/window_front_end.h"
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "distributions/file_list.h"
 #include "distributions/number_text.h"
@@ -65,6 +84,17 @@ const QColor kCream(255, 251, 240);
 const QColor kLegendColour(247, 247, 234);
 const QColor kSeries1Colour(0, 128, 0);  // the form's green, 32768
 const QColor kSeries2Colour(255, 0, 0);  // the form's red, 255
+
+const QString kStopQuestion = QStringLiteral(
+    "A ray file is being generated.\n\nStop the run and close Lucidra LED?\n"
+    "The previous ray file stays as it was.");
+const QString kDistributionFilter = QStringLiteral("Distribution files (*.txt);;All files (*)");
+const QString kSettingsFilter = QStringLiteral("Lucidra settings (*.cfg);;All files (*)");
+const QString kRecentKey = QStringLiteral("recentRayFiles");
+const QString kChartSizeKey = QStringLiteral("window/chartShownSize");
+constexpr int kRecentCount = 6;
+constexpr int kChartLeft = 408;   // the chart starts right of the settings column
+constexpr int kChartBottomGap = 16;
 
 constexpr OutputFormat kFormats[] = {OutputFormat::TracePro, OutputFormat::Zemax,
                                      OutputFormat::LightTools, OutputFormat::Asap};
@@ -142,6 +172,25 @@ QLabel* make_banner(QWidget* parent, const char* name, const QString& title,
   return banner;
 }
 
+// Tab enters an exclusive group on its checked button, as it does in other
+// desktop programs; the arrow keys move within the group. Only the checked
+// button takes the focus by Tab, so the group is one stop in the tab chain.
+void keep_tab_on_checked(const QList<QAbstractButton*>& buttons) {
+  const auto settle = [buttons] {
+    for (QAbstractButton* button : buttons) {
+      button->setFocusPolicy(button->isChecked() ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+  };
+  for (QAbstractButton* button : buttons) QObject::connect(button, &QAbstractButton::toggled, button, settle);
+  settle();
+}
+
+bool is_distribution_drop(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return false;
+  const QUrl url = mime->urls().front();
+  return url.isLocalFile() && url.toLocalFile().endsWith(QStringLiteral(".txt"), Qt::CaseInsensitive);
+}
+
 }  // namespace
 
 TForm1::TForm1(DesktopServices& services, QWidget* parent)
@@ -153,7 +202,7 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   setWindowTitle(QStringLiteral("Lucidra LED"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   // The form was laid out for a narrow 11-pixel sans serif.
   QFont windowFont = font();
   windowFont.setPixelSize(11);
@@ -163,9 +212,11 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   palette.setColor(QPalette::Window, Qt::white);
   setPalette(palette);
 
+  run_ = std::make_unique<BackgroundRun>(*frontEnd_);
   build_controls();
   build_menu();
   connect_handlers();
+  set_tooltips();
   CSpinEdit3Change();  // the estimate for the initial number of rays
   move(249, 163);
   fit_to_content();
@@ -201,7 +252,7 @@ void TForm1::build_controls() {
 void TForm1::build_file_panel() {
   Panel5 = make_panel(Panel1, "Panel5", QRect(1, 1, 402, 89), kCream);
   Label1 = make_label(Panel5, "Label1", QStringLiteral("Source File"), 8, 11);
-  const QRect fileField(96, 8, 289, 21);
+  const QRect fileField(96, 8, 235, 21);
   Edit3 = make_edit(Panel5, "Edit3", QStringLiteral("C:\\ray1.txt"), fileField);
   Edit4 = make_edit(Panel5, "Edit4", QStringLiteral("D:\\Program files\\ZEMAX\\Objects\\ray.dat"),
                     fileField);
@@ -213,14 +264,33 @@ void TForm1::build_file_panel() {
 
   Label5 = make_label(Panel5, "Label5", QStringLiteral("Longitudial Distribution"), 8, 40, 126);
   ComboBoxEx1 = named(new QComboBox(Panel5), "ComboBoxEx1");
-  ComboBoxEx1->setGeometry(136, 36, 249, 21);
+  ComboBoxEx1->setGeometry(136, 36, 195, 21);
   Label6 = make_label(Panel5, "Label6", QStringLiteral("Transversal Distribution"), 8, 64, 126);
   ComboBoxEx2 = named(new QComboBox(Panel5), "ComboBoxEx2");
-  ComboBoxEx2->setGeometry(136, 60, 249, 21);
+  ComboBoxEx2->setGeometry(136, 60, 195, 21);
   for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
     combo->setEditable(true);
     combo->setInsertPolicy(QComboBox::NoInsert);
+    // Completing inside the field would read a file per keystroke; the
+    // popup offers the names and reads one only when it is chosen.
+    combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    combo->setAcceptDrops(true);
+    combo->installEventFilter(this);
+    combo->lineEdit()->installEventFilter(this);
   }
+  build_browse_buttons();
+}
+
+void TForm1::build_browse_buttons() {
+  const auto browse = [this](const char* name, int y) {
+    auto* button = named(new QPushButton(QStringLiteral("Browse…"), Panel5), name);
+    button->setGeometry(334, y, 62, 23);
+    button->setAutoDefault(false);
+    return button;
+  };
+  BrowseOutputButton = browse("BrowseOutputButton", 7);
+  BrowseLongitudinalButton = browse("BrowseLongitudinalButton", 35);
+  BrowseTransversalButton = browse("BrowseTransversalButton", 59);
 }
 
 void TForm1::build_target_panel() {
@@ -263,6 +333,13 @@ void TForm1::build_target_panel() {
   // A focused push button takes Enter for itself; elsewhere Enter means GENERATE.
   BitBtn1->setAutoDefault(true);
   Button1->setAutoDefault(true);
+
+  CancelRunButton = named(new QPushButton(QStringLiteral("Cancel"), Panel6), "CancelRunButton");
+  CancelRunButton->setGeometry(Button1->geometry());
+  CancelRunButton->setAutoDefault(false);
+  CancelRunButton->setShortcut(QKeySequence(Qt::Key_Escape));
+  CancelRunButton->hide();
+  keep_tab_on_checked({RadioButton6, RadioButton5, RadioButton1, RadioButton2});
 }
 
 void TForm1::build_rays_panel() {
@@ -299,6 +376,7 @@ void TForm1::build_algorithm_panel() {
   RadioButton3 = make_radio(Panel7, "RadioButton3", QStringLiteral("Quasi-random (Sobol)"), 16, 19);
   RadioButton4 = make_radio(Panel7, "RadioButton4", QStringLiteral("Pseudo-random (Uniform)"), 16, 37);
   RadioButton3->setChecked(true);
+  keep_tab_on_checked({RadioButton3, RadioButton4});
   CheckBox5 = make_check(Panel1, "CheckBox5", QStringLiteral("Emit only within +/- 90 degrees"),
                          197, 270);
   CheckBox5->setEnabled(false);
@@ -357,6 +435,12 @@ void TForm1::build_source_panel() {
   RadioButton7 = make_radio(Panel9, "RadioButton7", QStringLiteral("Radial"), 272, 75);
   RadioButton8 = make_radio(Panel9, "RadioButton8", QStringLiteral("Square"), 336, 75);
   RadioButton7->setChecked(true);
+  keep_tab_on_checked({RadioButton7, RadioButton8});
+  for (RadioGroup* group : {RadioGroup1, RadioGroup2, RadioGroup3}) {
+    QList<QAbstractButton*> buttons;
+    for (int i = 0; i < group->itemCount(); ++i) buttons << group->itemButton(i);
+    keep_tab_on_checked(buttons);
+  }
 }
 
 void TForm1::build_status_lines() {
@@ -401,14 +485,18 @@ void TForm1::build_chart() {
   chart->setBackgroundBrush(QPalette().color(QPalette::ToolTipBase));
   chart->setBackgroundRoundness(0);
   chart->setPlotAreaBackgroundVisible(false);
-  chart->setMargins(QMargins(24, 34, 12, 22));
-  // The legend sits in a row under the caption, leaving the plot its width.
+  chart->setMargins(QMargins(8, 30, 12, 4));
+  // A one-line legend under the plot, naming each curve and its file.
   QLegend* legend = chart->legend();
   legend->setVisible(true);
   legend->setBackgroundVisible(true);
   legend->setBrush(kLegendColour);
   legend->setPen(QPen(Qt::gray));
-  legend->setAlignment(Qt::AlignTop);
+  legend->setAlignment(Qt::AlignBottom);
+  QFont legendFont = legend->font();
+  legendFont.setPixelSize(10);
+  legend->setFont(legendFont);
+  legend->setMarkerShape(QLegend::MarkerShapeFromSeries);
 
   Series1 = named(new QLineSeries(), "Series1");
   Series2 = named(new QLineSeries(), "Series2");
@@ -418,6 +506,17 @@ void TForm1::build_chart() {
   Series2->setPen(QPen(kSeries2Colour, 2));
   axisX_ = new QValueAxis();
   axisY_ = new QValueAxis();
+  axisX_->setObjectName(QStringLiteral("AxisX"));
+  axisY_->setObjectName(QStringLiteral("AxisY"));
+  axisY_->setTitleText(QStringLiteral("Relative intensity"));
+  axisX_->setTitleText(QStringLiteral("Position, mm"));
+  for (QValueAxis* axis : {axisX_, axisY_}) {
+    QFont titleFont = axis->titleFont();
+    titleFont.setPixelSize(11);
+    titleFont.setBold(false);
+    axis->setTitleFont(titleFont);
+    axis->setLabelFormat(QStringLiteral("%g"));
+  }
   chart->addAxis(axisX_, Qt::AlignBottom);
   chart->addAxis(axisY_, Qt::AlignLeft);
   for (QLineSeries* series : {Series1, Series2}) {
@@ -430,34 +529,96 @@ void TForm1::build_chart() {
   rescale_chart();
 
   Chart1 = named(new QChartView(chart, centralWidget()), "Chart1");
-  Chart1->setGeometry(408, 0, 545, 409);
+  Chart1->setGeometry(kChartLeft, 0, kChartShownWidth - kChartLeft, kClientHeight - kChartBottomGap);
   Chart1->setRenderHint(QPainter::Antialiasing);
   Chart1->setFrameStyle(QFrame::NoFrame);
+  Chart1->installEventFilter(this);
   Label35 = make_label(Chart1, "Label35", QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"),
-                       96, 16, 340);
+                       96, 8, 340);
+  Label35->setAlignment(Qt::AlignHCenter);
+  // The units now live in the axis titles; the two labels only keep them.
   Label36 = make_label(Chart1, "Label36", QStringLiteral("%"), 8, 24);
   Label37 = make_label(Chart1, "Label37", QStringLiteral("mm"), 448, 376, 80);
+  Label36->hide();
+  Label37->hide();
   QFont captionFont = Label35->font();
   captionFont.setBold(true);
   Label35->setFont(captionFont);
+  ChartReadout = named(new QLabel(Chart1), "ChartReadout");
+  ChartReadout->setAlignment(Qt::AlignRight);
+  ChartReadout->hide();
+  layout_chart();
   Chart1->hide();
 }
 
 void TForm1::build_menu() {
-  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
   file->setObjectName(QStringLiteral("File1"));
   Generate1 = named(file->addAction(QStringLiteral("Generate")), "Generate1");
+  Generate1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
   Check1 = named(file->addAction(QStringLiteral("Check")), "Check1");
   Check1->setEnabled(false);
   LegacySampling1 = named(file->addAction(QStringLiteral("Legacy sampling (version 3.5)")), "LegacySampling1");
   LegacySampling1->setCheckable(true);
   LegacySampling1->setChecked(false);
   Notyfy1 = named(file->addAction(QStringLiteral("Plot")), "Notyfy1");
+  file->addSeparator();
+  OpenSettingsAction = named(file->addAction(QStringLiteral("Open settings…")), "OpenSettingsAction");
+  SaveSettingsAction = named(file->addAction(QStringLiteral("Save settings")), "SaveSettingsAction");
+  SaveSettingsAction->setShortcut(QKeySequence::Save);
+  ExportChartAction = named(file->addAction(QStringLiteral("Export chart…")), "ExportChartAction");
+  RecentMenu = file->addMenu(QStringLiteral("Recent"));
+  RecentMenu->setObjectName(QStringLiteral("RecentMenu"));
+  file->addSeparator();
   Exit1 = named(file->addAction(QStringLiteral("Exit")), "Exit1");
-  QMenu* help = menuBar()->addMenu(QStringLiteral("Help"));
+  Exit1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  QMenu* help = menuBar()->addMenu(QStringLiteral("&Help"));
   help->setObjectName(QStringLiteral("Help1"));
   N1 = named(help->addAction(QStringLiteral("Help")), "N1");
+  N1->setShortcut(QKeySequence(Qt::Key_F1));
   About1 = named(help->addAction(QStringLiteral("About")), "About1");
+  for (QAction* action : {Generate1, SaveSettingsAction, Exit1, N1}) {
+    action->setShortcutContext(Qt::WindowShortcut);
+  }
+}
+
+void TForm1::set_tooltips() {
+  const auto tip = [](QWidget* widget, const char* text) { widget->setToolTip(QString::fromUtf8(text)); };
+  for (QLineEdit* edit : {Edit3, Edit4, Edit11, Edit5}) {
+    tip(edit, "The ray file to write (replaced after confirmation); a name alone is in the working folder");
+  }
+  tip(BrowseOutputButton, "Choose the ray file to write, in any folder");
+  tip(ComboBoxEx1, "The first distribution file (*.txt): angles in degrees (LED) or positions in mm (arc), "
+                   "then relative intensities; read when chosen, on Enter or on leaving the field");
+  tip(ComboBoxEx2, "The second distribution file (*.txt), read like the first");
+  tip(BrowseLongitudinalButton, "Choose the first distribution file, in any folder");
+  tip(BrowseTransversalButton, "Choose the second distribution file, in any folder");
+  tip(RadioButton1, "Write a TracePro ray source file");
+  tip(RadioButton2, "Write a Zemax source DLL ray file");
+  tip(RadioButton5, "LightTools (not supported in this version)");
+  tip(RadioButton6, "ASAP (not supported in this version)");
+  tip(BitBtn1, "Generate the ray file (Ctrl+G, or Enter)");
+  tip(Button1, "Show or hide the chart of the two distributions");
+  tip(CancelRunButton, "Stop the run (Esc); the previous ray file stays as it was");
+  tip(CSpinEdit3, "Number of rays to write: 1 to 1000000000");
+  tip(CSpinEdit5, "Total source flux, watt: 5 to 50000");
+  tip(CheckBox2, "Scale the rays' flux so that together they carry the source flux");
+  tip(CSpinEdit4, "Angular extent about the Z axis, degrees: 0 to 360");
+  tip(RadioButton3, "Quasi-random Sobol points: even coverage with fewer rays");
+  tip(RadioButton4, "Pseudo-random uniform numbers");
+  tip(CheckBox5, "Emit only within +/- 90 degrees of the axis");
+  tip(RadioGroup1, "Shape of the emitting plane: rectangular or elliptical");
+  tip(RadioGroup2, "Angular law of the emitter; User Defined follows the distribution files");
+  tip(RadioGroup3, "Form of the source LED");
+  tip(CheckBox6, "Emit from both sides of the plane");
+  tip(CSpinEdit6, "Share of the rays emitted forward, percent: 0 to 100");
+  tip(Edit13, "Share of the rays emitted backward, percent (100 minus the balance)");
+  tip(Edit9, "Y size of the emitter, mm: greater than 0");
+  tip(Edit10, "X size of the emitter, mm: greater than 0");
+  tip(Edit6, "Numerical aperture (Lambertian and Uniform): 0 to 1");
+  tip(CheckBox1, "Beep when the run ends");
+  tip(RadioButton7, "Radial angular shape");
+  tip(RadioButton8, "Square angular shape");
 }
 
 void TForm1::connect_handlers() {
@@ -485,41 +646,98 @@ void TForm1::connect_handlers() {
   on(CheckBox6, &QCheckBox::toggled, &TForm1::CheckBox6Click);
   on(RadioGroup1, &RadioGroup::itemSelected, &TForm1::RadioGroup1Click);
   on(RadioGroup2, &RadioGroup::itemSelected, &TForm1::RadioGroup2Click);
-  // Texts: every real change, typed or set from code.
+  // Spin controls: every real change, typed or set from code.
   on(CSpinEdit3, &SpinEdit::changed, &TForm1::CSpinEdit3Change);
   on(CSpinEdit6, &SpinEdit::changed, &TForm1::CSpinEdit6Change);
-  on(Edit6, &QLineEdit::textChanged, &TForm1::Edit6Change);
-  on(ComboBoxEx1, &QComboBox::editTextChanged, &TForm1::ComboBoxEx1Change);
-  on(ComboBoxEx2, &QComboBox::editTextChanged, &TForm1::ComboBoxEx2Change);
+  // The NA and the distribution names: a text set from code (or chosen from
+  // the list) is taken at once; typed text when it is committed, so that
+  // half a word never raises an error.
+  connect(Edit6, &QLineEdit::textChanged, this, [this] {
+    if (!Edit6->isModified()) guarded([this] { Edit6Change(); });
+  });
+  connect(Edit6, &QLineEdit::editingFinished, this, [this] { commit_na(); });
+  for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
+    connect(combo, &QComboBox::editTextChanged, this, [this, combo] {
+      if (combo->lineEdit()->isModified()) return;
+      guarded([this, combo] { combo == ComboBoxEx1 ? ComboBoxEx1Change() : ComboBoxEx2Change(); });
+    });
+    connect(combo->lineEdit(), &QLineEdit::editingFinished, this, [this, combo] { commit_distribution(combo); });
+  }
+  // Enter commits the field first; see eventFilter.
+  Edit6->installEventFilter(this);
+
+  on(BrowseOutputButton, &QPushButton::clicked, &TForm1::BrowseOutputClick);
+  connect(BrowseLongitudinalButton, &QPushButton::clicked, this,
+          [this] { guarded([this] { BrowseDistributionClick(ComboBoxEx1); }); });
+  connect(BrowseTransversalButton, &QPushButton::clicked, this,
+          [this] { guarded([this] { BrowseDistributionClick(ComboBoxEx2); }); });
+  on(SaveSettingsAction, &QAction::triggered, &TForm1::SaveSettingsClick);
+  on(OpenSettingsAction, &QAction::triggered, &TForm1::OpenSettingsClick);
+  on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
+  connect(CancelRunButton, &QPushButton::clicked, this, &TForm1::cancel_run);
+  connect(run_.get(), &BackgroundRun::finished, this, &TForm1::run_finished);
+  for (QLineSeries* series : {Series1, Series2}) {
+    connect(series, &QLineSeries::hovered, this, &TForm1::show_readout);
+  }
 }
 
-void TForm1::guarded(const std::function<void()>& handler) {
+bool TForm1::guarded(const std::function<void()>& handler) {
   try {
     handler();
   } catch (const SilentAbort&) {
     // Ends the handler without a word, by design.
   } catch (const std::exception& error) {
     services_.show_error(error_box_text(to_qt(error.what())));
+    return false;
   } catch (...) {
     services_.show_error(QString());
+    return false;
   }
+  return true;
+}
+
+bool TForm1::commit_na() {
+  if (!Edit6->isModified()) return true;
+  Edit6->setModified(false);
+  return guarded([this] { Edit6Change(); });
+}
+
+bool TForm1::commit_distribution(QComboBox* combo) {
+  QLineEdit* edit = combo->lineEdit();
+  if (!edit->isModified()) return true;
+  edit->setModified(false);
+  return guarded([this, combo] { combo == ComboBoxEx1 ? ComboBoxEx1Change() : ComboBoxEx2Change(); });
 }
 
 // ---------------------------------------------------------------- start-up
 
 void TForm1::FormCreate() {
   services_.show_message(kFreewareNotice);
+  fill_recent_menu();
   guarded([this] {
-    apply_configuration();
+    apply_configuration(kConfigFileName);
     fill_distribution_lists();
+    watch_working_folder();
     CheckBox3->setChecked(true);  // LED mode
   });
 }
 
+// The lists follow the working folder as distribution files come and go.
+void TForm1::watch_working_folder() {
+  if (folderWatcher_ == nullptr) {
+    folderWatcher_ = new QFileSystemWatcher(this);
+    folderWatcher_->setObjectName(QStringLiteral("FolderWatcher"));
+    connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, this,
+            [this] { guarded([this] { fill_distribution_lists(); }); });
+  }
+  if (!folderWatcher_->directories().isEmpty()) folderWatcher_->removePaths(folderWatcher_->directories());
+  folderWatcher_->addPath(QDir::currentPath());
+}
+
 // Each line is fetched and applied before the next, so a short or faulty
 // file stops exactly at the line that fails and keeps what came before.
-void TForm1::apply_configuration() {
-  const std::vector<std::string> lines = load_config_lines(kConfigFileName);
+void TForm1::apply_configuration(const std::string& fileName) {
+  const std::vector<std::string> lines = load_config_lines(fileName);
   const auto text = [&lines](int number) { return to_qt(config_line(lines, number)); };
   const auto whole = [&lines](int number) { return parse_whole_number(config_line(lines, number)); };
 
@@ -549,12 +767,16 @@ void TForm1::fill_distribution_lists() {
   QStringList names;
   for (int i = 0; i < FileListBox1->count(); ++i) names << FileListBox1->item(i)->text();
   for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
-    // The names chosen by the configuration file stay in the edit fields.
+    // The names chosen by the configuration file (or typed) stay in the
+    // edit fields.
     const QSignalBlocker blocker(combo);
     const QString chosen = combo->currentText();
+    const bool typing = combo->lineEdit()->isModified();
+    combo->clear();
     combo->addItems(names);
     combo->setCurrentIndex(-1);
     combo->setEditText(chosen);
+    combo->lineEdit()->setModified(typing);
   }
 }
 
@@ -661,13 +883,65 @@ void TForm1::controls_from_settings(const GenerationSettings& settings, const Se
 // ------------------------------------------------------------- generation
 
 void TForm1::BitBtn1Click() {
-  const RunReport report = run_from_window(*frontEnd_);
-  if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
-    // The controls cannot change during a run: these are the run's settings.
-    lastRun_ = settings_from_controls();
-    apply_setting_texts(*lastRun_, setting_texts());
-    Check1->setEnabled(lastRun_->ledMode);
+  if (run_->running()) return;
+  if (!run_->start()) return;  // refused, declined, or a text that is not a number
+  set_run_controls_enabled(false);
+}
+
+bool TForm1::run_in_progress() const { return run_->running(); }
+
+void TForm1::cancel_run() {
+  if (!run_->running()) return;
+  run_->request_stop();
+  CancelRunButton->setEnabled(false);  // once is enough; the run stops at its next poll
+}
+
+// During a run every setting stays as the run read it, and nothing starts a
+// second run; Cancel takes the Plot button's place.
+void TForm1::set_run_controls_enabled(bool enabled) {
+  for (QWidget* panel : {static_cast<QWidget*>(Panel5), static_cast<QWidget*>(Panel2),
+                         static_cast<QWidget*>(Panel3), static_cast<QWidget*>(Panel7),
+                         static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5)}) {
+    panel->setEnabled(enabled);
   }
+  for (QWidget* control : {static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(RadioButton2),
+                           static_cast<QWidget*>(RadioButton5), static_cast<QWidget*>(RadioButton6),
+                           static_cast<QWidget*>(BitBtn1)}) {
+    control->setEnabled(enabled);
+  }
+  for (QAction* action : {Generate1, LegacySampling1, Notyfy1, OpenSettingsAction}) action->setEnabled(enabled);
+  RecentMenu->setEnabled(enabled && !RecentMenu->isEmpty());
+  if (!enabled) Check1->setEnabled(false);
+  Button1->setVisible(enabled);
+  CancelRunButton->setEnabled(true);
+  CancelRunButton->setVisible(!enabled);
+}
+
+void TForm1::run_finished() {
+  const RunReport& report = run_->report();
+  set_run_controls_enabled(true);
+  if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
+    lastRun_ = run_->prepared()->settings;
+    remember_ray_file(to_qt(lastRun_->outputPath));
+  }
+  Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+  emit runFinished();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  if (run_->running()) {
+    if (services_.message_box(QString::fromLatin1(kApplicationTitle), kStopQuestion,
+                              message_flags::YesNo | message_flags::IconExclamation) != DialogButton::Yes) {
+      event->ignore();
+      return;
+    }
+    run_->stop_and_wait();
+    set_run_controls_enabled(true);
+    frontEnd_->set_gauge_visible(false);
+    frontEnd_->set_status_text("");
+    show_format_picture(selected_format());
+  }
+  QMainWindow::closeEvent(event);
 }
 
 void TForm1::Check1Click() {
@@ -694,7 +968,31 @@ void TForm1::keyPressEvent(QKeyEvent* event) {
 
 void TForm1::Exit1Click() { close(); }
 
-void TForm1::N1Click() {}
+// The guide ships beside the program (installed into the documentation
+// folder, or found in the source tree of a build).
+QString TForm1::user_guide_path() {
+  const QString programDir = QCoreApplication::applicationDirPath();
+  QStringList candidates{programDir + QStringLiteral("/user-guide.html"),
+                         programDir + QStringLiteral("/../share/doc/lucidra/user-guide.html"),
+                         programDir + QStringLiteral("/docs/user-guide.html")};
+#ifdef LUCIDRA_SOURCE_DIR
+  candidates << QStringLiteral(LUCIDRA_SOURCE_DIR "/docs/user-guide.html");
+#endif
+  for (const QString& candidate : candidates) {
+    if (QFileInfo(candidate).isFile()) return QFileInfo(candidate).absoluteFilePath();
+  }
+  return {};
+}
+
+void TForm1::N1Click() {
+  const QString guide = user_guide_path();
+  if (guide.isEmpty()) {
+    throw UserError("The user guide (user-guide.html) is not installed beside the program");
+  }
+  if (!services_.open_url(QUrl::fromLocalFile(guide))) {
+    throw UserError("No program could open the user guide " + from_qt(guide));
+  }
+}
 
 void TForm1::About1Click() { services_.show_message(kAboutText); }
 
@@ -741,10 +1039,11 @@ void TForm1::CheckBox3Click() {
     if (type == AngularType::Lambertian || type == AngularType::Uniform) Edit6->setEnabled(true);
     Label5->setText(QStringLiteral("Horisontal Distribution"));
     Label6->setText(QStringLiteral("Vertical Distribution"));
-    Series1->setName(QStringLiteral("Horisontal"));
-    Series2->setName(QStringLiteral("Vertical"));
+    seriesNames_[0] = QStringLiteral("Horisontal");
+    seriesNames_[1] = QStringLiteral("Vertical");
     Label35->setText(QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
     Label37->setText(QStringLiteral("degrees"));
+    axisX_->setTitleText(QStringLiteral("Angle, degrees"));
     RadioGroup2->setEnabled(true);
   } else {
     for (QWidget* control : {static_cast<QWidget*>(RadioGroup1), static_cast<QWidget*>(Edit10),
@@ -756,12 +1055,14 @@ void TForm1::CheckBox3Click() {
     Label5->setText(QStringLiteral("Longitudial Distribution"));
     Label6->setText(QStringLiteral("Transversal Distribution"));
     CSpinEdit4->setEnabled(true);
-    Series1->setName(QStringLiteral("Longitudial"));
-    Series2->setName(QStringLiteral("Transversal"));
+    seriesNames_[0] = QStringLiteral("Longitudial");
+    seriesNames_[1] = QStringLiteral("Transversal");
     Label35->setText(QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
     Label37->setText(QStringLiteral("mm"));
+    axisX_->setTitleText(QStringLiteral("Position, mm"));
     RadioGroup2->setEnabled(false);
   }
+  update_legend();
   CheckBox4->setChecked(!led);
 }
 
@@ -853,6 +1154,9 @@ void TForm1::Notyfy1Click() { Button1->click(); }
 void TForm1::refresh_distribution_plot(bool tailPoints) {
   clear_series(ChartSeries::Longitudinal);
   clear_series(ChartSeries::Transversal);
+  plottedNames_[0] = ComboBoxEx1->currentText();
+  plottedNames_[1] = ComboBoxEx2->currentText();
+  update_legend();
   // The tail closes a measured curve down to zero, which only means
   // something for angular distributions.
   const bool tails = tailPoints && CheckBox3->isChecked();
@@ -916,6 +1220,44 @@ void TForm1::rescale_chart() {
   if (maxY <= minY) maxY = minY + 1;
   axisX_->setRange(minX, maxX);
   axisY_->setRange(minY, maxY);
+  // Ticks at round steps (1, 2 or 5 times a power of ten) that cover the data.
+  axisX_->applyNiceNumbers();
+  axisY_->applyNiceNumbers();
+}
+
+// Each curve is named by its series and the file it shows; the series'
+// name is what the legend draws.
+void TForm1::update_legend() {
+  int index = 0;
+  for (QLineSeries* series : {Series1, Series2}) {
+    const QString& base = seriesNames_[index];
+    const QString file = QFileInfo(plottedNames_[index++]).fileName();
+    series->setName(file.isEmpty() ? base : base + QStringLiteral(": ") + file);
+  }
+}
+
+void TForm1::show_readout(const QPointF& point, bool state) {
+  if (!state) {
+    ChartReadout->hide();
+    return;
+  }
+  const QChar separator = QChar::fromLatin1(decimalSeparator_);
+  const auto number = [separator](double value) {
+    return QString::number(value, 'f', 1).replace(QChar('.'), separator);
+  };
+  const QString where = CheckBox3->isChecked()
+                            ? QStringLiteral("angle %1°").arg(number(point.x()))
+                            : QStringLiteral("position %1 mm").arg(number(point.x()));
+  ChartReadout->setText(QStringLiteral("%1, intensity %2").arg(where, number(point.y())));
+  ChartReadout->adjustSize();
+  layout_chart();
+  ChartReadout->show();
+}
+
+// The caption centred over the chart, the read-out at its top right.
+void TForm1::layout_chart() {
+  Label35->setGeometry(0, 8, Chart1->width(), Label35->sizeHint().height());
+  ChartReadout->move(Chart1->width() - ChartReadout->width() - 12, 10 + Label35->height());
 }
 
 void TForm1::set_chart_visible(bool visible) {
@@ -933,10 +1275,181 @@ void TForm1::hide_format_pictures() {
 
 // The window is as wide as what it shows: the settings column alone, or the
 // column and the chart.
+// With the chart shown the window can grow, and the chart grows with it; the
+// size is remembered for the next time the chart is shown.
 void TForm1::fit_to_content() {
-  const int width = Chart1->isHidden() ? kSettingsWidth : kChartShownWidth;
-  centralWidget()->setFixedSize(width, kClientHeight);
-  setFixedSize(width, kClientHeight + menuBar()->sizeHint().height());
+  const int menuHeight = menuBar()->sizeHint().height();
+  if (Chart1->isHidden()) {
+    centralWidget()->setFixedSize(kSettingsWidth, kClientHeight);
+    setFixedSize(kSettingsWidth, kClientHeight + menuHeight);
+    return;
+  }
+  const QSize minimum(kChartShownWidth, kClientHeight + menuHeight);
+  const QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(minimum);
+  centralWidget()->setMinimumSize(kChartShownWidth, kClientHeight);
+  centralWidget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  setMinimumSize(minimum);
+  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  resize(remembered);
+  centralWidget()->resize(remembered.width(), remembered.height() - menuHeight);
+  Chart1->setGeometry(kChartLeft, 0, centralWidget()->width() - kChartLeft,
+                      centralWidget()->height() - kChartBottomGap);
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (Chart1->isHidden()) return;
+  Chart1->setGeometry(kChartLeft, 0, centralWidget()->width() - kChartLeft,
+                      centralWidget()->height() - kChartBottomGap);
+  if (isVisible()) QSettings().setValue(kChartSizeKey, size());
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Chart1 && event->type() == QEvent::Resize) {
+    layout_chart();
+    return false;
+  }
+  // Enter in a typed field commits it before it reaches GENERATE; a commit
+  // that shows an error keeps the Enter, so nothing is generated from it.
+  if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      if (watched == Edit6) return !commit_na();
+      if (watched == ComboBoxEx1->lineEdit()) return !commit_distribution(ComboBoxEx1);
+      if (watched == ComboBoxEx2->lineEdit()) return !commit_distribution(ComboBoxEx2);
+    }
+  }
+  QComboBox* combo = nullptr;
+  for (QComboBox* each : {ComboBoxEx1, ComboBoxEx2}) {
+    if (watched == each || watched == each->lineEdit()) combo = each;
+  }
+  if (combo == nullptr) return QMainWindow::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (!is_distribution_drop(drag->mimeData()) || run_->running()) return false;
+      drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!is_distribution_drop(drop->mimeData()) || run_->running()) return false;
+      drop->acceptProposedAction();
+      const QString path = drop->mimeData()->urls().front().toLocalFile();
+      guarded([this, combo, path] { use_distribution_file(combo, path); });
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// ------------------------------------------------------- files and settings
+
+QString TForm1::distribution_name(const QString& path) {
+  const QFileInfo file(path);
+  if (file.absoluteDir() == QDir(QDir::currentPath())) return file.fileName();
+  return file.absoluteFilePath();
+}
+
+void TForm1::use_distribution_file(QComboBox* combo, const QString& path) {
+  // Set from code: the combo's change handler reads the file at once.
+  combo->setEditText(distribution_name(path));
+}
+
+void TForm1::BrowseDistributionClick(QComboBox* combo) {
+  const QString caption = combo == ComboBoxEx1 ? Label5->text() : Label6->text();
+  const QString path = services_.open_file_name(caption, QDir::currentPath(), kDistributionFilter);
+  if (!path.isEmpty()) use_distribution_file(combo, path);
+}
+
+void TForm1::BrowseOutputClick() {
+  QLineEdit* field = output_path_field(selected_format());
+  const QFileInfo current(field->text());
+  const QString start = current.isAbsolute() && current.absoluteDir().exists()
+                            ? current.absoluteFilePath()
+                            : QDir::current().filePath(current.fileName());
+  const QString path =
+      services_.save_file_name(Label1->text(), start, QStringLiteral("Ray files (*.dat *.txt *.ray *.dis);;All files (*)"));
+  if (!path.isEmpty()) field->setText(QDir::toNativeSeparators(path));
+}
+
+void TForm1::save_settings(const QString& fileName) {
+  ConfigValues values;
+  values.traceProPath = from_qt(Edit3->text());
+  values.zemaxPath = from_qt(Edit4->text());
+  values.longitudinalFile = from_qt(ComboBoxEx1->currentText());
+  values.transversalFile = from_qt(ComboBoxEx2->currentText());
+  values.rayCount = CSpinEdit3->value();
+  values.sourceFlux = CSpinEdit5->value();
+  values.extentAboutZ = CSpinEdit4->value();
+  values.numericalAperture = from_qt(Edit6->text());
+  values.secondNa = from_qt(Edit8->text());
+  values.sizeY = from_qt(Edit9->text());
+  values.sizeX = from_qt(Edit10->text());
+  write_config_file(from_qt(fileName), values);
+}
+
+void TForm1::open_settings(const QString& fileName) {
+  apply_configuration(from_qt(fileName));
+}
+
+void TForm1::SaveSettingsClick() { save_settings(QDir::current().filePath(QString::fromLatin1(kConfigFileName))); }
+
+void TForm1::OpenSettingsClick() {
+  const QString path = services_.open_file_name(QStringLiteral("Open settings"), QDir::currentPath(), kSettingsFilter);
+  if (!path.isEmpty()) open_settings(path);
+}
+
+QStringList TForm1::recent_ray_files() const { return QSettings().value(kRecentKey).toStringList(); }
+
+void TForm1::remember_ray_file(const QString& path) {
+  QStringList recent = recent_ray_files();
+  const QString full = QFileInfo(path).absoluteFilePath();
+  recent.removeAll(full);
+  recent.prepend(full);
+  while (recent.size() > kRecentCount) recent.removeLast();
+  QSettings().setValue(kRecentKey, recent);
+  fill_recent_menu();
+}
+
+// Picking a recent file makes it the ray file of the selected target.
+void TForm1::fill_recent_menu() {
+  RecentMenu->clear();
+  for (const QString& path : recent_ray_files()) {
+    QAction* action = RecentMenu->addAction(QDir::toNativeSeparators(path));
+    connect(action, &QAction::triggered, this,
+            [this, path] { output_path_field(selected_format())->setText(QDir::toNativeSeparators(path)); });
+  }
+  RecentMenu->setEnabled(!RecentMenu->isEmpty() && !run_->running());
+}
+
+void TForm1::ExportChartClick() {
+  const QString path = services_.save_file_name(QStringLiteral("Export chart"), QDir::currentPath(),
+                                                QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)"));
+  if (!path.isEmpty()) export_chart(path);
+}
+
+void TForm1::export_chart(const QString& fileName) {
+  // A chart never shown still has its size, so a hidden chart exports too.
+  const QSize size = Chart1->size();
+  if (fileName.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    QFile probe(fileName);
+    if (!probe.open(QIODevice::WriteOnly)) throw UserError("Cannot create file " + from_qt(fileName));
+    probe.close();
+    QSvgGenerator generator;
+    generator.setFileName(fileName);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    generator.setTitle(Label35->text());
+    QPainter painter;
+    if (!painter.begin(&generator)) throw UserError("Cannot write file " + from_qt(fileName));
+    Chart1->render(&painter);
+    painter.end();
+    return;
+  }
+  if (!Chart1->grab().save(fileName, "PNG")) throw UserError("Cannot write file " + from_qt(fileName));
 }
 
 }  // namespace lucidra::app

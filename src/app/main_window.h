@@ -6,6 +6,7 @@
 // settings_from_controls(), the one place where controls become numbers.
 
 #include <QMainWindow>
+#include <QStringList>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -27,11 +28,14 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QChartView;
+class QFileSystemWatcher;
 class QLineSeries;
+class QMenu;
 class QValueAxis;
 
 namespace lucidra::app {
 
+class BackgroundRun;
 class DesktopServices;
 class Gauge;
 class RadioGroup;
@@ -77,6 +81,28 @@ class TForm1 : public QMainWindow {
   void show_format_picture(OutputFormat format);
   void hide_format_pictures();
 
+  // A run works on its own thread from GENERATE until its final notice has
+  // been shown; meanwhile GENERATE and every setting are disabled.
+  bool run_in_progress() const;
+  // Cancel (and Escape) during a run: the run stops at its next poll and
+  // leaves the previous ray file as it was.
+  void cancel_run();
+
+  // The settings as the configuration file holds them: File > Save settings
+  // writes them into the working folder's lucidra.cfg, File > Open settings
+  // reads another file as start-up reads lucidra.cfg.
+  void save_settings(const QString& fileName);
+  void open_settings(const QString& fileName);
+  // The ray files last written, newest first (File > Recent).
+  QStringList recent_ray_files() const;
+  // The chart as a PNG picture, or SVG drawing when the name ends in ".svg".
+  void export_chart(const QString& fileName);
+  // The user guide shipped with the program, or an empty text.
+  static QString user_guide_path();
+  // The distribution name a file chosen anywhere is used by: its name alone
+  // inside the working folder, its full path elsewhere.
+  static QString distribution_name(const QString& path);
+
   // Handlers.
   void BitBtn1Click();
   void Generate1Click();
@@ -102,6 +128,11 @@ class TForm1 : public QMainWindow {
   void Edit6Change();
   void ComboBoxEx1Change();
   void ComboBoxEx2Change();
+  void BrowseOutputClick();
+  void BrowseDistributionClick(QComboBox* combo);
+  void SaveSettingsClick();
+  void OpenSettingsClick();
+  void ExportChartClick();
 
   // Controls, owned by their Qt parents.
   QFrame* Panel1 = nullptr;
@@ -203,10 +234,30 @@ class TForm1 : public QMainWindow {
   QAction* N1 = nullptr;
   QAction* About1 = nullptr;
 
+  // Controls added since the form: descriptive names.
+  QPushButton* CancelRunButton = nullptr;  // takes Plot's place during a run
+  QPushButton* BrowseOutputButton = nullptr;
+  QPushButton* BrowseLongitudinalButton = nullptr;
+  QPushButton* BrowseTransversalButton = nullptr;
+  QLabel* ChartReadout = nullptr;  // the point under the mouse
+  QAction* OpenSettingsAction = nullptr;
+  QAction* SaveSettingsAction = nullptr;
+  QAction* ExportChartAction = nullptr;
+  QMenu* RecentMenu = nullptr;
+
+ signals:
+  // A run started from the window has ended and the window is idle again.
+  void runFinished();
+
  protected:
   // The GENERATE button is the window's default button: Enter that the
   // focused control leaves unused presses it.
   void keyPressEvent(QKeyEvent* event) override;
+  // Closing during a run asks whether to stop it.
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  // Drops of distribution files on the lists, and the chart's caption.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void build_controls();
@@ -223,9 +274,26 @@ class TForm1 : public QMainWindow {
 
   // Runs a handler to its end: an error is shown in the error box, a silent
   // abort shows nothing. Nothing escapes into Qt's event dispatch.
-  void guarded(const std::function<void()>& handler);
+  // Returns false when an error was shown.
+  bool guarded(const std::function<void()>& handler);
 
-  void apply_configuration();
+  void build_browse_buttons();
+  void set_tooltips();
+  void apply_configuration(const std::string& fileName);
+  void watch_working_folder();
+  void set_run_controls_enabled(bool enabled);
+  void run_finished();
+  void remember_ray_file(const QString& path);
+  void fill_recent_menu();
+  // Committing a typed entry (Enter, leaving the field): the NA's validation
+  // and the distribution files' reading run then, not per keystroke.
+  // Both return false when an error was shown.
+  bool commit_na();
+  bool commit_distribution(QComboBox* combo);
+  void use_distribution_file(QComboBox* combo, const QString& path);
+  void update_legend();
+  void show_readout(const QPointF& point, bool state);
+  void layout_chart();
   void fill_distribution_lists();
   void select_target(OutputFormat format);
   void refresh_distribution_plot(bool tailPoints);
@@ -241,6 +309,10 @@ class TForm1 : public QMainWindow {
 
   DesktopServices& services_;
   std::unique_ptr<WindowFrontEnd> frontEnd_;
+  std::unique_ptr<BackgroundRun> run_;  // after frontEnd_, which it uses
+  QFileSystemWatcher* folderWatcher_ = nullptr;
+  QString plottedNames_[2];  // the files the curves show, for the legend
+  QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};
   char decimalSeparator_;
   std::optional<GenerationSettings> lastRun_;  // the settings of the last file written
   std::vector<PlotPoint> series1Points_;

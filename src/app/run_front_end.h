@@ -5,7 +5,9 @@
 // converts, runs and shows.
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 #include "engine/generation_run.h"
 #include "engine/settings.h"
@@ -69,8 +71,42 @@ class RunFrontEnd {
 
 // A run from GENERATE: the format refusals, the confirmation, the settings
 // read and converted, then the run with the status, gauge and chart kept
-// current, and its notices, beep and error display.
+// current, and its notices, beep and error display. The same three steps
+// below, one after the other on the calling thread.
 RunReport run_from_window(RunFrontEnd& ui);
 RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState);
+
+// What a confirmed run works with.
+struct PreparedRun {
+  GenerationSettings settings;
+  SettingTexts texts;
+};
+
+// Step 1, on the window's thread: the refusals, the confirmation, the texts
+// converted, the clock read, and the displays reset for the run. Returns
+// nothing when no run is to start; `report` then says why (and an error has
+// been shown).
+std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report);
+
+// Step 2: what the engine reports during the run, shown through `ui`. A front
+// end that runs the engine on another thread hands each call over to the
+// window's thread and makes it there.
+class WindowRunObserver : public RunObserver {
+ public:
+  explicit WindowRunObserver(RunFrontEnd& ui) : ui_(ui) {}
+  void table_points(ChartSeries series, const std::vector<PlotPoint>& points) override;
+  void phase_started(RunPhase phase) override;
+  void progress(std::int64_t gaugePosition, std::int64_t itemsDone) override;
+  bool stop_requested() override { return ui_.stop_requested(); }
+
+ private:
+  RunFrontEnd& ui_;
+  bool started_ = false;
+};
+
+// Step 3, on the window's thread: the notices, beep and error display of the
+// finished run, and the window back to idle (status cleared, gauge hidden,
+// the target's banner shown) whatever the outcome.
+void show_run_report(RunFrontEnd& ui, const PreparedRun& run, const RunReport& report);
 
 }  // namespace lucidra

@@ -2,6 +2,7 @@
 // engine's run, in the order the window has always shown it.
 
 #include <charconv>
+#include <optional>
 
 #include "app/run_front_end.h"
 #include "base/user_error.h"
@@ -26,63 +27,63 @@ std::string fixed6(double value, char separator) {
   return text;
 }
 
-// Keeps the window's status, gauge and chart current while the engine runs.
-class WindowObserver : public RunObserver {
- public:
-  explicit WindowObserver(RunFrontEnd& ui) : ui_(ui) {}
-  void table_points(ChartSeries series, const std::vector<PlotPoint>& points) override {
-    for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y, kColourRed);
-  }
-  void phase_started(RunPhase phase) override {
-    if (phase == RunPhase::Flux) {
-      ui_.set_gauge_visible(true);
-      ui_.set_status_text(kFluxStatus);
-    } else {
-      ui_.set_status_text(kWritingStatus);
-    }
-  }
-  void progress(std::int64_t gaugePosition, std::int64_t) override {
-    if (started_) ui_.set_gauge_position(gaugePosition);
-    started_ = true;  // the first report is the reset, shown before the run
-  }
-  bool stop_requested() override { return ui_.stop_requested(); }
-
- private:
-  RunFrontEnd& ui_;
-  bool started_ = false;
-};
-
 }  // namespace
+
+void WindowRunObserver::table_points(ChartSeries series, const std::vector<PlotPoint>& points) {
+  for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y, kColourRed);
+}
+
+void WindowRunObserver::phase_started(RunPhase phase) {
+  if (phase == RunPhase::Flux) {
+    ui_.set_gauge_visible(true);
+    ui_.set_status_text(kFluxStatus);
+  } else {
+    ui_.set_status_text(kWritingStatus);
+  }
+}
+
+void WindowRunObserver::progress(std::int64_t gaugePosition, std::int64_t) {
+  if (started_) ui_.set_gauge_position(gaugePosition);
+  started_ = true;  // the first report is the reset, shown before the run
+}
 
 RunReport run_from_window(RunFrontEnd& ui) { return run_from_window(ui, process_random_state()); }
 
 RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
   RunReport report;
+  const std::optional<PreparedRun> run = prepare_window_run(ui, report);
+  if (!run) return report;
+  WindowRunObserver observer(ui);
+  report = generate(run->settings, observer, randomState);
+  show_run_report(ui, *run, report);
+  return report;
+}
+
+std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report) {
   const OutputFormat selected = ui.selected_format();
   if (const char* refusal = format_refusal(selected)) {
     ui.message_box(kRunCaption, refusal, message_flags::Ok | message_flags::IconInformation);
     report.outcome = RunOutcome::Refused;
-    return report;
+    return std::nullopt;
   }
   if (ui.message_box(kRunCaption, kConfirmation, message_flags::YesNo | message_flags::IconExclamation) !=
       DialogButton::Yes) {
     report.outcome = RunOutcome::Cancelled;
-    return report;
+    return std::nullopt;
   }
 
-  GenerationSettings settings = ui.read_settings();
-  const SettingTexts texts = ui.read_setting_texts();
+  PreparedRun run{ui.read_settings(), ui.read_setting_texts()};
   try {
-    apply_setting_texts(settings, texts);
+    apply_setting_texts(run.settings, run.texts);
   } catch (const UserError& error) {
     // Nothing has been touched: a text that is not a number stops the run
     // before any file is read or written.
     report.outcome = RunOutcome::Failed;
     report.message = error.what();
     ui.show_error(report.message);
-    return report;
+    return std::nullopt;
   }
-  settings.clockSeconds = ui.clock_seconds();
+  run.settings.clockSeconds = ui.clock_seconds();
 
   ui.set_gauge_position(0);
   ui.hide_format_pictures();
@@ -90,33 +91,36 @@ RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
   ui.repaint_window();
   ui.clear_series(ChartSeries::Longitudinal);
   ui.clear_series(ChartSeries::Transversal);
+  return run;
+}
 
-  WindowObserver observer(ui);
-  report = generate(settings, observer, randomState);
+void show_run_report(RunFrontEnd& ui, const PreparedRun& run, const RunReport& report) {
+  const GenerationSettings& settings = run.settings;
   switch (report.outcome) {
     case RunOutcome::Succeeded:
     case RunOutcome::LowFlux:
-      ui.set_obtained_flux_text(fixed6(report.obtainedFlux, texts.decimalSeparator));
+      ui.set_obtained_flux_text(fixed6(report.obtainedFlux, run.texts.decimalSeparator));
       if (settings.notifyEnd) ui.beep(3000, 300);
       ui.show_notice(report.outcome == RunOutcome::Succeeded ? kSuccessNotice : kLowFluxNotice);
-      ui.show_format_picture(settings.outputFormat);
-      ui.set_gauge_visible(false);
-      ui.set_status_text("");
       break;
     case RunOutcome::PointLimit:
       ui.show_notice(report.message);
-      ui.show_format_picture(settings.outputFormat);
-      ui.set_gauge_visible(false);
-      ui.set_status_text("");
+      break;
+    case RunOutcome::Interrupted:
+      // The user asked for it: a notice, not an error, saying what became of the file.
+      ui.show_notice(report.message);
       break;
     case RunOutcome::Failed:
-    case RunOutcome::Interrupted:
     case RunOutcome::Refused:
     case RunOutcome::Cancelled:
       ui.show_error(report.message);
       break;
   }
-  return report;
+  // Idle again, as before the run, so that nothing of a run that ended stays
+  // drawn under the next banner.
+  ui.show_format_picture(settings.outputFormat);
+  ui.set_gauge_visible(false);
+  ui.set_status_text("");
 }
 
 }  // namespace lucidra

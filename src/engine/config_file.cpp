@@ -1,9 +1,12 @@
 #include "engine/config_file.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <memory>
 
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
+#include "base/platform_file.h"
 
 namespace lucidra {
 
@@ -86,6 +89,46 @@ ConfigValues read_config_values(const std::vector<std::string>& lines, char deci
   ConfigValues values;
   read_config_values(lines, values, decimalSeparator, fileName);
   return values;
+}
+
+std::string format_config_text(const ConfigValues& values) {
+  const auto text = [](const char* name, const std::string& value) -> const std::string& {
+    if (value.find_first_of("\r\n") != std::string::npos) {
+      throw UserError(std::string("Setting ") + name + " cannot be saved: it holds a line break");
+    }
+    return value;
+  };
+  const std::string lines[15] = {
+      text("TracePro file", values.traceProPath),
+      text("Zemax file", values.zemaxPath),
+      text("first distribution", values.longitudinalFile),
+      text("second distribution", values.transversalFile),
+      std::to_string(values.rayCount),
+      std::to_string(values.sourceFlux),
+      {},
+      {},
+      std::to_string(values.extentAboutZ),
+      {},
+      text("NA", values.numericalAperture),
+      {},
+      text("second NA", values.secondNa),
+      text("Y size", values.sizeY),
+      text("X size", values.sizeX),
+  };
+  std::string result;
+  for (const std::string& line : lines) result += line + "\r\n";
+  return result;
+}
+
+void write_config_file(const std::string& fileName, const ConfigValues& values) {
+  const std::string text = format_config_text(values);
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> file(open_file(fileName, "wb"));
+  if (!file) throw UserError("Cannot create file " + fileName);
+  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
+  if (std::fclose(file.release()) != 0 || !written) throw UserError("Cannot write file " + fileName);
 }
 
 }  // namespace lucidra

@@ -1,5 +1,6 @@
 #pragma once
-// The positional configuration file "lucidra.cfg": fifteen lines, read once.
+// The positional configuration file "lucidra.cfg": fifteen lines, read at
+// start-up and written when the window saves its settings.
 
 #include <cstdint>
 #include <string>
@@ -72,5 +73,15 @@ void read_config_values(const std::vector<std::string>& lines, ConfigValues& val
 // The same, starting from the defaults.
 ConfigValues read_config_values(const std::vector<std::string>& lines, char decimalSeparator,
                                 const std::string& fileName = kConfigFileName);
+
+// The fifteen lines read_config_values takes `values` back from, each ended
+// by CR LF. The lines it skips (7, 8, 10 and 12) are empty. Texts are written
+// as they stand, so the NA and the sizes keep the separator they were typed
+// with. Throws UserError "Setting <name> cannot be saved: it holds a line
+// break" for a text that would shift the lines after it.
+std::string format_config_text(const ConfigValues& values);
+// Writes format_config_text(values) to `fileName`, replacing it. Throws
+// UserError "Cannot create file <fileName>" or "Cannot write file <fileName>".
+void write_config_file(const std::string& fileName, const ConfigValues& values);
 
 }  // namespace lucidra

@@ -107,7 +107,8 @@ class InterlockTest : public QObject {
   void invariantsHoldAfterEveryUserAction();
   void naValidation_data();
   void naValidation();
-  void naTypingChecksEveryEdit();
+  void naTypingIsCheckedOnCommit_data();
+  void naTypingIsCheckedOnCommit();
   void estimate_data();
   void estimate();
   void estimateOfTextsThatAreNotInTheRange();
@@ -239,8 +240,8 @@ void InterlockTest::ledAndArcModeColumns() {
   QVERIFY(f.CSpinEdit4->isEnabled());
   QCOMPARE(f.Label5->text(), QStringLiteral("Longitudial Distribution"));
   QCOMPARE(f.Label6->text(), QStringLiteral("Transversal Distribution"));
-  QCOMPARE(f.Series1->name(), QStringLiteral("Longitudial"));
-  QCOMPARE(f.Series2->name(), QStringLiteral("Transversal"));
+  QCOMPARE(f.Series1->name(), QStringLiteral("Longitudial: horizontal.txt"));  // the curve names its file
+  QCOMPARE(f.Series2->name(), QStringLiteral("Transversal: vertical.txt"));  // the curve names its file
   QCOMPARE(f.Label35->text(), QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
   QCOMPARE(f.Label37->text(), QStringLiteral("mm"));
   QCOMPARE(f.Label36->text(), QStringLiteral("%"));
@@ -252,8 +253,8 @@ void InterlockTest::ledAndArcModeColumns() {
   QVERIFY(!f.CheckBox6->isChecked());  // arc mode cleared it for good
   QCOMPARE(f.Label5->text(), QStringLiteral("Horisontal Distribution"));
   QCOMPARE(f.Label6->text(), QStringLiteral("Vertical Distribution"));
-  QCOMPARE(f.Series1->name(), QStringLiteral("Horisontal"));
-  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical"));
+  QCOMPARE(f.Series1->name(), QStringLiteral("Horisontal: horizontal.txt"));  // the curve names its file
+  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical: vertical.txt"));  // the curve names its file
   QCOMPARE(f.Label35->text(), QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
   QCOMPARE(f.Label37->text(), QStringLiteral("degrees"));
   QVERIFY(f.RadioGroup2->isEnabled());
@@ -396,22 +397,45 @@ void InterlockTest::naValidation() {
   QCOMPARE(services_.shown.size(), static_cast<std::size_t>(errors.size()));
 }
 
-void InterlockTest::naTypingChecksEveryEdit() {
+// Typed text is checked when it is committed (Enter or leaving the field),
+// once, in the same words; half-typed numbers ("0" and the separator) raise
+// nothing, and Enter on a refused text does not also generate.
+void InterlockTest::naTypingIsCheckedOnCommit_data() {
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("textAfter");
+  QTest::addColumn<QStringList>("errors");
+  const QString wrong = separator() == QChar(',') ? QStringLiteral("0.") : QStringLiteral("0,");
+  QTest::newRow("lone minus") << "-" << "0" << QStringList{};
+  QTest::newRow("letters") << "ab" << "ab" << QStringList{"'ab' is not a valid floating point value."};
+  QTest::newRow("the other separator")
+      << wrong << wrong << QStringList{QStringLiteral("'%1' is not a valid floating point value.").arg(wrong)};
+  QTest::newRow("above one") << localized("1.5") << "1" << QStringList{};
+  QTest::newRow("inside") << localized("0.25") << localized("0.25") << QStringList{};
+}
+
+void InterlockTest::naTypingIsCheckedOnCommit() {
+  QFETCH(QString, typed);
+  QFETCH(QString, textAfter);
+  QFETCH(QStringList, errors);
   TForm1& f = *form_;
   f.RadioGroup2->itemButton(1)->click();
   f.Edit6->clear();
-  QCOMPARE(f.Edit6->text(), QString());
-  QTest::keyClick(f.Edit6, Qt::Key_Minus);
-  QCOMPARE(f.Edit6->text(), QStringLiteral("0"));  // at once
-  f.Edit6->clear();
-  QTest::keyClicks(f.Edit6, QStringLiteral("ab"));
-  QCOMPARE(f.Edit6->text(), QStringLiteral("ab"));
-  QCOMPARE(services_.error_texts(),
-           (QStringList{"'a' is not a valid floating point value.",
-                        "'ab' is not a valid floating point value."}));
-  for (const ShownMessage& shown : services_.shown) {
-    QCOMPARE(shown.caption, QStringLiteral("Lucidra LED 3.5"));
+  services_.clear();
+  for (const QChar c : typed) {
+    QTest::keyClicks(f.Edit6, QString(c));
+    QCOMPARE(services_.shown.size(), std::size_t{0});  // nothing per keystroke
   }
+  QCOMPARE(f.Edit6->text(), typed);
+  QTest::keyClick(f.Edit6, Qt::Key_Return);  // the commit
+  QCOMPARE(f.Edit6->text(), textAfter);
+  QCOMPARE(services_.error_texts(), errors);
+  // A refused text ends there; an accepted one goes on to GENERATE's question.
+  QCOMPARE(services_.shown.size(), static_cast<std::size_t>(errors.isEmpty() ? 1 : errors.size()));
+  QCOMPARE(services_.unanswered, errors.isEmpty() ? 1 : 0);
+  // Committing again without a change shows nothing more.
+  services_.clear();
+  emit f.Edit6->editingFinished();
+  QCOMPARE(services_.shown.size(), std::size_t{0});
 }
 
 void InterlockTest::estimate_data() {

@@ -157,6 +157,7 @@ void RunTest::runWritesTheRayFile() {
   } else {
     QTest::keyClick(form_->BitBtn1, Qt::Key_Return);
   }
+  QVERIFY(wait_for_idle(*form_));
 
   // The messages: the confirmation, then the final notice that matches the
   // obtained flux shown.
@@ -230,6 +231,7 @@ void RunTest::refusedTargets() {
   services_.clear();
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.shown.size(), std::size_t{1});
   QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
   QCOMPARE(services_.shown[0].text, refusal);
@@ -247,6 +249,7 @@ void RunTest::noAtTheConfirmationChangesNothing() {
   services_.clear();
   services_.answers = {DialogButton::No};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.texts(), QStringList{kConfirmation});
   QCOMPARE(directory_->read("ray.dat"), QByteArray("keep me"));
   QVERIFY(!form_->Chart1->isHidden());
@@ -258,6 +261,7 @@ void RunTest::notifyEndBeeps() {
   form_->CheckBox1->click();
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.beeps, (std::vector<std::pair<int, int>>{{3000, 300}}));
   QCOMPARE(services_.shown.size(), std::size_t{2});  // the final notice all the same
 }
@@ -267,6 +271,7 @@ void RunTest::runHidesTheChartAndKeepsTheCaption() {
   QCOMPARE(form_->width(), 953);
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QVERIFY(form_->Chart1->isHidden());
   QCOMPARE(form_->Button1->text(), QStringLiteral("Plot <<"));
   QCOMPARE(form_->width(), 405);
@@ -279,6 +284,7 @@ void RunTest::traceProHeader() {
   form_->RadioButton1->click();
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{});
   verify_idle_after_run(OutputFormat::TracePro);
   const QList<QByteArray> lines = file_lines(directory_->read("ray1.txt"));
@@ -295,6 +301,7 @@ void RunTest::pointLimitKeepsTheHeaderOnly() {
   directory_->write("horizontal.txt", distribution_bytes(angles, intensities));
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.texts(),
            (QStringList{kConfirmation,
                         "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450"}));
@@ -309,11 +316,14 @@ void RunTest::missingDistributionFileStopsBeforeTheOutput() {
   }
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{"Cannot open file missing.txt."});
   QCOMPARE(services_.shown.back().caption, QStringLiteral("Lucidra LED 3.5"));
   QVERIFY(!directory_->exists("ray.dat"));
-  // The pictures and the chart stay hidden, the gauge hidden at 0.
-  QCOMPARE(shown_banners(*form_), QStringList{});
+  // Back to idle: the target's banner, no status, the gauge hidden at 0;
+  // the chart stays hidden.
+  QCOMPARE(shown_banners(*form_), QStringList{"Image2"});
+  QCOMPARE(form_->Label21->text(), QString());
   QVERIFY(form_->Chart1->isHidden());
   QVERIFY(form_->CGauge2->isHidden());
   QCOMPARE(form_->CGauge2->position(), 0);
@@ -327,6 +337,7 @@ void RunTest::badSizeStopsTheRunBeforeAnyFileIsTouched() {
   form_->Edit10->setText(QStringLiteral("abc"));
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   const QStringList errors = services_.error_texts();
   QCOMPARE(errors.size(), 1);
   QVERIFY2(errors[0].startsWith(QStringLiteral("'abc' is not a valid floating point value")),
@@ -389,6 +400,7 @@ void RunTest::sameFileAsTheCommandLine() {
   services_.clock = 1234567890;
   services_.answers = {DialogButton::Yes};
   f.BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{});
   const QByteArray windowFile = directory_->read(output);
   QVERIFY(windowFile.size() > 1000 * 7 * 13);
@@ -412,6 +424,7 @@ void RunTest::checkShowsTheFarFieldOfTheFileJustWritten() {
   f.CSpinEdit3->setValue(100000);
   services_.answers = {DialogButton::Yes};
   f.BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{});
   QVERIFY(f.Check1->isEnabled());
   f.Check1->trigger();

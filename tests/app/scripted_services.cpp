@@ -32,6 +32,27 @@ void ScriptedServices::beep(int frequencyHz, int durationMs) {
   beeps.emplace_back(frequencyHz, durationMs);
 }
 
+QString ScriptedServices::open_file_name(const QString& caption, const QString& folder,
+                                         const QString& filter) {
+  fileDialogs.push_back({caption, folder, filter, false});
+  if (fileAnswers.empty()) return {};
+  const QString answer = fileAnswers.front();
+  fileAnswers.pop_front();
+  return answer;
+}
+
+QString ScriptedServices::save_file_name(const QString& caption, const QString& folder,
+                                         const QString& filter) {
+  const QString answer = open_file_name(caption, folder, filter);
+  fileDialogs.back().save = true;
+  return answer;
+}
+
+bool ScriptedServices::open_url(const QUrl& url) {
+  openedUrls.push_back(url);
+  return urlOpens;
+}
+
 QStringList ScriptedServices::texts() const {
   QStringList result;
   for (const ShownMessage& message : shown) result << message.text;
@@ -51,6 +72,9 @@ void ScriptedServices::clear() {
   answers.clear();
   unanswered = 0;
   beeps.clear();
+  fileAnswers.clear();
+  fileDialogs.clear();
+  openedUrls.clear();
 }
 
 }  // namespace lucidra::app::test

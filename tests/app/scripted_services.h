@@ -28,6 +28,11 @@ class ScriptedServices : public DesktopServices {
   void show_error(const QString& text) override;
   void beep(int frequencyHz, int durationMs) override;
   std::int64_t clock_seconds() override { return clock; }
+  QString open_file_name(const QString& caption, const QString& folder,
+                         const QString& filter) override;
+  QString save_file_name(const QString& caption, const QString& folder,
+                         const QString& filter) override;
+  bool open_url(const QUrl& url) override;
 
   // Texts of everything shown, in order.
   QStringList texts() const;
@@ -41,6 +46,17 @@ class ScriptedServices : public DesktopServices {
   int unanswered = 0;
   std::vector<std::pair<int, int>> beeps;
   std::int64_t clock = 1700000000;
+  // Answers to file dialogs, in order; a dialog with no answer left is
+  // cancelled. Each dialog's caption, folder and filter are recorded.
+  std::deque<QString> fileAnswers;
+  struct FileDialog {
+    QString caption, folder, filter;
+    bool save = false;
+  };
+  std::vector<FileDialog> fileDialogs;
+  // Pages opened, and whether opening succeeds.
+  std::vector<QUrl> openedUrls;
+  bool urlOpens = true;
   // Called while a box is "open", to look at the window at that moment.
   std::function<void(const ShownMessage&)> onShow;
 

@@ -6,7 +6,10 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QFile>
 #include <QListWidget>
+#include <QMenuBar>
+#include <QUrl>
 #include <QTest>
 
 #include "app/radio_group.h"
@@ -93,6 +96,12 @@ class StartupTest : public QObject {
   void lineEndsOfEveryKindReadTheSame();
   void menuItems();
   void windowFrame();
+  void menuMnemonicsAndShortcuts();
+  void helpOpensTheUserGuide_data();
+  void helpOpensTheUserGuide();
+  void everySettingHasATooltipWithItsRange();
+  void tabEntersARadioGroupOnItsCheckedButton_data();
+  void tabEntersARadioGroupOnItsCheckedButton();
 
  private:
   std::unique_ptr<TestDirectory> directory_;
@@ -284,8 +293,9 @@ void StartupTest::menuItems() {
   form->show();
   QVERIFY(QTest::qWaitForWindowExposed(form.get()));
 
-  form->N1->trigger();  // Help > Help
+  form->N1->trigger();  // Help > Help: the guide, no box
   QVERIFY(services_.shown.empty());
+  QCOMPARE(services_.openedUrls.size(), std::size_t{1});
 
   form->About1->trigger();
   QCOMPARE(services_.shown.size(), std::size_t{1});
@@ -309,8 +319,8 @@ void StartupTest::windowFrame() {
   TForm1 form(services_);
   QCOMPARE(form.windowTitle(), QStringLiteral("Lucidra LED"));
   QCOMPARE(form.centralWidget()->size(), QSize(405, 425));
-  QCOMPARE(form.minimumSize(), form.maximumSize());  // no resizing
-  QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
+  QCOMPARE(form.minimumSize(), form.maximumSize());  // the settings alone do not resize
+  QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);  // for the chart
   QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
   QCOMPARE(form.pos(), QPoint(249, 163));
   QCOMPARE(form.BitBtn1->text(), QStringLiteral("GENERATE"));
@@ -325,6 +335,110 @@ void StartupTest::windowFrame() {
   QCOMPARE((QStringList{form.RadioGroup2->itemText(0), form.RadioGroup2->itemText(1),
                         form.RadioGroup2->itemText(2), form.RadioGroup2->itemText(3)}),
            (QStringList{"Lambertian", "Uniform", "User Defined", "Gaussian"}));
+}
+
+void StartupTest::menuMnemonicsAndShortcuts() {
+  directory_->write("lucidra.cfg", config_bytes(full_config()));
+  auto form = started_window(services_);
+  QStringList titles;
+  for (QAction* menu : form->menuBar()->actions()) titles << menu->text();
+  QCOMPARE(titles, (QStringList{"&File", "&Help"}));
+  QCOMPARE(form->Generate1->shortcut(), QKeySequence(QStringLiteral("Ctrl+G")));
+  QCOMPARE(form->Exit1->shortcut(), QKeySequence(QStringLiteral("Ctrl+Q")));
+  QCOMPARE(form->N1->shortcut(), QKeySequence(Qt::Key_F1));
+  QCOMPARE(form->CancelRunButton->shortcut(), QKeySequence(Qt::Key_Escape));
+
+  form->show();
+  form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  services_.answers = {lucidra::DialogButton::No};
+  QTest::keyClick(form.get(), Qt::Key_G, Qt::ControlModifier);
+  QCOMPARE(services_.texts().size(), 1);  // GENERATE's confirmation
+  QVERIFY(services_.texts()[0].contains("Begin generation"));
+  QTest::keyClick(form.get(), Qt::Key_F1);
+  QCOMPARE(services_.openedUrls.size(), std::size_t{1});
+  QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+  QVERIFY(!form->isVisible());
+}
+
+void StartupTest::helpOpensTheUserGuide_data() {
+  QTest::addColumn<bool>("opens");
+  QTest::newRow("a browser opens it") << true;
+  QTest::newRow("nothing can open it") << false;
+}
+
+void StartupTest::helpOpensTheUserGuide() {
+  QFETCH(bool, opens);
+  TForm1 form(services_);
+  services_.urlOpens = opens;
+  form.N1->trigger();
+  QCOMPARE(services_.openedUrls.size(), std::size_t{1});
+  const QUrl guide = services_.openedUrls[0];
+  QVERIFY(guide.isLocalFile());
+  QVERIFY2(guide.toLocalFile().endsWith("/user-guide.html"), qPrintable(guide.toString()));
+  QFile page(guide.toLocalFile());
+  QVERIFY(page.open(QIODevice::ReadOnly));
+  const QByteArray html = page.readAll();
+  for (const char* topic : {"Cancel", "Browse", "Save settings", "Ctrl+G", "Export chart"}) {
+    QVERIFY2(html.contains(topic), topic);
+  }
+  QCOMPARE(services_.error_texts().size(), opens ? 0 : 1);
+  if (!opens) QVERIFY(services_.error_texts()[0].startsWith("No program could open the user guide "));
+}
+
+void StartupTest::everySettingHasATooltipWithItsRange() {
+  TForm1 form(services_);
+  const QList<QWidget*> settings = {
+      form.Edit3, form.Edit4, form.ComboBoxEx1, form.ComboBoxEx2, form.BrowseOutputButton,
+      form.BrowseLongitudinalButton, form.BrowseTransversalButton, form.RadioButton1, form.RadioButton2,
+      form.RadioButton5, form.RadioButton6, form.BitBtn1, form.Button1, form.CancelRunButton,
+      form.CSpinEdit3, form.CSpinEdit5, form.CheckBox2, form.CSpinEdit4, form.RadioButton3,
+      form.RadioButton4, form.RadioGroup1, form.RadioGroup2, form.CheckBox6, form.CSpinEdit6,
+      form.Edit9, form.Edit10, form.Edit6, form.CheckBox1, form.RadioButton7, form.RadioButton8};
+  for (QWidget* setting : settings) QVERIFY2(!setting->toolTip().isEmpty(), qPrintable(setting->objectName()));
+  const QList<std::pair<QWidget*, const char*>> ranges = {
+      {form.CSpinEdit3, "1 to 1000000000"}, {form.CSpinEdit5, "watt: 5 to 50000"},
+      {form.CSpinEdit4, "degrees: 0 to 360"}, {form.Edit6, "0 to 1"},
+      {form.Edit9, "mm"}, {form.Edit10, "mm"}, {form.CSpinEdit6, "0 to 100"}};
+  for (const auto& [setting, range] : ranges) {
+    QVERIFY2(setting->toolTip().contains(QString::fromUtf8(range)), qPrintable(setting->toolTip()));
+  }
+}
+
+void StartupTest::tabEntersARadioGroupOnItsCheckedButton_data() {
+  QTest::addColumn<QString>("from");
+  QTest::addColumn<QString>("check");
+  QTest::addColumn<int>("arrow");
+  QTest::newRow("target, Zemax") << "BrowseTransversalButton" << "RadioButton2" << int(Qt::Key_Up);
+  QTest::newRow("target, TracePro") << "BrowseTransversalButton" << "RadioButton1" << int(Qt::Key_Up);
+  QTest::newRow("random algorithm, Uniform") << "CSpinEdit4" << "RadioButton4" << int(Qt::Key_Up);
+  QTest::newRow("angular shape, Square") << "Edit10" << "RadioButton8" << int(Qt::Key_Left);
+}
+
+void StartupTest::tabEntersARadioGroupOnItsCheckedButton() {
+  QFETCH(QString, from);
+  QFETCH(QString, check);
+  QFETCH(int, arrow);
+  directory_->write("lucidra.cfg", config_bytes(full_config()));
+  auto form = started_window(services_);
+  form->show();
+  form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(form.get()));
+  auto* checked = form->findChild<QRadioButton*>(check);
+  checked->click();
+  auto* start = form->findChild<QWidget*>(from);
+  start->setFocus(Qt::OtherFocusReason);
+  QTRY_VERIFY(start->hasFocus());
+  QWidget* focused = start;
+  for (int presses = 0; presses < 6 && qobject_cast<QRadioButton*>(focused) == nullptr; ++presses) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    focused = QApplication::focusWidget();
+  }
+  QCOMPARE(focused, static_cast<QWidget*>(checked));
+  // The arrow keys still move within the group and select.
+  QTest::keyClick(checked, static_cast<Qt::Key>(arrow));
+  QVERIFY(QApplication::focusWidget() != checked);
+  QVERIFY(static_cast<QRadioButton*>(QApplication::focusWidget())->isChecked());
 }
 
 LUCIDRA_QT_TEST_MAIN(StartupTest)

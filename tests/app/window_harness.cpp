@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <cmath>
 #include <numbers>
 
@@ -18,6 +19,7 @@ TestDirectory::TestDirectory() : previous_(QDir::currentPath()) {
   if (!dir_.isValid() || !QDir::setCurrent(dir_.path())) {
     qFatal("cannot create and enter a temporary working directory");
   }
+  QSettings().clear();  // what the window remembers (size, recent files) starts empty
 }
 
 TestDirectory::~TestDirectory() { QDir::setCurrent(previous_); }
@@ -91,6 +93,10 @@ std::unique_ptr<TForm1> started_window(ScriptedServices& services) {
   return form;
 }
 
+bool wait_for_idle(TForm1& form, int timeoutMs) {
+  return QTest::qWaitFor([&form] { return !form.run_in_progress(); }, timeoutMs);
+}
+
 QString control_text(const TForm1& form, const QString& objectName) {
   QObject* control = form.findChild<QObject*>(objectName);
   if (auto* spin = qobject_cast<SpinEdit*>(control)) return spin->spinText();
@@ -113,6 +119,11 @@ int run_qt_test(QObject& testObject, int argc, char** argv) {
                  qgetenv("LC_ALL").constData(), wanted.at(0));
     return 77;
   }
+  // What the window remembers goes to a private folder, never the user's.
+  static QTemporaryDir settingsFolder;
+  QSettings::setDefaultFormat(QSettings::IniFormat);
+  QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsFolder.path());
+  QCoreApplication::setOrganizationName(QStringLiteral("LucidraTests"));
   return QTest::qExec(&testObject, argc, argv);
 }
 

@@ -38,6 +38,7 @@ class WindowRunTest : public QObject {
   void refusalsAndNoLeaveEverythingAlone();
   void aTextThatIsNotANumberStopsBeforeAnything();
   void messagesGaugeAndDisplaysOfASmallRun();
+  void aRunThatEndsEarlyReturnsToIdle();
 
  private:
   RecordingFrontEnd front_end(TempDir& dir) {
@@ -129,6 +130,31 @@ void WindowRunTest::messagesGaugeAndDisplaysOfASmallRun() {
     QCOMPARE(ui.seriesPoints[1], 3);  // n - 1 points per table
     QCOMPARE(ui.seriesPoints[2], 3);
     QCOMPARE(ui.lastColour, kColourRed);
+  }
+}
+
+// A failure inside the run (a table that cannot be read) and a stop asked
+// for: the message, then the window as before the run: the target's banner,
+// the gauge hidden, no status; the previous file as it was.
+void WindowRunTest::aRunThatEndsEarlyReturnsToIdle() {
+  for (const bool stop : {false, true}) {
+    TempDir dir;
+    RecordingFrontEnd ui = front_end(dir);
+    dir.write("ray.dat", "previous content");
+    ui.settings.rayCount = 200000;
+    if (stop) {
+      ui.stopAfterPolls = 1;
+    } else {
+      ui.settings.transversalFile = (dir.path() / "missing.txt").string();
+    }
+    ProcessRandomState state;
+    const RunReport report = run_from_window(ui, state);
+    QCOMPARE(report.outcome, stop ? RunOutcome::Interrupted : RunOutcome::Failed);
+    const std::vector<std::string> tail(ui.events.end() - 4, ui.events.end());
+    const std::string message = (stop ? "notice " : "error ") + report.message;
+    QCOMPARE(tail, (std::vector<std::string>{message, "picture 1", "gauge hidden", "status "}));
+    QCOMPARE(read_file(dir.path() / "ray.dat"), std::string("previous content"));
+    if (stop) QVERIFY2(report.message.find("is unchanged") != std::string::npos, report.message.c_str());
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -341,6 +342,97 @@ TEST(ReadConfigValues, NaValidationRunsOnlyWhenTheTextChanges) {
   read_config_values(with_line(11, "abc"), v, ',');
   EXPECT_EQ(v.numericalAperture, "abc");
   EXPECT_EQ(v.sizeX, "0,004");
+}
+
+}  // namespace
+}  // namespace lucidra
+
+namespace lucidra {
+namespace {
+
+// What the window saves, start-up reads back: every field, under both
+// separators, including empty names and texts the NA validation keeps.
+TEST(WriteConfigFile, RoundTripsThroughTheReader) {
+  struct Case {
+    char separator;
+    ConfigValues values;
+  };
+  ConfigValues comma;
+  comma.traceProPath = "/home/user/rays/trace 1.txt";
+  comma.zemaxPath = "D:\\zemax\\ray.dat";
+  comma.longitudinalFile = "horizontal.txt";
+  comma.transversalFile = "/elsewhere/vertical.txt";
+  comma.rayCount = 1000000000;
+  comma.sourceFlux = 5;
+  comma.extentAboutZ = 0;
+  comma.numericalAperture = "0,35";
+  comma.secondNa = "0,25";
+  comma.sizeY = "0,003";
+  comma.sizeX = "12,5";
+  ConfigValues point = comma;
+  point.numericalAperture = "1";
+  point.sizeY = "0.003";
+  point.sizeX = "2";
+  point.longitudinalFile.clear();
+  point.rayCount = 1;
+  point.sourceFlux = 50000;
+  point.extentAboutZ = 360;
+  for (const Case& c : {Case{',', comma}, Case{'.', point}}) {
+    const std::string text = format_config_text(c.values);
+    const std::vector<std::string> lines = split_config_text(text);
+    ASSERT_EQ(lines.size(), 15u) << text;
+    for (int unused : {7, 8, 10, 12}) EXPECT_EQ(config_line(lines, unused), "") << unused;
+    const ConfigValues back = read_config_values(lines, c.separator);
+    EXPECT_EQ(back.traceProPath, c.values.traceProPath);
+    EXPECT_EQ(back.zemaxPath, c.values.zemaxPath);
+    EXPECT_EQ(back.longitudinalFile, c.values.longitudinalFile);
+    EXPECT_EQ(back.transversalFile, c.values.transversalFile);
+    EXPECT_EQ(back.rayCount, c.values.rayCount);
+    EXPECT_EQ(back.sourceFlux, c.values.sourceFlux);
+    EXPECT_EQ(back.extentAboutZ, c.values.extentAboutZ);
+    EXPECT_EQ(back.numericalAperture, c.values.numericalAperture);
+    EXPECT_EQ(back.secondNa, c.values.secondNa);
+    EXPECT_EQ(back.sizeY, c.values.sizeY);
+    EXPECT_EQ(back.sizeX, c.values.sizeX);
+    EXPECT_EQ(back.lastLineApplied, 15);
+  }
+}
+
+// The exact bytes: the layout the shipped example uses, CR LF everywhere.
+TEST(WriteConfigFile, WritesFifteenPositionalLines) {
+  ConfigValues values;
+  values.traceProPath = "tracepro_rays.dat";
+  values.zemaxPath = "zemax_rays.dat";
+  values.longitudinalFile = "lambertian.txt";
+  values.transversalFile = "narrow.txt";
+  values.sizeX = values.sizeY = "1";
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("lucidra_cfg_" + std::to_string(::getpid()) + ".cfg");
+  write_config_file(file.string(), values);
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::filesystem::remove(file);
+  EXPECT_EQ(bytes,
+            "tracepro_rays.dat\r\nzemax_rays.dat\r\nlambertian.txt\r\nnarrow.txt\r\n30000\r\n3500\r\n"
+            "\r\n\r\n360\r\n\r\n0\r\n\r\n0\r\n1\r\n1\r\n");
+}
+
+TEST(WriteConfigFile, Refusals) {
+  ConfigValues broken;
+  broken.longitudinalFile = "two\nlines.txt";
+  try {
+    format_config_text(broken);
+    FAIL() << "a line break was written";
+  } catch (const UserError& error) {
+    EXPECT_STREQ(error.what(), "Setting first distribution cannot be saved: it holds a line break");
+  }
+  const std::string missingFolder = "/nonexistent-lucidra-folder/lucidra.cfg";
+  try {
+    write_config_file(missingFolder, ConfigValues{});
+    FAIL() << "wrote into a missing folder";
+  } catch (const UserError& error) {
+    EXPECT_EQ(std::string(error.what()), "Cannot create file " + missingFolder);
+  }
 }
 
 }  // namespace
