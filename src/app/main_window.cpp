@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include <QApplication>
+#include <QActionGroup>
 #include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
@@ -40,6 +41,8 @@
 
 #include "app/background_run.h"
 #include "app/desktop_services.h"
+#include "photometry/import_files.h"
+#include "photometry/photometric_import.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
 #include "app/radio_group.h"
@@ -200,6 +203,7 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
       decimalSeparator_(locale_decimal_separator()) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Lucidra LED"));
+  setAcceptDrops(true);  // photometric files dropped anywhere on the window
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -567,6 +571,19 @@ void TForm1::build_menu() {
   SaveSettingsAction = named(file->addAction(QStringLiteral("Save settings")), "SaveSettingsAction");
   SaveSettingsAction->setShortcut(QKeySequence::Save);
   ExportChartAction = named(file->addAction(QStringLiteral("Export chart…")), "ExportChartAction");
+  ImportPhotometricAction =
+      named(file->addAction(QStringLiteral("Import photometric file…")), "ImportPhotometricAction");
+  QMenu* formatMenu = file->addMenu(QStringLiteral("Ray file format"));
+  formatMenu->setObjectName(QStringLiteral("RayFileFormatMenu"));
+  auto* formats = new QActionGroup(formatMenu);
+  TextFormatAction = named(formatMenu->addAction(QStringLiteral("Text (TracePro or Zemax, as chosen)")), "TextFormatAction");
+  ZemaxBinaryAction = named(formatMenu->addAction(QStringLiteral("Zemax binary source file (.dat)")), "ZemaxBinaryAction");
+  Tm25Action = named(formatMenu->addAction(QStringLiteral("TM-25 ray file (.TM25RAY)")), "Tm25Action");
+  for (QAction* action : {TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
+    action->setCheckable(true);
+    formats->addAction(action);
+  }
+  TextFormatAction->setChecked(true);
   RecentMenu = file->addMenu(QStringLiteral("Recent"));
   RecentMenu->setObjectName(QStringLiteral("RecentMenu"));
   file->addSeparator();
@@ -674,6 +691,7 @@ void TForm1::connect_handlers() {
   on(SaveSettingsAction, &QAction::triggered, &TForm1::SaveSettingsClick);
   on(OpenSettingsAction, &QAction::triggered, &TForm1::OpenSettingsClick);
   on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
+  on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
   connect(CancelRunButton, &QPushButton::clicked, this, &TForm1::cancel_run);
   connect(run_.get(), &BackgroundRun::finished, this, &TForm1::run_finished);
   for (QLineSeries* series : {Series1, Series2}) {
@@ -783,18 +801,21 @@ void TForm1::fill_distribution_lists() {
 // ------------------------------------------------------- settings mapping
 
 OutputFormat TForm1::selected_format() const {
-  if (RadioButton1->isChecked()) return OutputFormat::TracePro;
   if (RadioButton5->isChecked()) return OutputFormat::LightTools;
   if (RadioButton6->isChecked()) return OutputFormat::Asap;
-  return OutputFormat::Zemax;
+  // The target group keeps its four meanings; the format menu chooses how
+  // a TracePro or Zemax target's rays are encoded.
+  if (Tm25Action->isChecked()) return OutputFormat::Tm25;
+  if (RadioButton1->isChecked()) return OutputFormat::TracePro;
+  return ZemaxBinaryAction->isChecked() ? OutputFormat::ZemaxBinary : OutputFormat::Zemax;
 }
 
 QLineEdit* TForm1::output_path_field(OutputFormat format) const {
   switch (format) {
     case OutputFormat::TracePro: return Edit3;
     case OutputFormat::Zemax:
-    case OutputFormat::ZemaxBinary:
-    case OutputFormat::Tm25: return Edit4;
+    case OutputFormat::ZemaxBinary: return Edit4;
+    case OutputFormat::Tm25: return RadioButton1->isChecked() ? Edit3 : Edit4;
     case OutputFormat::LightTools: return Edit11;
     case OutputFormat::Asap: return Edit5;
   }
@@ -805,8 +826,8 @@ QLabel* TForm1::format_picture(OutputFormat format) const {
   switch (format) {
     case OutputFormat::TracePro: return Image1;
     case OutputFormat::Zemax:
-    case OutputFormat::ZemaxBinary:
-    case OutputFormat::Tm25: return Image2;
+    case OutputFormat::ZemaxBinary: return Image2;
+    case OutputFormat::Tm25: return RadioButton1->isChecked() ? Image1 : Image2;
     case OutputFormat::LightTools: return Image3;
     case OutputFormat::Asap: return Image4;
   }
@@ -850,9 +871,15 @@ SettingTexts TForm1::setting_texts() const {
 void TForm1::controls_from_settings(const GenerationSettings& settings, const SettingTexts& texts) {
   switch (settings.outputFormat) {
     case OutputFormat::TracePro: RadioButton1->setChecked(true); break;
-    case OutputFormat::Zemax:
+    case OutputFormat::Zemax: RadioButton2->setChecked(true); break;
     case OutputFormat::ZemaxBinary:
-    case OutputFormat::Tm25: RadioButton2->setChecked(true); break;
+      RadioButton2->setChecked(true);
+      ZemaxBinaryAction->setChecked(true);
+      break;
+    case OutputFormat::Tm25:
+      if (!RadioButton1->isChecked()) RadioButton2->setChecked(true);
+      Tm25Action->setChecked(true);
+      break;
     case OutputFormat::LightTools: RadioButton5->setChecked(true); break;
     case OutputFormat::Asap: RadioButton6->setChecked(true); break;
   }
@@ -909,7 +936,10 @@ void TForm1::set_run_controls_enabled(bool enabled) {
                            static_cast<QWidget*>(BitBtn1)}) {
     control->setEnabled(enabled);
   }
-  for (QAction* action : {Generate1, LegacySampling1, Notyfy1, OpenSettingsAction}) action->setEnabled(enabled);
+  for (QAction* action : {Generate1, LegacySampling1, Notyfy1, OpenSettingsAction, ImportPhotometricAction,
+                          TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
+    action->setEnabled(enabled);
+  }
   RecentMenu->setEnabled(enabled && !RecentMenu->isEmpty());
   if (!enabled) Check1->setEnabled(false);
   Button1->setVisible(enabled);
@@ -1373,6 +1403,62 @@ void TForm1::BrowseOutputClick() {
   const QString path =
       services_.save_file_name(Label1->text(), start, QStringLiteral("Ray files (*.dat *.txt *.ray *.dis);;All files (*)"));
   if (!path.isEmpty()) field->setText(QDir::toNativeSeparators(path));
+}
+
+void TForm1::ImportPhotometricClick() {
+  const QString path = services_.open_file_name(QStringLiteral("Import photometric file"), QDir::currentPath(),
+                                                QStringLiteral("Photometric files (*.ies *.IES *.ldt *.LDT);;All files (*)"));
+  if (!path.isEmpty()) import_photometric(path);
+}
+
+void TForm1::import_photometric(const QString& path) {
+  const std::string source = from_qt(path);
+  const PhotometricImport imported = import_photometric_file(source);
+  const auto files = imported_table_files(imported, source, std::string(), decimalSeparator_);
+  if (const auto existing = existing_import_file(files)) {
+    const QString question = to_qt(*existing) + QStringLiteral(" exists. Replace it and its companion?");
+    if (services_.message_box(QString::fromLatin1(kApplicationTitle), question,
+                              message_flags::YesNo | message_flags::IconExclamation) != DialogButton::Yes) {
+      return;
+    }
+  }
+  write_imported_tables(files);
+  use_distribution_file(ComboBoxEx1, to_qt(files[0].path));
+  use_distribution_file(ComboBoxEx2, to_qt(files[1].path));
+  if (Chart1->isHidden()) {
+    Button1->click();
+  } else {
+    refresh_distribution_plot(true);
+  }
+  services_.show_message(to_qt(import_summary(imported, source, files)));
+}
+
+namespace {
+
+bool is_photometric_drop(const QMimeData* data) {
+  if (data == nullptr || !data->hasUrls() || data->urls().size() != 1) return false;
+  const QString name = data->urls().front().toLocalFile().toLower();
+  return name.endsWith(QStringLiteral(".ies")) || name.endsWith(QStringLiteral(".ldt"));
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  if (is_photometric_drop(event->mimeData()) && !run_->running()) {
+    event->acceptProposedAction();
+    return;
+  }
+  QMainWindow::dragEnterEvent(event);
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  if (!is_photometric_drop(event->mimeData()) || run_->running()) {
+    QMainWindow::dropEvent(event);
+    return;
+  }
+  event->acceptProposedAction();
+  const QString path = event->mimeData()->urls().front().toLocalFile();
+  guarded([this, path] { import_photometric(path); });
 }
 
 void TForm1::save_settings(const QString& fileName) {

@@ -133,6 +133,10 @@ class TForm1 : public QMainWindow {
   void SaveSettingsClick();
   void OpenSettingsClick();
   void ExportChartClick();
+  void ImportPhotometricClick();
+  // Writes the two planes of an IES or EULUMDAT file as distribution files
+  // in the working folder, selects them, shows the chart and the summary.
+  void import_photometric(const QString& path);
 
   // Controls, owned by their Qt parents.
   QFrame* Panel1 = nullptr;
@@ -244,6 +248,12 @@ class TForm1 : public QMainWindow {
   QAction* SaveSettingsAction = nullptr;
   QAction* ExportChartAction = nullptr;
   QMenu* RecentMenu = nullptr;
+  QAction* ImportPhotometricAction = nullptr;
+  // File > Ray file format: text as the target chosen above, the Zemax
+  // binary source file (with Zemax), or a TM-25 ray file.
+  QAction* TextFormatAction = nullptr;
+  QAction* ZemaxBinaryAction = nullptr;
+  QAction* Tm25Action = nullptr;
 
  signals:
   // A run started from the window has ended and the window is idle again.
@@ -258,6 +268,9 @@ class TForm1 : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
   // Drops of distribution files on the lists, and the chart's caption.
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // A photometric file (.ies, .ldt) dropped on the window is imported.
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void build_controls();

@@ -1,0 +1,154 @@
+// The window's File > Import photometric file (and a photometric file
+// dropped on the window), and File > Ray file format choosing the Zemax
+// binary source file or a TM-25 ray file.
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
+
+#include "window_harness.h"
+
+using namespace lucidra;
+using namespace lucidra::app;
+using namespace lucidra::app::test;
+
+namespace {
+
+// A rotationally symmetric LED, I = 1000 cos(gamma) cd, in 10-degree steps.
+QByteArray lambertian_ies() {
+  QByteArray text = "IESNA:LM-63-2002\r\n[TEST] window import\r\nTILT=NONE\r\n1 1000 1 10 1 1 2 0 0 0\r\n1 1 10\r\n";
+  for (int g = 0; g <= 90; g += 10) text += QByteArray::number(g) + " ";
+  text += "\r\n0\r\n";
+  for (int g = 0; g <= 90; g += 10) text += QByteArray::number(1000 * std::cos(g * M_PI / 180), 'g', 12) + " ";
+  return text + "\r\n";
+}
+
+}  // namespace
+
+class ImportAndFormatsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void importWritesSelectsPlotsAndSummarises_data();
+  void importWritesSelectsPlotsAndSummarises();
+  void importAsksBeforeReplacingAndReportsBadFiles();
+  void binaryFormatsFromTheMenu_data();
+  void binaryFormatsFromTheMenu();
+
+ private:
+  std::unique_ptr<TestDirectory> directory_;
+  ScriptedServices services_;
+  std::unique_ptr<TForm1> form_;
+};
+
+void ImportAndFormatsTest::init() {
+  directory_ = std::make_unique<TestDirectory>();
+  write_standard_files(*directory_);
+  directory_->write("led.ies", lambertian_ies());
+  form_ = started_window(services_);
+}
+
+void ImportAndFormatsTest::cleanup() {
+  form_.reset();
+  directory_.reset();
+  services_.clear();
+}
+
+void ImportAndFormatsTest::importWritesSelectsPlotsAndSummarises_data() {
+  QTest::addColumn<bool>("dropped");
+  QTest::newRow("File > Import photometric file") << false;
+  QTest::newRow("dropped on the window") << true;
+}
+
+void ImportAndFormatsTest::importWritesSelectsPlotsAndSummarises() {
+  QFETCH(bool, dropped);
+  TForm1& f = *form_;
+  if (dropped) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(directory_->path("led.ies"))});
+    QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &drop);
+  } else {
+    services_.fileAnswers = {directory_->path("led.ies")};
+    f.ImportPhotometricAction->trigger();
+    QCOMPARE(services_.fileDialogs.size(), std::size_t{1});
+    QVERIFY(services_.fileDialogs[0].filter.contains(QStringLiteral("*.ies")));
+    QVERIFY(services_.fileDialogs[0].filter.contains(QStringLiteral("*.ldt")));
+  }
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(directory_->exists("led_C0-C180.txt"));
+  QVERIFY(directory_->exists("led_C90-C270.txt"));
+  QCOMPARE(f.ComboBoxEx1->currentText(), QStringLiteral("led_C0-C180.txt"));
+  QCOMPARE(f.ComboBoxEx2->currentText(), QStringLiteral("led_C90-C270.txt"));
+  QVERIFY(!f.Chart1->isHidden());
+  QVERIFY(f.Series1->count() >= 9);  // the ten angles, drawn as the chart draws a file
+  const QStringList texts = services_.texts();
+  QCOMPARE(texts.size(), 1);
+  QVERIFY2(texts[0].contains(QStringLiteral("format:      IES LM-63 (IESNA:LM-63-2002)")), qPrintable(texts[0]));
+  QVERIFY2(texts[0].contains(QStringLiteral("peak:        1000 cd")), qPrintable(texts[0]));
+  // The written table reads back as the run will read it.
+  const QByteArray written = directory_->read("led_C0-C180.txt");
+  QVERIFY(written.startsWith("0 10 20 30 40 50 60 70 80 90 \r\n"));
+}
+
+void ImportAndFormatsTest::importAsksBeforeReplacingAndReportsBadFiles() {
+  TForm1& f = *form_;
+  directory_->write("led_C0-C180.txt", "keep me");
+  services_.fileAnswers = {directory_->path("led.ies")};
+  services_.answers = {DialogButton::No};
+  f.ImportPhotometricAction->trigger();
+  QCOMPARE(services_.shown.size(), std::size_t{1});
+  QVERIFY(services_.shown[0].text.startsWith(QStringLiteral("led_C0-C180.txt exists.")));
+  QCOMPARE(directory_->read("led_C0-C180.txt"), QByteArray("keep me"));
+  QVERIFY(!directory_->exists("led_C90-C270.txt"));
+
+  services_.clear();
+  directory_->write("bad.ies", "IESNA:LM-63-2002\r\nTILT=NONE\r\n1 1000 1 10 1 3 2 0 0 0\r\n1 1 10\r\n");
+  services_.fileAnswers = {directory_->path("bad.ies")};
+  f.ImportPhotometricAction->trigger();
+  const QStringList errors = services_.error_texts();
+  QCOMPARE(errors.size(), 1);
+  QVERIFY2(errors[0].contains(QStringLiteral("bad.ies")), qPrintable(errors[0]));
+  QCOMPARE(f.ComboBoxEx1->currentText(), QStringLiteral("horizontal.txt"));
+}
+
+void ImportAndFormatsTest::binaryFormatsFromTheMenu_data() {
+  QTest::addColumn<QString>("format");
+  QTest::addColumn<QString>("target");
+  QTest::addColumn<QString>("output");
+  QTest::addColumn<QByteArray>("magic");
+  QTest::newRow("Zemax binary") << "zemax-binary" << "zemax" << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4);
+  QTest::newRow("TM-25 with the TracePro target") << "tm25" << "tracepro" << "ray1.txt" << QByteArray("TM25");
+  QTest::newRow("Zemax binary ignored for TracePro") << "zemax-binary" << "tracepro" << "ray1.txt"
+                                                     << QByteArray("!! Source file");
+}
+
+void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
+  QFETCH(QString, format);
+  QFETCH(QString, target);
+  QFETCH(QString, output);
+  QFETCH(QByteArray, magic);
+  TForm1& f = *form_;
+  (target == "tracepro" ? f.RadioButton1 : f.RadioButton2)->click();
+  (format == "tm25" ? f.Tm25Action : f.ZemaxBinaryAction)->trigger();
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const QByteArray bytes = directory_->read(output);
+  QVERIFY2(bytes.startsWith(magic), bytes.left(16).toHex().constData());
+  if (format == "zemax-binary" && target == "zemax") {
+    QCOMPARE(bytes.size(), qsizetype(208 + 28 * 1001));  // header, then 1001 records of seven floats
+  }
+  f.TextFormatAction->trigger();
+  QCOMPARE(f.selected_format(), target == "tracepro" ? OutputFormat::TracePro : OutputFormat::Zemax);
+}
+
+LUCIDRA_QT_TEST_MAIN(ImportAndFormatsTest)
+#include "import_and_formats_test.moc"
