@@ -15,6 +15,7 @@ install(FILES
   ${PROJECT_SOURCE_DIR}/examples/lambertian.txt
   ${PROJECT_SOURCE_DIR}/examples/narrow.txt
   ${PROJECT_SOURCE_DIR}/examples/three_point.txt
+  ${PROJECT_SOURCE_DIR}/examples/lambertian_led.ies
   DESTINATION ${CMAKE_INSTALL_DATADIR}/lucidra/examples)
 
 # Debian wants man pages and the changelog compressed, and compressed
