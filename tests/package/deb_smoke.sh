@@ -30,6 +30,8 @@ expected=(
   usr/share/lucidra/examples/lambertian.txt
   usr/share/lucidra/examples/narrow.txt
   usr/share/lucidra/examples/three_point.txt
+  usr/share/lucidra/examples/lambertian_led.ies
+  usr/share/doc/lucidra/user-guide.html
 )
 depends_on=(libc6 libstdc++6)
 if ((with_app)); then
@@ -81,4 +83,8 @@ lines=$(wc -l <"$tmp/packaged.dat")
 [[ $(head -n 1 "$tmp/packaged.dat") == $'100 4 \r' ]] || fail "Zemax header is '$(head -n 1 "$tmp/packaged.dat")'"
 crlf=$(grep -c $'\r$' "$tmp/packaged.dat")
 ((crlf == 102)) || fail "only $crlf of 102 lines end with CR LF"
+# The packaged example LED, sampled from its IES file and checked against it.
+"$cli" generate --photometric "$examples/lambertian_led.ies" -n 100000 --size-x 1 --size-y 1 \
+  -o "$tmp/led.dat" --clock-seed 1700000000 --quiet --check >"$tmp/led.out" ||
+  fail "generate --photometric --check on the packaged example failed: $(tail -n 2 "$tmp/led.out")"
 echo "deb_smoke: $(basename "$deb") ($(stat -c %s "$deb") bytes) unpacks and runs; Depends: $depends"
