@@ -81,7 +81,10 @@ bool ellipse_accepts(const SamplingPlan& plan, std::int32_t j1, std::int32_t j2)
 
 bool levels_known(const Levels& l) { return !std::isnan(l.longitudinal) && !std::isnan(l.transversal); }
 
+// Whether a ray's values depend on levels an earlier ray may have left:
+// only with legacy sampling, whose levels persist from ray to ray.
 bool values_use_levels(const SamplingPlan& plan) {
+  if (!plan.legacySampling) return false;
   if (!plan.ledMode) return true;
   if (plan.squareShape && plan.planeShape == PlaneShape::Rectangular) return true;
   return plan.angularType == AngularType::UserDefined || plan.angularType == AngularType::Gaussian;

@@ -28,7 +28,7 @@ struct SamplingPlan {
   bool squareShape = false;
   bool doubleSide = false;
   std::int32_t balance = 50;
-  bool legacySampling = false;  // version 3.5's double-side share
+  bool legacySampling = false;  // version 3.5's arithmetic, levels and double-side share
   std::int32_t extentAboutZ = 360;
   std::int32_t sourceFlux = 3500;
   std::int64_t rayCount = 30000;
@@ -113,28 +113,57 @@ inline double ellipse_term(double v, double semiAxis) {
   return semiAxis == 0 ? 0.0 : (v * v) / (semiAxis * semiAxis);
 }
 
+// The default (linear) sampling's weight of a direction, from cos(theta)
+// (uniform over [cos theta max, 1]) and the azimuth's sine and cosine:
+// nothing of an earlier ray takes part, so the polar angle is worked out
+// only where a table needs it.
+inline double linear_weight(const SamplingPlan& plan, double cosTheta, double sinPhi, double cosPhi, bool square) {
+  constexpr double kDegreesPerRadian = 57.295779513082320877;
+  if (square) {
+    const double degrees = std::acos(cosTheta) * kDegreesPerRadian;
+    return std::sqrt(plan.longitudinal->value(std::fabs(cosPhi * degrees)) *
+                     plan.transversal->value(std::fabs(sinPhi * degrees)));
+  }
+  switch (plan.angularType) {
+    case AngularType::Uniform: return plan.uniformFlux;
+    case AngularType::Lambertian: return cosTheta;
+    case AngularType::UserDefined:
+    case AngularType::Gaussian: {
+      const double degrees = std::acos(cosTheta) * kDegreesPerRadian;
+      const double f = plan.longitudinal->value(degrees);
+      const double e = plan.transversal->value(degrees);
+      return f + (e - f) * (cosPhi * cosPhi);
+    }
+  }
+  return 0;
+}
+
 }  // namespace detail
 
 // One sample of the flux phase; returns its weight.
 template <class Draws>
 double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels) {
   if (plan.ledMode) {
-    double phi = 0, theta = 0;
+    double phi = 0, cosTheta = 1;
     if (plan.algorithm == RandomAlgorithm::Sobol) {
       float q[2];
       draws.sobol(q);
       draws.uniform(0, sampling::kResolutionInt);  // the start point's draws
       draws.uniform(0, sampling::kResolutionInt);
       phi = plan.extentAboutZ * sampling::kPiOver180 * q[1];
-      theta = std::acos(1 - plan.oneMinusCosCap * q[0]);
+      cosTheta = 1 - plan.oneMinusCosCap * q[0];
     } else {
       draws.uniform(0, sampling::kResolutionInt);
       draws.uniform(0, sampling::kResolutionInt);
       const std::int32_t j3 = draws.uniform(1, sampling::kResolutionInt);
       phi = j3 * (plan.extentAboutZ * sampling::kPiOver180) / sampling::kResolution;
       const std::int32_t j4 = draws.uniform(1, sampling::kResolutionInt);
-      theta = std::acos(1 - j4 * plan.oneMinusCosCap / sampling::kResolution);
+      cosTheta = 1 - j4 * plan.oneMinusCosCap / sampling::kResolution;
     }
+    if (!plan.legacySampling) {
+      return detail::linear_weight(plan, cosTheta, std::sin(phi), std::cos(phi), false);
+    }
+    const double theta = std::acos(cosTheta);
     const double degrees = detail::polar_degrees(theta);
     plan.longitudinal->update(std::fabs(degrees), levels.longitudinal);
     plan.transversal->update(std::fabs(degrees), levels.transversal);
@@ -157,6 +186,13 @@ double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels
   plan.longitudinal->update(z, levels.longitudinal);
   plan.transversal->update(r, levels.transversal);
   return std::sqrt(levels.transversal * levels.longitudinal);
+}
+
+// Whether the written flux of this plan's rays is divided by K.
+inline bool flux_uses_divisor(const SamplingPlan& plan) {
+  if (!plan.ledMode) return true;
+  if (plan.squareShape && plan.planeShape == PlaneShape::Rectangular) return false;
+  return plan.angularType != AngularType::Uniform;
 }
 
 // One attempt of the writing phase. Returns false when an elliptical emitter
@@ -198,27 +234,47 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     return false;
   }
   // The angles follow from the draws alone, so a rejected attempt skips them.
-  double phi = 0, theta = 0;
+  // The cosine of the polar angle is uniform over [cos theta max, 1].
+  double phi = 0, drawnCos = 1;
   if (plan.algorithm == RandomAlgorithm::Sobol) {
     phi = plan.extentAboutZ * sampling::kPiOver180 * q[1];
-    theta = std::acos(1 - plan.oneMinusCosCap * q[0]);
+    drawnCos = 1 - plan.oneMinusCosCap * q[0];
   } else {
     phi = (plan.extentAboutZ * sampling::kPiOver180) * j3 / sampling::kResolution;
-    theta = std::acos(1 - j4 * plan.oneMinusCosCap / sampling::kResolution);
+    drawnCos = 1 - j4 * plan.oneMinusCosCap / sampling::kResolution;
   }
 
+  if (!plan.legacySampling) {
+    // The direction straight from the drawn cosine, without going through
+    // the angle and back.
+    const double sinPhi = std::sin(phi), cosPhi = std::cos(phi);
+    const double sinTheta = std::sqrt(std::fmax(0.0, (1 - drawnCos) * (1 + drawnCos)));
+    ray.dx = sinTheta * sinPhi;
+    ray.dy = sinTheta * cosPhi;
+    ray.dz = drawnCos;
+    if (plan.doubleSide) {
+      // Balance b reverses b/100 of the rays (none at 0, all at 100).
+      const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
+      if (draws.below(100) < b) ray.dz = -drawnCos;
+    }
+    const bool square = plan.squareShape && plan.planeShape == PlaneShape::Rectangular;
+    const double weight = detail::linear_weight(plan, drawnCos, sinPhi, cosPhi, square);
+    ray.flux = flux_uses_divisor(plan) ? weight / plan.fluxDivisor : weight;
+    return true;
+  }
+
+  // Version 3.5's arithmetic, kept to reproduce its files byte for byte.
+  const double theta = std::acos(drawnCos);
   const double sinTheta = std::sin(theta);
   const double cosTheta = std::cos(theta);
   ray.dx = sinTheta * std::sin(phi);
   ray.dy = sinTheta * std::cos(phi);
   ray.dz = cosTheta;
   if (plan.doubleSide) {
-    // One draw either way. Balance b reverses b/100 of the rays (none at 0,
-    // all at 100); version 3.5 drew 0..100 and reversed when b >= r, which
-    // reversed (b + 1)/101 of them.
+    // Version 3.5 drew 0..100 and reversed when b >= r: (b + 1)/101 of the
+    // rays. The same single draw as the default's.
     const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
-    const bool reverse = plan.legacySampling ? b >= draws.below(101) : draws.below(100) < b;
-    if (reverse) ray.dz = -cosTheta;
+    if (b >= draws.below(101)) ray.dz = -cosTheta;
   }
 
   const double degrees = detail::polar_degrees(theta);
@@ -250,11 +306,5 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
   return true;
 }
 
-// Whether the written flux of this plan's rays is divided by K.
-inline bool flux_uses_divisor(const SamplingPlan& plan) {
-  if (!plan.ledMode) return true;
-  if (plan.squareShape && plan.planeShape == PlaneShape::Rectangular) return false;
-  return plan.angularType != AngularType::Uniform;
-}
 
 }  // namespace lucidra

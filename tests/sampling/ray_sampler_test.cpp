@@ -63,6 +63,7 @@ class SamplerTest : public ::testing::Test {
     plan.sizeX = plan.sizeY = 2;
     plan.fluxDivisor = 1;
     plan.algorithm = RandomAlgorithm::Uniform;
+    plan.legacySampling = true;  // the lookups above follow version 3.5's rule
     set_cap(M_PI / 2);
   }
   void set_cap(double cap) {
@@ -138,6 +139,32 @@ TEST_F(SamplerTest, RadialWeightAndSquareShape) {
     RayRecord ray;
     ASSERT_TRUE(ray_attempt(plan, d, levels, ray));
     EXPECT_NEAR(ray.flux, c.flux, 1e-6) << c.phiDeg << " " << c.thetaDeg;
+  }
+
+  // The default sampling: the same tables interpolated linearly at each
+  // ray's own angle, the direction straight from the drawn cosine.
+  const LevelLookup linearL(table({0, 90}, {100, 0}), LevelKind::Longitudinal, LookupRule::Linear);
+  const LevelLookup linearT(table({0, 90}, {50, 50}), LevelKind::Transversal, LookupRule::Linear);
+  plan.legacySampling = false;
+  plan.longitudinal = &linearL;
+  plan.transversal = &linearT;
+  const double diagonal = 60 * std::cos(M_PI / 4);
+  const Case linearCases[] = {
+      {0, 30, false, 50},
+      {90, 30, false, 100.0 * 60 / 90},
+      {45, 60, true, std::sqrt((100 - 100 * diagonal / 90) * 50)},
+  };
+  for (const Case& c : linearCases) {
+    plan.squareShape = c.square;
+    ScriptedDraws d;
+    d.uniforms = {0, 0, azimuth_draw(c.phiDeg), polar_draw(c.thetaDeg)};
+    Levels levels{-7, -7};
+    RayRecord ray;
+    ASSERT_TRUE(ray_attempt(plan, d, levels, ray));
+    EXPECT_NEAR(ray.flux, c.flux, 1e-6) << "linear " << c.phiDeg << " " << c.thetaDeg;
+    EXPECT_NEAR(ray.dz, std::cos(c.thetaDeg * M_PI / 180), 1e-9);
+    EXPECT_NEAR(ray.dx * ray.dx + ray.dy * ray.dy + ray.dz * ray.dz, 1, 1e-15);
+    EXPECT_EQ(levels.longitudinal, -7) << "nothing is kept for the next ray";
   }
 }
 
