@@ -409,8 +409,11 @@ TEST(WriteConfigFile, WritesFifteenPositionalLines) {
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("lucidra_cfg_" + std::to_string(::getpid()) + ".cfg");
   write_config_file(file.string(), values);
-  std::ifstream in(file, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  std::string bytes;
+  {
+    std::ifstream in(file, std::ios::binary);  // closed before the removal (Windows refuses an open file)
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   std::filesystem::remove(file);
   EXPECT_EQ(bytes,
             "tracepro_rays.dat\r\nzemax_rays.dat\r\nlambertian.txt\r\nnarrow.txt\r\n30000\r\n3500\r\n"
