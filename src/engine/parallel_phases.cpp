@@ -23,7 +23,7 @@ struct DrawCounts {
   std::uint64_t uniformPerItem = 0;
   bool sobol = false;
   std::uint64_t runtimePerItem = 0;      // every attempt
-  std::uint64_t runtimePerAccepted = 0;  // only accepted attempts (double side)
+  std::uint64_t runtimePerAccepted = 0;  // only accepted attempts (legacy double side)
   bool rejects = false;                  // an elliptical emitter can reject attempts
 };
 
@@ -56,7 +56,9 @@ DrawCounts draw_counts(const SamplingPlan& plan, bool fluxPhase) {
   RayRecord ray;
   SamplingPlan probe = plan;
   probe.planeShape = PlaneShape::Rectangular;  // count an accepted attempt
-  probe.doubleSide = false;
+  // Legacy double side draws only for kept attempts (counted apart below);
+  // the default sampling draws on every attempt.
+  probe.doubleSide = plan.doubleSide && !plan.legacySampling;
   if (fluxPhase) {
     flux_sample_weight(probe, counter, scratch);
   } else {
@@ -67,7 +69,7 @@ DrawCounts draw_counts(const SamplingPlan& plan, bool fluxPhase) {
   counts.sobol = counter.sobols != 0;
   counts.runtimePerItem = counter.runtimes;
   if (!fluxPhase && plan.ledMode) {
-    counts.runtimePerAccepted = plan.doubleSide ? 1 : 0;
+    counts.runtimePerAccepted = plan.doubleSide && plan.legacySampling ? 1 : 0;
     counts.rejects = plan.planeShape == PlaneShape::Elliptical;
   }
   return counts;

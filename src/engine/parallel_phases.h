@@ -6,9 +6,9 @@
 // Work is cut into chunks of consecutive attempts. Every generator can start
 // anywhere: the uniform seed and the runtime generator jump ahead, a Sobol
 // point is computed from its seed. What one ray hands to the next is carried
-// exactly: the runtime draws of double-sided emission depend on how many
-// attempts were accepted before (acceptance depends only on the two point
-// draws, so it is counted first); a level that no lookup of a chunk has set
+// exactly: with legacy sampling the runtime draws of double-sided emission
+// depend on how many attempts were accepted before (acceptance depends only
+// on the two point draws, so it is counted first); a level that no lookup of a chunk has set
 // yet is unknown to that chunk's worker, so the rays it touched are drawn
 // again, in order, by the committing thread once the earlier chunks are done;
 // flux sums are added in ray order.

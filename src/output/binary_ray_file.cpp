@@ -39,28 +39,6 @@ void put_utf32_field(char* field, std::string_view text) {
 
 }  // namespace
 
-void put_u32(char* out, std::uint32_t value) noexcept {
-  if constexpr (std::endian::native == std::endian::little) {
-    std::memcpy(out, &value, 4);
-  } else {
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
-  }
-}
-
-void put_f32(char* out, float value) noexcept { put_u32(out, std::bit_cast<std::uint32_t>(value)); }
-
-std::uint32_t get_u32(const char* in) noexcept {
-  std::uint32_t value = 0;
-  for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(in[i]);
-  return value;
-}
-
-std::uint64_t get_u64(const char* in) noexcept {
-  return static_cast<std::uint64_t>(get_u32(in)) | (static_cast<std::uint64_t>(get_u32(in + 4)) << 32);
-}
-
-float get_f32(const char* in) noexcept { return std::bit_cast<float>(get_u32(in)); }
-
 char* encode_zemax_record(const RayRecord& ray, char* out) noexcept {
   put_ray(ray, out);
   return out + kBinaryRecordBytes;

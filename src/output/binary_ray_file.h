@@ -57,8 +57,10 @@
 //    36288  records: x, y, z, kx, ky, kz, then one float32 per flag set
 //           after direction (radiant flux here), in the flags' order
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -115,12 +117,33 @@ std::string tm25_date_time(std::int64_t unixSeconds);
 // (its total is 0 and its flag clear).
 std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts);
 
-// Little-endian fields, for the writer and reader of both formats.
-void put_u32(char* out, std::uint32_t value) noexcept;
-void put_f32(char* out, float value) noexcept;
-std::uint32_t get_u32(const char* in) noexcept;
-std::uint64_t get_u64(const char* in) noexcept;
-float get_f32(const char* in) noexcept;
+// Little-endian fields, for the writer and reader of both formats (inline:
+// they run for every record).
+inline void put_u32(char* out, std::uint32_t value) noexcept {
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(out, &value, 4);
+  } else {
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
+  }
+}
+
+inline void put_f32(char* out, float value) noexcept { put_u32(out, std::bit_cast<std::uint32_t>(value)); }
+
+inline std::uint32_t get_u32(const char* in) noexcept {
+  std::uint32_t value = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(&value, in, 4);
+  } else {
+    for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<unsigned char>(in[i]);
+  }
+  return value;
+}
+
+inline std::uint64_t get_u64(const char* in) noexcept {
+  return static_cast<std::uint64_t>(get_u32(in)) | (static_cast<std::uint64_t>(get_u32(in + 4)) << 32);
+}
+
+inline float get_f32(const char* in) noexcept { return std::bit_cast<float>(get_u32(in)); }
 
 // The UTF-32 code points of UTF-8 text; a malformed sequence becomes U+FFFD.
 std::u32string utf8_to_utf32(std::string_view text);

@@ -63,7 +63,7 @@ class LevelLookup {
   double value(double v) const noexcept {
     if (!(v > firstX_)) return v <= firstX_ ? firstY_ : v;  // NaN stays NaN
     if (v > lastX_) return 0;
-    const int k = segment_of(v);
+    const int k = ascending_segment_of(v);
     const double x0 = x_[k], x1 = x_[k + 1], y0 = y_[k], y1 = y_[k + 1];
     return y0 + (y1 - y0) * ((v - x0) / (x1 - x0));
   }
@@ -95,6 +95,25 @@ class LevelLookup {
     while (upper > 0 && bp[upper - 1] >= v) --upper;
     while (bp[upper] < v) ++upper;
     return intervalSegment_[upper - 1];
+  }
+
+  // segment_of for a strictly ascending table (the Linear rule's) and
+  // X[1] < v <= X[n]: the breakpoints are then X[1..n] in order, and the
+  // segment is the index of the first breakpoint not below v. A bucket
+  // holds at most one breakpoint of an evenly spaced table, so one
+  // branch-free step nearly always lands on it; the walks make the answer
+  // exact for any spacing and any rounding of the bucket arithmetic.
+  int ascending_segment_of(double v) const noexcept {
+    if (bucketStart_.empty()) return segment_of(v);
+    const double* bp = breakpoints_.data();
+    const double f = (v - bp[0]) * bucketScale_;
+    const std::size_t buckets = bucketStart_.size() - 1;
+    const std::size_t b = f < static_cast<double>(buckets) ? static_cast<std::size_t>(f) : buckets - 1;
+    std::size_t upper = bucketStart_[b];
+    upper += bp[upper] < v ? 1 : 0;
+    while (bp[upper] < v) ++upper;
+    while (upper > 1 && bp[upper - 1] >= v) --upper;
+    return static_cast<int>(upper);
   }
 
   double interpolate(int k, double v) const noexcept {

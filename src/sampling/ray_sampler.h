@@ -16,6 +16,7 @@
 #include "sampling/level_lookup.h"
 #include "sampling/sampling_constants.h"
 #include "sampling/sampling_types.h"
+#include "sampling/sin_cos.h"
 
 namespace lucidra {
 
@@ -161,7 +162,9 @@ double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels
       cosTheta = 1 - j4 * plan.oneMinusCosCap / sampling::kResolution;
     }
     if (!plan.legacySampling) {
-      return detail::linear_weight(plan, cosTheta, std::sin(phi), std::cos(phi), false);
+      double sinPhi = 0, cosPhi = 1;
+      sin_cos(phi, sinPhi, cosPhi);
+      return detail::linear_weight(plan, cosTheta, sinPhi, cosPhi, false);
     }
     const double theta = std::acos(cosTheta);
     const double degrees = detail::polar_degrees(theta);
@@ -205,11 +208,23 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     const std::int32_t m = draws.below(plan.azimuthBound);
     const double psi = sampling::kTwoPi * m / sampling::kResolution;
     const std::int32_t n = draws.below(sampling::kResolutionInt);
-    const auto elevation =
-        static_cast<double>(n * plan.elevationSpan / sampling::kResolution + plan.elevationStart);
-    ray.dz = std::sin(elevation);
-    ray.dx = std::cos(elevation) * std::sin(psi);
-    ray.dy = std::cos(elevation) * std::cos(psi);
+    if (plan.legacySampling) {
+      // Version 3.5's extended-precision elevation and C library sines.
+      const auto elevation =
+          static_cast<double>(n * plan.elevationSpan / sampling::kResolution + plan.elevationStart);
+      ray.dz = std::sin(elevation);
+      ray.dx = std::cos(elevation) * std::sin(psi);
+      ray.dy = std::cos(elevation) * std::cos(psi);
+    } else {
+      const double elevation = n * static_cast<double>(plan.elevationSpan) / sampling::kResolution +
+                               static_cast<double>(plan.elevationStart);
+      double sinElevation = 0, cosElevation = 1, sinPsi = 0, cosPsi = 1;
+      sin_cos(elevation, sinElevation, cosElevation);
+      sin_cos(psi, sinPsi, cosPsi);
+      ray.dz = sinElevation;
+      ray.dx = cosElevation * sinPsi;
+      ray.dy = cosElevation * cosPsi;
+    }
     const double rho = std::sqrt(ray.x * ray.x + ray.y * ray.y);
     plan.longitudinal->update(ray.z, levels.longitudinal);
     plan.transversal->update(rho, levels.transversal);
@@ -229,6 +244,15 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     j3 = draws.uniform(1, sampling::kResolutionInt);
     j4 = draws.uniform(1, sampling::kResolutionInt);
   }
+  // The default sampling takes its double-side draw on every attempt, kept
+  // or not: where an attempt's draws start then follows from its number
+  // alone, so workers need not count the attempts an ellipse kept before
+  // theirs. Balance b reverses b/100 of the rays (none at 0, all at 100).
+  bool reverse = false;
+  if (plan.doubleSide && !plan.legacySampling) {
+    const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
+    reverse = draws.below(100) < b;
+  }
   if (plan.planeShape == PlaneShape::Elliptical &&
       detail::ellipse_term(ray.x, plan.semiAxisX) + detail::ellipse_term(ray.y, plan.semiAxisY) > 1) {
     return false;
@@ -247,16 +271,12 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
   if (!plan.legacySampling) {
     // The direction straight from the drawn cosine, without going through
     // the angle and back.
-    const double sinPhi = std::sin(phi), cosPhi = std::cos(phi);
+    double sinPhi = 0, cosPhi = 1;
+    sin_cos(phi, sinPhi, cosPhi);
     const double sinTheta = std::sqrt(std::fmax(0.0, (1 - drawnCos) * (1 + drawnCos)));
     ray.dx = sinTheta * sinPhi;
     ray.dy = sinTheta * cosPhi;
-    ray.dz = drawnCos;
-    if (plan.doubleSide) {
-      // Balance b reverses b/100 of the rays (none at 0, all at 100).
-      const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
-      if (draws.below(100) < b) ray.dz = -drawnCos;
-    }
+    ray.dz = reverse ? -drawnCos : drawnCos;
     const bool square = plan.squareShape && plan.planeShape == PlaneShape::Rectangular;
     const double weight = detail::linear_weight(plan, drawnCos, sinPhi, cosPhi, square);
     ray.flux = flux_uses_divisor(plan) ? weight / plan.fluxDivisor : weight;

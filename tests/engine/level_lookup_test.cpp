@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
+#include <vector>
 
 #include "sampling/level_lookup.h"
 
@@ -153,6 +155,49 @@ TEST(LinearLookup, InterpolatesEveryRayOnItsOwn) {
     // The transversal table follows the same rule.
     const LevelLookup transversal(table(c.x, c.y), LevelKind::Transversal, LookupRule::Linear);
     EXPECT_DOUBLE_EQ(transversal.value(c.v), c.expected) << "v " << c.v;
+  }
+}
+
+// The Linear rule by a full scan, the reference the fast search must match
+// bit for bit.
+double scanned_linear(const std::vector<double>& x, const std::vector<double>& y, double v) {
+  if (!(v > x.front())) return v <= x.front() ? y.front() : v;
+  if (v > x.back()) return 0;
+  for (std::size_t k = 0; k + 1 < x.size(); ++k) {
+    if (x[k] < v && v <= x[k + 1]) return y[k] + (y[k + 1] - y[k]) * ((v - x[k]) / (x[k + 1] - x[k]));
+  }
+  return -1;
+}
+
+TEST(LinearLookup, AgreesWithTheFullScanOnAnySpacing) {
+  std::mt19937_64 rng(7);
+  std::uniform_real_distribution<double> unit(0, 1);
+  std::uniform_int_distribution<int> size(2, 60), spacing(0, 3);
+  for (int t = 0; t < 300; ++t) {
+    const int n = size(rng);
+    const double scale = std::pow(10.0, static_cast<double>(t % 9) - 4);  // 1e-4 .. 1e4
+    std::vector<double> x, y;
+    double at = (unit(rng) - 0.5) * scale;
+    for (int i = 0; i < n; ++i) {
+      // Even steps, clusters of close points, long gaps and steps of one ulp.
+      switch (spacing(rng)) {
+        case 0: at += scale / 10; break;
+        case 1: at += scale * 1e-6 * (1 + unit(rng)); break;
+        case 2: at += scale * (1 + 10 * unit(rng)); break;
+        default: at = std::nextafter(at, INFINITY); break;
+      }
+      x.push_back(at);
+      y.push_back(100 * unit(rng));
+    }
+    const LevelLookup lookup(table(x, y), LevelKind::Longitudinal, LookupRule::Linear);
+    std::vector<double> probes = {x.front() - scale, x.back() + scale};
+    for (double v : x) {
+      probes.push_back(v);
+      probes.push_back(std::nextafter(v, -INFINITY));
+      probes.push_back(std::nextafter(v, INFINITY));
+    }
+    for (int i = 0; i < 200; ++i) probes.push_back(x.front() + (x.back() - x.front()) * unit(rng));
+    for (double v : probes) ASSERT_EQ(lookup.value(v), scanned_linear(x, y, v)) << "table " << t << " v " << v;
   }
 }
 

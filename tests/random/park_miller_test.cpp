@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 namespace lucidra {
 namespace {
@@ -69,6 +70,19 @@ TEST(ParkMiller, UniformIntStaysInRangeOnTheFloatGrid) {
     } else if (v >= (1 << 28)) {
       ASSERT_EQ(v % 32, 0) << v;
     }
+  }
+}
+
+TEST(ParkMiller, FastStepAgreesWithSchrageEverywhere) {
+  // The ends of the seed range, the seeds whose products fold to exactly the
+  // modulus, and a stride across the whole range.
+  std::vector<std::int32_t> seeds = {0, 1, 2, 127772, 127773, 127774, 2147483645, 2147483646, 2147483647};
+  for (std::int64_t s = 3; s < 2147483647; s += 7919) seeds.push_back(static_cast<std::int32_t>(s));
+  for (const std::int32_t start : seeds) {
+    std::int32_t fast = start;
+    const double r = uniform01(fast);
+    ASSERT_EQ(fast, schrage_step(start)) << "seed " << start;
+    ASSERT_EQ(r, fast * kParkMillerScale) << "seed " << start;
   }
 }
 

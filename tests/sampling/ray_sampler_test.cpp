@@ -195,21 +195,28 @@ TEST_F(SamplerTest, DoubleSideBalanceAndRejection) {
     EXPECT_EQ(ray.dz < 0, c.reversed) << "legacy " << c.legacy << " balance " << c.balance << " r " << c.r;
     EXPECT_EQ(d.runtimeCalls, 1);
   }
-  plan.legacySampling = false;
-  // A rejected attempt spends its point and direction draws, not the side draw.
+  // A rejected attempt spends its point and direction draws; the default
+  // sampling also spends its side draw (so a worker knows where any
+  // attempt's draws start), legacy does not.
   plan.planeShape = PlaneShape::Elliptical;
   plan.semiAxisX = plan.semiAxisY = 1;
-  ScriptedDraws d;
-  d.uniforms = {0, 0, 1, 1};  // the corner (1, 1) lies outside the ellipse
-  Levels levels;
-  RayRecord ray;
-  EXPECT_FALSE(ray_attempt(plan, d, levels, ray));
-  EXPECT_EQ(d.uniformCalls, 4);
-  EXPECT_EQ(d.runtimeCalls, 0);
-  // (1, 0) lies on it and is accepted.
-  d.uniforms = {0, 500000000, 1, 1};
-  d.runtimes = {99};
-  EXPECT_TRUE(ray_attempt(plan, d, levels, ray));
+  for (const bool legacy : {false, true}) {
+    plan.legacySampling = legacy;
+    ScriptedDraws d;
+    d.uniforms = {0, 0, 1, 1};  // the corner (1, 1) lies outside the ellipse
+    d.runtimes = {0};
+    Levels levels;
+    RayRecord ray;
+    EXPECT_FALSE(ray_attempt(plan, d, levels, ray));
+    EXPECT_EQ(d.uniformCalls, 4);
+    EXPECT_EQ(d.runtimeCalls, legacy ? 0 : 1) << "legacy " << legacy;
+    // (1, 0) lies on it and is accepted.
+    ScriptedDraws kept;
+    kept.uniforms = {0, 500000000, 1, 1};
+    kept.runtimes = {99};
+    EXPECT_TRUE(ray_attempt(plan, kept, levels, ray));
+    EXPECT_EQ(kept.runtimeCalls, 1);
+  }
 }
 
 TEST_F(SamplerTest, ArcModeDrawsAndZeroBounds) {
