@@ -5,7 +5,8 @@
 # and with every core, beside a deliberately straightforward reference
 # writer (fprintf per line, linear scans, legacy sampling) and dd writing the
 # same number of bytes to the same disk; then the far-field check reading the
-# file back; then the same for the Zemax binary and TM-25 formats. Checks
+# file back; then the same for the Zemax binary and TM-25 formats, also on
+# the disk itself (the run and dd each followed by fdatasync). Checks
 # that every legacy file is byte-identical to the reference's and that the
 # linear and binary files are the same on every thread count.
 #
@@ -149,6 +150,19 @@ for i in "${!names[@]}"; do
     sync
     read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bbytes + 1048575) / 1048576 )))
     printf "| | dd, same bytes as %s | - | file | - | %s | - | %.0f | - | - | - |\n" "$format" "$ds" "$(awk -v b="$bbytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
+    rm -f dd.bin
+    # The same on the disk itself: the run followed by fdatasync of its file,
+    # against dd with conv=fdatasync, each from a written-back page cache.
+    sync
+    read -r ws _ < <(timed sh -c '"$0" "$@"; code=$?; sync -d durable.out; exit $code' \
+      "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f "$format" -o durable.out --threads "$cores" ${cli_args[$i]})
+    printf "| | engine, %s, on the disk (+ fdatasync) | linear | file | %s | %s | %s | %.0f | %.1f | - | - |\n" "$format" "$cores" "$ws" \
+      "$(rate "$ws")" "$(awk -v b="$bbytes" -v s="$ws" 'BEGIN { print b / s / 1e6 }')" "$(awk -v a="$rs" -v b="$ws" 'BEGIN { print a / b }')"
+    rm -f durable.out
+    sync
+    read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bbytes + 1048575) / 1048576 )) conv=fdatasync)
+    printf "| | dd, same bytes as %s, on the disk (conv=fdatasync) | - | file | - | %s | - | %.0f | - | - | - |\n" "$format" "$ds" \
+      "$(awk -v b="$bbytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
     rm -f dd.bin
   done
 done
