@@ -665,6 +665,18 @@ void TForm1::connect_handlers() {
   on(RadioGroup2, &RadioGroup::itemSelected, &TForm1::RadioGroup2Click);
   // Spin controls: every real change, typed or set from code.
   on(CSpinEdit3, &SpinEdit::changed, &TForm1::CSpinEdit3Change);
+  // A binary format's file size differs from the text's: the estimate
+  // follows the chosen target and format as well.
+  for (QRadioButton* target : {RadioButton1, RadioButton2, RadioButton5, RadioButton6}) {
+    connect(target, &QRadioButton::toggled, this, [this](bool checked) {
+      if (checked) CSpinEdit3Change();
+    });
+  }
+  for (QAction* format : {TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
+    connect(format, &QAction::toggled, this, [this](bool checked) {
+      if (checked) CSpinEdit3Change();
+    });
+  }
   on(CSpinEdit6, &SpinEdit::changed, &TForm1::CSpinEdit6Change);
   // The NA and the distribution names: a text set from code (or chosen from
   // the list) is taken at once; typed text when it is committed, so that
@@ -1154,7 +1166,7 @@ void TForm1::Edit6Change() {
 }
 
 void TForm1::CSpinEdit3Change() {
-  const OutputEstimate estimate = estimate_output(CSpinEdit3->value());
+  const OutputEstimate estimate = estimate_output(CSpinEdit3->value(), selected_format());
   Label10->setText(QString::number(estimate.sizeMb));
   Label13->setText(QString::number(estimate.minutes));
   Label15->setText(QString::number(estimate.seconds));

@@ -118,8 +118,8 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                   o.rayCount = static_cast<std::int32_t>(
                       whole_number(opt, v, 1, 1000000000, "a whole number from 1 to 1000000000"));
                 }));
-  if (generate) {
-    rules.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
+  // estimate takes the format: a binary file's size differs from the text's.
+  if (generate || o.command == Command::Estimate) {
     rules.emplace("--format", valued([&](auto opt, auto v) {
                     if (check) {
                       if (v != "tracepro" && v != "zemax" && v != "zemax-binary" && v != "tm25") {
@@ -137,6 +137,9 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                                                      {"tm25", OutputFormat::Tm25}},
                                                     "tracepro, zemax, zemax-binary, tm25, lighttools or asap");
                   }));
+  }
+  if (generate) {
+    rules.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
     rules.emplace("--output", valued([&](auto opt, auto v) {
                     if (v.empty()) bad_value(opt, v, "a file name");
                     o.outputPath = std::string(v);
@@ -395,7 +398,7 @@ std::string usage_text() {
   return R"(Usage:
   lucidra-cli generate [OPTIONS]
   lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
-  lucidra-cli estimate --rays N
+  lucidra-cli estimate --rays N [-f FORMAT]
   lucidra-cli --help | --version
 
 Writes a ray file of N + 1 rays (start point, direction cosines, flux) for

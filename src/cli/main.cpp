@@ -114,7 +114,7 @@ int run_command(int argc, char** argv) {
       std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION);
       return cli::kExitSuccess;
     case cli::Command::Estimate: {
-      const auto e = lucidra::estimate_output(*options.rayCount);
+      const auto e = lucidra::estimate_output(*options.rayCount, options.format.value_or(lucidra::OutputFormat::Zemax));
       std::printf("Size of Source File %lld MB\nGeneration Time ~ %lld min %lld sec\n",
                   static_cast<long long>(e.sizeMb), static_cast<long long>(e.minutes),
                   static_cast<long long>(e.seconds));

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "output/binary_ray_file.h"
+
 namespace lucidra {
 
 namespace {
@@ -25,6 +27,22 @@ OutputEstimate estimate_output(std::int32_t rayCount) {
   estimate.minutes = static_cast<std::int64_t>(std::trunc(seconds * kMinutesPerSecond));
   estimate.seconds = static_cast<std::int64_t>(
       std::trunc(std::fmod(static_cast<double>(seconds), kMinuteLength)));
+  return estimate;
+}
+
+OutputEstimate estimate_output(std::int32_t rayCount, OutputFormat format) {
+  OutputEstimate estimate = estimate_output(rayCount);
+  std::uint64_t header = 0;
+  switch (format) {
+    case OutputFormat::ZemaxBinary: header = kZemaxHeaderBytes; break;
+    case OutputFormat::Tm25: header = kTm25HeaderBytes; break;
+    case OutputFormat::TracePro:
+    case OutputFormat::Zemax:
+    case OutputFormat::LightTools:
+    case OutputFormat::Asap: return estimate;
+  }
+  const std::uint64_t rays = static_cast<std::uint64_t>(rayCount < 0 ? 0 : rayCount) + 1;
+  estimate.sizeMb = static_cast<std::int64_t>((header + rays * kBinaryRecordBytes) / 1000000u);
   return estimate;
 }
 

@@ -123,10 +123,12 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu_data() {
   QTest::addColumn<QString>("target");
   QTest::addColumn<QString>("output");
   QTest::addColumn<QByteArray>("magic");
-  QTest::newRow("Zemax binary") << "zemax-binary" << "zemax" << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4);
-  QTest::newRow("TM-25 with the TracePro target") << "tm25" << "tracepro" << "ray1.txt" << QByteArray("TM25");
+  QTest::addColumn<QString>("megabytes");  // the size shown for 10^6 rays
+  QTest::newRow("Zemax binary") << "zemax-binary" << "zemax" << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4)
+                                << "28";
+  QTest::newRow("TM-25 with the TracePro target") << "tm25" << "tracepro" << "ray1.txt" << QByteArray("TM25") << "28";
   QTest::newRow("Zemax binary ignored for TracePro") << "zemax-binary" << "tracepro" << "ray1.txt"
-                                                     << QByteArray("!! Source file");
+                                                     << QByteArray("!! Source file") << "74";
 }
 
 void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
@@ -134,6 +136,7 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
   QFETCH(QString, target);
   QFETCH(QString, output);
   QFETCH(QByteArray, magic);
+  QFETCH(QString, megabytes);
   TForm1& f = *form_;
   (target == "tracepro" ? f.RadioButton1 : f.RadioButton2)->click();
   (format == "tm25" ? f.Tm25Action : f.ZemaxBinaryAction)->trigger();
@@ -146,8 +149,15 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
   if (format == "zemax-binary" && target == "zemax") {
     QCOMPARE(bytes.size(), qsizetype(208 + 28 * 1001));  // header, then 1001 records of seven floats
   }
+  // The size estimate follows the format, and goes back with it.
+  f.CSpinEdit3->setSpinText(QStringLiteral("1000000"));
+  QCOMPARE(f.Label10->text(), megabytes);
   f.TextFormatAction->trigger();
   QCOMPARE(f.selected_format(), target == "tracepro" ? OutputFormat::TracePro : OutputFormat::Zemax);
+  QCOMPARE(f.Label10->text(), QStringLiteral("74"));
+  (format == "tm25" ? f.Tm25Action : f.ZemaxBinaryAction)->trigger();
+  f.RadioButton2->click();  // a binary format takes effect with the Zemax target
+  QCOMPARE(f.Label10->text(), QStringLiteral("28"));
 }
 
 LUCIDRA_QT_TEST_MAIN(ImportAndFormatsTest)

@@ -28,6 +28,8 @@ TEST(CliOptions, ValuesFollowAsNextArgumentOrAfterEquals) {
   EXPECT_EQ(a.arcMarginBDeg, 20);
   EXPECT_EQ(a.clockSeed, -7);
   EXPECT_EQ(a.outputPath, "out.dat");
+  // estimate takes the format too: a binary file's size is not the text's.
+  EXPECT_EQ(parse({"estimate", "--rays", "5", "-f", "tm25"}).format, OutputFormat::Tm25);
 }
 
 TEST(CliOptions, BadValuesNameTheOption) {
@@ -48,6 +50,7 @@ TEST(CliOptions, BadValuesNameTheOption) {
       {{"generate", "--extent", "361"}, "invalid value '361' for --extent"},
       {{"generate", "--balance", "101"}, "invalid value '101' for --balance"},
       {{"generate", "--format", "asap2"}, "invalid value 'asap2' for --format"},
+      {{"estimate", "--rays", "5", "-f", "text"}, "invalid value 'text' for --format"},
       {{"generate", "--shape", "round"}, "invalid value 'round' for --shape"},
       {{"generate", "--angular", "cosine"}, "invalid value 'cosine' for --angular"},
       {{"generate", "--algorithm", "halton"}, "invalid value 'halton' for --algorithm"},
