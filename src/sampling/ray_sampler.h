@@ -210,8 +210,7 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     const std::int32_t n = draws.below(sampling::kResolutionInt);
     if (plan.legacySampling) {
       // Version 3.5's extended-precision elevation and C library sines.
-      const auto elevation =
-          static_cast<double>(n * plan.elevationSpan / sampling::kResolution + plan.elevationStart);
+      const auto elevation = static_cast<double>(n * plan.elevationSpan / sampling::kResolution + plan.elevationStart);
       ray.dz = std::sin(elevation);
       ray.dx = std::cos(elevation) * std::sin(psi);
       ray.dy = std::cos(elevation) * std::cos(psi);
@@ -226,8 +225,13 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
       ray.dy = cosElevation * cosPsi;
     }
     const double rho = std::sqrt(ray.x * ray.x + ray.y * ray.y);
-    plan.longitudinal->update(ray.z, levels.longitudinal);
-    plan.transversal->update(rho, levels.transversal);
+    if (plan.legacySampling) {
+      plan.longitudinal->update(ray.z, levels.longitudinal);
+      plan.transversal->update(rho, levels.transversal);
+    } else {
+      levels.longitudinal = plan.longitudinal->value(ray.z);
+      levels.transversal = plan.transversal->value(rho);
+    }
     ray.flux = std::sqrt(levels.transversal * levels.longitudinal) / plan.fluxDivisor;
     return true;
   }

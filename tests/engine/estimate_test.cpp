@@ -47,14 +47,14 @@ TEST(EstimateOutput, BinaryFormatsCountTheirHeaderAndRecords) {
     std::int64_t sizeMb;
   };
   const Case cases[] = {
-      {OutputFormat::ZemaxBinary, 1, 0},            // 208 + 2 * 28 bytes
-      {OutputFormat::ZemaxBinary, 35705, 0},        // 999'976 bytes
-      {OutputFormat::ZemaxBinary, 35706, 1},        // 1'000'004 bytes
-      {OutputFormat::ZemaxBinary, 1000000, 28},     // 28'000'236 bytes
-      {OutputFormat::Tm25, 1, 0},                   // 36'288 + 2 * 28 bytes
-      {OutputFormat::Tm25, 34417, 0},               // 999'992 bytes
-      {OutputFormat::Tm25, 34418, 1},               // 1'000'020 bytes
-      {OutputFormat::Tm25, 1000000000, 28000},      // 28'000'036'316 bytes: no 32-bit overflow
+      {OutputFormat::ZemaxBinary, 1, 0},         // 208 + 2 * 28 bytes
+      {OutputFormat::ZemaxBinary, 35705, 0},     // 999'976 bytes
+      {OutputFormat::ZemaxBinary, 35706, 1},     // 1'000'004 bytes
+      {OutputFormat::ZemaxBinary, 1000000, 28},  // 28'000'236 bytes
+      {OutputFormat::Tm25, 1, 0},                // 36'288 + 2 * 28 bytes
+      {OutputFormat::Tm25, 34417, 0},            // 999'992 bytes
+      {OutputFormat::Tm25, 34418, 1},            // 1'000'020 bytes
+      {OutputFormat::Tm25, 1000000000, 28000},   // 28'000'036'316 bytes: no 32-bit overflow
   };
   for (const Case& c : cases) {
     const OutputEstimate binary = estimate_output(c.rayCount, c.format);
@@ -64,8 +64,8 @@ TEST(EstimateOutput, BinaryFormatsCountTheirHeaderAndRecords) {
     EXPECT_EQ(binary.seconds, text.seconds);
   }
   // Every text format keeps the figures the window has always shown.
-  for (const OutputFormat text : {OutputFormat::TracePro, OutputFormat::Zemax, OutputFormat::LightTools,
-                                  OutputFormat::Asap}) {
+  for (const OutputFormat text :
+       {OutputFormat::TracePro, OutputFormat::Zemax, OutputFormat::LightTools, OutputFormat::Asap}) {
     EXPECT_EQ(estimate_output(1000000, text).sizeMb, 74);
   }
 }
