@@ -39,6 +39,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/background_check.h"
 #include "app/background_run.h"
 #include "app/desktop_services.h"
 #include "photometry/import_files.h"
@@ -217,6 +218,7 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   setPalette(palette);
 
   run_ = std::make_unique<BackgroundRun>(*frontEnd_);
+  check_ = std::make_unique<BackgroundCheck>();
   build_controls();
   build_menu();
   connect_handlers();
@@ -706,6 +708,7 @@ void TForm1::connect_handlers() {
   on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
   connect(CancelRunButton, &QPushButton::clicked, this, &TForm1::cancel_run);
   connect(run_.get(), &BackgroundRun::finished, this, &TForm1::run_finished);
+  connect(check_.get(), &BackgroundCheck::finished, this, &TForm1::check_finished);
   for (QLineSeries* series : {Series1, Series2}) {
     connect(series, &QLineSeries::hovered, this, &TForm1::show_readout);
   }
@@ -922,17 +925,24 @@ void TForm1::controls_from_settings(const GenerationSettings& settings, const Se
 // ------------------------------------------------------------- generation
 
 void TForm1::BitBtn1Click() {
-  if (run_->running()) return;
+  if (run_->running() || check_->running()) return;
   if (!run_->start()) return;  // refused, declined, or a text that is not a number
   set_run_controls_enabled(false);
 }
 
 bool TForm1::run_in_progress() const { return run_->running(); }
 
+bool TForm1::check_in_progress() const { return check_->running(); }
+
 void TForm1::cancel_run() {
-  if (!run_->running()) return;
-  run_->request_stop();
-  CancelRunButton->setEnabled(false);  // once is enough; the run stops at its next poll
+  if (run_->running()) {
+    run_->request_stop();
+  } else if (check_->running()) {
+    check_->request_stop();
+  } else {
+    return;
+  }
+  CancelRunButton->setEnabled(false);  // once is enough; the work stops at its next poll
 }
 
 // During a run every setting stays as the run read it, and nothing starts a
@@ -971,6 +981,12 @@ void TForm1::run_finished() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (check_->running()) {
+    // Nothing is lost by stopping a check: no question.
+    check_->stop_and_wait();
+    set_run_controls_enabled(true);
+    frontEnd_->set_status_text("");
+  }
   if (run_->running()) {
     if (services_.message_box(QString::fromLatin1(kApplicationTitle), kStopQuestion,
                               message_flags::YesNo | message_flags::IconExclamation) != DialogButton::Yes) {
@@ -987,12 +1003,28 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::Check1Click() {
-  if (!lastRun_) return;
-  const IntensityLaw law(*lastRun_);
-  const FarFieldResult result = check_ray_file(lastRun_->outputPath, RayFileKind::Auto, law, FarFieldOptions{});
-  auto* dialog = new FarFieldDialog(result, this);
-  dialog->setAttribute(Qt::WA_DeleteOnClose);
-  dialog->show();
+  if (!lastRun_ || run_->running() || check_->running()) return;
+  // The tables are read here, so that a table gone bad is reported at once.
+  auto law = std::make_shared<const IntensityLaw>(*lastRun_);
+  if (!check_->start(lastRun_->outputPath, std::move(law))) return;
+  // The file must stay as it is while it is read: the settings and GENERATE
+  // are locked as during a run, and Cancel (Esc) stops the check.
+  set_run_controls_enabled(false);
+  frontEnd_->set_status_text("Checking " + lastRun_->outputPath + "…");
+}
+
+void TForm1::check_finished() {
+  set_run_controls_enabled(true);
+  Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+  frontEnd_->set_status_text("");
+  if (check_->result()) {
+    auto* dialog = new FarFieldDialog(*check_->result(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+  } else if (!check_->error().empty()) {
+    services_.show_error(error_box_text(to_qt(check_->error())));
+  }
+  emit checkFinished();
 }
 
 void TForm1::Generate1Click() { BitBtn1->click(); }

@@ -35,6 +35,7 @@ class QValueAxis;
 
 namespace lucidra::app {
 
+class BackgroundCheck;
 class BackgroundRun;
 class DesktopServices;
 class Gauge;
@@ -85,8 +86,11 @@ class TForm1 : public QMainWindow {
   // been shown; meanwhile GENERATE and every setting are disabled.
   bool run_in_progress() const;
   // Cancel (and Escape) during a run: the run stops at its next poll and
-  // leaves the previous ray file as it was.
+  // leaves the previous ray file as it was. During a check (File > Check,
+  // which reads the file on its own thread, the settings locked as for a
+  // run) it stops the check.
   void cancel_run();
+  bool check_in_progress() const;
 
   // The settings as the configuration file holds them: File > Save settings
   // writes them into the working folder's lucidra.cfg, File > Open settings
@@ -258,6 +262,9 @@ class TForm1 : public QMainWindow {
  signals:
   // A run started from the window has ended and the window is idle again.
   void runFinished();
+  // A check started from File > Check has ended (its dialog or error shown,
+  // or stopped) and the window is idle again.
+  void checkFinished();
 
  protected:
   // The GENERATE button is the window's default button: Enter that the
@@ -296,6 +303,7 @@ class TForm1 : public QMainWindow {
   void watch_working_folder();
   void set_run_controls_enabled(bool enabled);
   void run_finished();
+  void check_finished();
   void remember_ray_file(const QString& path);
   void fill_recent_menu();
   // Committing a typed entry (Enter, leaving the field): the NA's validation
@@ -323,6 +331,7 @@ class TForm1 : public QMainWindow {
   DesktopServices& services_;
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   std::unique_ptr<BackgroundRun> run_;  // after frontEnd_, which it uses
+  std::unique_ptr<BackgroundCheck> check_;
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QString plottedNames_[2];  // the files the curves show, for the legend
   QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};

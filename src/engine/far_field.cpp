@@ -390,6 +390,10 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
 
 FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const IntensityLaw& law,
                               const FarFieldOptions& options) {
+  const auto stop_if_asked = [&] {
+    if (options.stopRequested && options.stopRequested()) throw CheckStopped("Check of " + path + " stopped");
+  };
+  stop_if_asked();
   FarFieldBins totals(options.binDeg, options.wedgeHalfDeg);
   const unsigned threads =
       options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
@@ -400,7 +404,12 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
         part->add(rays, n);
         return part;
       },
-      [&](std::shared_ptr<void> part) { totals.merge(*static_cast<const FarFieldBins*>(part.get())); });
+      [&](std::shared_ptr<void> part) {
+        // Blocks are merged in file order on this thread; the reader lets
+        // the blocks in flight end before the stop reaches the caller.
+        stop_if_asked();
+        totals.merge(*static_cast<const FarFieldBins*>(part.get()));
+      });
   FarFieldResult result = compare_far_field(totals, law, options);
   result.path = path;
   result.kind = read.kind;

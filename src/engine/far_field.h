@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "engine/settings.h"
 #include "output/ray_file_reader.h"
 #include "base/ray_record.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 
@@ -28,6 +30,14 @@ struct FarFieldOptions {
   double sigmas = 5;            // a bin passes within this many standard deviations...
   double tolerance = 0.01;      // ...or within this share of the view's peak
   unsigned threads = 0;         // 0: every core
+  // Asked between blocks of the file; true stops the check (CheckStopped).
+  std::function<bool()> stopRequested;
+};
+
+// The front end asked a check to stop.
+class CheckStopped : public UserError {
+ public:
+  using UserError::UserError;
 };
 
 // The intensity law I(theta, phi) a run with these settings emits, up to
@@ -125,7 +135,8 @@ struct FarFieldResult {
 // factor fitted over the judged bins of all views.
 FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw& law, const FarFieldOptions& options);
 
-// Reads a ray file (text or binary) and compares it. Throws RayFileError / UserError.
+// Reads a ray file (text or binary) and compares it. Throws RayFileError /
+// UserError, or CheckStopped when options.stopRequested says so.
 FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const IntensityLaw& law,
                               const FarFieldOptions& options);
 

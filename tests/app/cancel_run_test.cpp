@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QMenu>
+#include <QSignalSpy>
 #include <QTest>
 
+#include "app/far_field_dialog.h"
 #include "window_harness.h"
 
 using namespace lucidra;
@@ -46,6 +48,7 @@ class CancelRunTest : public QObject {
   void longRunStopsQuicklyAndKeepsThePreviousFile_data();
   void longRunStopsQuicklyAndKeepsThePreviousFile();
   void closingDuringARunAsksFirst();
+  void checkWorksInTheBackgroundAndStops();
   void failedRunReturnsToIdle();
 
  private:
@@ -138,6 +141,45 @@ void CancelRunTest::longRunStopsQuicklyAndKeepsThePreviousFile() {
   QVERIFY(!f.Check1->isEnabled());  // nothing was written to check
   QVERIFY(f.recent_ray_files().isEmpty());
   QVERIFY(QTest::qWaitFor([&] { return thread_count() <= threadsBefore; }, 2000));
+}
+
+// File > Check reads the file on its own thread: the window stays
+// responsive with the settings locked, Cancel (Esc) stops the check, and
+// closing the window stops it without a question.
+void CancelRunTest::checkWorksInTheBackgroundAndStops() {
+  TForm1& f = *form_;
+  f.CSpinEdit3->setValue(1000000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f, 60000));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(f.Check1->isEnabled());
+  const std::size_t shownBefore = services_.shown.size();
+  QSignalSpy finished(&f, &TForm1::checkFinished);
+
+  f.Check1->trigger();
+  QVERIFY(f.check_in_progress());  // the trigger returned while the file is read
+  QVERIFY2(f.Label21->text().startsWith("Checking "), qPrintable(f.Label21->text()));
+  QVERIFY(!f.BitBtn1->isEnabled() && !f.Generate1->isEnabled() && !f.Check1->isEnabled());
+  QVERIFY(f.CancelRunButton->isVisible() && f.CancelRunButton->isEnabled());
+  QTest::keyClick(&f, Qt::Key_Escape);
+  QVERIFY(finished.wait(10000));
+  QVERIFY(!f.check_in_progress());
+  QCOMPARE(f.findChild<FarFieldDialog*>(), nullptr);
+  QCOMPARE(services_.shown.size(), shownBefore);
+  QCOMPARE(f.Label21->text(), QString());
+  QVERIFY(f.BitBtn1->isEnabled() && f.Check1->isEnabled() && f.CancelRunButton->isHidden());
+
+  f.Check1->trigger();
+  QVERIFY(finished.wait(30000));
+  QVERIFY(f.findChild<FarFieldDialog*>() != nullptr);
+  QCOMPARE(services_.error_texts(), QStringList{});
+
+  f.Check1->trigger();
+  QVERIFY(f.check_in_progress());
+  QVERIFY(f.close());
+  QVERIFY(!f.check_in_progress());
+  QCOMPARE(services_.shown.size(), shownBefore);
 }
 
 void CancelRunTest::closingDuringARunAsksFirst() {

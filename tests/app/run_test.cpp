@@ -10,6 +10,7 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "app/far_field_dialog.h"
@@ -427,7 +428,9 @@ void RunTest::checkShowsTheFarFieldOfTheFileJustWritten() {
   QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{});
   QVERIFY(f.Check1->isEnabled());
+  QSignalSpy checked(&f, &TForm1::checkFinished);
   f.Check1->trigger();
+  QVERIFY(checked.wait(30000));
   QCOMPARE(services_.error_texts(), QStringList{});
   auto* dialog = f.findChild<FarFieldDialog*>(QStringLiteral("FarFieldCheck"));
   QVERIFY(dialog != nullptr);

@@ -201,5 +201,29 @@ TEST_F(RunTest, GeneratedFilesPassTheirOwnLawAndLegacyFailsWhereItMissed) {
   }
 }
 
+// A check asked to stop ends with CheckStopped however far it got, in text
+// and binary files alike; one never asked reads every ray.
+TEST_F(RunTest, CheckStopsWhenAskedBetweenBlocks) {
+  for (const OutputFormat format : {OutputFormat::Zemax, OutputFormat::ZemaxBinary}) {
+    GenerationSettings s = led_settings();
+    s.outputFormat = format;
+    s.rayCount = 300000;  // several blocks of the reader
+    const RunReport report = run(s);
+    ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) << report.message;
+    const IntensityLaw law(s);
+    for (const int stopAfter : {0, 1, 2, -1}) {  // polls answered "no" before the "yes"; -1: never
+      int polls = 0;
+      FarFieldOptions options;
+      options.stopRequested = [&] { return stopAfter >= 0 && polls++ >= stopAfter; };
+      if (stopAfter < 0) {
+        EXPECT_EQ(check_ray_file(output, RayFileKind::Auto, law, options).totals.rays, 300001);
+      } else {
+        EXPECT_THROW(check_ray_file(output, RayFileKind::Auto, law, options), CheckStopped) << "after " << stopAfter;
+        EXPECT_EQ(polls, stopAfter + 1) << "no poll after the stop";
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lucidra::testing
