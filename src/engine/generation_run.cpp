@@ -303,6 +303,7 @@ SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTab
   plan.uniformFlux = static_cast<double>(settings.sourceFlux) / static_cast<double>(plan.rayCount + 1);
   plan.longitudinal = &tables.longitudinalLookup;
   plan.transversal = &tables.transversalLookup;
+  plan.tablesShareAbscissae = tables.longitudinalLookup.shares_abscissae_with(tables.transversalLookup);
   plan.sizeX = settings.sizeXmm;
   plan.sizeY = settings.sizeYmm;
   if (settings.planeShape == PlaneShape::Elliptical) {

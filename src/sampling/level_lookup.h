@@ -2,6 +2,7 @@
 // The run's two distribution tables as level lookups, the cap angle and the
 // radial weight.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -66,6 +67,34 @@ class LevelLookup {
     const int k = ascending_segment_of(v);
     const double x0 = x_[k], x1 = x_[k + 1], y0 = y_[k], y1 = y_[k + 1];
     return y0 + (y1 - y0) * ((v - x0) / (x1 - x0));
+  }
+
+  // The Linear rule's values of two tables with the same abscissae at the
+  // same v, as value() gives them: measured tables usually share one grid of
+  // angles, and then the segment and the fraction along it are found once.
+  static void value_pair(const LevelLookup& a, const LevelLookup& b, double v, double& va, double& vb) noexcept {
+    if (!(v > a.firstX_)) {
+      va = v <= a.firstX_ ? a.firstY_ : v;
+      vb = v <= b.firstX_ ? b.firstY_ : v;
+      return;
+    }
+    if (v > a.lastX_) {
+      va = vb = 0;
+      return;
+    }
+    const int k = a.ascending_segment_of(v);
+    const double x0 = a.x_[k], x1 = a.x_[k + 1];
+    const double t = (v - x0) / (x1 - x0);
+    const double ya = a.y_[k], yb = b.y_[k];
+    va = ya + (a.y_[k + 1] - ya) * t;
+    vb = yb + (b.y_[k + 1] - yb) * t;
+  }
+
+  // Whether value_pair may serve this table and `other`: both use the
+  // Linear rule on the same abscissae.
+  bool shares_abscissae_with(const LevelLookup& other) const noexcept {
+    return rule_ == LookupRule::Linear && other.rule_ == LookupRule::Linear && x_.size() == other.x_.size() &&
+           std::equal(x_.begin() + (x_.empty() ? 0 : 1), x_.end(), other.x_.begin() + (x_.empty() ? 0 : 1));
   }
 
   // The last segment k (1-based) with X[k] < v <= X[k+1], or 0 for none.

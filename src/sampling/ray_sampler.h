@@ -56,6 +56,7 @@ struct SamplingPlan {
 
   const LevelLookup* longitudinal = nullptr;
   const LevelLookup* transversal = nullptr;
+  bool tablesShareAbscissae = false;  // both Linear on one grid: value_pair serves
 
   // Dimension of the Sobol points: 2 in LED mode, 3 in arc mode.
   int sobol_dimension() const { return ledMode ? 2 : 3; }
@@ -131,8 +132,13 @@ inline double linear_weight(const SamplingPlan& plan, double cosTheta, double si
     case AngularType::UserDefined:
     case AngularType::Gaussian: {
       const double degrees = std::acos(cosTheta) * kDegreesPerRadian;
-      const double f = plan.longitudinal->value(degrees);
-      const double e = plan.transversal->value(degrees);
+      double f = 0, e = 0;
+      if (plan.tablesShareAbscissae) {
+        LevelLookup::value_pair(*plan.longitudinal, *plan.transversal, degrees, f, e);
+      } else {
+        f = plan.longitudinal->value(degrees);
+        e = plan.transversal->value(degrees);
+      }
       return f + (e - f) * (cosPhi * cosPhi);
     }
   }
@@ -277,7 +283,10 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     // the angle and back.
     double sinPhi = 0, cosPhi = 1;
     sin_cos(phi, sinPhi, cosPhi);
-    const double sinTheta = std::sqrt(std::fmax(0.0, (1 - drawnCos) * (1 + drawnCos)));
+    // Clamped at 0 with a comparison, which compiles inline where fmax is a
+    // library call; both give 0 for a negative or NaN square.
+    const double sinSquared = (1 - drawnCos) * (1 + drawnCos);
+    const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
     ray.dx = sinTheta * sinPhi;
     ray.dy = sinTheta * cosPhi;
     ray.dz = reverse ? -drawnCos : drawnCos;

@@ -197,7 +197,44 @@ TEST(LinearLookup, AgreesWithTheFullScanOnAnySpacing) {
       probes.push_back(std::nextafter(v, INFINITY));
     }
     for (int i = 0; i < 200; ++i) probes.push_back(x.front() + (x.back() - x.front()) * unit(rng));
-    for (double v : probes) ASSERT_EQ(lookup.value(v), scanned_linear(x, y, v)) << "table " << t << " v " << v;
+    // A second table on the same grid: the pair lookup must give each
+    // table's own value, bit for bit.
+    std::vector<double> y2;
+    for (int i = 0; i < n; ++i) y2.push_back(100 * unit(rng));
+    const LevelLookup other(table(x, y2), LevelKind::Transversal, LookupRule::Linear);
+    ASSERT_TRUE(lookup.shares_abscissae_with(other));
+    probes.push_back(NAN);
+    for (double v : probes) {
+      if (!std::isnan(v)) {
+        ASSERT_EQ(lookup.value(v), scanned_linear(x, y, v)) << "table " << t << " v " << v;
+      }
+      double a = 0, b = 0;
+      LevelLookup::value_pair(lookup, other, v, a, b);
+      const double wantA = lookup.value(v), wantB = other.value(v);
+      ASSERT_TRUE(a == wantA || (std::isnan(a) && std::isnan(wantA))) << "table " << t << " v " << v;
+      ASSERT_TRUE(b == wantB || (std::isnan(b) && std::isnan(wantB))) << "table " << t << " v " << v;
+    }
+  }
+}
+
+TEST(LinearLookup, OnlyTablesOnOneGridShareTheirLookup) {
+  const auto lookup = [](std::vector<double> x, LookupRule rule) {
+    return LevelLookup(table(x, std::vector<double>(x.size(), 1.0)), LevelKind::Longitudinal, rule);
+  };
+  struct Case {
+    std::vector<double> a, b;
+    LookupRule rule;
+    bool shared;
+  };
+  const Case cases[] = {
+      {{0, 45, 90}, {0, 45, 90}, LookupRule::Linear, true},
+      {{0, 45, 90}, {0, 45, 89.5}, LookupRule::Linear, false},   // last angle differs
+      {{0, 45, 90}, {0, 30, 60, 90}, LookupRule::Linear, false},  // more points
+      {{0, 45, 90}, {0, 45, 90}, LookupRule::Legacy, false},      // legacy levels stay per table
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(lookup(c.a, c.rule).shares_abscissae_with(lookup(c.b, c.rule)), c.shared)
+        << c.a.size() << " vs " << c.b.size() << " points, last " << c.b.back();
   }
 }
 
