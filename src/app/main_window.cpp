@@ -907,7 +907,7 @@ void TForm1::controls_from_settings(const GenerationSettings& settings, const Se
   CheckBox3->setChecked(settings.ledMode);
   CSpinEdit3->setValue(settings.rayCount);
   CheckBox2->setChecked(settings.considerSourceFlux);
-  CSpinEdit5->setValue(settings.sourceFlux);
+  CSpinEdit5->setValue(static_cast<int>(std::lround(settings.sourceFlux)));
   (settings.randomAlgorithm == RandomAlgorithm::Sobol ? RadioButton3 : RadioButton4)
       ->setChecked(true);
   RadioGroup2->setItemIndex(static_cast<int>(settings.angularType));

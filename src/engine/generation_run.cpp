@@ -141,7 +141,7 @@ std::string settings_summary(const GenerationSettings& s) {
     if (s.doubleSide) text += ", double side " + std::to_string(s.balance);
   }
   text += ", " + std::to_string(static_cast<std::int64_t>(s.rayCount) + 1) + " rays";
-  if (s.considerSourceFlux) text += ", " + std::to_string(s.sourceFlux) + " W";
+  if (s.considerSourceFlux) text += ", " + shown_number(s.sourceFlux) + " W";
   if (s.legacySampling) text += ", legacy";
   return text;
 }
@@ -219,7 +219,7 @@ void check_run_settings(const GenerationSettings& settings) {
     throw UserError("Source Flux must not be 0 when \"Consider Sorce Flux\" is checked");
   }
   if (settings.outputFormat == OutputFormat::Tm25 && settings.considerSourceFlux && settings.sourceFlux < 0) {
-    throw UserError("Source Flux " + std::to_string(settings.sourceFlux) +
+    throw UserError("Source Flux " + shown_number(settings.sourceFlux) +
                     " would give every ray a negative flux; a TM-25 ray file holds positive flux");
   }
   if (!(settings.numericalAperture >= 0 && settings.numericalAperture <= 1)) {

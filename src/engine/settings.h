@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/flux_unit.h"
 #include "sampling/sampling_types.h"
 
 namespace lucidra {
@@ -25,7 +26,13 @@ struct GenerationSettings {
   bool ledMode = true;                    // false: arc mode
   std::int32_t rayCount = 30000;          // N; the file gets N + 1 rays
   bool considerSourceFlux = false;
-  std::int32_t sourceFlux = 3500;         // W
+  // The total flux of the rays, in `fluxUnit`. Legacy sampling knows whole
+  // watts only and uses it only with "Consider Sorce Flux".
+  double sourceFlux = 3500;
+  FluxUnit fluxUnit = FluxUnit::Watt;
+  // With a photometric file and no flux given: the luminaire's flux (lm)
+  // integrated from the file's intensities.
+  bool fluxFromPhotometricFile = false;
   RandomAlgorithm randomAlgorithm = RandomAlgorithm::Sobol;
   AngularType angularType = AngularType::UserDefined;
   double numericalAperture = 0;           // NA, 0..1 (used by Lambertian and Uniform)
@@ -47,6 +54,13 @@ struct GenerationSettings {
   // (balance + 1) / 101 of the rays. Off: the tables are interpolated
   // linearly for every ray on its own, and balance b reverses b / 100.
   bool legacySampling = false;
+  // Directions drawn evenly over the cap with the law in each ray's flux
+  // (dense sampling of dim tails), instead of in proportion to the law with
+  // every ray carrying the same flux. Ignored with legacy sampling.
+  bool weightedSampling = false;
+  // A photometric solid turned over (rotated half a turn about the x axis):
+  // gamma = 180 becomes +z, for an uplight's beam along +z.
+  bool flipSolid = false;
 };
 
 }  // namespace lucidra

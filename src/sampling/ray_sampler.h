@@ -31,7 +31,7 @@ struct SamplingPlan {
   std::int32_t balance = 50;
   bool legacySampling = false;  // version 3.5's arithmetic, levels and double-side share
   std::int32_t extentAboutZ = 360;
-  std::int32_t sourceFlux = 3500;
+  double sourceFlux = 3500;
   std::int64_t rayCount = 30000;
 
   // LED mode.
