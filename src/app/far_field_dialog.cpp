@@ -14,8 +14,10 @@ namespace lucidra::app {
 namespace {
 
 // One colour per view, shared by its points and its curve.
-const QColor kViewColours[kFarFieldViews] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x40, 0x00),
-                                             QColor(0x20, 0x90, 0x40)};
+const QColor kViewColours[] = {QColor(0x1f, 0x5f, 0xbf), QColor(0xd0, 0x40, 0x00), QColor(0x20, 0x90, 0x40),
+                               QColor(0x80, 0x30, 0xa0), QColor(0x00, 0x90, 0x90), QColor(0xa0, 0x80, 0x00),
+                               QColor(0xc0, 0x20, 0x60), QColor(0x50, 0x50, 0x50), QColor(0x30, 0x60, 0x30)};
+constexpr std::size_t kColourCount = sizeof kViewColours / sizeof kViewColours[0];
 
 }  // namespace
 
@@ -44,17 +46,18 @@ FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent) : 
   chart->addAxis(axisX, Qt::AlignBottom);
   chart->addAxis(axisY, Qt::AlignLeft);
 
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    const FarFieldViewResult& view = result.views[static_cast<std::size_t>(v)];
-    const QString name = QString::fromLatin1(far_field_view_name(static_cast<FarFieldView>(v)));
+  for (std::size_t v = 0; v < result.views.size(); ++v) {
+    const FarFieldViewResult& view = result.views[v];
+    const QString name = QString::fromStdString(result.totals.views[v].name);
+    const QColor colour = kViewColours[v % kColourCount];
     auto* expected = new QLineSeries;
     expected->setName(name + QStringLiteral(", law"));
     expected->setObjectName(QStringLiteral("expected%1").arg(v));
-    expected->setColor(kViewColours[v]);
+    expected->setColor(colour);
     auto* measured = new QScatterSeries;
     measured->setName(name + QStringLiteral(", measured"));
     measured->setObjectName(QStringLiteral("measured%1").arg(v));
-    measured->setColor(kViewColours[v]);
+    measured->setColor(colour);
     measured->setMarkerSize(6);
     for (const FarFieldBin& bin : view.bins) {
       const double mid = 0.5 * (bin.thetaLoDeg + bin.thetaHiDeg);

@@ -151,9 +151,15 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                     o.photometricFile = std::string(v);
                   }));
     rules.emplace("--source-flux", valued([&](auto opt, auto v) {
-                    o.sourceFlux = static_cast<std::int32_t>(
-                        whole_number(opt, v, 5, 50000, "a whole number of watts from 5 to 50000"));
+                    const auto x = try_parse_real(v, '.');
+                    if (!x || !(*x > 0) || !(*x < 1e30)) bad_value(opt, v, "a positive number (watts or lumens)");
+                    o.sourceFlux = *x;
                   }));
+    rules.emplace("--flux-unit", valued([&](auto opt, auto v) {
+                    o.fluxUnit = choice<FluxUnit>(opt, v, {{"W", FluxUnit::Watt}, {"lm", FluxUnit::Lumen}}, "W or lm");
+                  }));
+    rules.emplace("--weighted", flag([&] { o.weightedSampling = true; }));
+    rules.emplace("--flip", flag([&] { o.flipSolid = true; }));
     rules.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
     rules.emplace("--algorithm", valued([&](auto opt, auto v) {
                     o.algorithm = choice<RandomAlgorithm>(
@@ -345,6 +351,16 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   if (o.photometricFile) s.photometricFile = *o.photometricFile;
   if (o.rayCount) s.rayCount = *o.rayCount;
   if (o.sourceFlux) s.sourceFlux = *o.sourceFlux;
+  if (o.fluxUnit) s.fluxUnit = *o.fluxUnit;
+  // A photometric file states its luminaire's flux in lumens: without a
+  // flux of the user's, the rays carry that.
+  if (!o.sourceFlux && !s.photometricFile.empty() && !o.legacySampling) {
+    if (s.fluxUnit == FluxUnit::Watt && o.fluxUnit) {
+      throw UserError("--flux-unit W needs --source-flux: the flux of a photometric file is in lumens");
+    }
+    s.fluxFromPhotometricFile = true;
+    s.fluxUnit = FluxUnit::Lumen;
+  }
   s.considerSourceFlux = o.considerFlux;
   if (o.algorithm) s.randomAlgorithm = *o.algorithm;
   if (o.angularType) s.angularType = *o.angularType;
@@ -361,6 +377,8 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   s.arcMarginBDeg = o.arcMarginBDeg;
   s.threads = o.threads;
   s.legacySampling = o.legacySampling;
+  s.weightedSampling = o.weightedSampling;
+  s.flipSolid = o.flipSolid;
   apply_setting_texts(s, texts);
   return s;
 }
@@ -418,8 +436,15 @@ generate options (a value may follow as the next argument or after '='):
       --photometric FILE     an IES (.ies) or EULUMDAT (.ldt) file: its C0-C180 and
                              C90-C270 planes stand in for -L and -T
   -n, --rays N               1..1000000000 (default 30000); the file gets N+1 rays
-      --source-flux W        whole watts 5..50000 (default 3500)
-      --consider-flux        run the flux phase ("Consider Sorce Flux")
+      --source-flux X        the rays' total flux, any positive number (default 3500,
+                             or the luminaire's flux for --photometric)
+      --flux-unit U          W | lm: the unit of --source-flux and of every ray's flux
+                             (default W; lm for --photometric without --source-flux)
+      --weighted             directions even over the cap with the law in each ray's
+                             flux (dense dim tails), instead of equal-flux rays drawn
+                             in proportion to the law (the default)
+      --flip                 turn a photometric solid over: gamma 180 becomes +z
+      --consider-flux        legacy sampling only: run the flux phase ("Consider Sorce Flux")
       --algorithm A          sobol | uniform                              (default sobol)
       --angular T            lambertian | uniform | user-defined | gaussian (default user-defined)
       --na X                 0..1 (default 0)

@@ -33,7 +33,8 @@ struct CliOptions {
   std::optional<std::string> transversalFile;
   std::optional<std::string> photometricFile;
   std::optional<std::int32_t> rayCount;
-  std::optional<std::int32_t> sourceFlux;
+  std::optional<double> sourceFlux;
+  std::optional<FluxUnit> fluxUnit;
   bool considerFlux = false;
   std::optional<RandomAlgorithm> algorithm;
   std::optional<AngularType> angularType;
@@ -52,13 +53,15 @@ struct CliOptions {
   ProgressMode progress = ProgressMode::Auto;
   unsigned threads = 0;
   bool legacySampling = false;
+  bool weightedSampling = false;
+  bool flipSolid = false;
 
   // The far-field check (`check RAYFILE`, or `generate --check`).
   bool checkAfterGenerate = false;
   std::optional<std::string> checkPath;
   std::optional<std::string> checkFormat;  // tracepro | zemax | zemax-binary | tm25; default: from the file
   double binDeg = 2;
-  double wedgeHalfDeg = 10;
+  double wedgeHalfDeg = 0;  // 0: the law's own (10 degrees about the two planes, 5 about C-planes)
   std::int64_t minRays = 100;
   double tolerance = 0.01;
   std::optional<std::string> plotPath;

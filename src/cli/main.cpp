@@ -165,6 +165,14 @@ int run_command(int argc, char** argv) {
       std::fprintf(report.outcome == lucidra::RunOutcome::Succeeded ? info : stderr, "%s\n",
                    report.outcome == lucidra::RunOutcome::Succeeded ? lucidra::kSuccessNotice
                                                                     : lucidra::kLowFluxNotice);
+      if (!settings.legacySampling) {
+        // The rays add up to the source flux: say what they carry, with its unit.
+        const char* unit = lucidra::flux_unit_symbol(settings.fluxUnit);
+        std::fprintf(info, "total flux: %.9g %s in %lld rays (%s)\n", report.obtainedFlux, unit,
+                     static_cast<long long>(report.raysWritten),
+                     settings.weightedSampling ? "weighted: the law in each ray's flux" : "equal flux per ray");
+        break;
+      }
       char flux[400];
       const auto end = std::to_chars(flux, flux + sizeof flux - 1, report.obtainedFlux, std::chars_format::fixed, 6);
       *end.ptr = '\0';

@@ -62,43 +62,20 @@ std::vector<std::pair<double, double>> pieces(double lo, double hi, const std::v
   return out;
 }
 
-// The azimuth ranges (radians) a view covers, and their total width.
-std::vector<std::pair<double, double>> view_azimuths(FarFieldView view, double halfWedge) {
-  switch (view) {
-    case FarFieldView::All: return {{0, 2 * kPi}};
-    case FarFieldView::XzPlane:
-      return {{kPi / 2 - halfWedge, kPi / 2 + halfWedge}, {3 * kPi / 2 - halfWedge, 3 * kPi / 2 + halfWedge}};
-    case FarFieldView::YzPlane: return {{-halfWedge, halfWedge}, {kPi - halfWedge, kPi + halfWedge}};
-  }
-  return {};
-}
-
-std::vector<double> table_vector(const AngularDistribution& t, bool angles) {
-  const int n = t.stored_count();
-  std::vector<double> v;
-  for (int k = 1; k <= n; ++k) v.push_back(angles ? t.angle[k] : t.intensity[k]);
-  return v;
-}
-
-const char* type_name(AngularType t) {
-  switch (t) {
-    case AngularType::Lambertian: return "Lambertian";
-    case AngularType::Uniform: return "Uniform";
-    case AngularType::UserDefined: return "User Defined";
-    case AngularType::Gaussian: return "Gaussian (as User Defined)";
-  }
-  return "";
+// The azimuth ranges (radians) a view covers.
+std::vector<std::pair<double, double>> view_azimuths(const FarFieldViewSpec& view, double halfWedge) {
+  if (view.azimuths.empty()) return {{0, 2 * kPi}};
+  std::vector<std::pair<double, double>> out;
+  for (double c : view.azimuths) out.emplace_back(c - halfWedge, c + halfWedge);
+  return out;
 }
 
 }  // namespace
 
-const char* far_field_view_name(FarFieldView view) {
-  switch (view) {
-    case FarFieldView::All: return "all azimuths";
-    case FarFieldView::XzPlane: return "x-z plane (first table)";
-    case FarFieldView::YzPlane: return "y-z plane (second table)";
-  }
-  return "";
+std::vector<FarFieldViewSpec> two_plane_views() {
+  return {{"all azimuths", "all", {}},
+          {"x-z plane (first table)", "xz", {kPi / 2, 3 * kPi / 2}},
+          {"y-z plane (second table)", "yz", {0, kPi}}};
 }
 
 IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
@@ -106,7 +83,7 @@ IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
     throw UserError("The far-field check compares LED-mode ray sets; arc mode has no angular law to compare with");
   }
   const bool square = settings.squareShape && settings.planeShape == PlaneShape::Rectangular;
-  const bool tables = square || settings.angularType == AngularType::UserDefined ||
+  const bool tables = (square && settings.legacySampling) || settings.angularType == AngularType::UserDefined ||
                       settings.angularType == AngularType::Gaussian;
   AngularDistribution longitudinal, transversal;
   if (tables) {
@@ -117,99 +94,50 @@ IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
     longitudinal = pair.longitudinal;
     transversal = pair.transversal;
   }
-  init(settings, longitudinal, transversal);
+  *this = IntensityLaw(settings, longitudinal, transversal);
 }
 
 IntensityLaw::IntensityLaw(const GenerationSettings& settings, const AngularDistribution& longitudinal,
                            const AngularDistribution& transversal) {
-  init(settings, longitudinal, transversal);
+  const std::string source = settings.photometricFile.empty()
+                                 ? "x-z plane " + settings.longitudinalFile + ", y-z plane " + settings.transversalFile
+                                 : "x-z and y-z planes of " + settings.photometricFile;
+  law_ = make_angular_law(settings, longitudinal, transversal, source);
+  views_ = two_plane_views();
+  backShare_ = law_->backward_share();
 }
 
-void IntensityLaw::init(const GenerationSettings& settings, const AngularDistribution& longitudinal,
-                        const AngularDistribution& transversal) {
-  type_ = settings.angularType;
-  square_ = settings.squareShape && settings.planeShape == PlaneShape::Rectangular;
-  const AngularDistribution l = ascending_table(longitudinal), t = ascending_table(transversal);
-  lx_ = table_vector(l, true);
-  ly_ = table_vector(l, false);
-  tx_ = table_vector(t, true);
-  ty_ = table_vector(t, false);
-  if (type_ == AngularType::Lambertian || type_ == AngularType::Uniform) {
-    const double na = settings.numericalAperture;
-    if (!(na >= 0 && na <= 1)) throw UserError("NA " + format("%g", na) + " must lie between 0 and 1");
-    capAngle_ = std::asin(na);
-  } else {
-    const double last = std::max(lx_.empty() ? 0 : lx_.back(), tx_.empty() ? 0 : tx_.back());
-    capAngle_ = std::min(last, 180.0) * kDeg;
-  }
-  extent_ = settings.extentAboutZ * kDeg;
-  const int b = settings.balance < 0 ? -settings.balance : settings.balance;
-  backShare_ = settings.doubleSide ? std::min(b, 100) / 100.0 : 0;
-
-  description_ = std::string(square_ ? "Square shape of the two tables" : type_name(type_));
-  if (square_ || type_ == AngularType::UserDefined || type_ == AngularType::Gaussian) {
-    description_ += settings.photometricFile.empty()
-                        ? " (x-z plane " + settings.longitudinalFile + ", y-z plane " + settings.transversalFile + ")"
-                        : " (x-z and y-z planes of " + settings.photometricFile + ")";
-  }
-  description_ += ", cap " + format("%.4g", capAngle_ / kDeg) + " deg, extent " +
-                  std::to_string(settings.extentAboutZ) + " deg";
-  if (settings.doubleSide) description_ += ", double side, " + std::to_string(b) + " % backwards";
+IntensityLaw::IntensityLaw(std::shared_ptr<const AngularLaw> law, std::vector<FarFieldViewSpec> views,
+                           double wedgeHalfDeg)
+    : law_(std::move(law)), views_(std::move(views)), wedgeHalfDeg_(wedgeHalfDeg) {
+  backShare_ = law_->backward_share();
 }
 
-double IntensityLaw::table_value(const std::vector<double>& x, const std::vector<double>& y, double v) {
-  if (x.empty()) return 0;
-  if (v <= x.front()) return y.front();
-  if (v > x.back()) return 0;
-  const auto k = static_cast<std::size_t>(std::upper_bound(x.begin(), x.end(), v) - x.begin());
-  if (k >= x.size()) return y.back();
-  const double t = (v - x[k - 1]) / (x[k] - x[k - 1]);
-  return y[k - 1] + (y[k] - y[k - 1]) * t;
-}
-
-double IntensityLaw::forward(double theta, double phi) const {
-  if (theta > capAngle_ * (1 + 1e-12)) return 0;
-  phi = std::fmod(phi, 2 * kPi);
-  if (phi < 0) phi += 2 * kPi;
-  if (extent_ < 2 * kPi && phi >= extent_) return 0;
-  const double deg = theta / kDeg;
-  if (square_) {
-    const double a = std::fabs(std::cos(phi) * deg), b = std::fabs(std::sin(phi) * deg);
-    return std::sqrt(table_value(lx_, ly_, a) * table_value(tx_, ty_, b));
-  }
-  switch (type_) {
-    case AngularType::Lambertian: return std::cos(theta);
-    case AngularType::Uniform: return 1;
-    case AngularType::UserDefined:
-    case AngularType::Gaussian: {
-      const double f = table_value(lx_, ly_, deg), e = table_value(tx_, ty_, deg);
-      const double c = std::cos(phi);
-      return f + (e - f) * c * c;
-    }
-  }
-  return 0;
-}
-
-double IntensityLaw::at(double theta, double phi) const {
-  if (theta <= kPi / 2) return (1 - backShare_) * forward(theta, phi);
-  return backShare_ * forward(kPi - theta, phi);
-}
-
-FarFieldBins::FarFieldBins(double binDegrees, double wedgeHalfDegrees)
+FarFieldBins::FarFieldBins(double binDegrees, double wedgeHalfDegrees, std::vector<FarFieldViewSpec> viewSpecs)
     : bins(static_cast<int>(std::ceil(180 / binDegrees - 1e-9))),
       binDeg(binDegrees),
-      wedgeSin(std::sin(wedgeHalfDegrees * kDeg)) {
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    flux[static_cast<std::size_t>(v)].assign(static_cast<std::size_t>(bins), 0);
-    flux2[static_cast<std::size_t>(v)].assign(static_cast<std::size_t>(bins), 0);
-    count[static_cast<std::size_t>(v)].assign(static_cast<std::size_t>(bins), 0);
-  }
+      wedgeSin(std::sin(wedgeHalfDegrees * kDeg)),
+      views(std::move(viewSpecs)) {
+  const auto n = static_cast<std::size_t>(bins);
+  flux.assign(views.size(), std::vector<double>(n, 0));
+  flux2.assign(views.size(), std::vector<double>(n, 0));
+  count.assign(views.size(), std::vector<std::int64_t>(n, 0));
   lo.fill(HUGE_VAL);
   hi.fill(-HUGE_VAL);
 }
 
 void FarFieldBins::add(const RayRecord* r, std::size_t n) {
   const double perDegree = 1 / binDeg;
+  // Each view's half-planes as the unit vector of their azimuth in (x, y).
+  struct HalfPlane {
+    std::size_t view;
+    double ux, uy;
+  };
+  std::vector<HalfPlane> planes;
+  for (std::size_t v = 0; v < views.size(); ++v) {
+    for (double c : views[v].azimuths) planes.push_back({v, std::sin(c), std::cos(c)});
+  }
+  std::vector<char> seen(views.size(), 0);
   for (std::size_t i = 0; i < n; ++i) {
     const RayRecord& ray = r[i];
     const double h2 = ray.dx * ray.dx + ray.dy * ray.dy;
@@ -220,18 +148,24 @@ void FarFieldBins::add(const RayRecord* r, std::size_t n) {
     auto b = static_cast<std::size_t>(theta * perDegree);
     if (b >= static_cast<std::size_t>(bins)) b = static_cast<std::size_t>(bins) - 1;
     const double f = ray.flux, f2 = f * f;
-    flux[0][b] += f;
-    flux2[0][b] += f2;
-    ++count[0][b];
-    if (std::fabs(ray.dy) <= wedgeSin * h) {
-      flux[1][b] += f;
-      flux2[1][b] += f2;
-      ++count[1][b];
+    std::fill(seen.begin(), seen.end(), 0);
+    for (std::size_t v = 0; v < views.size(); ++v) {
+      if (!views[v].azimuths.empty()) continue;
+      seen[v] = 1;
     }
-    if (std::fabs(ray.dx) <= wedgeSin * h) {
-      flux[2][b] += f;
-      flux2[2][b] += f2;
-      ++count[2][b];
+    // A ray is in a half-plane's wedge when it lies on the plane's side and
+    // within the wedge's angle of it.
+    for (const HalfPlane& p : planes) {
+      if (seen[p.view]) continue;
+      const double along = ray.dx * p.ux + ray.dy * p.uy;
+      const double across = ray.dx * p.uy - ray.dy * p.ux;
+      if (along >= 0 && std::fabs(across) <= wedgeSin * h) seen[p.view] = 1;
+    }
+    for (std::size_t v = 0; v < views.size(); ++v) {
+      if (!seen[v]) continue;
+      flux[v][b] += f;
+      flux2[v][b] += f2;
+      ++count[v][b];
     }
     totalFlux += f;
     if (ray.dz < 0) {
@@ -250,7 +184,7 @@ void FarFieldBins::add(const RayRecord* r, std::size_t n) {
 }
 
 void FarFieldBins::merge(const FarFieldBins& o) {
-  for (std::size_t v = 0; v < kFarFieldViews; ++v) {
+  for (std::size_t v = 0; v < views.size(); ++v) {
     for (std::size_t b = 0; b < static_cast<std::size_t>(bins); ++b) {
       flux[v][b] += o.flux[v][b];
       flux2[v][b] += o.flux2[v][b];
@@ -277,13 +211,15 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
   result.law = law.description();
   const double halfWedge = std::asin(std::min(1.0, totals.wedgeSin));
 
-  // Where the law has kinks in theta: the cap, the equator and their mirrors.
-  const double cap = law.cap_angle();
-  const std::vector<double> thetaCuts{cap, kPi / 2, kPi - cap};
-  std::vector<double> lawAverage[kFarFieldViews];
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    const auto view = static_cast<FarFieldView>(v);
-    auto& average = lawAverage[v];
+  // Where the law has kinks in theta: its breaks, the cap, the equator and
+  // their mirrors.
+  const std::vector<double> thetaCuts = law.polar_breaks();
+  const int viewCount = static_cast<int>(totals.views.size());
+  result.views.resize(totals.views.size());
+  std::vector<std::vector<double>> lawAverage(totals.views.size());
+  for (int v = 0; v < viewCount; ++v) {
+    const FarFieldViewSpec& view = totals.views[static_cast<std::size_t>(v)];
+    auto& average = lawAverage[static_cast<std::size_t>(v)];
     for (int b = 0; b < totals.bins; ++b) {
       const double lo = b * totals.binDeg * kDeg, hi = std::min(180.0, (b + 1) * totals.binDeg) * kDeg;
       double integral = 0, solidAngle = 0;
@@ -312,8 +248,8 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
   }
 
   // Measured intensity per solid angle, and which bins hold enough rays.
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    const auto view = static_cast<FarFieldView>(v);
+  for (int v = 0; v < viewCount; ++v) {
+    const FarFieldViewSpec& view = totals.views[static_cast<std::size_t>(v)];
     double azimuthWidth = 0;
     for (const auto& [p0, p1] : view_azimuths(view, halfWedge)) azimuthWidth += p1 - p0;
     auto& bins = result.views[static_cast<std::size_t>(v)].bins;
@@ -333,11 +269,11 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
 
   // One least-squares scale over the judged bins, each weighted by its variance.
   double num = 0, den = 0;
-  for (int v = 0; v < kFarFieldViews; ++v) {
+  for (int v = 0; v < viewCount; ++v) {
     const auto& bins = result.views[static_cast<std::size_t>(v)].bins;
     for (std::size_t b = 0; b < bins.size(); ++b) {
       if (!bins[b].judged || bins[b].sigma <= 0) continue;
-      const double e = lawAverage[v][b], w = 1 / (bins[b].sigma * bins[b].sigma);
+      const double e = lawAverage[static_cast<std::size_t>(v)][b], w = 1 / (bins[b].sigma * bins[b].sigma);
       num += bins[b].measured * e * w;
       den += e * e * w;
     }
@@ -345,14 +281,14 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
   result.scale = den > 0 ? num / den : 0;
 
   double globalPeak = 0;
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    for (double e : lawAverage[v]) globalPeak = std::max(globalPeak, e * result.scale);
+  for (const auto& average : lawAverage) {
+    for (double e : average) globalPeak = std::max(globalPeak, e * result.scale);
   }
   result.passed = true;
-  for (int v = 0; v < kFarFieldViews; ++v) {
+  for (int v = 0; v < viewCount; ++v) {
     FarFieldViewResult& view = result.views[static_cast<std::size_t>(v)];
     for (std::size_t b = 0; b < view.bins.size(); ++b) {
-      view.bins[b].expected = lawAverage[v][b] * result.scale;
+      view.bins[b].expected = lawAverage[static_cast<std::size_t>(v)][b] * result.scale;
       view.peak = std::max(view.peak, view.bins[b].expected);
     }
     const double peak = view.peak > 0 ? view.peak : globalPeak;
@@ -394,13 +330,15 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
     if (options.stopRequested && options.stopRequested()) throw CheckStopped("Check of " + path + " stopped");
   };
   stop_if_asked();
-  FarFieldBins totals(options.binDeg, options.wedgeHalfDeg);
+  FarFieldOptions used = options;
+  if (!(used.wedgeHalfDeg > 0)) used.wedgeHalfDeg = law.default_wedge_deg();
+  FarFieldBins totals(used.binDeg, used.wedgeHalfDeg, law.views());
   const unsigned threads =
       options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   const auto read = read_ray_file(
       path, kind, threads,
       [&](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
-        auto part = std::make_shared<FarFieldBins>(options.binDeg, options.wedgeHalfDeg);
+        auto part = std::make_shared<FarFieldBins>(used.binDeg, used.wedgeHalfDeg, law.views());
         part->add(rays, n);
         return part;
       },
@@ -410,7 +348,7 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
         stop_if_asked();
         totals.merge(*static_cast<const FarFieldBins*>(part.get()));
       });
-  FarFieldResult result = compare_far_field(totals, law, options);
+  FarFieldResult result = compare_far_field(totals, law, used);
   result.path = path;
   result.kind = read.kind;
   return result;
@@ -449,11 +387,11 @@ std::string far_field_report(const FarFieldResult& r) {
          " deg about the planes; bins with at least " + std::to_string(r.options.minRays) +
          " rays are judged; scale " + format("%.6g", r.scale) + " W/sr per unit of the law\n";
   out += "view                       judged  failed  largest deviation  chi2/dof\n";
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    const FarFieldViewResult& view = r.views[static_cast<std::size_t>(v)];
+  for (std::size_t v = 0; v < r.views.size(); ++v) {
+    const FarFieldViewResult& view = r.views[v];
     char line[160];
     std::snprintf(line, sizeof line, "%-26s %6d  %6d  %9.2f %% of peak  %8.3f\n",
-                  far_field_view_name(static_cast<FarFieldView>(v)), view.judgedBins, view.failedBins,
+                  r.totals.views[v].name.c_str(), view.judgedBins, view.failedBins,
                   100 * view.largestDeviation, view.chiSquarePerDof);
     out += line;
   }
@@ -464,11 +402,11 @@ std::string far_field_report(const FarFieldResult& r) {
 
 std::string far_field_csv(const FarFieldResult& r) {
   std::string out = "view,theta_lo_deg,theta_hi_deg,rays,measured_w_per_sr,sigma_w_per_sr,expected_w_per_sr,judged,passed\n";
-  static const char* const names[] = {"all", "xz", "yz"};
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    for (const FarFieldBin& b : r.views[static_cast<std::size_t>(v)].bins) {
+  for (std::size_t v = 0; v < r.views.size(); ++v) {
+    for (const FarFieldBin& b : r.views[v].bins) {
       char line[256];
-      std::snprintf(line, sizeof line, "%s,%g,%g,%lld,%.9g,%.9g,%.9g,%d,%d\n", names[v], b.thetaLoDeg, b.thetaHiDeg,
+      std::snprintf(line, sizeof line, "%s,%g,%g,%lld,%.9g,%.9g,%.9g,%d,%d\n", r.totals.views[v].key.c_str(),
+                    b.thetaLoDeg, b.thetaHiDeg,
                     static_cast<long long>(b.rays), b.measured, b.sigma, b.expected, b.judged ? 1 : 0,
                     b.passed ? 1 : 0);
       out += line;
@@ -485,34 +423,37 @@ std::string far_field_svg(const FarFieldResult& r) {
       if ((b.rays > 0 || b.expected > 0) && b.thetaHiDeg > thetaMax) thetaMax = 180;
     }
   }
+  const double rows = std::ceil(static_cast<double>(r.views.size()) / 3);
+  const double height = rows * kHeight;
   std::string out = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + format("%g", 3 * kWidth) + "\" height=\"" +
-                    format("%g", kHeight + 30) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
+                    format("%g", height + 30) + "\" font-family=\"sans-serif\" font-size=\"12\">\n";
   out += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   out += "<text x=\"10\" y=\"20\" font-size=\"14\">" + xml_text(r.path + ": " + far_field_verdict(r)) + "</text>\n";
-  for (int v = 0; v < kFarFieldViews; ++v) {
-    const FarFieldViewResult& view = r.views[static_cast<std::size_t>(v)];
-    const double ox = v * kWidth;
+  for (std::size_t v = 0; v < r.views.size(); ++v) {
+    const FarFieldViewResult& view = r.views[v];
+    const double ox = static_cast<double>(v % 3) * kWidth;
+    const double top = kTop + static_cast<double>(v / 3) * kHeight;
     double yMax = 0;
     for (const auto& b : view.bins) yMax = std::max({yMax, b.expected, b.measured + b.sigma});
     if (yMax <= 0) yMax = 1;
     const auto px = [&](double theta) { return ox + kLeft + kPlotW * theta / thetaMax; };
-    const auto py = [&](double value) { return kTop + 10 + kPlotH * (1 - value / yMax); };
-    out += "<g>\n<text x=\"" + format("%g", ox + kLeft) + "\" y=\"" + format("%g", kTop + 2) + "\">" +
-           far_field_view_name(static_cast<FarFieldView>(v)) + "</text>\n";
-    out += "<rect x=\"" + format("%g", ox + kLeft) + "\" y=\"" + format("%g", kTop + 10) + "\" width=\"" +
+    const auto py = [&](double value) { return top + 10 + kPlotH * (1 - value / yMax); };
+    out += "<g>\n<text x=\"" + format("%g", ox + kLeft) + "\" y=\"" + format("%g", top + 2) + "\">" +
+           xml_text(r.totals.views[v].name) + "</text>\n";
+    out += "<rect x=\"" + format("%g", ox + kLeft) + "\" y=\"" + format("%g", top + 10) + "\" width=\"" +
            format("%g", kPlotW) + "\" height=\"" + format("%g", kPlotH) + "\" fill=\"none\" stroke=\"black\"/>\n";
     for (double tick = 0; tick <= thetaMax + 1e-9; tick += thetaMax / 6) {
-      out += "<text x=\"" + format("%.1f", px(tick)) + "\" y=\"" + format("%g", kTop + kPlotH + 25) +
+      out += "<text x=\"" + format("%.1f", px(tick)) + "\" y=\"" + format("%g", top + kPlotH + 25) +
              "\" text-anchor=\"middle\">" + format("%g", tick) + "</text>\n";
     }
-    out += "<text x=\"" + format("%g", ox + kLeft + kPlotW / 2) + "\" y=\"" + format("%g", kTop + kPlotH + 42) +
+    out += "<text x=\"" + format("%g", ox + kLeft + kPlotW / 2) + "\" y=\"" + format("%g", top + kPlotH + 42) +
            "\" text-anchor=\"middle\">polar angle, degrees</text>\n";
-    out += "<text x=\"" + format("%g", ox + 14) + "\" y=\"" + format("%g", kTop + 10 + kPlotH / 2) +
-           "\" transform=\"rotate(-90 " + format("%g", ox + 14) + " " + format("%g", kTop + 10 + kPlotH / 2) +
+    out += "<text x=\"" + format("%g", ox + 14) + "\" y=\"" + format("%g", top + 10 + kPlotH / 2) +
+           "\" transform=\"rotate(-90 " + format("%g", ox + 14) + " " + format("%g", top + 10 + kPlotH / 2) +
            ")\" text-anchor=\"middle\">intensity, W/sr</text>\n";
-    out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", kTop + 14) +
+    out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", top + 14) +
            "\" text-anchor=\"end\">" + format("%.3g", yMax) + "</text>\n";
-    out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", kTop + 14 + kPlotH) +
+    out += "<text x=\"" + format("%g", ox + kLeft - 4) + "\" y=\"" + format("%g", top + 14 + kPlotH) +
            "\" text-anchor=\"end\">0</text>\n";
     out += "<polyline fill=\"none\" stroke=\"#1f5fbf\" stroke-width=\"1.5\" points=\"";
     for (const auto& b : view.bins) {
@@ -533,7 +474,7 @@ std::string far_field_svg(const FarFieldResult& r) {
     }
     out += "</g>\n";
   }
-  out += "<text x=\"10\" y=\"" + format("%g", kHeight + 20) +
+  out += "<text x=\"10\" y=\"" + format("%g", height + 20) +
          "\">line: the law scaled by least squares; points: measured, with one standard deviation</text>\n";
   out += "</svg>\n";
   return out;

@@ -8,24 +8,31 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "distributions/distribution_file.h"
 #include "engine/settings.h"
 #include "output/ray_file_reader.h"
+#include "sampling/angular_law.h"
 #include "base/ray_record.h"
 #include "base/user_error.h"
 
 namespace lucidra {
 
-enum class FarFieldView { All = 0, XzPlane = 1, YzPlane = 2 };
-inline constexpr int kFarFieldViews = 3;
-const char* far_field_view_name(FarFieldView view);
+// What one view of the far field takes in: every azimuth, or the rays within
+// a wedge about one or more half-planes (azimuths phi measured from +y
+// toward +x, radians), such as the x-z plane's two halves or a C-plane.
+struct FarFieldViewSpec {
+  std::string name;              // "x-z plane (first table)", "C45 plane"
+  std::string key;               // the CSV's name: "all", "xz", "c45"
+  std::vector<double> azimuths;  // half-planes; empty: all azimuths
+};
 
 struct FarFieldOptions {
   double binDeg = 2;            // width of a polar-angle bin
-  double wedgeHalfDeg = 10;     // half-width of the wedges about the two planes
+  double wedgeHalfDeg = 0;      // half-width of the wedges about the planes; 0: the law's own
   std::int64_t minRays = 100;   // bins with fewer rays are shown, not judged
   double sigmas = 5;            // a bin passes within this many standard deviations...
   double tolerance = 0.01;      // ...or within this share of the view's peak
@@ -40,10 +47,9 @@ class CheckStopped : public UserError {
   using UserError::UserError;
 };
 
-// The intensity law I(theta, phi) a run with these settings emits, up to
-// a scale: LED mode, directions uniform over the cap and the azimuth
-// extent, each ray weighted by the angular type's law; double side mirrors
-// b/100 of it into the back hemisphere. phi is measured from +y toward +x.
+// The intensity law a ray set is judged against, with the views that judge
+// it: the law a run with the same settings emits (its one home is the
+// AngularLaw the run samples), up to a scale.
 class IntensityLaw {
  public:
   // Reads the tables the settings name (User Defined, Gaussian or Square).
@@ -52,36 +58,39 @@ class IntensityLaw {
   // For tests: the law with tables given directly.
   IntensityLaw(const GenerationSettings& settings, const AngularDistribution& longitudinal,
                const AngularDistribution& transversal);
+  // A law built elsewhere, judged in the given views with wedges of
+  // `wedgeHalfDeg` by default.
+  IntensityLaw(std::shared_ptr<const AngularLaw> law, std::vector<FarFieldViewSpec> views, double wedgeHalfDeg);
 
   // Radians; theta from 0 to pi.
-  double at(double theta, double phi) const;
-  double cap_angle() const { return capAngle_; }
-  double extent() const { return extent_; }  // radians
+  double at(double theta, double phi) const { return law_->at(theta, phi); }
+  double cap_angle() const { return law_->cap_angle(); }
+  double extent() const { return law_->extent(); }  // radians
   double backward_share() const { return backShare_; }
-  std::string description() const { return description_; }
+  std::vector<double> polar_breaks() const { return law_->polar_breaks(); }
+  std::string description() const { return law_->description(); }
+  const std::vector<FarFieldViewSpec>& views() const { return views_; }
+  double default_wedge_deg() const { return wedgeHalfDeg_; }
+  const AngularLaw& law() const { return *law_; }
 
  private:
-  void init(const GenerationSettings& settings, const AngularDistribution& longitudinal,
-            const AngularDistribution& transversal);
-  double forward(double theta, double phi) const;
-  static double table_value(const std::vector<double>& x, const std::vector<double>& y, double v);
-
-  AngularType type_ = AngularType::UserDefined;
-  bool square_ = false;
-  double capAngle_ = 0;
-  double extent_ = 0;     // radians
-  double backShare_ = 0;  // share of the flux mirrored into the back hemisphere
-  std::vector<double> lx_, ly_, tx_, ty_;  // ascending tables, degrees
-  std::string description_;
+  std::shared_ptr<const AngularLaw> law_;
+  std::vector<FarFieldViewSpec> views_;
+  double wedgeHalfDeg_ = 10;
+  double backShare_ = 0;
 };
+
+// All azimuths, the x-z plane (first table) and the y-z plane (second).
+std::vector<FarFieldViewSpec> two_plane_views();
 
 // Flux binned by polar angle for the three views.
 struct FarFieldBins {
   int bins = 0;
   double binDeg = 2;
   double wedgeSin = 0;  // sin of the wedge half-width
-  std::array<std::vector<double>, kFarFieldViews> flux, flux2;
-  std::array<std::vector<std::int64_t>, kFarFieldViews> count;
+  std::vector<FarFieldViewSpec> views;
+  std::vector<std::vector<double>> flux, flux2;  // [view][bin]
+  std::vector<std::vector<std::int64_t>> count;
 
   // Summary of the whole ray set.
   std::int64_t rays = 0;
@@ -92,7 +101,7 @@ struct FarFieldBins {
   double maxLengthError = 0;
   std::array<double, 3> lo{}, hi{};  // start-point bounds
 
-  FarFieldBins(double binDegrees, double wedgeHalfDegrees);
+  FarFieldBins(double binDegrees, double wedgeHalfDegrees, std::vector<FarFieldViewSpec> viewSpecs = two_plane_views());
   void add(const RayRecord* rays, std::size_t n);
   void merge(const FarFieldBins& other);  // adds other after this
 };
@@ -119,10 +128,10 @@ struct FarFieldResult {
   std::string path;
   RayFileKind kind = RayFileKind::Zemax;
   FarFieldBins totals{2, 10};
-  FarFieldOptions options;
+  FarFieldOptions options;  // with the wedge the check used
   std::string law;
   double scale = 0;  // least-squares factor from the law to W/sr
-  std::array<FarFieldViewResult, kFarFieldViews> views;
+  std::vector<FarFieldViewResult> views;  // as totals.views
   double expectedBackwardShare = 0;
   double measuredBackwardShare = 0;  // of the flux
   bool backwardShareOk = true;

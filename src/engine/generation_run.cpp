@@ -17,6 +17,7 @@
 #include "photometry/photometric_import.h"
 #include "output/ray_file.h"
 #include "random/random_state.h"
+#include "random/sobol.h"
 
 namespace lucidra {
 namespace {
@@ -202,6 +203,50 @@ void begin_output(RayFileWriter& writer, const GenerationSettings& settings, con
   writer.write(zemax_header(settings.rayCount));
 }
 
+// The equal-flux and weighted runs: every ray's draws follow from its index
+// from a fresh start (a run does not depend on the runs before it in the
+// same process), and the fluxes add up to the source flux.
+void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileWriter& writer, unsigned threads,
+                RunObserver& observer, Gauge& gauge, RunReport& report, WritingPhaseResult& phase) {
+  const std::int64_t n = settings.rayCount;
+  SobolState sobolTable;
+  PhaseStart start;
+  start.uniformSeed = kUniformStartSeed;
+  if (plan.algorithm == RandomAlgorithm::Sobol) {
+    sobol_prepare(plan.sobol_dimension(), sobolTable);
+    start.sobol.startSeed = 0;
+  }
+  start.sobolTable = &sobolTable;
+  PhaseHooks hooks;
+  hooks.stopRequested = [&] { return observer.stop_requested(); };
+  Levels unused;
+  const bool weighted = plan.mode == SamplingMode::Weighted;
+  if (weighted) {
+    // The same rays twice: first their weights, whose sum makes the total
+    // the source flux, then the rays themselves.
+    hooks.progressRange = [&](std::int64_t first, std::int64_t last) { gauge.sweep(first, last, 0, 500, n, 0); };
+    PhaseEnd end;
+    const double weightSum = flux_phase(plan, start, unused, threads, hooks, end);
+    if (!(weightSum > 0) || !std::isfinite(weightSum)) {
+      throw UserError("No ray of this run carries light (the law is 0 at every direction drawn); use more rays or "
+                      "the equal-flux sampling");
+    }
+    plan.fluxDivisor = weightSum / settings.sourceFlux;
+    report.fluxDivisor = plan.fluxDivisor;
+  }
+  observer.phase_started(RunPhase::Writing);
+  const std::int64_t base = weighted ? 500 : 0;
+  const std::int64_t span = weighted ? 500 : 1000;
+  gauge.set(base + span * 2 / n, 0);
+  hooks.progressRange = [&](std::int64_t first, std::int64_t last) { gauge.sweep(first, last, base, span, n, 1); };
+  PhaseEnd end;
+  writing_phase(plan, start, unused, writer, threads, hooks, phase, end);
+  writer.commit();
+  report.obtainedFlux = phase.obtainedFlux;
+  report.raysWritten = phase.raysWritten;
+  report.outcome = RunOutcome::Succeeded;
+}
+
 }  // namespace
 
 std::string RunTables::point_limit_notice() const {
@@ -214,6 +259,18 @@ void check_run_settings(const GenerationSettings& settings) {
   if (const char* refusal = format_refusal(settings.outputFormat)) throw UserError(refusal);
   if (settings.rayCount < 1) {
     throw UserError("Number of Rays must be at least 1 (it is " + std::to_string(settings.rayCount) + ")");
+  }
+  if (!settings.legacySampling) {
+    if (!(settings.sourceFlux > 0) || !std::isfinite(settings.sourceFlux)) {
+      throw UserError("Source Flux must be a positive number (it is " + shown_number(settings.sourceFlux) + " " +
+                      flux_unit_symbol(settings.fluxUnit) + ")");
+    }
+    if (settings.randomAlgorithm == RandomAlgorithm::Sobol && settings.rayCount >= kSobolSeedLimit - 1) {
+      throw UserError("Number of Rays " + std::to_string(settings.rayCount) +
+                      " is more than the quasi-random (Sobol) sequence holds (" +
+                      std::to_string(kSobolSeedLimit - 2) +
+                      " at most); use fewer rays or the pseudo-random (Uniform) algorithm");
+    }
   }
   if (settings.considerSourceFlux && settings.sourceFlux == 0) {
     throw UserError("Source Flux must not be 0 when \"Consider Sorce Flux\" is checked");
@@ -228,6 +285,15 @@ void check_run_settings(const GenerationSettings& settings) {
 }
 
 namespace {
+
+LinearTable linear_table_of(const AngularDistribution& ascending) {
+  std::vector<double> x, y;
+  for (int k = 1; k <= ascending.stored_count(); ++k) {
+    x.push_back(ascending.angle[static_cast<std::size_t>(k)]);
+    y.push_back(ascending.intensity[static_cast<std::size_t>(k)]);
+  }
+  return LinearTable(std::move(x), std::move(y));
+}
 
 AngularDistribution table_of(const PlaneTable& plane) {
   AngularDistribution table;
@@ -284,11 +350,25 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
   tables->runTransversal = settings.legacySampling ? tables->transversal : ascending_table(tables->transversal);
   tables->longitudinalLookup = LevelLookup(tables->runLongitudinal, LevelKind::Longitudinal, rule);
   tables->transversalLookup = LevelLookup(tables->runTransversal, LevelKind::Transversal, rule);
+  const SamplingMode mode = sampling_mode(settings);
+  if (mode == SamplingMode::Legacy) return tables;
+  if (!settings.ledMode) {
+    tables->arc = std::make_unique<ArcSource>(linear_table_of(tables->runLongitudinal),
+                                              linear_table_of(tables->runTransversal), settings.arcMarginADeg,
+                                              settings.arcMarginBDeg, settings.extentAboutZ);
+    return tables;
+  }
+  const std::string source = settings.photometricFile.empty()
+                                 ? "x-z plane " + pair.longitudinalName + ", y-z plane " + pair.transversalName
+                                 : "x-z and y-z planes of " + settings.photometricFile;
+  tables->law = make_angular_law(settings, tables->runLongitudinal, tables->runTransversal, source);
+  if (mode == SamplingMode::EqualFlux) tables->directions = std::make_unique<DirectionSampler>(*tables->law);
   return tables;
 }
 
 SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTables& tables) {
   SamplingPlan plan;
+  plan.mode = sampling_mode(settings);
   plan.ledMode = settings.ledMode;
   plan.algorithm = settings.randomAlgorithm;
   plan.angularType = settings.angularType;
@@ -303,7 +383,33 @@ SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTab
   plan.uniformFlux = static_cast<double>(settings.sourceFlux) / static_cast<double>(plan.rayCount + 1);
   plan.longitudinal = &tables.longitudinalLookup;
   plan.transversal = &tables.transversalLookup;
-  plan.tablesShareAbscissae = tables.longitudinalLookup.shares_abscissae_with(tables.transversalLookup);
+  plan.law = tables.law.get();
+  plan.directions = tables.directions.get();
+  plan.arc = tables.arc.get();
+  plan.rayFlux = settings.sourceFlux / static_cast<double>(plan.rayCount + 1);
+  plan.extentRadians = std::clamp(settings.extentAboutZ, 0, 360) * sampling::kPiOver180;
+  if (plan.law != nullptr) {
+    // Weighted rays: cos theta even over the forward cap and, when part of
+    // the flux goes backwards, its mirror; one interval where they meet.
+    const double cosCap = std::cos(plan.law->cap_angle());
+    const double back = plan.law->mirrored_share();
+    if (back > 0 && back < 1 && cosCap <= 0) {
+      plan.weightedU[0][0] = -1;
+      plan.weightedU[0][1] = 1;
+      plan.weightedIntervals = 1;
+    } else {
+      if (back < 1) {
+        plan.weightedU[plan.weightedIntervals][0] = cosCap;
+        plan.weightedU[plan.weightedIntervals][1] = 1;
+        ++plan.weightedIntervals;
+      }
+      if (back > 0) {
+        plan.weightedU[plan.weightedIntervals][0] = -1;
+        plan.weightedU[plan.weightedIntervals][1] = -cosCap;
+        ++plan.weightedIntervals;
+      }
+    }
+  }
   plan.sizeX = settings.sizeXmm;
   plan.sizeY = settings.sizeYmm;
   if (settings.planeShape == PlaneShape::Elliptical) {
@@ -393,6 +499,10 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
 
     const unsigned threads =
         settings.threads != 0 ? settings.threads : std::max(1u, std::thread::hardware_concurrency());
+    if (plan.modern()) {
+      run_phases(settings, plan, *writer, threads, observer, gauge, report, phase);
+      return report;
+    }
     const bool usesSobol = plan.algorithm == RandomAlgorithm::Sobol;
     const int dimension = plan.sobol_dimension();
     std::int32_t sobolStart = kSobolStartSeed;

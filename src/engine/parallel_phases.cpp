@@ -35,6 +35,14 @@ struct CountingDraws {
     ++sobols;
     for (int d = 0; d < dimension; ++d) q[d] = 0;
   }
+  void sobol_unit(double* q) {
+    ++sobols;
+    for (int d = 0; d < dimension; ++d) q[d] = 0.5;
+  }
+  double unit() {
+    ++uniforms;
+    return 0.5;
+  }
   std::int32_t uniform(std::int32_t a, std::int32_t b) {
     ++uniforms;
     return std::min(a, b);
@@ -68,7 +76,7 @@ DrawCounts draw_counts(const SamplingPlan& plan, bool fluxPhase) {
   counts.uniformPerItem = counter.uniforms;
   counts.sobol = counter.sobols != 0;
   counts.runtimePerItem = counter.runtimes;
-  if (!fluxPhase && plan.ledMode) {
+  if (!fluxPhase && plan.ledMode && plan.legacySampling) {
     counts.runtimePerAccepted = plan.doubleSide && plan.legacySampling ? 1 : 0;
     counts.rejects = plan.planeShape == PlaneShape::Elliptical;
   }

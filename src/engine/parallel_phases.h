@@ -74,13 +74,27 @@ class SobolCursor {
     }
     ++seed_;
   }
+  // The same point with double coordinates: the 30-bit integers scaled
+  // exactly, where single precision would round them onto a coarser grid
+  // near 1.
+  void next_unit(double* q) {
+    const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed_ + 1)));
+    for (int d = 0; d < dimension_; ++d) {
+      q[d] = static_cast<double>(current_[d]) * kUnit;
+      if (column < SOBOL_MAX_BITS) current_[d] ^= table_->direction_numbers[d][column];
+    }
+    ++seed_;
+  }
   std::int64_t seed() const { return seed_; }
 
+  static constexpr int kMaxDimension = 8;
+
  private:
+  static constexpr double kUnit = 1.0 / 1073741824.0;  // 2^-30
   const SobolState* table_ = nullptr;
   int dimension_ = 0;
   std::int64_t seed_ = 0;
-  std::int32_t current_[3] = {0, 0, 0};
+  std::int32_t current_[kMaxDimension] = {};
 };
 
 // Draws of a worker: jumped-ahead copies of the run's generators.
@@ -90,6 +104,8 @@ struct ChunkDraws {
   RuntimeGenerator runtime;
 
   void sobol(float* q) { sobolCursor.next(q); }
+  void sobol_unit(double* q) { sobolCursor.next_unit(q); }
+  double unit() { return uniform01(uniformSeed); }
   std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }
   std::int32_t below(std::int32_t k) { return random_below(runtime, k); }
   std::int64_t below_wide(std::int64_t k) { return random_below_wide(runtime, k); }

@@ -11,6 +11,9 @@
 #include "engine/generation_run.h"
 #include "engine/settings.h"
 #include "output/ray_file.h"
+#include "sampling/angular_law.h"
+#include "sampling/arc_source.h"
+#include "sampling/direction_sampler.h"
 #include "sampling/level_lookup.h"
 #include "sampling/ray_sampler.h"
 
@@ -24,6 +27,11 @@ struct RunTables {
   AngularDistribution longitudinal, transversal;        // as the files hold them
   AngularDistribution runLongitudinal, runTransversal;  // as the lookups read them
   LevelLookup longitudinalLookup, transversalLookup;
+  // Equal-flux and weighted sampling: the law (LED mode) and its sampler,
+  // or the arc source.
+  std::unique_ptr<AngularLaw> law;
+  std::unique_ptr<DirectionSampler> directions;
+  std::unique_ptr<ArcSource> arc;
 
   // The notice of a table over the point limit, or empty.
   std::string point_limit_notice() const;
@@ -38,6 +46,16 @@ struct TablePair {
   std::string longitudinalName, transversalName;  // for messages and reports
 };
 TablePair read_table_pair(const GenerationSettings& settings);
+
+// How the run's rays are drawn: legacy, weighted or (by default) equal flux.
+SamplingMode sampling_mode(const GenerationSettings& settings);
+
+// The angular law a run with these settings emits (LED mode), from its
+// tables (ascending, as `ascending_table` gives them; unused by
+// Lambertian and Uniform). Legacy settings give the law their files were
+// compared with. Throws UserError for settings that describe no law.
+std::unique_ptr<AngularLaw> make_angular_law(const GenerationSettings& settings, const AngularDistribution& longitudinal,
+                                             const AngularDistribution& transversal, const std::string& source);
 
 // Refuses settings no run can use: no rays, a considered source flux of 0,
 // a format that is not written (LightTools, ASAP), an NA outside 0..1.

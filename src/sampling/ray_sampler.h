@@ -8,11 +8,26 @@
 //   std::int32_t uniform(std::int32_t a, std::int32_t b);   seeded uniform_int
 //   std::int32_t below(std::int32_t k);         runtime random_below
 //   std::int64_t below_wide(std::int64_t k);    runtime draw below a 64-bit bound
+//   void sobol_unit(double* q);                 next Sobol point, double coordinates
+//   double unit();                              seeded uniform draw in (0, 1)
+//
+// Three samplings share the draws' interface:
+//   equal flux (the default): the start point and the direction are one
+//     point of the unit hypercube mapped through the law's inverse
+//     cumulative distribution, every ray carrying the source flux / (N + 1);
+//   weighted: the same point mapped evenly over the law's support, the law
+//     in each ray's flux, normalised over the run to the source flux;
+//   legacy: version 3.5's arithmetic, byte for byte.
+// The first two take a fixed number of draws per ray, so a ray's draws
+// follow from its index alone.
 
 #include <cmath>
 #include <cstdint>
 
 #include "base/ray_record.h"
+#include "sampling/angular_law.h"
+#include "sampling/arc_source.h"
+#include "sampling/direction_sampler.h"
 #include "sampling/level_lookup.h"
 #include "sampling/sampling_constants.h"
 #include "sampling/sampling_types.h"
@@ -20,8 +35,11 @@
 
 namespace lucidra {
 
+enum class SamplingMode { EqualFlux, Weighted, Legacy };
+
 // Everything a ray needs that stays fixed for the whole run.
 struct SamplingPlan {
+  SamplingMode mode = SamplingMode::EqualFlux;
   bool ledMode = true;
   RandomAlgorithm algorithm = RandomAlgorithm::Sobol;
   AngularType angularType = AngularType::UserDefined;
@@ -56,10 +74,26 @@ struct SamplingPlan {
 
   const LevelLookup* longitudinal = nullptr;
   const LevelLookup* transversal = nullptr;
-  bool tablesShareAbscissae = false;  // both Linear on one grid: value_pair serves
 
-  // Dimension of the Sobol points: 2 in LED mode, 3 in arc mode.
-  int sobol_dimension() const { return ledMode ? 2 : 3; }
+  // Equal-flux and weighted sampling.
+  const AngularLaw* law = nullptr;              // LED mode
+  const DirectionSampler* directions = nullptr; // LED mode, equal flux
+  const ArcSource* arc = nullptr;               // arc mode
+  double rayFlux = 0;                           // equal flux: source flux / (N + 1)
+  // Weighted LED rays: cos theta even over these intervals (the forward
+  // cap, and its mirror when part of the flux goes backwards).
+  double weightedU[2][2] = {{0, 0}, {0, 0}};
+  int weightedIntervals = 0;
+  double extentRadians = 0;
+
+  bool modern() const { return mode != SamplingMode::Legacy; }
+  // Dimension of the Sobol points: legacy 2 in LED mode and 3 in arc mode;
+  // otherwise 4 in LED mode (direction, then start point) and 5 in arc
+  // mode (start point, then direction).
+  int sobol_dimension() const {
+    if (modern()) return ledMode ? 4 : 5;
+    return ledMode ? 2 : 3;
+  }
 };
 
 struct Levels {
@@ -115,34 +149,96 @@ inline double ellipse_term(double v, double semiAxis) {
   return semiAxis == 0 ? 0.0 : (v * v) / (semiAxis * semiAxis);
 }
 
-// The default (linear) sampling's weight of a direction, from cos(theta)
-// (uniform over [cos theta max, 1]) and the azimuth's sine and cosine:
-// nothing of an earlier ray takes part, so the polar angle is worked out
-// only where a table needs it.
-inline double linear_weight(const SamplingPlan& plan, double cosTheta, double sinPhi, double cosPhi, bool square) {
-  constexpr double kDegreesPerRadian = 57.295779513082320877;
-  if (square) {
-    const double degrees = std::acos(cosTheta) * kDegreesPerRadian;
-    return std::sqrt(plan.longitudinal->value(std::fabs(cosPhi * degrees)) *
-                     plan.transversal->value(std::fabs(sinPhi * degrees)));
+// (x, y) of the unit disk for a point of the unit square, by Shirley and
+// Chiu's concentric map ("A Low Distortion Map Between Disk and Square",
+// 1997): area-preserving and continuous, so an even point set stays even.
+inline void concentric_disk(double a, double b, double& x, double& y) {
+  a = 2 * a - 1;
+  b = 2 * b - 1;
+  if (a == 0 && b == 0) {
+    x = y = 0;
+    return;
   }
-  switch (plan.angularType) {
-    case AngularType::Uniform: return plan.uniformFlux;
-    case AngularType::Lambertian: return cosTheta;
-    case AngularType::UserDefined:
-    case AngularType::Gaussian: {
-      const double degrees = std::acos(cosTheta) * kDegreesPerRadian;
-      double f = 0, e = 0;
-      if (plan.tablesShareAbscissae) {
-        LevelLookup::value_pair(*plan.longitudinal, *plan.transversal, degrees, f, e);
-      } else {
-        f = plan.longitudinal->value(degrees);
-        e = plan.transversal->value(degrees);
-      }
-      return f + (e - f) * (cosPhi * cosPhi);
+  double r = 0, angle = 0;
+  if (std::fabs(a) > std::fabs(b)) {
+    r = a;
+    angle = (sampling::kPi / 4) * (b / a);
+  } else {
+    r = b;
+    angle = sampling::kHalfPi - (sampling::kPi / 4) * (a / b);
+  }
+  double s = 0, c = 1;
+  sin_cos(angle, s, c);
+  x = r * c;
+  y = r * s;
+}
+
+// The point of the unit hypercube a ray of the equal-flux or weighted
+// sampling is made from.
+template <class Draws>
+void unit_point(const SamplingPlan& plan, Draws& draws, double* q) {
+  if (plan.algorithm == RandomAlgorithm::Sobol) {
+    draws.sobol_unit(q);
+    return;
+  }
+  const int n = plan.sobol_dimension();
+  for (int d = 0; d < n; ++d) q[d] = draws.unit();
+}
+
+// cos theta of a weighted ray: q spread evenly over the support's intervals.
+inline double weighted_cos(const SamplingPlan& plan, double q) {
+  const double first = plan.weightedU[0][1] - plan.weightedU[0][0];
+  const double total = plan.weightedIntervals > 1 ? first + plan.weightedU[1][1] - plan.weightedU[1][0] : first;
+  const double at = q * total;
+  if (plan.weightedIntervals > 1 && at >= first) return std::min(plan.weightedU[1][1], plan.weightedU[1][0] + (at - first));
+  return std::min(plan.weightedU[0][1], plan.weightedU[0][0] + at);
+}
+
+// One ray of the equal-flux or weighted sampling; returns the ray's weight
+// (1 for equal flux), whose share of the run's sum is its share of the flux.
+template <class Draws>
+double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
+  double q[5] = {0, 0, 0, 0, 0};
+  unit_point(plan, draws, q);
+  const bool weighted = plan.mode == SamplingMode::Weighted;
+  double weight = 1;
+  if (!plan.ledMode) {
+    if (weighted) {
+      plan.arc->even_point(q[0], q[1], q[2], ray.x, ray.y, ray.z);
+      weight = plan.arc->radiance(ray.x, ray.y, ray.z);
+    } else {
+      plan.arc->proportional_point(q[0], q[1], q[2], ray.x, ray.y, ray.z);
     }
+    plan.arc->direction(q[3], q[4], ray.dx, ray.dy, ray.dz);
+  } else {
+    if (plan.planeShape == PlaneShape::Elliptical) {
+      double a = 0, b = 0;
+      concentric_disk(q[2], q[3], a, b);
+      ray.x = plan.semiAxisX * a;
+      ray.y = plan.semiAxisY * b;
+    } else {
+      ray.x = plan.sizeX * (0.5 - q[2]);
+      ray.y = plan.sizeY * (0.5 - q[3]);
+    }
+    ray.z = 0;
+    double cosTheta = 1, phi = 0;
+    if (weighted) {
+      cosTheta = weighted_cos(plan, q[0]);
+      phi = plan.extentRadians * q[1];
+    } else {
+      plan.directions->sample(q[0], q[1], cosTheta, phi);
+    }
+    double sinPhi = 0, cosPhi = 1;
+    sin_cos(phi, sinPhi, cosPhi);
+    const double sinSquared = (1 - cosTheta) * (1 + cosTheta);
+    const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
+    ray.dx = sinTheta * sinPhi;
+    ray.dy = sinTheta * cosPhi;
+    ray.dz = cosTheta;
+    if (weighted) weight = plan.law->at(std::acos(cosTheta), phi);
   }
-  return 0;
+  ray.flux = weighted ? weight / plan.fluxDivisor : plan.rayFlux;
+  return weight;
 }
 
 }  // namespace detail
@@ -150,6 +246,10 @@ inline double linear_weight(const SamplingPlan& plan, double cosTheta, double si
 // One sample of the flux phase; returns its weight.
 template <class Draws>
 double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels) {
+  if (plan.modern()) {
+    RayRecord ray;
+    return detail::modern_ray(plan, draws, ray);
+  }
   if (plan.ledMode) {
     double phi = 0, cosTheta = 1;
     if (plan.algorithm == RandomAlgorithm::Sobol) {
@@ -166,11 +266,6 @@ double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels
       phi = j3 * (plan.extentAboutZ * sampling::kPiOver180) / sampling::kResolution;
       const std::int32_t j4 = draws.uniform(1, sampling::kResolutionInt);
       cosTheta = 1 - j4 * plan.oneMinusCosCap / sampling::kResolution;
-    }
-    if (!plan.legacySampling) {
-      double sinPhi = 0, cosPhi = 1;
-      sin_cos(phi, sinPhi, cosPhi);
-      return detail::linear_weight(plan, cosTheta, sinPhi, cosPhi, false);
     }
     const double theta = std::acos(cosTheta);
     const double degrees = detail::polar_degrees(theta);
@@ -199,6 +294,7 @@ double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels
 
 // Whether the written flux of this plan's rays is divided by K.
 inline bool flux_uses_divisor(const SamplingPlan& plan) {
+  if (plan.modern()) return plan.mode == SamplingMode::Weighted;
   if (!plan.ledMode) return true;
   if (plan.squareShape && plan.planeShape == PlaneShape::Rectangular) return false;
   return plan.angularType != AngularType::Uniform;
@@ -209,35 +305,24 @@ inline bool flux_uses_divisor(const SamplingPlan& plan) {
 // spent.
 template <class Draws>
 bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayRecord& ray) {
+  if (plan.modern()) {
+    detail::modern_ray(plan, draws, ray);
+    return true;
+  }
   if (!plan.ledMode) {
+    // Version 3.5's arc: a start point in the square around the cylinder,
+    // extended-precision elevation and C library sines.
     detail::arc_start_point(plan, draws, ray.x, ray.y, ray.z);
     const std::int32_t m = draws.below(plan.azimuthBound);
     const double psi = sampling::kTwoPi * m / sampling::kResolution;
     const std::int32_t n = draws.below(sampling::kResolutionInt);
-    if (plan.legacySampling) {
-      // Version 3.5's extended-precision elevation and C library sines.
-      const auto elevation = static_cast<double>(n * plan.elevationSpan / sampling::kResolution + plan.elevationStart);
-      ray.dz = std::sin(elevation);
-      ray.dx = std::cos(elevation) * std::sin(psi);
-      ray.dy = std::cos(elevation) * std::cos(psi);
-    } else {
-      const double elevation = n * static_cast<double>(plan.elevationSpan) / sampling::kResolution +
-                               static_cast<double>(plan.elevationStart);
-      double sinElevation = 0, cosElevation = 1, sinPsi = 0, cosPsi = 1;
-      sin_cos(elevation, sinElevation, cosElevation);
-      sin_cos(psi, sinPsi, cosPsi);
-      ray.dz = sinElevation;
-      ray.dx = cosElevation * sinPsi;
-      ray.dy = cosElevation * cosPsi;
-    }
+    const auto elevation = static_cast<double>(n * plan.elevationSpan / sampling::kResolution + plan.elevationStart);
+    ray.dz = std::sin(elevation);
+    ray.dx = std::cos(elevation) * std::sin(psi);
+    ray.dy = std::cos(elevation) * std::cos(psi);
     const double rho = std::sqrt(ray.x * ray.x + ray.y * ray.y);
-    if (plan.legacySampling) {
-      plan.longitudinal->update(ray.z, levels.longitudinal);
-      plan.transversal->update(rho, levels.transversal);
-    } else {
-      levels.longitudinal = plan.longitudinal->value(ray.z);
-      levels.transversal = plan.transversal->value(rho);
-    }
+    plan.longitudinal->update(ray.z, levels.longitudinal);
+    plan.transversal->update(rho, levels.transversal);
     ray.flux = std::sqrt(levels.transversal * levels.longitudinal) / plan.fluxDivisor;
     return true;
   }
@@ -254,15 +339,6 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     j3 = draws.uniform(1, sampling::kResolutionInt);
     j4 = draws.uniform(1, sampling::kResolutionInt);
   }
-  // The default sampling takes its double-side draw on every attempt, kept
-  // or not: where an attempt's draws start then follows from its number
-  // alone, so workers need not count the attempts an ellipse kept before
-  // theirs. Balance b reverses b/100 of the rays (none at 0, all at 100).
-  bool reverse = false;
-  if (plan.doubleSide && !plan.legacySampling) {
-    const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
-    reverse = draws.below(100) < b;
-  }
   if (plan.planeShape == PlaneShape::Elliptical &&
       detail::ellipse_term(ray.x, plan.semiAxisX) + detail::ellipse_term(ray.y, plan.semiAxisY) > 1) {
     return false;
@@ -278,24 +354,6 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     drawnCos = 1 - j4 * plan.oneMinusCosCap / sampling::kResolution;
   }
 
-  if (!plan.legacySampling) {
-    // The direction straight from the drawn cosine, without going through
-    // the angle and back.
-    double sinPhi = 0, cosPhi = 1;
-    sin_cos(phi, sinPhi, cosPhi);
-    // Clamped at 0 with a comparison, which compiles inline where fmax is a
-    // library call; both give 0 for a negative or NaN square.
-    const double sinSquared = (1 - drawnCos) * (1 + drawnCos);
-    const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
-    ray.dx = sinTheta * sinPhi;
-    ray.dy = sinTheta * cosPhi;
-    ray.dz = reverse ? -drawnCos : drawnCos;
-    const bool square = plan.squareShape && plan.planeShape == PlaneShape::Rectangular;
-    const double weight = detail::linear_weight(plan, drawnCos, sinPhi, cosPhi, square);
-    ray.flux = flux_uses_divisor(plan) ? weight / plan.fluxDivisor : weight;
-    return true;
-  }
-
   // Version 3.5's arithmetic, kept to reproduce its files byte for byte.
   const double theta = std::acos(drawnCos);
   const double sinTheta = std::sin(theta);
@@ -305,7 +363,7 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
   ray.dz = cosTheta;
   if (plan.doubleSide) {
     // Version 3.5 drew 0..100 and reversed when b >= r: (b + 1)/101 of the
-    // rays. The same single draw as the default's.
+    // rays.
     const std::int32_t b = plan.balance < 0 ? -plan.balance : plan.balance;
     if (b >= draws.below(101)) ray.dz = -cosTheta;
   }

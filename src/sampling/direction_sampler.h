@@ -1,0 +1,59 @@
+#pragma once
+// Directions drawn in proportion to an angular law, so that every ray
+// carries the same flux.
+//
+// The law is tabulated once per run on a grid of rows in cos theta and
+// columns in phi (a node at every break of the law, rows at most its polar
+// step apart and columns its azimuth step) and taken as bilinear in
+// (cos theta, phi) within each cell; as dOmega = d(cos theta) dphi, that
+// piecewise-bilinear function is the density itself. A point (q0, q1) of the
+// unit square goes through its inverse cumulative distribution: q0 picks
+// cos theta from the marginal (a row, then the linear density within it),
+// q1 picks phi from the conditional at that cos theta (a column, then the
+// linear density within it). The map is monotone in each coordinate, so a
+// quasi-random point set keeps its even spread in the directions, and no
+// point is rejected or wasted outside the law's support.
+//
+// Each row's values are taken just inside the row, so a law that jumps at
+// a node (the cap's edge, the equator between the two sides) keeps its jump.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "sampling/angular_law.h"
+
+namespace lucidra {
+
+class DirectionSampler {
+ public:
+  DirectionSampler() = default;
+  // Throws UserError when the law carries no light over its support.
+  explicit DirectionSampler(const AngularLaw& law);
+
+  // The direction for a point of the unit square: cos theta and phi
+  // (radians, from +y toward +x).
+  void sample(double q0, double q1, double& cosTheta, double& phi) const noexcept;
+
+  // The integral of the tabulated law over the sphere (in the law's units
+  // times steradians).
+  double total() const { return rowCumulative_.empty() ? 0 : rowCumulative_.back(); }
+  std::size_t rows() const { return rowU_.size() - 1; }
+  std::size_t columns() const { return columnPhi_.size() - 1; }
+
+ private:
+  std::size_t row_of(double target) const noexcept;
+
+  std::vector<double> rowU_;           // cos theta at the row edges, ascending
+  std::vector<double> columnPhi_;      // phi at the column edges, ascending
+  std::vector<double> rowCumulative_;  // mass below each row edge
+  // Per row r and column node j (stride columns + 1): the law at the row's
+  // lower and upper cos theta edge, and its integral over phi from the
+  // first node to node j at those edges.
+  std::vector<double> lower_, upper_, lowerCumulative_, upperCumulative_;
+  // Rows by where their mass starts: guide_[k] is the row holding the
+  // fraction k / guide size of the total, a start for the search.
+  std::vector<std::uint32_t> guide_;
+};
+
+}  // namespace lucidra

@@ -1,0 +1,59 @@
+#pragma once
+// Inverting a density that is linear over an interval: the step every
+// table-driven sampler ends with, so that a point of the unit square lands
+// exactly where the piecewise-linear law puts its share of the flux.
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+namespace lucidra {
+
+// The fraction s in [0, 1] of an interval at which a density going
+// linearly from a (at s = 0) to b (at s = 1) has accumulated `mass`, where
+// the whole interval holds (a + b) / 2. Solves (b - a)/2 s^2 + a s = mass in
+// the form that keeps its precision when a and b are close or one is 0.
+inline double invert_linear_density(double a, double b, double mass) noexcept {
+  const double root = std::sqrt(std::max(0.0, a * a + 2 * (b - a) * mass));
+  const double denominator = a + root;
+  const double s = denominator > 0 ? 2 * mass / denominator : 0;
+  return std::clamp(s, 0.0, 1.0);
+}
+
+// A density over [x0, xn] given by its values at ascending nodes and linear
+// between them, sampled exactly through its cumulative distribution.
+class LinearDensity {
+ public:
+  LinearDensity() = default;
+  // Nodes strictly ascending, values finite and >= 0, at least two nodes.
+  LinearDensity(std::vector<double> x, std::vector<double> p) : x_(std::move(x)), p_(std::move(p)) {
+    cumulative_.assign(x_.size(), 0);
+    for (std::size_t i = 1; i < x_.size(); ++i) {
+      cumulative_[i] = cumulative_[i - 1] + 0.5 * (p_[i - 1] + p_[i]) * (x_[i] - x_[i - 1]);
+    }
+  }
+
+  double total() const { return cumulative_.empty() ? 0 : cumulative_.back(); }
+  double front() const { return x_.front(); }
+  double back() const { return x_.back(); }
+
+  // The abscissa below which a share q (0..1) of the mass lies.
+  double quantile(double q) const noexcept {
+    const double target = q * total();
+    auto k = static_cast<std::size_t>(std::upper_bound(cumulative_.begin(), cumulative_.end(), target) -
+                                      cumulative_.begin());
+    k = std::clamp<std::size_t>(k, 1, x_.size() - 1);
+    // Skip intervals without mass (a target at their common cumulative).
+    while (k + 1 < x_.size() && cumulative_[k] - cumulative_[k - 1] <= 0) ++k;
+    const double width = x_[k] - x_[k - 1];
+    const double inInterval = (target - cumulative_[k - 1]) / width;
+    return x_[k - 1] + width * invert_linear_density(p_[k - 1], p_[k], inInterval);
+  }
+
+ private:
+  std::vector<double> x_, p_;
+  std::vector<double> cumulative_;
+};
+
+}  // namespace lucidra
