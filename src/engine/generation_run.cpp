@@ -214,7 +214,9 @@ void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileW
   start.uniformSeed = kUniformStartSeed;
   if (plan.algorithm == RandomAlgorithm::Sobol) {
     sobol_prepare(plan.sobol_dimension(), sobolTable);
-    start.sobol.startSeed = 0;
+    // From the second point on: the first is the cube's corner, a grazing
+    // ray at the very edge of the law's support.
+    start.sobol.startSeed = kEqualFluxSobolStart;
   }
   start.sobolTable = &sobolTable;
   PhaseHooks hooks;

@@ -22,6 +22,8 @@ namespace lucidra {
 inline constexpr std::int32_t kMaxTablePoints = 450;
 inline constexpr std::int32_t kUniformStartSeed = 10;
 inline constexpr std::int32_t kSobolStartSeed = 100;
+// Where the equal-flux and weighted samplings start the Sobol sequence.
+inline constexpr std::int32_t kEqualFluxSobolStart = 1;
 
 struct RunTables {
   AngularDistribution longitudinal, transversal;        // as the files hold them

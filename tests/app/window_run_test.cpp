@@ -97,17 +97,18 @@ void WindowRunTest::aTextThatIsNotANumberStopsBeforeAnything() {
 }
 
 void WindowRunTest::messagesGaugeAndDisplaysOfASmallRun() {
-  for (const bool considerFlux : {false, true}) {
+  // Weighted rays take a flux phase first; equal-flux rays do not.
+  for (const bool weighted : {false, true}) {
     TempDir dir;
     RecordingFrontEnd ui = front_end(dir);
-    ui.settings.considerSourceFlux = considerFlux;
+    ui.settings.weightedSampling = weighted;
     ui.settings.notifyEnd = true;
     ProcessRandomState state;
     QCOMPARE(run_from_window(ui, state).outcome, RunOutcome::Succeeded);
     // N = 4: the flux phase sets 500 i / 4 for i = 1..5, the writing phase
     // base + span s / 4 for s = 2..6; the gauge shows only changes.
     const std::vector<std::int64_t> gauge =
-        considerFlux ? std::vector<std::int64_t>{0, 125, 250, 375, 500, 625, 750, 875, 1000}
+        weighted ? std::vector<std::int64_t>{0, 125, 250, 375, 500, 625, 750, 875, 1000}
                      : std::vector<std::int64_t>{0, 500, 750, 1000};
     QCOMPARE(ui.gaugePositions, gauge);
     const std::vector<std::string> expected = {kConfirm,

@@ -22,7 +22,8 @@ TEST_F(CliTest, CtrlCStopsABillionRayRunAndKeepsThePreviousFile) {
     std::string stopMessage;
   } cases[] = {
       {"Writing to file...", {}, "Generation interrupted"},
-      {"Calculation Flux...", {"--consider-flux"}, "Generation interrupted during the flux calculation"},
+      {"Calculation Flux...", {"--weighted"}, "Generation interrupted during the flux calculation"},
+      {"Calculation Flux...", {"--legacy-sampling", "--consider-flux"}, "Generation interrupted during the flux calculation"},
   };
   for (const auto& c : cases) {
     dir.write("big.dat", kPreviousRayFile);

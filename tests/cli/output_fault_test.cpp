@@ -154,7 +154,7 @@ TEST_F(CliTest, StandardOutputGetsTheSameBytesAsAFile) {
   const CliResult toStdout = run(generate({"-o", "-"}));
   ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
   EXPECT_TRUE(toStdout.out == bytes("file.dat")) << "standard output differs from the file";
-  EXPECT_NE(toStdout.err.find(" Source File Created Succesfully!!! \nobtained flux: "), std::string::npos)
+  EXPECT_NE(toStdout.err.find(" Source File Created Succesfully!!! \ntotal flux: "), std::string::npos)
       << toStdout.err;
   EXPECT_FALSE(fs::exists(dir.path() / "-"));
 }

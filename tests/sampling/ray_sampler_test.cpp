@@ -22,6 +22,19 @@ struct ScriptedDraws {
       sobols.pop_front();
     }
   }
+  void sobol_unit(double* q) {
+    ++sobolCalls;
+    for (int d = 0; d < 5 && !sobols.empty(); ++d) {
+      q[d] = sobols.front();
+      sobols.pop_front();
+    }
+  }
+  double unit() {
+    ++uniformCalls;
+    const double v = static_cast<double>(uniforms.front()) * 1e-9;
+    uniforms.pop_front();
+    return v;
+  }
   std::int32_t uniform(std::int32_t, std::int32_t) {
     ++uniformCalls;
     const std::int32_t v = uniforms.front();
@@ -64,6 +77,7 @@ class SamplerTest : public ::testing::Test {
     plan.fluxDivisor = 1;
     plan.algorithm = RandomAlgorithm::Uniform;
     plan.legacySampling = true;  // the lookups above follow version 3.5's rule
+    plan.mode = SamplingMode::Legacy;
     set_cap(M_PI / 2);
   }
   void set_cap(double cap) {
@@ -141,50 +155,19 @@ TEST_F(SamplerTest, RadialWeightAndSquareShape) {
     EXPECT_NEAR(ray.flux, c.flux, 1e-6) << c.phiDeg << " " << c.thetaDeg;
   }
 
-  // The default sampling: the same tables interpolated linearly at each
-  // ray's own angle, the direction straight from the drawn cosine.
-  const LevelLookup linearL(table({0, 90}, {100, 0}), LevelKind::Longitudinal, LookupRule::Linear);
-  const LevelLookup linearT(table({0, 90}, {50, 50}), LevelKind::Transversal, LookupRule::Linear);
-  plan.legacySampling = false;
-  plan.longitudinal = &linearL;
-  plan.transversal = &linearT;
-  const double diagonal = 60 * std::cos(M_PI / 4);
-  const Case linearCases[] = {
-      {0, 30, false, 50},
-      {90, 30, false, 100.0 * 60 / 90},
-      {45, 60, true, std::sqrt((100 - 100 * diagonal / 90) * 50)},
-  };
-  for (const Case& c : linearCases) {
-    plan.squareShape = c.square;
-    ScriptedDraws d;
-    d.uniforms = {0, 0, azimuth_draw(c.phiDeg), polar_draw(c.thetaDeg)};
-    Levels levels{-7, -7};
-    RayRecord ray;
-    ASSERT_TRUE(ray_attempt(plan, d, levels, ray));
-    EXPECT_NEAR(ray.flux, c.flux, 1e-6) << "linear " << c.phiDeg << " " << c.thetaDeg;
-    EXPECT_NEAR(ray.dz, std::cos(c.thetaDeg * M_PI / 180), 1e-9);
-    EXPECT_NEAR(ray.dx * ray.dx + ray.dy * ray.dy + ray.dz * ray.dz, 1, 1e-15);
-    EXPECT_EQ(levels.longitudinal, -7) << "nothing is kept for the next ray";
-  }
 }
 
 TEST_F(SamplerTest, DoubleSideBalanceAndRejection) {
   plan.doubleSide = true;
-  // Legacy: r in 0..100 reverses when balance >= r. Linear: r in 0..99
-  // reverses when r < balance, so balance 0 keeps every ray and 100 none.
+  // Version 3.5: r in 0..100 reverses when balance >= r, so (b + 1)/101 of
+  // the rays.
   struct Case {
-    bool legacy;
     std::int32_t balance;
     std::int64_t r;
     bool reversed;
   };
-  const Case cases[] = {
-      {true, 30, 0, true},   {true, 30, 30, true},  {true, 30, 31, false}, {true, 30, 100, false},
-      {true, 0, 0, true},    {false, 30, 0, true},  {false, 30, 29, true}, {false, 30, 30, false},
-      {false, 0, 0, false},  {false, 100, 99, true}, {false, 50, 49, true}, {false, 50, 50, false},
-  };
+  const Case cases[] = {{30, 0, true}, {30, 30, true}, {30, 31, false}, {30, 100, false}, {0, 0, true}, {0, 1, false}};
   for (const Case& c : cases) {
-    plan.legacySampling = c.legacy;
     plan.balance = c.balance;
     ScriptedDraws d;
     d.uniforms = {500000000, 500000000, azimuth_draw(10), polar_draw(20)};
@@ -192,31 +175,27 @@ TEST_F(SamplerTest, DoubleSideBalanceAndRejection) {
     Levels levels;
     RayRecord ray;
     ASSERT_TRUE(ray_attempt(plan, d, levels, ray));
-    EXPECT_EQ(ray.dz < 0, c.reversed) << "legacy " << c.legacy << " balance " << c.balance << " r " << c.r;
+    EXPECT_EQ(ray.dz < 0, c.reversed) << "balance " << c.balance << " r " << c.r;
     EXPECT_EQ(d.runtimeCalls, 1);
   }
-  // A rejected attempt spends its point and direction draws; the default
-  // sampling also spends its side draw (so a worker knows where any
-  // attempt's draws start), legacy does not.
+  // A rejected attempt spends its point and direction draws but takes no
+  // side draw.
   plan.planeShape = PlaneShape::Elliptical;
   plan.semiAxisX = plan.semiAxisY = 1;
-  for (const bool legacy : {false, true}) {
-    plan.legacySampling = legacy;
-    ScriptedDraws d;
-    d.uniforms = {0, 0, 1, 1};  // the corner (1, 1) lies outside the ellipse
-    d.runtimes = {0};
-    Levels levels;
-    RayRecord ray;
-    EXPECT_FALSE(ray_attempt(plan, d, levels, ray));
-    EXPECT_EQ(d.uniformCalls, 4);
-    EXPECT_EQ(d.runtimeCalls, legacy ? 0 : 1) << "legacy " << legacy;
-    // (1, 0) lies on it and is accepted.
-    ScriptedDraws kept;
-    kept.uniforms = {0, 500000000, 1, 1};
-    kept.runtimes = {99};
-    EXPECT_TRUE(ray_attempt(plan, kept, levels, ray));
-    EXPECT_EQ(kept.runtimeCalls, 1);
-  }
+  ScriptedDraws d;
+  d.uniforms = {0, 0, 1, 1};  // the corner (1, 1) lies outside the ellipse
+  d.runtimes = {0};
+  Levels levels;
+  RayRecord ray;
+  EXPECT_FALSE(ray_attempt(plan, d, levels, ray));
+  EXPECT_EQ(d.uniformCalls, 4);
+  EXPECT_EQ(d.runtimeCalls, 0);
+  // (1, 0) lies on it and is accepted.
+  ScriptedDraws kept;
+  kept.uniforms = {0, 500000000, 1, 1};
+  kept.runtimes = {99};
+  EXPECT_TRUE(ray_attempt(plan, kept, levels, ray));
+  EXPECT_EQ(kept.runtimeCalls, 1);
 }
 
 TEST_F(SamplerTest, ArcModeDrawsAndZeroBounds) {

@@ -20,6 +20,15 @@ struct SequentialDraws {
   std::int32_t uniformSeed;
 
   void sobol(float* q) { i4_sobol(dimension, sobolSeed, q, sobolState); }
+  // The equal-flux and weighted samplings' point: computed from its seed
+  // alone, from the Gray code, not stepped as the workers step it.
+  void sobol_unit(double* q) {
+    for (int d = 0; d < dimension; ++d) {
+      q[d] = static_cast<double>(sobol_integer_coordinate(sobolState, d, sobolSeed)) / 1073741824.0;
+    }
+    ++sobolSeed;
+  }
+  double unit() { return uniform01(uniformSeed); }
   std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }
   std::int32_t below(std::int32_t k) { return random_below(runtime, k); }
   std::int64_t below_wide(std::int64_t k) { return random_below_wide(runtime, k); }
@@ -58,6 +67,33 @@ RunReport sequential_run(const GenerationSettings& settings, RunObserver& observ
       return report;
     }
 
+    if (plan.modern()) {
+      // Every ray from its own index, from a fresh start.
+      SobolState table;
+      if (plan.algorithm == RandomAlgorithm::Sobol) sobol_prepare(plan.sobol_dimension(), table);
+      Levels unused;
+      if (plan.mode == SamplingMode::Weighted) {
+        SequentialDraws weights{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart, kUniformStartSeed};
+        double sum = 0;
+        for (std::int64_t i = 0; i <= n; ++i) sum += flux_sample_weight(plan, weights, unused);
+        plan.fluxDivisor = sum / settings.sourceFlux;
+        report.fluxDivisor = plan.fluxDivisor;
+      }
+      SequentialDraws fresh{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart, kUniformStartSeed};
+      observer.phase_started(RunPhase::Writing);
+      RayRecord ray;
+      for (std::int64_t i = 0; i <= n; ++i) {
+        ray_attempt(plan, fresh, unused, ray);
+        if (!is_finite_ray(ray)) refuse_non_finite_ray(i + 1);
+        writer->write_ray(ray);
+        report.obtainedFlux += ray.flux;
+        ++written;
+      }
+      writer->commit();
+      report.raysWritten = written;
+      report.outcome = RunOutcome::Succeeded;
+      return report;
+    }
     SequentialDraws draws{state.sobol, state.runtime, plan.sobol_dimension(), kSobolStartSeed, kUniformStartSeed};
     std::int32_t sobolStart = kSobolStartSeed;
     Levels levels;
