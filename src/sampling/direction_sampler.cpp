@@ -66,7 +66,7 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   rowCumulative_.assign(rowCount + 1, 0);
 
   // The azimuth of node j, nudged inside the extent at its two ends.
-  const double phiNudge = 1e-9 * std::max(extent, 1e-9);
+  const double phiNudge = 1e-12 * std::max(extent, 1e-9);
   const auto node_phi = [&](std::size_t j) {
     if (j == 0) return columnPhi_[0] + phiNudge;
     if (j + 1 == nodes) return columnPhi_[j] - phiNudge;
@@ -75,7 +75,7 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   for (std::size_t r = 0; r < rowCount; ++r) {
     const double thetaLower = std::acos(std::clamp(rowU_[r], -1.0, 1.0));  // larger theta
     const double thetaUpper = std::acos(std::clamp(rowU_[r + 1], -1.0, 1.0));
-    const double nudge = 1e-9 * (thetaLower - thetaUpper);
+    const double nudge = 1e-12 * (thetaLower - thetaUpper);
     double* lo = &lower_[r * nodes];
     double* hi = &upper_[r * nodes];
     double* loSum = &lowerCumulative_[r * nodes];

@@ -1,0 +1,187 @@
+// The angular laws against hand-computed values, the direction sampler
+// against the closed-form inverses it must reproduce, and the arc source.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "base/user_error.h"
+#include "sampling/angular_law.h"
+#include "sampling/arc_source.h"
+#include "sampling/direction_sampler.h"
+#include "sampling/ray_sampler.h"
+
+namespace lucidra {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+constexpr double kDeg = kPi / 180;
+
+LawFrame frame(double capDeg, double extentDeg = 360, double back = 0) {
+  return LawFrame{capDeg * kDeg, extentDeg * kDeg, back};
+}
+
+TEST(AngularLaw, ValuesAgainstHandComputedOnes) {
+  // F falls from 100 at 0 to 40 at 60 degrees; E is 10 up to 30 and 0 at 60.
+  const LinearTable f({0, 60}, {100, 40}), e({0, 30, 60}, {10, 10, 0});
+  const TwoTableLaw twoTables(frame(60), f, e, "test");
+  const SquareLaw square(frame(SquareLaw::support_cap(f, e) / kDeg), f, e, "test");
+  const LambertianLaw lambertian(frame(90, 360, 0.25));
+  const UniformLaw uniform(frame(60, 90));
+  // The direction at theta 30 deg, phi 60 deg: tan(theta_x) = tan 30 sin 60,
+  // tan(theta_y) = tan 30 cos 60.
+  const double thetaX = std::atan(std::tan(30 * kDeg) * std::sin(60 * kDeg)) / kDeg;
+  const double thetaY = std::atan(std::tan(30 * kDeg) * std::cos(60 * kDeg)) / kDeg;
+  struct Case {
+    const char* what;
+    const AngularLaw* law;
+    double thetaDeg, phiDeg, expected;
+  };
+  const Case cases[] = {
+      {"F in the x-z plane", &twoTables, 30, 90, 70},
+      {"E in the y-z plane", &twoTables, 30, 0, 10},
+      {"blend at 60 deg: F + (E - F) cos^2", &twoTables, 30, 60, 70 + (10 - 70) * 0.25},
+      {"beyond the cap", &twoTables, 61, 90, 0},
+      {"square: L(theta_x) T(theta_y) / I0", &square, 30, 60,
+       (100 - thetaX) * (thetaY <= 30 ? 10 : 10 - (thetaY - 30) / 3) / std::sqrt(100.0 * 10.0)},
+      {"square on the axis", &square, 0, 0, std::sqrt(100.0 * 10.0)},
+      {"lambertian forward, 3/4 of it", &lambertian, 60, 10, 0.75 * 0.5},
+      {"lambertian mirrored, 1/4 of it", &lambertian, 120, 10, 0.25 * 0.5},
+      {"uniform within the extent", &uniform, 20, 80, 1},
+      {"uniform beyond the extent", &uniform, 20, 100, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_NEAR(c.law->at(c.thetaDeg * kDeg, c.phiDeg * kDeg), c.expected, 1e-9) << c.what;
+  }
+  EXPECT_NEAR(lambertian.backward_share(), 0.25, 1e-6);
+  // A cap past 90 degrees sends part of a one-sided law backwards: uniform
+  // over a 120-degree cap, (cos 90 - cos 120) / (1 - cos 120) = 1/3.
+  EXPECT_NEAR(UniformLaw(frame(120)).backward_share(), 1.0 / 3, 1e-6);
+}
+
+TEST(DirectionSampler, ReproducesTheClosedFormInverses) {
+  struct Case {
+    const char* what;
+    std::shared_ptr<AngularLaw> law;
+    std::function<double(double)> cosTheta;  // of q0
+  };
+  const double cosCap = std::cos(40 * kDeg);
+  const Case cases[] = {
+      // Density u on [0, 1]: u = sqrt(q).
+      {"lambertian hemisphere", std::make_shared<LambertianLaw>(frame(90)), [](double q) { return std::sqrt(q); }},
+      // Even in u over [cos 40, 1].
+      {"uniform 40-degree cap", std::make_shared<UniformLaw>(frame(40)),
+       [&](double q) { return cosCap + q * (1 - cosCap); }},
+      // A quarter mirrored backwards: the back first, density |u| b there.
+      {"lambertian, double side 25 %", std::make_shared<LambertianLaw>(frame(90, 360, 0.25)),
+       [](double q) { return q < 0.25 ? -std::sqrt(1 - q / 0.25) : std::sqrt((q - 0.25) / 0.75); }},
+  };
+  for (const Case& c : cases) {
+    const DirectionSampler sampler(*c.law);
+    for (double q0 : {0.001, 0.1, 0.2, 0.3, 0.5, 0.77, 0.999}) {
+      for (double q1 : {0.0, 0.25, 0.9}) {
+        double u = 0, phi = 0;
+        sampler.sample(q0, q1, u, phi);
+        EXPECT_NEAR(u, c.cosTheta(q0), 1e-9) << c.what << " q0 " << q0;
+        EXPECT_NEAR(phi, 2 * kPi * q1, 1e-9) << c.what << " q1 " << q1;
+      }
+    }
+  }
+}
+
+TEST(DirectionSampler, SharesOfAnAsymmetricLawMatchItsIntegrals) {
+  // A stratified grid of points of the unit square must fall into each
+  // (theta, phi) cell with the cell's share of the law's integral.
+  const LinearTable f({0, 20, 50}, {100, 80, 0}), e({0, 10, 30}, {100, 30, 0});
+  const TwoTableLaw law(frame(50), f, e, "test");
+  const DirectionSampler sampler(law);
+  constexpr int kGrid = 600, kTheta = 10, kPhi = 8;
+  std::vector<double> counted(kTheta * kPhi, 0), expected(kTheta * kPhi, 0);
+  for (int i = 0; i < kGrid; ++i) {
+    for (int j = 0; j < kGrid; ++j) {
+      double u = 0, phi = 0;
+      sampler.sample((i + 0.5) / kGrid, (j + 0.5) / kGrid, u, phi);
+      const int t = std::min(kTheta - 1, static_cast<int>(std::acos(u) / (50 * kDeg) * kTheta));
+      const int p = std::min(kPhi - 1, static_cast<int>(phi / (2 * kPi) * kPhi));
+      counted[static_cast<std::size_t>(t * kPhi + p)] += 1.0 / (kGrid * kGrid);
+    }
+  }
+  double total = 0;
+  for (int t = 0; t < kTheta; ++t) {
+    for (int p = 0; p < kPhi; ++p) {
+      double sum = 0;
+      for (int a = 0; a < 40; ++a) {
+        for (int b = 0; b < 40; ++b) {
+          const double theta = (t + (a + 0.5) / 40) * 5 * kDeg, phi = (p + (b + 0.5) / 40) * kPi / 4;
+          sum += law.at(theta, phi) * std::sin(theta);
+        }
+      }
+      expected[static_cast<std::size_t>(t * kPhi + p)] = sum;
+      total += sum;
+    }
+  }
+  for (std::size_t k = 0; k < counted.size(); ++k) {
+    EXPECT_NEAR(counted[k], expected[k] / total, 2e-3) << "theta cell " << k / kPhi << ", phi cell " << k % kPhi;
+  }
+}
+
+TEST(DirectionSampler, RefusesALawWithoutLight) {
+  const LinearTable zero({0, 90}, {0, 0});
+  const TwoTableLaw dark(frame(90), zero, zero, "dark");
+  EXPECT_THROW(DirectionSampler{dark}, UserError);
+}
+
+TEST(ArcSource, PointsAndDirectionsFollowTheProfiles) {
+  // F rises from 1 at z = 0 to 3 at z = 10 mm; E is even up to R = 2 mm.
+  const ArcSource arc(LinearTable({0, 10}, {1, 3}), LinearTable({0, 2}, {5, 5}), 30, 60, 360);
+  for (double q : {0.01, 0.3, 0.5, 0.9}) {
+    double x = 0, y = 0, z = 0;
+    arc.proportional_point(q, q, 0.125, x, y, z);
+    // z + z^2 / 10 = 20 q; rho = R sqrt(q) for an even E.
+    EXPECT_NEAR(z, (-1 + std::sqrt(1 + 8 * q)) / 0.2, 1e-9) << q;
+    EXPECT_NEAR(std::hypot(x, y), 2 * std::sqrt(q), 1e-6) << q;
+    EXPECT_NEAR(std::atan2(y, x), kPi / 4, 1e-9);
+    arc.even_point(q, q, 0.5, x, y, z);
+    EXPECT_NEAR(z, 10 * q, 1e-12);
+    EXPECT_NEAR(std::hypot(x, y), 2 * std::sqrt(q), 1e-12);
+    EXPECT_NEAR(arc.radiance(x, y, z), (1 + 0.2 * z) * 5, 1e-9);
+    double dx = 0, dy = 0, dz = 0;
+    arc.direction(q, 0.25, dx, dy, dz);
+    // Even in the sine of the elevation between -30 and 60 degrees.
+    EXPECT_NEAR(dz, -0.5 + q * (std::sin(60 * kDeg) + 0.5), 1e-12);
+    EXPECT_NEAR(dx * dx + dy * dy + dz * dz, 1, 1e-12);
+  }
+  EXPECT_EQ(arc.radiance(2.5, 0, 5), 0) << "outside the cylinder";
+  EXPECT_THROW(ArcSource(LinearTable({0, 10}, {0, 0}), LinearTable({0, 2}, {5, 5}), 0, 0, 360), UserError);
+  EXPECT_THROW(ArcSource(LinearTable({0, 10}, {1, 1}), LinearTable({0, 2}, {5, 5}), 100, 80, 360), UserError);
+}
+
+TEST(ConcentricDisk, MapsTheSquareOntoTheDisk) {
+  struct Case {
+    double a, b, x, y;
+  };
+  for (const Case c :
+       {Case{0.5, 0.5, 0, 0}, Case{1, 0.5, 1, 0}, Case{0.75, 0.5, 0.5, 0}, Case{0.5, 0, 0, -1}, Case{0, 0.5, -1, 0}}) {
+    double x = 9, y = 9;
+    detail::concentric_disk(c.a, c.b, x, y);
+    EXPECT_NEAR(x, c.x, 1e-12) << c.a << " " << c.b;
+    EXPECT_NEAR(y, c.y, 1e-12) << c.a << " " << c.b;
+  }
+  // Area preserving: a quarter of an even grid lands within radius 1/2.
+  int inside = 0;
+  for (int i = 0; i < 200; ++i) {
+    for (int j = 0; j < 200; ++j) {
+      double x = 0, y = 0;
+      detail::concentric_disk((i + 0.5) / 200, (j + 0.5) / 200, x, y);
+      ASSERT_LE(x * x + y * y, 1 + 1e-12);
+      inside += x * x + y * y < 0.25 ? 1 : 0;
+    }
+  }
+  EXPECT_NEAR(inside / 40000.0, 0.25, 0.005);
+}
+
+}  // namespace
+}  // namespace lucidra
