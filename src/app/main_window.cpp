@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QCompleter>
 #include <QCoreApplication>
 #include <QDir>
@@ -357,6 +358,14 @@ void TForm1::build_rays_panel() {
   CSpinEdit5->setEnabled(false);
   Label8 = make_label(Panel2, "Label8", QStringLiteral("Watt"), 150, 33);
   CheckBox2 = make_check(Panel2, "CheckBox2", QStringLiteral("Consider Sorce Flux"), 8, 56);
+  SourceFluxEdit = named(new QDoubleSpinBox(Panel2), "SourceFluxEdit");
+  SourceFluxEdit->setGeometry(QRect(72, 30, 73, 21));
+  SourceFluxEdit->setDecimals(4);
+  SourceFluxEdit->setRange(0.0001, 1e9);
+  SourceFluxEdit->setValue(3500);
+  FluxUnitBox = named(new QComboBox(Panel2), "FluxUnitBox");
+  FluxUnitBox->addItems({QStringLiteral("W"), QStringLiteral("lm")});
+  FluxUnitBox->setGeometry(QRect(148, 30, 42, 21));
 }
 
 void TForm1::build_extent_panel() {
@@ -564,9 +573,18 @@ void TForm1::build_menu() {
   Generate1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
   Check1 = named(file->addAction(QStringLiteral("Check")), "Check1");
   Check1->setEnabled(false);
-  LegacySampling1 = named(file->addAction(QStringLiteral("Legacy sampling (version 3.5)")), "LegacySampling1");
-  LegacySampling1->setCheckable(true);
-  LegacySampling1->setChecked(false);
+  QMenu* sampling = file->addMenu(QStringLiteral("Sampling"));
+  sampling->setObjectName(QStringLiteral("SamplingMenu"));
+  SamplingGroup = new QActionGroup(this);
+  EqualFluxSampling1 = named(sampling->addAction(QStringLiteral("Equal flux per ray")), "EqualFluxSampling1");
+  WeightedSampling1 =
+      named(sampling->addAction(QStringLiteral("Weighted: the law in each ray's flux")), "WeightedSampling1");
+  LegacySampling1 = named(sampling->addAction(QStringLiteral("Legacy sampling (version 3.5)")), "LegacySampling1");
+  for (QAction* action : {EqualFluxSampling1, WeightedSampling1, LegacySampling1}) {
+    action->setCheckable(true);
+    SamplingGroup->addAction(action);
+  }
+  EqualFluxSampling1->setChecked(true);
   Notyfy1 = named(file->addAction(QStringLiteral("Plot")), "Notyfy1");
   file->addSeparator();
   OpenSettingsAction = named(file->addAction(QStringLiteral("Open settings…")), "OpenSettingsAction");
@@ -621,6 +639,8 @@ void TForm1::set_tooltips() {
   tip(CancelRunButton, "Stop the run (Esc); the previous ray file stays as it was");
   tip(CSpinEdit3, "Number of rays to write: 1 to 1000000000");
   tip(CSpinEdit5, "Total source flux, watt: 5 to 50000");
+  tip(SourceFluxEdit, "Total flux of the rays, any positive number, in the unit beside it");
+  tip(FluxUnitBox, "W: radiant flux; lm: luminous flux");
   tip(CheckBox2, "Scale the rays' flux so that together they carry the source flux");
   tip(CSpinEdit4, "Angular extent about the Z axis, degrees: 0 to 360");
   tip(RadioButton3, "Quasi-random Sobol points: even coverage with fewer rays");
@@ -660,6 +680,10 @@ void TForm1::connect_handlers() {
   on(RadioButton4, &QRadioButton::toggled, &TForm1::RadioButton4Click);
   // Check boxes: every real change of state, by the user or from code.
   on(CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
+  for (QAction* action : {EqualFluxSampling1, WeightedSampling1, LegacySampling1}) {
+    connect(action, &QAction::toggled, this, [this] { SamplingClick(); });
+  }
+  SamplingClick();
   on(CheckBox3, &QCheckBox::toggled, &TForm1::CheckBox3Click);
   on(CheckBox4, &QCheckBox::toggled, &TForm1::CheckBox4Click);
   on(CheckBox6, &QCheckBox::toggled, &TForm1::CheckBox6Click);
@@ -858,7 +882,14 @@ GenerationSettings TForm1::settings_from_controls() {
   settings.ledMode = CheckBox3->isChecked();
   settings.rayCount = CSpinEdit3->value();
   settings.considerSourceFlux = CheckBox2->isChecked();
-  settings.sourceFlux = CSpinEdit5->value();
+  settings.legacySampling = LegacySampling1->isChecked();
+  settings.weightedSampling = WeightedSampling1->isChecked();
+  if (settings.legacySampling) {
+    settings.sourceFlux = CSpinEdit5->value();
+  } else {
+    settings.sourceFlux = SourceFluxEdit->value();
+    settings.fluxUnit = FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
+  }
   settings.randomAlgorithm =
       RadioButton3->isChecked() ? RandomAlgorithm::Sobol : RandomAlgorithm::Uniform;
   settings.angularType = static_cast<AngularType>(RadioGroup2->itemIndex());
@@ -870,7 +901,6 @@ GenerationSettings TForm1::settings_from_controls() {
   settings.notifyEnd = CheckBox1->isChecked();
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
-  settings.legacySampling = LegacySampling1->isChecked();
   return settings;
 }
 
@@ -908,6 +938,8 @@ void TForm1::controls_from_settings(const GenerationSettings& settings, const Se
   CSpinEdit3->setValue(settings.rayCount);
   CheckBox2->setChecked(settings.considerSourceFlux);
   CSpinEdit5->setValue(static_cast<int>(std::lround(settings.sourceFlux)));
+  SourceFluxEdit->setValue(settings.sourceFlux);
+  FluxUnitBox->setCurrentIndex(settings.fluxUnit == FluxUnit::Lumen ? 1 : 0);
   (settings.randomAlgorithm == RandomAlgorithm::Sobol ? RadioButton3 : RadioButton4)
       ->setChecked(true);
   RadioGroup2->setItemIndex(static_cast<int>(settings.angularType));
@@ -958,7 +990,8 @@ void TForm1::set_run_controls_enabled(bool enabled) {
                            static_cast<QWidget*>(BitBtn1)}) {
     control->setEnabled(enabled);
   }
-  for (QAction* action : {Generate1, LegacySampling1, Notyfy1, OpenSettingsAction, ImportPhotometricAction,
+  for (QAction* action : {Generate1, LegacySampling1, EqualFluxSampling1, WeightedSampling1, Notyfy1,
+                          OpenSettingsAction, ImportPhotometricAction,
                           TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
     action->setEnabled(enabled);
   }
@@ -1100,6 +1133,18 @@ void TForm1::RadioButton6Click() {
 void TForm1::RadioButton4Click() {}
 
 void TForm1::CheckBox2Click() { CSpinEdit5->setEnabled(CheckBox2->isChecked()); }
+
+void TForm1::SamplingClick() {
+  // Version 3.5 knew whole watts, used only with "Consider Sorce Flux"; the
+  // other samplings always carry the flux given, in watts or lumens.
+  const bool legacy = LegacySampling1->isChecked();
+  for (QWidget* control : {static_cast<QWidget*>(CSpinEdit5), static_cast<QWidget*>(Label8),
+                           static_cast<QWidget*>(CheckBox2)}) {
+    control->setVisible(legacy);
+  }
+  SourceFluxEdit->setVisible(!legacy);
+  FluxUnitBox->setVisible(!legacy);
+}
 
 void TForm1::CheckBox3Click() {
   set_chart_visible(false);

@@ -21,6 +21,8 @@
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
+class QActionGroup;
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -122,6 +124,8 @@ class TForm1 : public QMainWindow {
   void RadioButton6Click();
   void RadioButton4Click();
   void CheckBox2Click();
+  // Shows the flux controls of the chosen sampling.
+  void SamplingClick();
   void CheckBox3Click();
   void CheckBox4Click();
   void CheckBox6Click();
@@ -180,6 +184,10 @@ class TForm1 : public QMainWindow {
   QLabel* Label4 = nullptr;  // "Source Flux"
   SpinEdit* CSpinEdit5 = nullptr;
   QLabel* Label8 = nullptr;  // "Watt"
+  // The equal-flux and weighted samplings' flux: any positive number, in
+  // watts or lumens (legacy sampling keeps CSpinEdit5, whole watts).
+  QDoubleSpinBox* SourceFluxEdit = nullptr;
+  QComboBox* FluxUnitBox = nullptr;
   QCheckBox* CheckBox2 = nullptr;  // "Consider Sorce Flux"
 
   QLabel* Label17 = nullptr;  // "Angular Extent About Z Axis"
@@ -237,6 +245,10 @@ class TForm1 : public QMainWindow {
   QAction* Generate1 = nullptr;
   QAction* Check1 = nullptr;           // far-field check of the last ray file written
   QAction* LegacySampling1 = nullptr;  // checkable: version 3.5's sampling
+  // File > Sampling: equal flux (the default), weighted, or legacy, one of them.
+  QAction* EqualFluxSampling1 = nullptr;
+  QAction* WeightedSampling1 = nullptr;
+  QActionGroup* SamplingGroup = nullptr;
   QAction* Notyfy1 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* N1 = nullptr;

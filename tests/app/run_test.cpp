@@ -393,8 +393,7 @@ void RunTest::sameFileAsTheCommandLine() {
     f.RadioButton1->click();
     f.RadioGroup1->itemButton(1)->click();
     f.RadioButton8->click();
-    f.CheckBox2->click();
-    f.CSpinEdit5->setValue(1000);
+    f.SourceFluxEdit->setValue(1000);
     f.Edit10->setText(localized("2.5"));
   }
   process_random_state() = ProcessRandomState{};  // as in a new process
