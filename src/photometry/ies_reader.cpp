@@ -80,6 +80,7 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
   TextCursor cursor(text, fileName);
   PhotometricData data;
   data.format = PhotometricFormat::Ies;
+  data.sourceName = std::string(fileName);
 
   // Format line, keywords or labels, up to the TILT line.
   IesEdition edition = IesEdition::E1986;
@@ -233,6 +234,7 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
   if (lampFactorApplies && second != 1) {
     data.notes.push_back("Candela values multiplied by the ballast-lamp photometric factor " + short_number(second));
   }
+  data.lampCount = lamps;
   if (lumensPerLamp > 0) {
     data.statedLumens = static_cast<double>(lamps) * lumensPerLamp;
   } else {
