@@ -79,7 +79,7 @@ class FieldLines {
   int fieldsRead_ = 0;
 };
 
-// Reads `count` angles, one per line, strictly ascending within [lo, hi].
+// Reads `count` angles, one per line, strictly ascending within [lo, hi], no two the same.
 std::vector<double> read_angles(FieldLines& lines, std::int64_t count, std::string_view what, double lo,
                                 double hi) {
   std::vector<double> angles;
@@ -91,9 +91,8 @@ std::vector<double> read_angles(FieldLines& lines, std::int64_t count, std::stri
       lines.fail(field, short_number(angle) + " is outside " + short_number(lo) + " to " + short_number(hi) +
                             " degrees");
     }
-    if (!angles.empty() && !(angle > angles.back())) {
-      lines.fail(field, short_number(angle) + " does not follow " + short_number(angles.back()) +
-                            "; the angles must ascend");
+    if (!angles.empty()) {
+      if (const auto problem = angle_order_problem(angle, angles.back())) lines.fail(field, *problem);
     }
     angles.push_back(angle);
   }

@@ -49,6 +49,12 @@ std::optional<double> stated_luminaire_lumens(const PhotometricData& data);
 // every sum of the import finite.
 inline constexpr double kMaxCandela = 1e15;
 
+// The least step between two of a file's angles (degrees). Closer angles are
+// one angle written twice: no photometer measures that finely, and the
+// distribution files the import writes (9 significant digits) could not
+// keep them apart, so the run would refuse them.
+inline constexpr double kMinAngleStepDeg = 1e-5;
+
 // "C0-C90 (symmetric about ...)" and the like, for summaries.
 std::string symmetry_text(HorizontalSymmetry symmetry);
 
