@@ -123,8 +123,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   }
   for (const char* field :
        {"luminaire length/diameter", "luminaire width", "luminaire height", "luminous area length/diameter",
-        "luminous area width", "luminous area height C0", "luminous area height C90",
-        "luminous area height C180", "luminous area height C270", "downward flux fraction"}) {
+        "luminous area width", "luminous area height C0", "luminous area height C90", "luminous area height C180",
+        "luminous area height C270", "downward flux fraction"}) {
     lines.real(field);
   }
   const double lightOutputRatio = lines.real("light output ratio");

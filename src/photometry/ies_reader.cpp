@@ -66,7 +66,8 @@ void read_ascending_angles(TextCursor& cursor, std::int64_t count, std::string_v
     const double angle = cursor.next_real(field, "the file ends after " + std::to_string(i) + " of the " +
                                                      std::to_string(count) + " " + std::string(what) + "s");
     if (!out.empty()) {
-      if (const auto problem = angle_order_problem(angle, out.back())) cursor.fail(cursor.value_line(), field, *problem);
+      if (const auto problem = angle_order_problem(angle, out.back()))
+        cursor.fail(cursor.value_line(), field, *problem);
     }
     out.push_back(angle);
   }

@@ -34,8 +34,8 @@ struct PhotometricData {
   // (none for absolute photometry); EULUMDAT: the lamp flux of lamp set 1,
   // which the luminaire emits times its light output ratio.
   std::optional<double> statedLumens;
-  std::int64_t lampCount = 0;                       // IES: the number of lamps the header states
-  std::optional<double> lightOutputRatioPercent;    // EULUMDAT: the luminaire's share of the lamp flux
+  std::int64_t lampCount = 0;                     // IES: the number of lamps the header states
+  std::optional<double> lightOutputRatioPercent;  // EULUMDAT: the luminaire's share of the lamp flux
   std::vector<std::string> notes;             // what the reader noticed or decided
 };
 

@@ -87,7 +87,9 @@ PhotometricData read_photometric_file(const std::string& path) {
   return read_photometric_text(text, path, detect_photometric_format(text, path));
 }
 
-PhotometricImport import_photometric_file(const std::string& path) { return two_plane_import(read_photometric_file(path)); }
+PhotometricImport import_photometric_file(const std::string& path) {
+  return two_plane_import(read_photometric_file(path));
+}
 
 std::string distribution_file_text(const PlaneTable& table, std::string_view label, char decimalSeparator) {
   std::string out;

@@ -127,14 +127,17 @@ PhotometricSolid photometric_solid(const PhotometricData& data) {
   return solid;
 }
 
-PhotometricSolid photometric_solid_file(const std::string& path) { return photometric_solid(read_photometric_file(path)); }
+PhotometricSolid photometric_solid_file(const std::string& path) {
+  return photometric_solid(read_photometric_file(path));
+}
 
 std::string light_direction_note(const PhotometricSolid& solid) {
   const double total = solid.flux_lm();
   if (!(total > 0)) return "The file holds no light";
   const double up = solid.flux_lm_between(0, 90) / total, down = solid.flux_lm_between(90, 180) / total;
   const std::string start = "As a photometric source (gamma 0 along +z, gamma 180 along -z), ";
-  if (up >= 0.995) return start + "the light goes toward +z: " + percent_text(up) + " of the flux at gamma below 90 degrees";
+  if (up >= 0.995)
+    return start + "the light goes toward +z: " + percent_text(up) + " of the flux at gamma below 90 degrees";
   if (down >= 0.995) {
     return start + "the light goes toward -z: " + percent_text(down) +
            " of the flux at gamma above 90 degrees; a flipped solid turns it toward +z";

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "fuzz_check.h"
-#include "base/user_error.h"
 #include "photometry/photometric_error.h"
 #include "photometry/photometric_import.h"
 #include "photometry/photometric_solid.h"

@@ -25,9 +25,8 @@ constexpr double kPi = std::numbers::pi;
 
 PhotometricSolid ies_solid(const std::vector<double>& vertical, const std::vector<double>& horizontal, const Law& law,
                            const std::string& factors = "1 1 10") {
-  return photometric_solid(
-      read_photometric_text(ies_text("IESNA:LM-63-2002", vertical, horizontal, law, factors), "t.ies",
-                            PhotometricFormat::Ies));
+  return photometric_solid(read_photometric_text(ies_text("IESNA:LM-63-2002", vertical, horizontal, law, factors),
+                                                 "t.ies", PhotometricFormat::Ies));
 }
 
 PhotometricSolid ldt_solid(const Ldt& f, const std::vector<double>& storedPlanes, const Law& law) {
@@ -71,17 +70,17 @@ TEST(PhotometricSolid, CandelaAtIsBilinearBetweenUnequalPlanes) {
     double c, g, expected;
   };
   const Case cases[] = {
-      {90, 0, 625},       // 0.25 x 400 + 0.75 x 700 (swapped: 475)
-      {30, 20, 325},      // C0 333.33 and C120 300 at gamma 20, weighed 0.75 and 0.25
-      {160, 90, 50},      // midway between C120 (0) and C200 (100) at gamma 90
-      {180, 60, 87.5},    // C120 50 and C200 100 at gamma 60, weighed 0.25 and 0.75
-      {330, 0, 200},      // wraps: C300 (0) to C360 = C0 (400)
-      {345, 60, 112.5},   // C300 0, C0 150 at gamma 60, weighed 0.25 and 0.75
-      {-15, 60, 112.5},   // the same direction
-      {705, 60, 112.5},   // and again, two turns on
-      {200, 90, 100},     // on a grid point
+      {90, 0, 625},      // 0.25 x 400 + 0.75 x 700 (swapped: 475)
+      {30, 20, 325},     // C0 333.33 and C120 300 at gamma 20, weighed 0.75 and 0.25
+      {160, 90, 50},     // midway between C120 (0) and C200 (100) at gamma 90
+      {180, 60, 87.5},   // C120 50 and C200 100 at gamma 60, weighed 0.25 and 0.75
+      {330, 0, 200},     // wraps: C300 (0) to C360 = C0 (400)
+      {345, 60, 112.5},  // C300 0, C0 150 at gamma 60, weighed 0.25 and 0.75
+      {-15, 60, 112.5},  // the same direction
+      {705, 60, 112.5},  // and again, two turns on
+      {200, 90, 100},    // on a grid point
       {0, 0, 400},
-      {200, 90.5, 0},     // past the last gamma: no light
+      {200, 90.5, 0},  // past the last gamma: no light
       {90, -1, 0},
       {std::numeric_limits<double>::quiet_NaN(), 10, 0},
       {10, std::numeric_limits<double>::quiet_NaN(), 0},
@@ -108,16 +107,34 @@ TEST(PhotometricSolid, FluxIsTheExactIntegralOfTheInterpolant) {
       {"isotropic, gamma 90-180", {90, 180}, {0}, iso, 0, 180, 2 * kPi, 1e-12},
       {"isotropic, split at 45 and 135", {0, 180}, {0}, iso, 45, 135, 2 * kPi * std::sqrt(2.0), 1e-12},
       // I linear from 1000 at gamma 0 to 0 at 90: 2 pi 1000 (1 - 2 / pi).
-      {"linear ramp", {0, 90}, {0}, [](double g, double) { return 1000 * (1 - g / 90); }, 0, 180,
-       2 * kPi * 1000 * (1 - 2 / kPi), 1e-12},
+      {"linear ramp",
+       {0, 90},
+       {0},
+       [](double g, double) { return 1000 * (1 - g / 90); },
+       0,
+       180,
+       2 * kPi * 1000 * (1 - 2 / kPi),
+       1e-12},
       // I = gamma (degrees), cut at 90 inside the cell 0..100: 2 pi (180 / pi) [sin g - g cos g] to pi / 2.
       {"cut inside a cell", {0, 100, 180}, {0}, [](double g, double) { return g; }, 0, 90, 360, 1e-12},
-      {"Lambertian 955 cos", steps(0, 90, 0.5), {0}, [](double g, double) { return 955 * cos_deg(g); }, 0, 180,
-       kPi * 955, 1e-5},
+      {"Lambertian 955 cos",
+       steps(0, 90, 0.5),
+       {0},
+       [](double g, double) { return 955 * cos_deg(g); },
+       0,
+       180,
+       kPi * 955,
+       1e-5},
       // 3 cd at C0 falling to 0 at C60 and rising from C200 back to C360:
       // 330 degree-candela around the circle, times 2 for the polar integral.
-      {"unequal C gaps", {0, 180}, {0, 60, 200}, [](double, double c) { return c == 0 ? 3.0 : 0.0; }, 0, 180,
-       330 * kPi / 180 * 2, 1e-12},
+      {"unequal C gaps",
+       {0, 180},
+       {0, 60, 200},
+       [](double, double c) { return c == 0 ? 3.0 : 0.0; },
+       0,
+       180,
+       330 * kPi / 180 * 2,
+       1e-12},
   };
   for (const Case& c : cases) {
     const PhotometricSolid s = ies_solid(c.vertical, c.horizontal, c.law);
@@ -140,12 +157,21 @@ TEST(PhotometricSolid, EverySymmetryFormOfBothFormatsGivesTheSameSolid) {
   };
   const Case cases[] = {
       {"rotational", [](double) { return 1.0; }, {{0}, {90}}, 1, {0}},
-      {"quadrant", [](double c) { return 2 + cos_deg(2 * c) + 0.3 * cos_deg(4 * c); }, {steps(0, 90, 30)}, 4,
+      {"quadrant",
+       [](double c) { return 2 + cos_deg(2 * c) + 0.3 * cos_deg(4 * c); },
+       {steps(0, 90, 30)},
+       4,
        steps(0, 90, 30)},
-      {"about C0-C180", [](double c) { return 2 + cos_deg(c) + 0.5 * cos_deg(2 * c); }, {steps(0, 180, 30)}, 2,
+      {"about C0-C180",
+       [](double c) { return 2 + cos_deg(c) + 0.5 * cos_deg(2 * c); },
+       {steps(0, 180, 30)},
+       2,
        steps(0, 180, 30)},
-      {"about C90-C270", [](double c) { return 2 + std::sin(c * kPi / 180) + 0.5 * cos_deg(2 * c); },
-       {steps(90, 270, 30)}, 3, steps(90, 270, 30)},
+      {"about C90-C270",
+       [](double c) { return 2 + std::sin(c * kPi / 180) + 0.5 * cos_deg(2 * c); },
+       {steps(90, 270, 30)},
+       3,
+       steps(90, 270, 30)},
   };
   for (const Case& c : cases) {
     const auto law = [&](double g, double cDeg) { return 100 * polar(g) * c.ofC(cDeg); };

@@ -65,10 +65,12 @@ struct Ldt {
 // Lines 1..42 and the angle lists; the C angles start on line 43 after one lamp set.
 inline std::string ldt_head(const Ldt& f) {
   std::string t = "Lucidra tests\r\n1\r\n" + std::to_string(f.isym) + "\r\n" + std::to_string(f.cAngles.size()) +
-                  "\r\n45\r\n" + std::to_string(f.gammas.size()) + "\r\n10\r\nreport\r\nname\r\nnumber\r\nf.ldt\r\ndate\r\n";
+                  "\r\n45\r\n" + std::to_string(f.gammas.size()) +
+                  "\r\n10\r\nreport\r\nname\r\nnumber\r\nf.ldt\r\ndate\r\n";
   for (int k = 13; k <= 21; ++k) t += "0\r\n";
   t += "100\r\n" + f.lightOutputRatio + "\r\n" + f.conversion + "\r\n0\r\n" + std::to_string(f.lampSets) + "\r\n";
-  for (int s = 0; s < f.lampSets; ++s) t += "1\r\nLED\r\n" + (s == 0 ? f.flux : std::string("999")) + "\r\n4000K\r\n80\r\n30\r\n";
+  for (int s = 0; s < f.lampSets; ++s)
+    t += "1\r\nLED\r\n" + (s == 0 ? f.flux : std::string("999")) + "\r\n4000K\r\n80\r\n30\r\n";
   for (int k = 0; k < 10; ++k) t += "0,5\r\n";  // a decimal comma, as comma locales write
   for (double c : f.cAngles) t += number(c) + "\r\n";
   for (double g : f.gammas) t += number(g) + "\r\n";

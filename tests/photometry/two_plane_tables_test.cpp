@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "distributions/distribution_file.h"
 #include "base/user_error.h"
+#include "distributions/distribution_file.h"
 #include "photometry/import_files.h"
 #include "photometry/photometric_import.h"
 #include "photometry/text_cursor.h"
@@ -268,13 +268,13 @@ TEST(ImportSummary, ShowsTheLuminairesFluxBesideWhatTheHeaderClaims) {
   EXPECT_EQ(claim_note(absolute), "");
 
   // Isotropic over gamma 0-90: 2 pi x 2 cd per cd/klm (2000 lm of lamps).
-  struct Ldt_case {
+  struct LdtCase {
     std::string ratio;
     double cdPerKlm;
     std::string fluxLine, note;
   };
   const double matching = 1600 / (4 * kPi);  // 2000 lm x 80 % = 1600 lm
-  const Ldt_case cases[] = {
+  const LdtCase cases[] = {
       {"80", matching,
        " lm from the intensities (the luminaire's); the header states a lamp flux of 2000 lm and a light output ratio "
        "of 80 %, so 1600 lm from the luminaire",
@@ -292,12 +292,12 @@ TEST(ImportSummary, ShowsTheLuminairesFluxBesideWhatTheHeaderClaims) {
        " lm from the intensities (the luminaire's); the header states a lamp flux of 2000 lm and no light output ratio",
        ""},
   };
-  for (const Ldt_case& c : cases) {
+  for (const LdtCase& c : cases) {
     Ldt f;
     f.isym = 1;
     f.lightOutputRatio = c.ratio;
-    const PhotometricImport r = import_photometric_text(
-        ldt_text(f, {0}, [&](double, double) { return c.cdPerKlm; }), "t.ldt", PhotometricFormat::Eulumdat);
+    const PhotometricImport r = import_photometric_text(ldt_text(f, {0}, [&](double, double) { return c.cdPerKlm; }),
+                                                        "t.ldt", PhotometricFormat::Eulumdat);
     EXPECT_NEAR(r.fluxLm, 1600, 1e-9);
     EXPECT_EQ(flux_line(r, "c.ldt"), "  flux:        1600" + c.fluxLine) << c.ratio;
     EXPECT_EQ(claim_note(r), c.note) << c.ratio;
