@@ -91,6 +91,32 @@ TEST(PhotometricSolid, CandelaAtIsBilinearBetweenUnequalPlanes) {
   EXPECT_EQ(s.peak_candela(), 700);
 }
 
+// Planes that leave out C0 (EULUMDAT Isym 0 from C30, IES C90-C270 without
+// C180): the solid starts with the C0 plane the bilinear rule gives, which
+// changes neither a value nor the flux.
+TEST(PhotometricSolid, ACircleWithoutC0GetsItByInterpolation) {
+  const auto law = [](double g, double c) { return cos_deg(g) * (c == 330 ? 400.0 : c == 30 ? 100.0 : 200.0); };
+  Ldt f;
+  f.isym = 0;
+  f.flux = "1000";
+  f.cAngles = steps(30, 330, 60);
+  const PhotometricSolid s = ldt_solid(f, f.cAngles, law);
+  EXPECT_EQ(s.cDeg, (std::vector<double>{0, 30, 90, 150, 210, 270, 330}));
+  EXPECT_NEAR(s.candela_at(0, 0), 250, 1e-9);  // midway between C330 (400) and C30 (100)
+  EXPECT_NEAR(s.candela_at(10, 60), 0.5 * (400 / 3.0 + 100 * 2 / 3.0), 1e-9);  // 2/3 from C330 to C30, cos 60
+  EXPECT_NEAR(s.candela_at(340, 0), 350, 1e-9);
+  // The flux of the six planes alone: each weighs 60 degrees.
+  const double polar =
+      ies_solid(steps(0, 90, 10), {0}, [](double g, double) { return cos_deg(g); }).flux_lm() / (2 * kPi);
+  EXPECT_NEAR(s.flux_lm(), 60 * kPi / 180 * (400 + 100 + 4 * 200) * polar, 1e-9 * s.flux_lm());
+
+  const auto sides = [](double g, double c) { return cos_deg(g) * (c == 90 ? 300.0 : c == 135 ? 200.0 : 100.0); };
+  const PhotometricSolid noC180 = ies_solid(steps(0, 90, 10), {90, 135, 225, 270}, sides);
+  EXPECT_EQ(noC180.cDeg, (std::vector<double>{0, 45, 90, 135, 225, 270, 315}));
+  EXPECT_NEAR(noC180.candela_at(0, 0), 150, 1e-9);    // midway between C315 (C225's image) and C45 (C135's)
+  EXPECT_NEAR(noC180.candela_at(180, 0), 150, 1e-9);  // midway between C135 and C225
+}
+
 // Flux of the interpolant against closed forms.
 TEST(PhotometricSolid, FluxIsTheExactIntegralOfTheInterpolant) {
   const auto iso = [](double, double) { return 1.0; };
