@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test (the Debian package's
-# included); then the Windows command line and the core's tests under Wine
-# (scripts/test-windows.sh, in build-windows/); then the whole suite again
-# under AddressSanitizer and UndefinedBehaviorSanitizer (scripts/sanitize.sh,
-# in build-asan/). LUCIDRA_SKIP_WINDOWS=1 leaves out the Windows step.
+# included); then the command line alone, built and packaged without the
+# window (scripts/test-cli-only.sh, in build-cli/); then the Windows command
+# line and the core's tests under Wine (scripts/test-windows.sh, in
+# build-windows/); then the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer (scripts/sanitize.sh, in build-asan/; without
+# the window, so that is the command-line-only build's whole suite).
+# LUCIDRA_SKIP_WINDOWS=1 leaves out the Windows step.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${LUCIDRA_BUILD_DIR:-$root/build}
@@ -11,6 +14,7 @@ build=${LUCIDRA_BUILD_DIR:-$root/build}
 bash "$root/scripts/install-deps.sh"
 bash "$root/scripts/build.sh"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
+bash "$root/scripts/test-cli-only.sh"
 if [[ ${LUCIDRA_SKIP_WINDOWS:-0} != 1 ]]; then
   LUCIDRA_BUILD_DIR=$build bash "$root/scripts/test-windows.sh"
 fi

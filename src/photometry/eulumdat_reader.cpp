@@ -79,7 +79,7 @@ class FieldLines {
   int fieldsRead_ = 0;
 };
 
-// Reads `count` angles, one per line, strictly ascending within [lo, hi].
+// Reads `count` angles, one per line, strictly ascending within [lo, hi], no two the same.
 std::vector<double> read_angles(FieldLines& lines, std::int64_t count, std::string_view what, double lo,
                                 double hi) {
   std::vector<double> angles;
@@ -91,9 +91,8 @@ std::vector<double> read_angles(FieldLines& lines, std::int64_t count, std::stri
       lines.fail(field, short_number(angle) + " is outside " + short_number(lo) + " to " + short_number(hi) +
                             " degrees");
     }
-    if (!angles.empty() && !(angle > angles.back())) {
-      lines.fail(field, short_number(angle) + " does not follow " + short_number(angles.back()) +
-                            "; the angles must ascend");
+    if (!angles.empty()) {
+      if (const auto problem = angle_order_problem(angle, angles.back())) lines.fail(field, *problem);
     }
     angles.push_back(angle);
   }
@@ -106,6 +105,7 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   FieldLines lines(text, fileName);
   PhotometricData data;
   data.format = PhotometricFormat::Eulumdat;
+  data.sourceName = std::string(fileName);
   data.versionText = "EULUMDAT";
 
   lines.text("company identification");
@@ -123,11 +123,11 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   }
   for (const char* field :
        {"luminaire length/diameter", "luminaire width", "luminaire height", "luminous area length/diameter",
-        "luminous area width", "luminous area height C0", "luminous area height C90",
-        "luminous area height C180", "luminous area height C270", "downward flux fraction",
-        "light output ratio"}) {
+        "luminous area width", "luminous area height C0", "luminous area height C90", "luminous area height C180",
+        "luminous area height C270", "downward flux fraction"}) {
     lines.real(field);
   }
+  const double lightOutputRatio = lines.real("light output ratio");
   const double conversion = lines.real("conversion factor for intensities");
   if (!(conversion > 0)) lines.fail("conversion factor for intensities", short_number(conversion) + " must be positive");
   lines.real("tilt during measurement");
@@ -211,6 +211,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   }
 
   data.statedLumens = lampFlux;
+  data.lampCount = lampCount;
+  data.lightOutputRatioPercent = lightOutputRatio;
   data.notes.push_back("Intensities converted from cd/klm with the lamp flux " + short_number(lampFlux) +
                        " lm of lamp set 1" + (sets > 1 ? " (the file lists " + std::to_string(sets) + " lamp sets)" : std::string()));
   if (conversion != 1) {

@@ -57,7 +57,7 @@ std::optional<std::string_view> tilt_value(std::string_view line) {
 
 constexpr std::string_view kEnded = "the file ends here; the value is missing";
 
-// Reads `count` ascending angles into `out`.
+// Reads `count` ascending angles into `out`, no two of them the same.
 void read_ascending_angles(TextCursor& cursor, std::int64_t count, std::string_view what,
                            std::vector<double>& out) {
   out.reserve(static_cast<std::size_t>(count));
@@ -65,10 +65,9 @@ void read_ascending_angles(TextCursor& cursor, std::int64_t count, std::string_v
     const std::string field = std::string(what) + " " + std::to_string(i + 1) + " of " + std::to_string(count);
     const double angle = cursor.next_real(field, "the file ends after " + std::to_string(i) + " of the " +
                                                      std::to_string(count) + " " + std::string(what) + "s");
-    if (!out.empty() && !(angle > out.back())) {
-      cursor.fail(cursor.value_line(), field,
-                  short_number(angle) + " does not follow " + short_number(out.back()) +
-                      "; the angles must ascend");
+    if (!out.empty()) {
+      if (const auto problem = angle_order_problem(angle, out.back()))
+        cursor.fail(cursor.value_line(), field, *problem);
     }
     out.push_back(angle);
   }
@@ -80,6 +79,7 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
   TextCursor cursor(text, fileName);
   PhotometricData data;
   data.format = PhotometricFormat::Ies;
+  data.sourceName = std::string(fileName);
 
   // Format line, keywords or labels, up to the TILT line.
   IesEdition edition = IesEdition::E1986;
@@ -233,6 +233,7 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
   if (lampFactorApplies && second != 1) {
     data.notes.push_back("Candela values multiplied by the ballast-lamp photometric factor " + short_number(second));
   }
+  data.lampCount = lamps;
   if (lumensPerLamp > 0) {
     data.statedLumens = static_cast<double>(lamps) * lumensPerLamp;
   } else {

@@ -18,6 +18,21 @@ std::string angle_range(double from, double to, std::size_t count, const char* u
          (count == 1 ? "" : "s");
 }
 
+// What the header claims, never the lamps' flux as if it were the luminaire's.
+std::string stated_flux_text(const PhotometricImport& r) {
+  if (r.format == PhotometricFormat::Ies) {
+    if (!r.statedLumens) return "the header states no lamp lumens (absolute photometry)";
+    const double perLamp = r.lampCount > 0 ? *r.statedLumens / static_cast<double>(r.lampCount) : *r.statedLumens;
+    return "the header states " + std::to_string(r.lampCount) + (r.lampCount == 1 ? " lamp" : " lamps") + " x " +
+           short_number(perLamp) + " lm = " + short_number(*r.statedLumens) + " lm of lamps";
+  }
+  if (!r.statedLumens) return "the header states no lamp flux";
+  std::string text = "the header states a lamp flux of " + short_number(*r.statedLumens) + " lm";
+  if (!r.statedLuminaireLumens) return text + " and no light output ratio";
+  return text + " and a light output ratio of " + short_number(*r.lightOutputRatioPercent) + " %, so " +
+         short_number(*r.statedLuminaireLumens) + " lm from the luminaire";
+}
+
 void write_file(const std::string& path, const std::string& text) {
   std::FILE* file = open_file(path, "wb");
   if (file == nullptr) throw UserError("Cannot create " + path + ": " + std::strerror(errno));
@@ -84,10 +99,8 @@ std::string import_summary(const PhotometricImport& r, const std::string& source
   out += "  vertical:    " + angle_range(r.verticalFromDeg, r.verticalToDeg, r.verticalCount, "angle") + "\n";
   out += "  horizontal:  " + angle_range(r.horizontalFromDeg, r.horizontalToDeg, r.horizontalCount, "plane") + "\n";
   out += "  peak:        " + short_number(r.peakCandela) + " cd\n";
-  out += "  flux:        " + short_number(r.fluxLm) + " lm from the intensities; " +
-         (r.statedLumens ? "the file states " + short_number(*r.statedLumens) + " lm"
-                         : std::string("the file states no lamp lumens")) +
-         "\n";
+  out += "  flux:        " + short_number(r.fluxLm) + " lm from the intensities (the luminaire's); " +
+         stated_flux_text(r) + "\n";
   for (const ImportedTableFile& f : files) {
     out += "  wrote:       " + f.path + " (" +
            angle_range(f.table->angleDeg.front(), f.table->angleDeg.back(), f.table->angleDeg.size(), "angle") +

@@ -42,10 +42,15 @@ void append_number(std::string& out, double value, char decimalSeparator) {
 
 }  // namespace
 
+PhotometricData read_photometric_text(std::string_view text, std::string_view nameForMessages,
+                                      PhotometricFormat format) {
+  return format == PhotometricFormat::Ies ? read_ies_text(text, nameForMessages)
+                                          : read_eulumdat_text(text, nameForMessages);
+}
+
 PhotometricImport import_photometric_text(std::string_view text, std::string_view nameForMessages,
                                           PhotometricFormat format) {
-  return two_plane_import(format == PhotometricFormat::Ies ? read_ies_text(text, nameForMessages)
-                                                           : read_eulumdat_text(text, nameForMessages));
+  return two_plane_import(read_photometric_text(text, nameForMessages, format));
 }
 
 PhotometricFormat detect_photometric_format(std::string_view text, std::string_view path) {
@@ -62,7 +67,7 @@ PhotometricFormat detect_photometric_format(std::string_view text, std::string_v
   return PhotometricFormat::Eulumdat;
 }
 
-PhotometricImport import_photometric_file(const std::string& path) {
+PhotometricData read_photometric_file(const std::string& path) {
   std::error_code ec;
   if (path.empty() || path.find('\0') != std::string::npos || std::filesystem::is_directory(path, ec)) {
     throw FileReadError("Cannot open file " + path);
@@ -79,7 +84,11 @@ PhotometricImport import_photometric_file(const std::string& path) {
     }
   }
   if (in.bad()) throw FileReadError("Cannot open file " + path);
-  return import_photometric_text(text, path, detect_photometric_format(text, path));
+  return read_photometric_text(text, path, detect_photometric_format(text, path));
+}
+
+PhotometricImport import_photometric_file(const std::string& path) {
+  return two_plane_import(read_photometric_file(path));
 }
 
 std::string distribution_file_text(const PlaneTable& table, std::string_view label, char decimalSeparator) {

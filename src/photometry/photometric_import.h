@@ -13,6 +13,7 @@
 // the main beam; a 90-180 vertical set is mirrored (theta = 180 - gamma).
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,7 +47,13 @@ struct PhotometricImport {
   double peakCandela = 0;                // over every measured value
   double fluxLm = 0;                     // integrated from the intensities over the measured sphere
   double twoPlaneFluxLm = 0;             // of the two tables blended by cos^2(phi)
-  std::optional<double> statedLumens;    // lamps x lumens per lamp, or the EULUMDAT lamp flux
+  // What the header claims (see PhotometricData): the lamps' lumens (IES
+  // lamps x lumens per lamp, EULUMDAT lamp flux), the IES lamp count, the
+  // EULUMDAT light output ratio, and the luminaire's flux they give.
+  std::optional<double> statedLumens;
+  std::int64_t lampCount = 0;
+  std::optional<double> lightOutputRatioPercent;
+  std::optional<double> statedLuminaireLumens;
   std::vector<std::string> notes;
 };
 
@@ -64,8 +71,16 @@ PhotometricImport import_photometric_text(std::string_view text, std::string_vie
 // line starts with TILT=, otherwise EULUMDAT.
 PhotometricFormat detect_photometric_format(std::string_view text, std::string_view path);
 
-// Reads and imports the named file. Throws FileReadError "Cannot open file
-// <path>" or "File <path> is too large ...", or PhotometricError.
+// Reads text already in memory as the format says, without importing it.
+PhotometricData read_photometric_text(std::string_view text, std::string_view nameForMessages,
+                                      PhotometricFormat format);
+
+// Reads the named file as its format is detected. Throws FileReadError
+// "Cannot open file <path>" or "File <path> is too large ...", or
+// PhotometricError.
+PhotometricData read_photometric_file(const std::string& path);
+
+// Reads and imports the named file; throws as read_photometric_file.
 PhotometricImport import_photometric_file(const std::string& path);
 
 // A distribution file for the run: line 1 the angles, line 2 `label`, line 3

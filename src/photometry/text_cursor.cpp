@@ -5,6 +5,7 @@
 #include <string>
 
 #include "distributions/number_text.h"
+#include "photometry/photometric_data.h"
 #include "photometry/photometric_error.h"
 
 namespace lucidra {
@@ -122,6 +123,14 @@ std::string short_number(double value) {
   char buffer[32];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
   return std::string(buffer, result.ptr);
+}
+
+std::optional<std::string> angle_order_problem(double angle, double previous) {
+  if (angle - previous >= kMinAngleStepDeg) return std::nullopt;
+  if (std::fabs(angle - previous) < kMinAngleStepDeg) {
+    return short_number(angle) + " repeats the angle before it; the angles must ascend";
+  }
+  return short_number(angle) + " does not follow " + short_number(previous) + "; the angles must ascend";
 }
 
 }  // namespace lucidra

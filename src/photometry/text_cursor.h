@@ -63,6 +63,11 @@ std::optional<double> photometric_number_or_comma(std::string_view text);
 // A whole number from a number's text ("3", "3.0", "3e0"), or nothing.
 std::optional<std::int64_t> whole_value(std::string_view text);
 
+// What is wrong when `angle` comes after `previous` in a list that must
+// ascend by at least kMinAngleStepDeg: "45 repeats the angle before it; ..."
+// or "30 does not follow 45; ...". Nothing when it is in order.
+std::optional<std::string> angle_order_problem(double angle, double previous);
+
 // "12.5" style: up to 6 significant digits, no trailing zeros.
 std::string short_number(double value);
 

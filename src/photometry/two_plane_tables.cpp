@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "photometry/circle_planes.h"
 #include "photometry/photometric_import.h"
+#include "photometry/photometric_solid.h"
 #include "photometry/text_cursor.h"
 
 namespace lucidra {
@@ -22,57 +25,20 @@ std::string symmetry_text(HorizontalSymmetry symmetry) {
   return "unknown";
 }
 
+std::optional<double> stated_luminaire_lumens(const PhotometricData& data) {
+  if (!data.statedLumens) return std::nullopt;
+  if (data.format == PhotometricFormat::Ies) return data.statedLumens;
+  if (!data.lightOutputRatioPercent || !(*data.lightOutputRatioPercent > 0)) return std::nullopt;
+  return *data.statedLumens * *data.lightOutputRatioPercent / 100;
+}
+
 namespace {
 
-constexpr double kSameAngle = 1e-9;
-
-// A plane of the whole circle: measured, or implied by the file's symmetry.
-struct CirclePlane {
-  double cDeg;
-  const std::vector<double>* candela;
-  bool measured;
-  double sourceDeg;  // the measured plane it comes from
-};
-
-double wrap_degrees(double c) {
-  c = std::fmod(c, 360.0);
-  if (c < 0) c += 360.0;
-  return c > 360.0 - kSameAngle ? 0.0 : c;
-}
-
-// Every plane the file states or implies, by ascending C in [0, 360); a
-// measured plane wins over a mirrored one at the same C.
-std::vector<CirclePlane> full_circle(const PhotometricData& data) {
-  std::vector<CirclePlane> planes;
-  for (std::size_t i = 0; i < data.horizontalDeg.size(); ++i) {
-    const double c = data.horizontalDeg[i];
-    const auto add = [&](double at, bool measured) {
-      planes.push_back({wrap_degrees(at), &data.candela[i], measured, c});
-    };
-    add(c, true);
-    switch (data.symmetry) {
-      case HorizontalSymmetry::Quadrant:
-        add(180 - c, false);
-        add(180 + c, false);
-        add(360 - c, false);
-        break;
-      case HorizontalSymmetry::PlaneC0C180: add(360 - c, false); break;
-      case HorizontalSymmetry::PlaneC90C270: add(180 - c, false); break;
-      case HorizontalSymmetry::Rotational:
-      case HorizontalSymmetry::None: break;
-    }
-  }
-  std::stable_sort(planes.begin(), planes.end(), [](const CirclePlane& a, const CirclePlane& b) {
-    return a.cDeg < b.cDeg || (a.cDeg == b.cDeg && a.measured && !b.measured);
-  });
-  std::vector<CirclePlane> unique;
-  for (const CirclePlane& p : planes) {
-    if (unique.empty() || p.cDeg - unique.back().cDeg > kSameAngle) unique.push_back(p);
-  }
-  // The last plane may sit just below 360 and so on C0.
-  if (unique.size() > 1 && 360.0 - unique.back().cDeg < kSameAngle) unique.pop_back();
-  return unique;
-}
+using detail::CirclePlane;
+using detail::full_circle;
+using detail::kSameAngle;
+using detail::polar_integral;
+using detail::wrap_degrees;
 
 std::string c_name(double c) {
   std::string name = "C";  // appended, not "C" + ...: GCC 12 warns falsely on that form
@@ -110,24 +76,6 @@ PlaneAt plane_at(const std::vector<CirclePlane>& circle, HorizontalSymmetry symm
   return result;
 }
 
-// The integral of I(gamma) sin(gamma) d(gamma), I linear between the samples:
-// exact for each segment (the integral of (g - a) sin g is sin g - (g - a) cos g).
-double polar_integral(const std::vector<double>& gammaDeg, const std::vector<double>& candela) {
-  double sum = 0;
-  for (std::size_t k = 0; k + 1 < gammaDeg.size(); ++k) {
-    const double a = gammaDeg[k] * std::numbers::pi / 180, b = gammaDeg[k + 1] * std::numbers::pi / 180;
-    const double ia = candela[k], ib = candela[k + 1];
-    if (b - a < 1e-6) {
-      // Too narrow for the closed form's division: the trapezoid is exact enough.
-      sum += 0.5 * (ia * std::sin(a) + ib * std::sin(b)) * (b - a);
-      continue;
-    }
-    // ia (cos a - cos b) + (ib - ia) ((sin b - sin a) / (b - a) - cos b)
-    sum += ia * (std::cos(a) - std::cos(b)) + (ib - ia) * ((std::sin(b) - std::sin(a)) / (b - a) - std::cos(b));
-  }
-  return sum;
-}
-
 std::vector<double> mean_of(const std::vector<double>& a, const std::vector<double>& b) {
   std::vector<double> m(a.size());
   for (std::size_t k = 0; k < a.size(); ++k) m[k] = 0.5 * a[k] + 0.5 * b[k];
@@ -152,6 +100,29 @@ void note_asymmetry(const PlaneAt& a, const PlaneAt& b, const char* names, const
                     " % of their peak (at gamma " + short_number(gammaDeg[worstAt]) +
                     " degrees): the luminaire is asymmetric there, which the two-plane model cannot hold; the "
                     "table holds the mean of the two halves");
+  }
+}
+
+// Notes when the intensities' flux and what the header claims differ by
+// more than 2 %. For IES that is expected of relative photometry (the lamps'
+// lumens, of which the luminaire emits a share); for EULUMDAT the lamp flux
+// times the light output ratio should be the luminaire's flux.
+void note_stated_flux(const PhotometricData& data, double fluxLm, std::vector<std::string>& notes) {
+  const std::optional<double> claimed = stated_luminaire_lumens(data);
+  if (!claimed || !(*claimed > 0)) return;
+  const double off = (fluxLm - *claimed) / *claimed;
+  if (!(std::fabs(off) > 0.02)) return;
+  const std::string difference = "The intensities give " + short_number(fluxLm) + " lm, " +
+                                 short_number(std::round(std::fabs(off) * 1000) / 10) + " % " +
+                                 (off < 0 ? "below" : "above") + " the " + short_number(*claimed) + " lm ";
+  if (data.format == PhotometricFormat::Ies) {
+    notes.push_back(difference + "of lamps the header states (" + std::to_string(data.lampCount) + " x " +
+                    short_number(*data.statedLumens / static_cast<double>(data.lampCount)) +
+                    " lm): the luminaire emits what its intensities give");
+  } else {
+    notes.push_back(difference + "of the header's lamp flux (" + short_number(*data.statedLumens) +
+                    " lm) times its light output ratio (" + short_number(*data.lightOutputRatioPercent) +
+                    " %): the intensities and the header disagree; the luminaire emits what its intensities give");
   }
 }
 
@@ -203,6 +174,9 @@ PhotometricImport two_plane_import(const PhotometricData& data) {
   result.horizontalToDeg = data.horizontalDeg.back();
   result.horizontalCount = data.horizontalDeg.size();
   result.statedLumens = data.statedLumens;
+  result.lampCount = data.lampCount;
+  result.lightOutputRatioPercent = data.lightOutputRatioPercent;
+  result.statedLuminaireLumens = stated_luminaire_lumens(data);
   result.notes = data.notes;
   for (const auto& plane : data.candela) {
     for (double v : plane) result.peakCandela = std::max(result.peakCandela, v);
@@ -234,6 +208,8 @@ PhotometricImport two_plane_import(const PhotometricData& data) {
   // The blend F + (E - F) cos^2(phi) averages to (E + F) / 2 around the axis.
   result.twoPlaneFluxLm = std::numbers::pi * (polar_integral(data.verticalDeg, first) + polar_integral(data.verticalDeg, second));
   if (result.fluxLm > 0) {
+    result.notes.push_back(light_direction_note(photometric_solid(data)));
+    note_stated_flux(data, result.fluxLm, result.notes);
     // + 0.0 turns a rounded -0 into 0, which prints without a sign.
     const double differencePercent =
         std::round((result.twoPlaneFluxLm - result.fluxLm) / result.fluxLm * 1000) / 10 + 0.0;

@@ -38,7 +38,9 @@ TEST_F(ImportTest, WritesBothPlanesAndASummary) {
                            "  symmetry:    C0-C180 (symmetric about the C0-C180 plane)\n",
                            "  planes used: C0: measured\n", "               C270: by symmetry from C90\n",
                            "  vertical:    0 to 90 degrees, 3 angles\n", "  horizontal:  0 to 180 degrees, 3 planes\n",
-                           "  peak:        100 cd\n", "the file states 1000 lm\n",
+                           "  peak:        100 cd\n",
+                           " lm from the intensities (the luminaire's); the header states 1 lamp x 1000 lm = 1000 lm "
+                           "of lamps\n",
                            "  wrote:       lamp_C0-C180.txt (0 to 90 degrees, 3 angles, -L, longitudinal)\n",
                            "  note: Two-plane model:"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;

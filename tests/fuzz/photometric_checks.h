@@ -1,15 +1,20 @@
 #pragma once
 // What every accepted photometric file must give, whatever its format: a
-// grid whose counts agree, and two tables the run can read.
+// grid whose counts agree, two tables the run can read and accepts, and a
+// whole photometric solid with finite flux.
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 #include <string_view>
 
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "fuzz_check.h"
+#include "photometry/photometric_error.h"
 #include "photometry/photometric_import.h"
+#include "photometry/photometric_solid.h"
+#include "sampling/level_lookup.h"
 
 namespace lucidra::fuzz {
 
@@ -21,9 +26,12 @@ inline void check_grid(const PhotometricData& d) {
     check(plane.size() == d.verticalDeg.size(), "a plane's values and the vertical angles differ in number");
     for (double v : plane) check(std::isfinite(v) && v >= 0 && v <= kMaxCandela, "candela out of range");
   }
-  for (std::size_t k = 1; k < d.verticalDeg.size(); ++k) check(d.verticalDeg[k] > d.verticalDeg[k - 1], "vertical not ascending");
+  // Ascending, and no angle repeated (within the least step a file may take).
+  for (std::size_t k = 1; k < d.verticalDeg.size(); ++k) {
+    check(d.verticalDeg[k] - d.verticalDeg[k - 1] >= kMinAngleStepDeg, "vertical not ascending");
+  }
   for (std::size_t k = 1; k < d.horizontalDeg.size(); ++k) {
-    check(d.horizontalDeg[k] > d.horizontalDeg[k - 1], "horizontal not ascending");
+    check(d.horizontalDeg[k] - d.horizontalDeg[k - 1] >= kMinAngleStepDeg, "horizontal not ascending");
   }
   check(d.verticalDeg.front() >= 0 && d.verticalDeg.back() <= 180, "vertical angle outside 0..180");
 }
@@ -45,7 +53,49 @@ inline void check_table(const PlaneTable& t, std::size_t expectedCount, double p
       check(std::fabs(d.angle[k + 1] - t.angleDeg[k]) <= 1e-8 * (1 + t.angleDeg[k]), "angle read back differs");
       check(std::fabs(d.intensity[k + 1] - t.candela[k]) <= 1e-8 * (1 + t.candela[k]), "value read back differs");
     }
+    // The run's own checks on a table it reads, so an accepted file can
+    // always be generated from.
+    try {
+      check_linear_table(d, "fuzz");
+    } catch (const UserError&) {
+      fail("the run refuses a table written from an accepted file");
+    }
   }
+}
+
+// The whole solid of an accepted file: its grid as the sampler needs it,
+// finite flux equal to the import's, and an interpolant that stays within
+// 0 and the peak. A file without light is refused instead.
+inline void check_solid(const PhotometricData& d, const PhotometricImport& r) {
+  PhotometricSolid s;
+  try {
+    s = photometric_solid(d);
+  } catch (const PhotometricError&) {
+    check(!(r.fluxLm > 0), "a file with light refused as one without");
+    return;
+  }
+  check(r.fluxLm > 0, "a file without light gives a solid");
+  check(!s.cDeg.empty() && s.cDeg.front() == 0 && s.cDeg.back() < 360, "C planes outside 0..360 or no C0");
+  for (std::size_t k = 1; k < s.cDeg.size(); ++k) check(s.cDeg[k] > s.cDeg[k - 1], "C planes not ascending");
+  check(s.gammaDeg == d.verticalDeg, "the solid's gamma differs from the file's");
+  check(s.candela.size() == s.cDeg.size() * s.gammaDeg.size(), "solid grid size");
+  for (double v : s.candela) check(std::isfinite(v) && v >= 0, "solid value negative or not finite");
+  const double peak = s.peak_candela(), flux = s.flux_lm();
+  check(peak == r.peakCandela, "the solid's peak differs from the file's");
+  check(std::isfinite(flux) && flux > 0 && flux <= 4 * 3.14159266 * peak * (1 + 1e-9), "solid flux out of range");
+  check(std::fabs(flux - r.fluxLm) <= 1e-9 * flux, "the solid's flux differs from the import's");
+  const double up = s.flux_lm_between(0, 90), down = s.flux_lm_between(90, 180);
+  check(up >= 0 && down >= 0 && std::fabs(up + down - flux) <= 1e-9 * flux, "hemispheres do not add up");
+  for (double c = -45; c <= 405; c += 22.5) {
+    for (double g = -5; g <= 185; g += 7.5) {
+      const double v = s.candela_at(c, g);
+      check(std::isfinite(v) && v >= 0 && v <= peak * (1 + 1e-12), "interpolated value outside 0..peak");
+    }
+  }
+  const PhotometricSolid f = s.flipped();
+  check(f.cDeg.front() == 0 && f.cDeg.size() == s.cDeg.size() && f.gammaDeg.size() == s.gammaDeg.size(),
+        "flipped grid");
+  check(std::fabs(f.flux_lm() - flux) <= 1e-9 * flux, "flipping changes the flux");
 }
 
 inline void check_import(const PhotometricData& d) {
@@ -64,6 +114,7 @@ inline void check_import(const PhotometricData& d) {
   check(r.twoPlaneFluxLm <= 4 * 3.14159266 * peak * (1 + 1e-9) + 1e-300, "two-plane flux above 4 pi peak");
   check(r.planesUsed.size() == 4, "four planes are used");
   check(r.verticalCount == d.verticalDeg.size() && r.horizontalCount == d.horizontalDeg.size(), "counts reported");
+  check_solid(d, r);
 }
 
 // A refusal names the file and a line: "<name> line N, <field>: <problem>".

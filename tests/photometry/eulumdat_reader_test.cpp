@@ -2,46 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "photometry/photometric_error.h"
 #include "photometry/photometric_import.h"
+#include "photometry/photometric_solid.h"
 #include "photometry_test_support.h"
 
 namespace lucidra::testing {
 namespace {
-
-// The fields of an EULUMDAT file that the tests vary.
-struct Ldt {
-  int isym = 0;
-  std::vector<double> cAngles = steps(0, 315, 45);
-  std::vector<double> gammas = steps(0, 90, 10);
-  std::string flux = "2000";
-  std::string conversion = "1";
-  int lampSets = 1;
-};
-
-// Lines 1..42 and the angle lists; the C angles start on line 43 after one lamp set.
-std::string ldt_head(const Ldt& f) {
-  std::string t = "Lucidra tests\r\n1\r\n" + std::to_string(f.isym) + "\r\n" + std::to_string(f.cAngles.size()) +
-                  "\r\n45\r\n" + std::to_string(f.gammas.size()) + "\r\n10\r\nreport\r\nname\r\nnumber\r\nf.ldt\r\ndate\r\n";
-  for (int k = 13; k <= 21; ++k) t += "0\r\n";
-  t += "100\r\n80\r\n" + f.conversion + "\r\n0\r\n" + std::to_string(f.lampSets) + "\r\n";
-  for (int s = 0; s < f.lampSets; ++s) t += "1\r\nLED\r\n" + (s == 0 ? f.flux : std::string("999")) + "\r\n4000K\r\n80\r\n30\r\n";
-  for (int k = 0; k < 10; ++k) t += "0,5\r\n";  // a decimal comma, as comma locales write
-  for (double c : f.cAngles) t += number(c) + "\r\n";
-  for (double g : f.gammas) t += number(g) + "\r\n";
-  return t;
-}
-
-std::string ldt_text(const Ldt& f, const std::vector<double>& storedPlanes, const Law& law) {
-  std::string t = ldt_head(f);
-  for (double c : storedPlanes) {
-    for (double g : f.gammas) t += number(law(g, c)) + "\r\n";
-  }
-  return t;
-}
 
 PhotometricImport import_ldt(const std::string& text) {
   return import_photometric_text(text, "t.ldt", PhotometricFormat::Eulumdat);
@@ -78,6 +49,37 @@ TEST(EulumdatReader, EverySymmetryGivesTheLawInCandela) {
     expect_table(r.transversal, f.gammas, [&](double t) { return 2 * c.b * cos_deg(t); }, 1e-9, what + " T");
     EXPECT_EQ(r.statedLumens, 2000.0) << what;
     EXPECT_EQ(r.horizontalCount, c.storedPlanes.size()) << what;
+  }
+}
+
+// Light above 90 degrees (an uplight's) in both gamma forms: read, kept in
+// the two tables (mirrored for 90-180 only) and in the solid toward -z.
+TEST(EulumdatReader, GammaBeyond90IsReadInBothForms) {
+  const auto law = [](double g, double c) { return std::max(0.0, -cos_deg(g)) * (200 + 100 * cos_deg(2 * c)); };
+  struct Case {
+    std::vector<double> gammas;
+    std::vector<double> tableAngles;
+    std::function<double(double)> tableLaw;  // the C0-C180 table along its angle
+  };
+  const Case cases[] = {
+      {steps(0, 180, 10), steps(0, 180, 10), [](double t) { return std::max(0.0, -cos_deg(t)) * 600; }},
+      {steps(90, 180, 5), steps(0, 90, 5), [](double t) { return cos_deg(t) * 600; }},  // mirrored: theta = 180 - gamma
+  };
+  for (const Case& c : cases) {
+    Ldt f;
+    f.isym = 4;
+    f.gammas = c.gammas;
+    const std::string text = ldt_text(f, steps(0, 90, 45), law);
+    const std::string what = "gamma from " + number(c.gammas.front());
+    const PhotometricImport r = import_ldt(text);
+    EXPECT_EQ(r.verticalFromDeg, c.gammas.front()) << what;
+    EXPECT_EQ(r.verticalToDeg, 180) << what;
+    EXPECT_EQ(r.peakCandela, 600) << what;  // 2000 lm: 2 x 300 cd/klm at gamma 180
+    expect_table(r.longitudinal, c.tableAngles, c.tableLaw, 1e-9, what);
+    const PhotometricSolid solid = photometric_solid(read_photometric_text(text, "t.ldt", PhotometricFormat::Eulumdat));
+    EXPECT_NEAR(solid.candela_at(0, 180), 600, 1e-9) << what;
+    EXPECT_NEAR(solid.candela_at(90, 150), 2 * 100 * cos_deg(30), 1e-9) << what;
+    EXPECT_EQ(solid.candela_at(0, 30), 0) << what;
   }
 }
 
@@ -129,6 +131,9 @@ TEST(EulumdatReader, RefusesMalformedFilesNamingLineAndField) {
       {replace_line(good, 29, "0"), "t.ldt line 29, lamp set 1, total lamp flux: 0 lm must be positive"},
       {replace_line(good, 35, "half"), "t.ldt line 35, direct ratio 3 of 10: 'half' is not a number"},
       {replace_line(good, 45, "30"), "t.ldt line 45, C angle 3 of 8: 30 does not follow 45; the angles must ascend"},
+      {replace_line(good, 45, "45"), "t.ldt line 45, C angle 3 of 8: 45 repeats the angle before it; the angles must ascend"},
+      {replace_line(good, 53, "10"), "t.ldt line 53, gamma angle 3 of 10: 10 repeats the angle before it; the angles must ascend"},
+      {replace_line(good, 53, "5"), "t.ldt line 53, gamma angle 3 of 10: 5 does not follow 10; the angles must ascend"},
       {replace_line(good, 50, "400"), "t.ldt line 50, C angle 8 of 8: 400 is outside 0 to 360 degrees"},
       {ldt_text(quadrant, {0, 60}, law),
        "t.ldt line 4, number of C planes Mc: 6 is not a multiple of 4, which symmetry indicator 4 needs"},

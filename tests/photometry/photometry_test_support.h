@@ -51,6 +51,40 @@ inline std::string ies_text(const std::string& formatLine, const std::vector<dou
   return t;
 }
 
+// The fields of an EULUMDAT file that the tests vary.
+struct Ldt {
+  int isym = 0;
+  std::vector<double> cAngles = steps(0, 315, 45);
+  std::vector<double> gammas = steps(0, 90, 10);
+  std::string flux = "2000";
+  std::string conversion = "1";
+  int lampSets = 1;
+  std::string lightOutputRatio = "80";
+};
+
+// Lines 1..42 and the angle lists; the C angles start on line 43 after one lamp set.
+inline std::string ldt_head(const Ldt& f) {
+  std::string t = "Lucidra tests\r\n1\r\n" + std::to_string(f.isym) + "\r\n" + std::to_string(f.cAngles.size()) +
+                  "\r\n45\r\n" + std::to_string(f.gammas.size()) +
+                  "\r\n10\r\nreport\r\nname\r\nnumber\r\nf.ldt\r\ndate\r\n";
+  for (int k = 13; k <= 21; ++k) t += "0\r\n";
+  t += "100\r\n" + f.lightOutputRatio + "\r\n" + f.conversion + "\r\n0\r\n" + std::to_string(f.lampSets) + "\r\n";
+  for (int s = 0; s < f.lampSets; ++s)
+    t += "1\r\nLED\r\n" + (s == 0 ? f.flux : std::string("999")) + "\r\n4000K\r\n80\r\n30\r\n";
+  for (int k = 0; k < 10; ++k) t += "0,5\r\n";  // a decimal comma, as comma locales write
+  for (double c : f.cAngles) t += number(c) + "\r\n";
+  for (double g : f.gammas) t += number(g) + "\r\n";
+  return t;
+}
+
+inline std::string ldt_text(const Ldt& f, const std::vector<double>& storedPlanes, const Law& law) {
+  std::string t = ldt_head(f);
+  for (double c : storedPlanes) {
+    for (double g : f.gammas) t += number(law(g, c)) + "\r\n";
+  }
+  return t;
+}
+
 // Checks a table's angles and values against `expected(theta)`.
 inline void expect_table(const PlaneTable& table, const std::vector<double>& angles,
                          const std::function<double(double)>& expected, double tolerance, const std::string& what) {

@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "distributions/distribution_file.h"
 #include "base/user_error.h"
+#include "distributions/distribution_file.h"
+#include "photometry/import_files.h"
 #include "photometry/photometric_import.h"
 #include "photometry/text_cursor.h"
 #include "photometry_test_support.h"
@@ -90,6 +91,29 @@ TEST(TwoPlaneTables, EverySymmetryAndVerticalRangeGivesTheLaw) {
     EXPECT_FALSE(has_note_starting(r, "C0 and C180 differ")) << c.name;
     EXPECT_EQ(has_note_starting(r, "Vertical angles 90-180 mirrored"), c.vertical.front() == 90) << c.name;
   }
+}
+
+// Planes of unequal values at unequal gaps (C0, C120, C200, C300): the
+// planes the tables need are interpolated at 3/4 and 7/10 of a gap, never
+// midway, so swapped weights show (C90 at gamma 0 would be 475, not 625).
+TEST(TwoPlaneTables, InterpolatesMissingPlanesBetweenUnequalNeighbours) {
+  const auto law = [](double g, double c) {
+    if (c == 0) return g == 0 ? 400.0 : g == 30 ? 300.0 : 0.0;
+    if (c == 120) return g == 0 ? 700.0 : g == 30 ? 100.0 : 0.0;
+    if (c == 200) return 100.0;
+    return 0.0;
+  };
+  const PhotometricImport r = import_ies(ies_text("IESNA:LM-63-2002", {0, 30, 90}, {0, 120, 200, 300}, law));
+  EXPECT_EQ(r.planesUsed, (std::vector<std::string>{"C0: measured", "C180: interpolated between C120 and C200",
+                                                    "C90: interpolated between C0 and C120",
+                                                    "C270: interpolated between C200 and C300"}));
+  // C180 = 0.25 C120 + 0.75 C200 = 250, 100, 75; the table is its mean with C0.
+  const auto by_angle = [](double a, double b, double c) {
+    return [=](double t) { return t == 0 ? a : t == 30 ? b : c; };
+  };
+  expect_table(r.longitudinal, {0, 30, 90}, by_angle(325, 200, 37.5), 1e-9, "C0-C180");
+  // C90 = 0.25 C0 + 0.75 C120 = 625, 150, 0; C270 = 0.3 C200 + 0.7 C300 = 30.
+  expect_table(r.transversal, {0, 30, 90}, by_angle(327.5, 90, 15), 1e-9, "C90-C270");
 }
 
 TEST(TwoPlaneTables, FluxNoteComparesTheBlendWithAllPlanes) {
@@ -208,6 +232,101 @@ TEST(PhotometricImportFile, RefusesWhatCannotBeRead) {
     } catch (const FileReadError& e) {
       EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
     }
+  }
+}
+
+// The summary's flux line: the intensities' flux (the luminaire's) beside
+// what the header claims, the lamp flux never shown as the luminaire's; a
+// note when the claim is more than 2 % off.
+TEST(ImportSummary, ShowsTheLuminairesFluxBesideWhatTheHeaderClaims) {
+  const auto flux_line = [](const PhotometricImport& r, const std::string& path) {
+    const std::string summary = import_summary(r, path, imported_table_files(r, path, "", '.'));
+    const std::size_t at = summary.find("  flux:");
+    return summary.substr(at, summary.find('\n', at) - at);
+  };
+  const auto claim_note = [](const PhotometricImport& r) {
+    for (const std::string& n : r.notes) {
+      if (n.rfind("The intensities give", 0) == 0) return n;
+    }
+    return std::string();
+  };
+  const auto lambertian = [](double g, double) { return 955 * cos_deg(g); };
+  const PhotometricImport ies = import_ies(ies_text("IESNA:LM-63-2002", steps(0, 90, 5), {0}, lambertian));
+  const std::string iesFlux = short_number(ies.fluxLm);
+  EXPECT_EQ(flux_line(ies, "a.ies"), "  flux:        " + iesFlux +
+                                         " lm from the intensities (the luminaire's); the header states 2 lamps x 500 "
+                                         "lm = 1000 lm of lamps");
+  EXPECT_EQ(claim_note(ies), "The intensities give " + iesFlux + " lm, " +
+                                 short_number(std::round((ies.fluxLm / 1000 - 1) * 1000) / 10) +
+                                 " % above the 1000 lm of lamps the header states (2 x 500 lm): the luminaire emits "
+                                 "what its intensities give");
+
+  const PhotometricImport absolute = import_ies("TILT=NONE\n1 -1 1 2 1 1 2 0 0 0\n1 1 10\n0 90\n0\n100 0\n");
+  EXPECT_EQ(flux_line(absolute, "b.ies"), "  flux:        " + short_number(absolute.fluxLm) +
+                                              " lm from the intensities (the luminaire's); the header states no lamp "
+                                              "lumens (absolute photometry)");
+  EXPECT_EQ(claim_note(absolute), "");
+
+  // Isotropic over gamma 0-90: 2 pi x 2 cd per cd/klm (2000 lm of lamps).
+  struct LdtCase {
+    std::string ratio;
+    double cdPerKlm;
+    std::string fluxLine, note;
+  };
+  const double matching = 1600 / (4 * kPi);  // 2000 lm x 80 % = 1600 lm
+  const LdtCase cases[] = {
+      {"80", matching,
+       " lm from the intensities (the luminaire's); the header states a lamp flux of 2000 lm and a light output ratio "
+       "of 80 %, so 1600 lm from the luminaire",
+       ""},
+      {"78,5", matching,
+       " lm from the intensities (the luminaire's); the header states a lamp flux of 2000 lm and a light output ratio "
+       "of 78.5 %, so 1570 lm from the luminaire",
+       ""},
+      {"50", matching,
+       " lm from the intensities (the luminaire's); the header states a lamp flux of 2000 lm and a light output ratio "
+       "of 50 %, so 1000 lm from the luminaire",
+       "The intensities give 1600 lm, 60 % above the 1000 lm of the header's lamp flux (2000 lm) times its light "
+       "output ratio (50 %): the intensities and the header disagree; the luminaire emits what its intensities give"},
+      {"0", matching,
+       " lm from the intensities (the luminaire's); the header states a lamp flux of 2000 lm and no light output ratio",
+       ""},
+  };
+  for (const LdtCase& c : cases) {
+    Ldt f;
+    f.isym = 1;
+    f.lightOutputRatio = c.ratio;
+    const PhotometricImport r = import_photometric_text(ldt_text(f, {0}, [&](double, double) { return c.cdPerKlm; }),
+                                                        "t.ldt", PhotometricFormat::Eulumdat);
+    EXPECT_NEAR(r.fluxLm, 1600, 1e-9);
+    EXPECT_EQ(flux_line(r, "c.ldt"), "  flux:        1600" + c.fluxLine) << c.ratio;
+    EXPECT_EQ(claim_note(r), c.note) << c.ratio;
+  }
+}
+
+TEST(ImportSummary, NotesSayWhichWayTheLightGoes) {
+  struct Case {
+    std::vector<double> vertical;
+    std::function<double(double)> ofGamma;
+    std::string note;
+  };
+  const std::string start = "As a photometric source (gamma 0 along +z, gamma 180 along -z), the light goes ";
+  const Case cases[] = {
+      {steps(0, 90, 10), [](double g) { return cos_deg(g); },
+       start + "toward +z: 100 % of the flux at gamma below 90 degrees"},
+      {steps(90, 180, 10), [](double g) { return std::max(0.0, -cos_deg(g)); },
+       start + "toward -z: 100 % of the flux at gamma above 90 degrees; a flipped solid turns it toward +z"},
+      {steps(0, 180, 10), [](double) { return 1.0; },
+       start + "both ways: 50 % of the flux toward +z (gamma below 90 degrees), 50 % toward -z"},
+      // 1 to gamma 90, falling linearly to 0 at 120: the spill past 90 is
+      // 0.5 - ((sin 120 - 1) / (pi / 6) + 0.5) = 0.2559 of the 1 + 0.2559.
+      {steps(0, 180, 30), [](double g) { return g <= 90 ? 1.0 : 0.0; },
+       start + "both ways: 79.6 % of the flux toward +z (gamma below 90 degrees), 20.4 % toward -z"},
+  };
+  for (const Case& c : cases) {
+    const PhotometricImport r =
+        import_ies(ies_text("IESNA:LM-63-2002", c.vertical, {0}, [&](double g, double) { return c.ofGamma(g); }));
+    EXPECT_NE(std::find(r.notes.begin(), r.notes.end(), c.note), r.notes.end()) << c.note;
   }
 }
 
