@@ -8,6 +8,7 @@
 
 #include "engine/run_setup.h"
 #include "sampling/level_lookup.h"
+#include "sampling/photometric_law.h"
 #include "base/user_error.h"
 
 namespace lucidra {
@@ -78,9 +79,31 @@ std::vector<FarFieldViewSpec> two_plane_views() {
           {"y-z plane (second table)", "yz", {0, kPi}}};
 }
 
+std::vector<FarFieldViewSpec> c_plane_views() {
+  std::vector<FarFieldViewSpec> views{{"all azimuths", "all", {}}};
+  for (int c = 0; c < 360; c += 45) {
+    // Appended, not "C" + ...: GCC 12 warns falsely on that form.
+    std::string name = "C", key = "c";
+    name += std::to_string(c);
+    name += " plane";
+    key += std::to_string(c);
+    views.push_back({name, key, {PhotometricLaw::azimuth_of_plane(c)}});
+  }
+  return views;
+}
+
 IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
   if (!settings.ledMode) {
     throw UserError("The far-field check compares LED-mode ray sets; arc mode has no angular law to compare with");
+  }
+  if (uses_photometric_solid(settings)) {
+    // The luminaire's whole solid, judged in half-plane wedges about the
+    // C-planes every 45 degrees.
+    law_ = make_angular_law(settings, {}, {}, settings.photometricFile);
+    views_ = c_plane_views();
+    wedgeHalfDeg_ = 5;
+    backShare_ = law_->backward_share();
+    return;
   }
   const bool square = settings.squareShape && settings.planeShape == PlaneShape::Rectangular;
   const bool tables = (square && settings.legacySampling) || settings.angularType == AngularType::UserDefined ||

@@ -82,6 +82,8 @@ class IntensityLaw {
 
 // All azimuths, the x-z plane (first table) and the y-z plane (second).
 std::vector<FarFieldViewSpec> two_plane_views();
+// All azimuths and the C-planes 0, 45, ..., 315 (each a half-plane).
+std::vector<FarFieldViewSpec> c_plane_views();
 
 // Flux binned by polar angle for the three views.
 struct FarFieldBins {

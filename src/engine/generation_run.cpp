@@ -15,6 +15,8 @@
 #include "lucidra/version.h"
 #include "output/binary_ray_file.h"
 #include "photometry/photometric_import.h"
+#include "photometry/photometric_solid.h"
+#include "sampling/photometric_law.h"
 #include "output/ray_file.h"
 #include "random/random_state.h"
 #include "random/sobol.h"
@@ -233,7 +235,7 @@ void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileW
       throw UserError("No ray of this run carries light (the law is 0 at every direction drawn); use more rays or "
                       "the equal-flux sampling");
     }
-    plan.fluxDivisor = weightSum / settings.sourceFlux;
+    plan.fluxDivisor = weightSum / plan.sourceFlux;
     report.fluxDivisor = plan.fluxDivisor;
   }
   observer.phase_started(RunPhase::Writing);
@@ -262,7 +264,10 @@ void check_run_settings(const GenerationSettings& settings) {
   if (settings.rayCount < 1) {
     throw UserError("Number of Rays must be at least 1 (it is " + std::to_string(settings.rayCount) + ")");
   }
-  if (!settings.legacySampling) {
+  if (settings.flipSolid && settings.photometricFile.empty()) {
+    throw UserError("Flip turns a photometric solid over; it needs a photometric file (--photometric FILE)");
+  }
+  if (!settings.legacySampling && !settings.fluxFromPhotometricFile) {
     if (!(settings.sourceFlux > 0) || !std::isfinite(settings.sourceFlux)) {
       throw UserError("Source Flux must be a positive number (it is " + shown_number(settings.sourceFlux) + " " +
                       flux_unit_symbol(settings.fluxUnit) + ")");
@@ -353,7 +358,11 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
   tables->longitudinalLookup = LevelLookup(tables->runLongitudinal, LevelKind::Longitudinal, rule);
   tables->transversalLookup = LevelLookup(tables->runTransversal, LevelKind::Transversal, rule);
   const SamplingMode mode = sampling_mode(settings);
+  tables->sourceFlux = settings.sourceFlux;
   if (mode == SamplingMode::Legacy) return tables;
+  if (settings.fluxFromPhotometricFile && !settings.photometricFile.empty() && !uses_photometric_solid(settings)) {
+    tables->sourceFlux = photometric_solid_file(settings.photometricFile).flux_lm();
+  }
   if (!settings.ledMode) {
     tables->arc = std::make_unique<ArcSource>(linear_table_of(tables->runLongitudinal),
                                               linear_table_of(tables->runTransversal), settings.arcMarginADeg,
@@ -364,6 +373,9 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
                                  ? "x-z plane " + pair.longitudinalName + ", y-z plane " + pair.transversalName
                                  : "x-z and y-z planes of " + settings.photometricFile;
   tables->law = make_angular_law(settings, tables->runLongitudinal, tables->runTransversal, source);
+  if (const auto* photometric = dynamic_cast<const PhotometricLaw*>(tables->law.get())) {
+    if (settings.fluxFromPhotometricFile) tables->sourceFlux = photometric->solid().flux_lm();
+  }
   if (mode == SamplingMode::EqualFlux) tables->directions = std::make_unique<DirectionSampler>(*tables->law);
   return tables;
 }
@@ -388,7 +400,8 @@ SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTab
   plan.law = tables.law.get();
   plan.directions = tables.directions.get();
   plan.arc = tables.arc.get();
-  plan.rayFlux = settings.sourceFlux / static_cast<double>(plan.rayCount + 1);
+  plan.sourceFlux = tables.sourceFlux;
+  plan.rayFlux = tables.sourceFlux / static_cast<double>(plan.rayCount + 1);
   plan.extentRadians = std::clamp(settings.extentAboutZ, 0, 360) * sampling::kPiOver180;
   if (plan.law != nullptr) {
     // Weighted rays: cos theta even over the forward cap and, when part of

@@ -6,6 +6,8 @@
 
 #include "base/user_error.h"
 #include "engine/run_setup.h"
+#include "photometry/photometric_solid.h"
+#include "sampling/photometric_law.h"
 
 namespace lucidra {
 namespace {
@@ -30,6 +32,10 @@ bool uses_tables(const GenerationSettings& s) {
 
 }  // namespace
 
+bool uses_photometric_solid(const GenerationSettings& settings) {
+  return !settings.photometricFile.empty() && !settings.legacySampling && settings.ledMode && uses_tables(settings);
+}
+
 SamplingMode sampling_mode(const GenerationSettings& settings) {
   if (settings.legacySampling) return SamplingMode::Legacy;
   return settings.weightedSampling ? SamplingMode::Weighted : SamplingMode::EqualFlux;
@@ -51,6 +57,24 @@ std::unique_ptr<AngularLaw> make_angular_law(const GenerationSettings& settings,
   const int balance = settings.balance < 0 ? -settings.balance : settings.balance;
   frame.backShare = settings.doubleSide ? std::min(balance, 100) / 100.0 : 0;
   const bool legacy = settings.legacySampling;
+  if (uses_photometric_solid(settings)) {
+    if (settings.doubleSide) {
+      throw UserError("Double side mirrors a one-sided emitter; the photometric file " + settings.photometricFile +
+                      " already gives the light in every direction: turn double side off (--flip turns the "
+                      "solid over)");
+    }
+    if (settings.squareShape && settings.planeShape == PlaneShape::Rectangular) {
+      throw UserError("Square shape combines two distribution tables; the photometric file " +
+                      settings.photometricFile + " gives the whole solid: use Radial with it");
+    }
+    PhotometricSolid solid = photometric_solid_file(settings.photometricFile);
+    std::string name = settings.photometricFile;
+    if (settings.flipSolid) {
+      solid = solid.flipped();
+      name += ", turned over";
+    }
+    return std::make_unique<PhotometricLaw>(std::move(solid), frame.extent, name);
+  }
   // Square shape applies to a rectangular emitter; version 3.5 applied it
   // to every angular type, the other samplings to the measured tables only.
   const bool square =

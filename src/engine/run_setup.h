@@ -34,6 +34,8 @@ struct RunTables {
   std::unique_ptr<AngularLaw> law;
   std::unique_ptr<DirectionSampler> directions;
   std::unique_ptr<ArcSource> arc;
+  // The rays' total flux: the settings', or a photometric file's own.
+  double sourceFlux = 0;
 
   // The notice of a table over the point limit, or empty.
   std::string point_limit_notice() const;
@@ -48,6 +50,11 @@ struct TablePair {
   std::string longitudinalName, transversalName;  // for messages and reports
 };
 TablePair read_table_pair(const GenerationSettings& settings);
+
+// Whether the run draws from a photometric file's whole solid (LED mode,
+// User Defined, not legacy); otherwise the file's two planes stand in for
+// the tables.
+bool uses_photometric_solid(const GenerationSettings& settings);
 
 // How the run's rays are drawn: legacy, weighted or (by default) equal flux.
 SamplingMode sampling_mode(const GenerationSettings& settings);

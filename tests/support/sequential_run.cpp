@@ -76,7 +76,7 @@ RunReport sequential_run(const GenerationSettings& settings, RunObserver& observ
         SequentialDraws weights{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart, kUniformStartSeed};
         double sum = 0;
         for (std::int64_t i = 0; i <= n; ++i) sum += flux_sample_weight(plan, weights, unused);
-        plan.fluxDivisor = sum / settings.sourceFlux;
+        plan.fluxDivisor = sum / plan.sourceFlux;
         report.fluxDivisor = plan.fluxDivisor;
       }
       SequentialDraws fresh{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart, kUniformStartSeed};
