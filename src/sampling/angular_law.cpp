@@ -133,11 +133,12 @@ std::vector<double> TwoTableLaw::forward_polar_breaks() const {
 }
 
 std::vector<double> TwoTableLaw::azimuth_breaks() const { return {}; }
-// Tables are linear in theta; a tenth of a degree makes linear in cos theta
-// agree with that to about 1e-7 of the peak.
-double TwoTableLaw::polar_step() const { return 0.1 * kDeg; }
-// cos^2 phi between nodes 2 degrees apart: within 3e-4 of |E - F|.
-double TwoTableLaw::azimuth_step() const { return 2 * kDeg; }
+// Tables are linear in theta; linear in cos theta over half a degree differs
+// from that by a few 1e-5 of the peak (more only in the first half degree
+// about the axis, which holds a negligible solid angle).
+double TwoTableLaw::polar_step() const { return 0.5 * kDeg; }
+// cos^2 phi between nodes 3 degrees apart: within 7e-4 of |E - F|.
+double TwoTableLaw::azimuth_step() const { return 3 * kDeg; }
 bool TwoTableLaw::depends_on_azimuth() const { return first_.x() != second_.x() || first_.y() != second_.y(); }
 std::string TwoTableLaw::description() const { return "User Defined (" + source_ + "), " + frame_description(frame()); }
 
@@ -163,8 +164,8 @@ double SquareLaw::forward(double theta, double phi) const {
   return first_(thetaX) * second_(thetaY) / onAxis_;
 }
 
-double SquareLaw::polar_step() const { return 0.1 * kDeg; }
-double SquareLaw::azimuth_step() const { return 1 * kDeg; }
+double SquareLaw::polar_step() const { return 0.5 * kDeg; }
+double SquareLaw::azimuth_step() const { return 2 * kDeg; }
 std::string SquareLaw::description() const {
   return "Square, L(theta_x) T(theta_y) (" + source_ + "), " + frame_description(frame());
 }

@@ -59,10 +59,7 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
 
   const std::size_t nodes = columnPhi_.size();
   const std::size_t rowCount = rowU_.size() - 1;
-  lower_.assign(rowCount * nodes, 0);
-  upper_.assign(rowCount * nodes, 0);
-  lowerCumulative_.assign(rowCount * nodes, 0);
-  upperCumulative_.assign(rowCount * nodes, 0);
+  nodes_.assign(rowCount * nodes, Node{0, 0, 0, 0});
   rowCumulative_.assign(rowCount + 1, 0);
 
   // The azimuth of node j, nudged inside the extent at its two ends.
@@ -76,26 +73,39 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
     const double thetaLower = std::acos(std::clamp(rowU_[r], -1.0, 1.0));  // larger theta
     const double thetaUpper = std::acos(std::clamp(rowU_[r + 1], -1.0, 1.0));
     const double nudge = 1e-12 * (thetaLower - thetaUpper);
-    double* lo = &lower_[r * nodes];
-    double* hi = &upper_[r * nodes];
-    double* loSum = &lowerCumulative_[r * nodes];
-    double* hiSum = &upperCumulative_[r * nodes];
+    Node* row = &nodes_[r * nodes];
     for (std::size_t j = 0; j < nodes; ++j) {
       const double phi = node_phi(j);
-      lo[j] = std::max(0.0, law.at(thetaLower - nudge, phi));
-      hi[j] = std::max(0.0, law.at(thetaUpper + nudge, phi));
-      if (!std::isfinite(lo[j]) || !std::isfinite(hi[j])) {
+      Node& n = row[j];
+      n.lower = std::max(0.0, law.at(thetaLower - nudge, phi));
+      n.upper = std::max(0.0, law.at(thetaUpper + nudge, phi));
+      if (!std::isfinite(n.lower) || !std::isfinite(n.upper)) {
         throw UserError("The angular law is not a finite number at theta " + std::to_string(thetaUpper * 180 / kPi) +
                         " deg; check its tables");
       }
       if (j > 0) {
         const double width = columnPhi_[j] - columnPhi_[j - 1];
-        loSum[j] = loSum[j - 1] + 0.5 * width * (lo[j - 1] + lo[j]);
-        hiSum[j] = hiSum[j - 1] + 0.5 * width * (hi[j - 1] + hi[j]);
+        n.lowerCumulative = row[j - 1].lowerCumulative + 0.5 * width * (row[j - 1].lower + n.lower);
+        n.upperCumulative = row[j - 1].upperCumulative + 0.5 * width * (row[j - 1].upper + n.upper);
       }
     }
-    const double mass = 0.5 * (rowU_[r + 1] - rowU_[r]) * (loSum[nodes - 1] + hiSum[nodes - 1]);
+    const double mass =
+        0.5 * (rowU_[r + 1] - rowU_[r]) * (row[nodes - 1].lowerCumulative + row[nodes - 1].upperCumulative);
     rowCumulative_[r + 1] = rowCumulative_[r] + mass;
+    rowLower_.push_back(row[nodes - 1].lowerCumulative);
+    rowUpper_.push_back(row[nodes - 1].upperCumulative);
+    for (int edge = 0; edge < 2; ++edge) {
+      const double whole = edge == 0 ? rowLower_.back() : rowUpper_.back();
+      std::size_t j = 0;
+      for (std::size_t k = 0; k < kColumnGuide; ++k) {
+        const double limit = whole * static_cast<double>(k) / static_cast<double>(kColumnGuide);
+        const auto cumulative = [&](std::size_t i) {
+          return edge == 0 ? row[i].lowerCumulative : row[i].upperCumulative;
+        };
+        while (j + 2 < nodes && cumulative(j + 1) <= limit) ++j;
+        columnGuide_.push_back(static_cast<std::uint16_t>(j));
+      }
+    }
   }
   if (!(total() > 0) || !std::isfinite(total())) {
     throw UserError("The angular law (" + law.description() + ") sends no light in any direction");
@@ -124,9 +134,8 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   const double target = q0 * total();
   const std::size_t r = row_of(target);
   const double du = rowU_[r + 1] - rowU_[r];
-  const double* loSum = &lowerCumulative_[r * nodes];
-  const double* hiSum = &upperCumulative_[r * nodes];
-  const double a = loSum[nodes - 1], b = hiSum[nodes - 1];
+  const Node* row = &nodes_[r * nodes];
+  const double a = rowLower_[r], b = rowUpper_[r];
   const double s = invert_linear_density(a, b, (target - rowCumulative_[r]) / du);
   cosTheta = std::min(1.0, rowU_[r] + s * du);
 
@@ -137,23 +146,16 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   }
   const double t = 1 - s;
   const double columnTarget = q1 * (t * a + s * b);
-  // The last node j with cumulative(j) <= target, cumulative being linear in s.
-  std::size_t lo = 0, hi = nodes - 1;
-  while (hi - lo > 1) {
-    const std::size_t mid = (lo + hi) / 2;
-    if (t * loSum[mid] + s * hiSum[mid] <= columnTarget) {
-      lo = mid;
-    } else {
-      hi = mid;
-    }
-  }
-  const std::size_t j = lo;
-  const double* lower = &lower_[r * nodes];
-  const double* upper = &upper_[r * nodes];
-  const double v0 = t * lower[j] + s * upper[j];
-  const double v1 = t * lower[j + 1] + s * upper[j + 1];
+  // The last node j with cumulative(j) <= target, cumulative being linear
+  // in s: from the guides' start, a walk forward.
+  const auto k = std::min(kColumnGuide - 1, static_cast<std::size_t>(q1 * static_cast<double>(kColumnGuide)));
+  const std::uint16_t* guide = &columnGuide_[2 * kColumnGuide * r];
+  std::size_t j = std::min(guide[k], guide[kColumnGuide + k]);
+  while (j + 2 < nodes && t * row[j + 1].lowerCumulative + s * row[j + 1].upperCumulative <= columnTarget) ++j;
+  const double v0 = t * row[j].lower + s * row[j].upper;
+  const double v1 = t * row[j + 1].lower + s * row[j + 1].upper;
   const double width = columnPhi_[j + 1] - columnPhi_[j];
-  const double before = t * loSum[j] + s * hiSum[j];
+  const double before = t * row[j].lowerCumulative + s * row[j].upperCumulative;
   phi = columnPhi_[j] + width * invert_linear_density(v0, v1, (columnTarget - before) / width);
 }
 

@@ -49,8 +49,21 @@ class DirectionSampler {
   std::vector<double> rowCumulative_;  // mass below each row edge
   // Per row r and column node j (stride columns + 1): the law at the row's
   // lower and upper cos theta edge, and its integral over phi from the
-  // first node to node j at those edges.
-  std::vector<double> lower_, upper_, lowerCumulative_, upperCumulative_;
+  // first node to node j at those edges. Side by side, so that the search
+  // over a row's nodes reads few cache lines.
+  struct Node {
+    double lowerCumulative, upperCumulative;
+    double lower, upper;
+  };
+  std::vector<Node> nodes_;
+  // Per row: its integral over phi at the lower and upper edge.
+  std::vector<double> rowLower_, rowUpper_;
+  // Per row, kColumnGuide entries for each edge: the last node whose
+  // cumulative share is at most k / kColumnGuide. The smaller of the two is
+  // a node at or before the one sought at any cos theta within the row, so
+  // the search is a short walk over neighbouring nodes.
+  static constexpr std::size_t kColumnGuide = 32;
+  std::vector<std::uint16_t> columnGuide_;
   // Rows by where their mass starts: guide_[k] is the row holding the
   // fraction k / guide size of the total, a start for the search.
   std::vector<std::uint32_t> guide_;

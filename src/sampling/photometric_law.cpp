@@ -46,9 +46,9 @@ std::vector<double> PhotometricLaw::azimuth_breaks() const {
   return out;
 }
 
-// Linear in gamma between the grid's angles; a tenth of a degree makes
-// linear in cos theta agree with that to about 1e-7 of the peak.
-double PhotometricLaw::polar_step() const { return 0.1 * kDeg; }
+// Linear in gamma between the grid's angles; linear in cos theta over half
+// a degree differs from that by a few 1e-5 of the peak.
+double PhotometricLaw::polar_step() const { return 0.5 * kDeg; }
 double PhotometricLaw::azimuth_step() const { return 2 * kPi; }
 bool PhotometricLaw::depends_on_azimuth() const { return solid_.cDeg.size() > 1; }
 
