@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Throughput of the ray file writer, in one run: four representative settings
-# at N rays (default 10^7), each written by the engine with legacy and with
-# the default (linear) sampling to /dev/null and to a file with one thread
+# at N rays (default 10^7), each written by the engine with legacy, the
+# default (equal-flux) and the weighted sampling to /dev/null and to a file with one thread
 # and with every core, beside a deliberately straightforward reference
 # writer (fprintf per line, linear scans, legacy sampling) and dd writing the
 # same number of bytes to the same disk; then the far-field check reading the
 # file back; then the same for the Zemax binary and TM-25 formats, also on
 # the disk itself (the run and dd each followed by fdatasync). Checks
 # that every legacy file is byte-identical to the reference's and that the
-# linear and binary files are the same on every thread count.
+# equal-flux, weighted and binary files are the same on every thread count.
 #
 #   bench/throughput.sh [N]        (build directory: build/, or $LUCIDRA_BUILD_DIR;
 #                                   scratch files: $BENCH_DIR, default the build directory)
@@ -78,10 +78,10 @@ for i in "${!names[@]}"; do
   refrate=$(rate "$rs")
   printf "| %s | reference | legacy | file | 1 | %s | %s | %.0f | 1.0 | %.0f | - |\n" "${names[$i]}" "$rs" "$refrate" \
     "$(awk -v b="$bytes" -v s="$rs" 'BEGIN { print b / s / 1e6 }')" "$(awk -v k="$rk" 'BEGIN { print k / 1024 }')"
-  # Legacy sampling must give the reference's bytes; the default (linear)
-  # sampling must give the same bytes on every thread count.
-  for sampling in legacy linear; do
-    flag=""; [[ $sampling == legacy ]] && flag=--legacy-sampling
+  # Legacy sampling must give the reference's bytes; the equal-flux and
+  # weighted samplings must give the same bytes on every thread count.
+  for sampling in legacy equal-flux weighted; do
+    flag=""; [[ $sampling == legacy ]] && flag=--legacy-sampling; [[ $sampling == weighted ]] && flag=--weighted
     for threads in 1 "$cores"; do
       for target in /dev/null file; do
         out=/dev/null; [[ $target == file ]] && out=engine.dat
@@ -95,9 +95,9 @@ for i in "${!names[@]}"; do
             if cmp -s ref.dat engine.dat; then same=yes; else same=NO; status=1; fi
             rm -f engine.dat
           elif [[ $threads == 1 ]]; then
-            mv engine.dat linear1.dat
+            mv engine.dat "$sampling"1.dat
           else
-            if cmp -s linear1.dat engine.dat; then same=yes; else same=NO; status=1; fi
+            if cmp -s "$sampling"1.dat engine.dat; then same=yes; else same=NO; status=1; fi
             rm -f engine.dat
           fi
         fi
@@ -107,27 +107,29 @@ for i in "${!names[@]}"; do
       done
     done
   done
-  # The far-field check reading the linear file back from the page cache.
+  # The far-field check reading the equal-flux file back from the page cache.
   if [[ ${names[$i]} != arc* ]]; then
-    cat linear1.dat > /dev/null
-    read -r cs ck < <(timed "$cli" check linear1.dat --threads "$cores" ${check_args[$i]})
-    printf "| | check (reads the file) | linear | file | %s | %s | %s | %.0f | - | %.0f | - |\n" "$cores" "$cs" "$(rate "$cs")" \
+    cat equal-flux1.dat > /dev/null
+    read -r cs ck < <(timed "$cli" check equal-flux1.dat --threads "$cores" ${check_args[$i]})
+    printf "| | check (reads the file) | equal-flux | file | %s | %s | %s | %.0f | - | %.0f | - |\n" "$cores" "$cs" "$(rate "$cs")" \
       "$(awk -v b="$bytes" -v s="$cs" 'BEGIN { print b / s / 1e6 }')" "$(awk -v k="$ck" 'BEGIN { print k / 1024 }')"
   fi
   sync
   read -r ds _ < <(timed dd if=/dev/zero of=dd.bin bs=1M count=$(( (bytes + 1048575) / 1048576 )))
   printf "| | dd, same bytes | - | file | - | %s | - | %.0f | - | - | - |\n" "$ds" "$(awk -v b="$bytes" -v s="$ds" 'BEGIN { print b / s / 1e6 }')"
-  rm -f dd.bin ref.dat linear1.dat
+  rm -f dd.bin ref.dat equal-flux1.dat weighted1.dat
   # The binary formats (28 bytes a ray, no number formatting): the default
   # sampling to /dev/null and to a file on one thread and on every core (the
   # files must be the same), the check reading them back, and dd writing
   # the same number of bytes to the same disk.
   for format in zemax-binary tm25; do
+    for sampling in weighted equal-flux; do
+    flag=""; [[ $sampling == weighted ]] && flag=--weighted
     for threads in 1 "$cores"; do
       for target in /dev/null file; do
         out=/dev/null; [[ $target == file ]] && out=binary$threads.out
         [[ $target == file ]] && sync
-        read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f "$format" -o "$out" --threads "$threads" ${cli_args[$i]})
+        read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f "$format" -o "$out" --threads "$threads" $flag ${cli_args[$i]})
         same="-"
         if [[ $target == file ]]; then
           bbytes=$(stat -c %s "$out")
@@ -135,10 +137,11 @@ for i in "${!names[@]}"; do
             if cmp -s binary1.out "$out"; then same=yes; else same=NO; status=1; fi
           fi
         fi
-        printf "| | engine, %s | linear | %s | %s | %s | %s | %.0f | %.1f | %.0f | %s |\n" "$format" "$target" "$threads" "$es" \
+        printf "| | engine, %s | %s | %s | %s | %s | %s | %.0f | %.1f | %.0f | %s |\n" "$format" "$sampling" "$target" "$threads" "$es" \
           "$(rate "$es")" "$(awk -v b="$(( 28 * (n + 1) ))" -v s="$es" 'BEGIN { print b / s / 1e6 }')" \
           "$(awk -v a="$rs" -v b="$es" 'BEGIN { print a / b }')" "$(awk -v k="$ek" 'BEGIN { print k / 1024 }')" "$same"
       done
+    done
     done
     if [[ ${names[$i]} != arc* ]]; then
       cat binary1.out > /dev/null
@@ -156,7 +159,7 @@ for i in "${!names[@]}"; do
     sync
     read -r ws _ < <(timed sh -c '"$0" "$@"; code=$?; sync -d durable.out; exit $code' \
       "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f "$format" -o durable.out --threads "$cores" ${cli_args[$i]})
-    printf "| | engine, %s, on the disk (+ fdatasync) | linear | file | %s | %s | %s | %.0f | %.1f | - | - |\n" "$format" "$cores" "$ws" \
+    printf "| | engine, %s, on the disk (+ fdatasync) | equal-flux | file | %s | %s | %s | %.0f | %.1f | - | - |\n" "$format" "$cores" "$ws" \
       "$(rate "$ws")" "$(awk -v b="$bbytes" -v s="$ws" 'BEGIN { print b / s / 1e6 }')" "$(awk -v a="$rs" -v b="$ws" 'BEGIN { print a / b }')"
     rm -f durable.out
     sync

@@ -213,7 +213,7 @@ void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileW
   const std::int64_t n = settings.rayCount;
   SobolState sobolTable;
   PhaseStart start;
-  start.uniformSeed = kUniformStartSeed;
+  start.uniformSeed = equal_flux_uniform_seed(settings.clockSeconds);
   if (plan.algorithm == RandomAlgorithm::Sobol) {
     sobol_prepare(plan.sobol_dimension(), sobolTable);
     // From the second point on: the first is the cube's corner, a grazing

@@ -24,6 +24,14 @@ inline constexpr std::int32_t kUniformStartSeed = 10;
 inline constexpr std::int32_t kSobolStartSeed = 100;
 // Where the equal-flux and weighted samplings start the Sobol sequence.
 inline constexpr std::int32_t kEqualFluxSobolStart = 1;
+// Their pseudo-random draws start from the run's clock, so that runs with
+// different clock seeds are independent sets (a user can then estimate the
+// noise of a result from a few of them); the same seed gives the same file.
+inline std::int32_t equal_flux_uniform_seed(std::int64_t clockSeconds) {
+  constexpr std::int64_t kStates = 2147483646;  // 1 .. 2^31 - 2
+  const std::int64_t r = clockSeconds % kStates;
+  return static_cast<std::int32_t>(1 + (r < 0 ? r + kStates : r));
+}
 
 struct RunTables {
   AngularDistribution longitudinal, transversal;        // as the files hold them
