@@ -293,6 +293,15 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   if ((check || o.checkAfterGenerate) && o.arcMode) {
     throw UsageError("the far-field check compares LED-mode ray sets; it does not apply to --arc");
   }
+  if (o.weightedSampling && o.legacySampling) {
+    throw UsageError("--weighted and --legacy-sampling exclude each other: choose one sampling");
+  }
+  if (o.legacySampling && o.fluxUnit == FluxUnit::Lumen) {
+    throw UsageError("--flux-unit lm does not apply to --legacy-sampling, which knows watts only");
+  }
+  if (o.flipSolid && !o.photometricFile) {
+    throw UsageError("--flip turns a photometric solid over: it needs --photometric FILE");
+  }
   return o;
 }
 
