@@ -169,4 +169,28 @@ for i in "${!names[@]}"; do
     rm -f dd.bin
   done
 done
+
+# A photometric run: an asymmetric luminaire (a road light, 24 C-planes by
+# 19 gamma angles) from its whole solid, against the same file reduced to
+# its two planes (imported as tables) and legacy's two planes, Zemax binary
+# to /dev/null on every core.
+awk 'BEGIN {
+  pi = 3.14159265358979;
+  printf "IESNA:LM-63-2002\r\nTILT=NONE\r\n1 -1 1 19 24 1 2 0 0 0\r\n1 1 10\r\n";
+  for (g = 0; g <= 90; g += 5) printf "%g ", g; printf "\r\n";
+  for (c = 0; c < 360; c += 15) printf "%g ", c; printf "\r\n";
+  for (c = 0; c < 360; c += 15) {
+    for (g = 0; g <= 90; g += 5) {
+      street = 0.5 + 0.5 * cos(c * pi / 180); cg = cos(g * pi / 180); if (cg < 0) cg = 0;
+      printf "%.3f ", 1000 * sqrt(cg) * (0.1 + 0.9 * street * street) * (1 + 2 * sin(g * pi / 180) * street) }
+    printf "\r\n" } }' > road.ies
+"$cli" import road.ies --force > /dev/null
+printf "\n| photometric setting | sampling | target | threads | s | M rays/s | peak MB |\n|---|---|---|---|---|---|---|\n"
+for variant in "whole solid|--photometric road.ies" "two planes as tables|-L road_C0-C180.txt -T road_C90-C270.txt" \
+               "whole solid, weighted|--photometric road.ies --weighted" "two planes, legacy|--photometric road.ies --legacy-sampling"; do
+  label=${variant%%|*}; args=${variant#*|}
+  read -r ps pk < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f zemax-binary -o /dev/null --threads "$cores" $args)
+  printf "| %s | %s | /dev/null | %s | %s | %s | %.0f |\n" "$label" "$(case $args in *weighted*) echo weighted;; *legacy*) echo legacy;; *) echo equal-flux;; esac)" \
+    "$cores" "$ps" "$(rate "$ps")" "$(awk -v k="$pk" 'BEGIN { print k / 1024 }')"
+done
 exit $status
