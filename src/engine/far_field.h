@@ -118,6 +118,7 @@ struct FarFieldViewResult {
 struct FarFieldResult {
   std::string path;
   RayFileKind kind = RayFileKind::Zemax;
+  RayFileReadResult file;  // what the reader found: header, sums, first bad ray
   FarFieldBins totals{2, 10};
   FarFieldOptions options;
   std::string law;
