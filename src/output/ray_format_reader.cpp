@@ -171,7 +171,9 @@ RayFileKind kind_by_content(const std::string& path) {
     if (std::memcmp(head, "TM25", 4) == 0) return RayFileKind::Tm25;
     if (std::memcmp(head, "LTRF", 4) == 0) return RayFileKind::LightTools;
     if (static_cast<std::int32_t>(get_u32(head)) == kZemaxIdentifier) return RayFileKind::ZemaxBinary;
-    if (static_cast<std::int32_t>(get_u32(head)) == kAsapFirstWord) return RayFileKind::Asap;
+    // An ASAP distribution file's first byte is 247 whatever its record
+    // length; the reader says which lengths it takes.
+    if (static_cast<unsigned char>(head[0]) == 0xF7 && get_u32(head) < 0x10000u) return RayFileKind::Asap;
   }
   const std::string_view text(head, got);
   if (text.find("lt_startofdata") != std::string_view::npos || text.find("lt_rdf_version") != std::string_view::npos) {
