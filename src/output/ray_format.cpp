@@ -141,15 +141,19 @@ bool extension_matches(const RayFormat& format, std::string_view path) {
 
 std::string extension_refusal(const RayFormat& format, std::string_view path) {
   if (extension_matches(format, path)) return {};
-  std::string text = "Ray file " + std::string(path) + ": the extension " + extension_of(path) + " does not fit the " +
-                     std::string(format.displayName) + " format, which uses " + shown_extensions(format);
+  // Only an extension that belongs to another format misleads a ray tracer,
+  // which chooses its reader by the extension; other names are the user's.
+  const RayFormat* taken = nullptr;
   for (const RayFormat& other : kFormats) {
-    if (&other == &format) continue;
-    if (extension_matches(other, path)) {
-      text += "; the ray tracer would take it for " + std::string(other.displayName);
+    if (&other != &format && extension_matches(other, path)) {
+      taken = &other;
       break;
     }
   }
+  if (taken == nullptr) return {};
+  std::string text = "Ray file " + std::string(path) + ": the extension " + extension_of(path) + " does not fit the " +
+                     std::string(format.displayName) + " format, which uses " + shown_extensions(format) +
+                     "; the ray tracer would take it for " + std::string(taken->displayName);
   text += ". Use " + std::string(format.defaultName.substr(format.defaultName.rfind('.'))) +
           " or --force-extension to keep the name";
   return text;

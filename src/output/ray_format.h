@@ -79,8 +79,9 @@ const RayFormat* ray_format_of_kind(RayFileKind kind);
 // Whether `path` ends in one of the format's extensions (ignoring case);
 // "-" and device paths always match.
 bool extension_matches(const RayFormat& format, std::string_view path);
-// The refusal of an output name whose extension belongs to another format
-// (or none of this one): empty when the name fits.
+// The refusal of an output name whose extension is not one of the format's
+// but another format's: empty when the name fits (or its extension belongs
+// to no format).
 std::string extension_refusal(const RayFormat& format, std::string_view path);
 // `path` with its extension replaced by the format's default extension.
 std::string with_format_extension(const RayFormat& format, std::string_view path);

@@ -126,9 +126,12 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu_data() {
   QTest::addColumn<QString>("megabytes");  // the size shown for 10^6 rays
   QTest::newRow("Zemax binary") << "zemax-binary" << "zemax" << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4)
                                 << "28";
-  QTest::newRow("TM-25 with the TracePro target") << "tm25" << "tracepro" << "ray1.txt" << QByteArray("TM25") << "28";
-  QTest::newRow("Zemax binary ignored for TracePro") << "zemax-binary" << "tracepro" << "ray1.txt"
-                                                     << QByteArray("!! Source file") << "74";
+  // A Zemax binary format takes the Zemax target with it, and the name
+  // follows the format: no TM-25 file under a TracePro .txt name.
+  QTest::newRow("TM-25 from the TracePro target") << "tm25" << "tracepro" << "ray.TM25RAY" << QByteArray("TM25")
+                                                  << "28";
+  QTest::newRow("Zemax binary from the TracePro target") << "zemax-binary" << "tracepro" << "ray.dat"
+                                                         << QByteArray("\xf2\x03\x00\x00", 4) << "28";
 }
 
 void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
@@ -153,7 +156,9 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
   f.CSpinEdit3->setSpinText(QStringLiteral("1000000"));
   QCOMPARE(f.Label10->text(), megabytes);
   f.TextFormatAction->trigger();
-  QCOMPARE(f.selected_format(), target == "tracepro" ? OutputFormat::TracePro : OutputFormat::Zemax);
+  QVERIFY(f.RadioButton2->isChecked());
+  QCOMPARE(f.selected_format(), OutputFormat::Zemax);
+  QVERIFY(!directory_->exists("ray1.txt"));
   QCOMPARE(f.Label10->text(), QStringLiteral("74"));
   (format == "tm25" ? f.Tm25Action : f.ZemaxBinaryAction)->trigger();
   f.RadioButton2->click();  // a binary format takes effect with the Zemax target

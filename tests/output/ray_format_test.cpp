@@ -261,6 +261,9 @@ TEST(RayFormats, ExtensionRules) {
     EXPECT_EQ(extension_matches(f, c.path), c.fits) << f.cliName << " " << c.path;
     EXPECT_EQ(extension_refusal(f, c.path).empty(), c.fits) << f.cliName << " " << c.path;
   }
+  // A name no format claims is the user's: it fits none, yet is not refused.
+  EXPECT_FALSE(extension_matches(ray_format(OutputFormat::Asap), "cli.out"));
+  EXPECT_EQ(extension_refusal(ray_format(OutputFormat::Asap), "cli.out"), "");
   EXPECT_EQ(extension_refusal(ray_format(OutputFormat::Tm25), "out/rays.dat"),
             "Ray file out/rays.dat: the extension .dat does not fit the TM-25 format, which uses .TM25RAY; the ray "
             "tracer would take it for Zemax text. Use .TM25RAY or --force-extension to keep the name");
