@@ -1,7 +1,5 @@
 #include "app/far_field_dialog.h"
 
-#include "output/ray_format_reader.h"
-
 #include <QChart>
 #include <QChartView>
 #include <QLabel>
@@ -10,9 +8,9 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "output/ray_format_reader.h"
-#include <algorithm>
 
 namespace lucidra::app {
 namespace {
