@@ -83,8 +83,11 @@ class RayFileWriter {
     begin(std::move(layout));
   }
   // The flux of text lines, which the writer does not read back: the run
-  // gives the sum of the values it wrote before commit.
-  void set_line_flux(double flux) { recordFlux_ = flux; }
+  // gives the sum of the values it wrote before commit. Binary records
+  // keep the sum of their own float32 flux.
+  void set_line_flux(double flux) {
+    if (layout_.recordBytes == 0) recordFlux_ = flux;
+  }
   // Whole binary records (kBinaryRecordBytes each): counted, and their
   // float32 flux added in file order, for the header.
   void write_records(std::string_view bytes);
