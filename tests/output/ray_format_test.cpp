@@ -163,7 +163,8 @@ TEST(LightToolsText, HeaderAndLinesByHand) {
   // written again in place.
   const std::size_t size = lighttools_text_header(0, FluxUnit::Watt).size();
   for (const double flux : {-2.5e-30, 3.4e38, 123456.0, 1e-7}) {
-    EXPECT_EQ(lighttools_text_header(flux, FluxUnit::Lumen).size(), size + 2) << flux;  // "luminous" vs "radiant", twice
+    EXPECT_EQ(lighttools_text_header(flux, FluxUnit::Lumen).size(), size + 2)
+        << flux;  // "luminous" vs "radiant", twice
     EXPECT_EQ(lighttools_text_header(flux, FluxUnit::Watt).size(), size) << flux;
   }
   EXPECT_NE(lighttools_text_header(5, FluxUnit::Lumen).find("lt_datatype: luminous_power\r\n"), std::string::npos);
