@@ -400,7 +400,7 @@ std::string format_lines() {
   std::string text;
   for (const RayFormat& f : ray_formats()) {
     std::string line = "      " + std::string(f.cliName);
-    line.resize(28, ' ');
+    line.resize(29, ' ');
     line += std::string(f.displayName) + " (" + std::string(f.defaultName.substr(f.defaultName.rfind('.'))) +
             (f.binary ? ", binary" : ", text") + ")";
     if (f.dropsZeroFlux) line += "; rays of zero flux left out; not to a pipe";
