@@ -5,7 +5,8 @@
 # and with every core, beside a deliberately straightforward reference
 # writer (fprintf per line, linear scans, legacy sampling) and dd writing the
 # same number of bytes to the same disk; then the far-field check reading the
-# file back; then the same for the Zemax binary and TM-25 formats, also on
+# file back; then the same for the binary formats (Zemax binary, TM-25,
+# LightTools, ASAP), also on
 # the disk itself (the run and dd each followed by fdatasync). Checks
 # that every legacy file is byte-identical to the reference's and that the
 # equal-flux, weighted and binary files are the same on every thread count.
@@ -122,7 +123,7 @@ for i in "${!names[@]}"; do
   # sampling to /dev/null and to a file on one thread and on every core (the
   # files must be the same), the check reading them back, and dd writing
   # the same number of bytes to the same disk.
-  for format in zemax-binary tm25; do
+  for format in zemax-binary tm25 lighttools asap; do
     for sampling in weighted equal-flux; do
     flag=""; [[ $sampling == weighted ]] && flag=--weighted
     for threads in 1 "$cores"; do

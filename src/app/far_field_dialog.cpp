@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "output/ray_format_reader.h"
+
 namespace lucidra::app {
 namespace {
 
@@ -25,7 +27,9 @@ FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent) : 
   setObjectName(QStringLiteral("FarFieldCheck"));
   setWindowTitle(QStringLiteral("Far-field check"));
   auto* chart = new QChart;
-  chart->setTitle(QString::fromStdString(far_field_verdict(result)));
+  // A file whose header or rays are wrong fails whatever its far field.
+  const RayFileVerdict file = verify_ray_file(result.file);
+  chart->setTitle(QString::fromStdString(file.failure.empty() ? far_field_verdict(result) : "FAIL: " + file.failure));
   chart->legend()->setAlignment(Qt::AlignBottom);
 
   double thetaMax = 90, yMax = 0;
@@ -82,6 +86,9 @@ FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent) : 
   summary->setObjectName(QStringLiteral("FarFieldLaw"));
   summary->setWordWrap(true);
   layout->addWidget(summary);
+  auto* header = new QLabel(QString::fromStdString(file.report).trimmed(), this);
+  header->setObjectName(QStringLiteral("FarFieldFile"));
+  layout->addWidget(header);
 }
 
 }  // namespace lucidra::app

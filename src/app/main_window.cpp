@@ -97,6 +97,8 @@ const QString kDistributionFilter = QStringLiteral("Distribution files (*.txt);;
 const QString kSettingsFilter = QStringLiteral("Lucidra settings (*.cfg);;All files (*)");
 const QString kRecentKey = QStringLiteral("recentRayFiles");
 const QString kChartSizeKey = QStringLiteral("window/chartShownSize");
+// The format last chosen for each target, by its command-line name.
+const QString kFormatKey = QStringLiteral("rayFileFormat/");
 constexpr int kRecentCount = 6;
 constexpr int kChartLeft = 408;   // the chart starts right of the settings column
 constexpr int kChartBottomGap = 16;
@@ -223,6 +225,8 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   build_controls();
   build_menu();
   connect_handlers();
+  fill_format_box(OutputFormat::Zemax);  // the initial target's formats
+  format_chosen();
   set_tooltips();
   CSpinEdit3Change();  // the estimate for the initial number of rays
   move(249, 163);
@@ -324,6 +328,9 @@ void TForm1::build_target_panel() {
   RadioButton1 = make_radio(Panel6, "RadioButton1", QStringLiteral("TracePro"), 238, 33);
   RadioButton2 = make_radio(Panel6, "RadioButton2", QStringLiteral("Zemax"), 238, 48);
   RadioButton2->setChecked(true);
+
+  FormatBox = named(new QComboBox(Panel6), "FormatBox");
+  FormatBox->setGeometry(312, 36, 86, 22);
 
   BitBtn1 = named(new QPushButton(QStringLiteral("GENERATE"), Panel6), "BitBtn1");
   BitBtn1->setGeometry(312, 6, 81, 25);
@@ -596,7 +603,7 @@ void TForm1::build_menu() {
   QMenu* formatMenu = file->addMenu(QStringLiteral("Ray file format"));
   formatMenu->setObjectName(QStringLiteral("RayFileFormatMenu"));
   auto* formats = new QActionGroup(formatMenu);
-  TextFormatAction = named(formatMenu->addAction(QStringLiteral("Text (TracePro or Zemax, as chosen)")), "TextFormatAction");
+  TextFormatAction = named(formatMenu->addAction(QStringLiteral("Text (the target's text format)")), "TextFormatAction");
   ZemaxBinaryAction = named(formatMenu->addAction(QStringLiteral("Zemax binary source file (.dat)")), "ZemaxBinaryAction");
   Tm25Action = named(formatMenu->addAction(QStringLiteral("TM-25 ray file (.TM25RAY)")), "Tm25Action");
   for (QAction* action : {TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
@@ -632,8 +639,10 @@ void TForm1::set_tooltips() {
   tip(BrowseTransversalButton, "Choose the second distribution file, in any folder");
   tip(RadioButton1, "Write a TracePro ray source file");
   tip(RadioButton2, "Write a Zemax source DLL ray file");
-  tip(RadioButton5, "LightTools (not supported in this version)");
-  tip(RadioButton6, "ASAP (not supported in this version)");
+  tip(RadioButton5, "LightTools: binary ray data (.ray) or text");
+  tip(RadioButton6, "ASAP binary distribution file (.dis), experimental: if your ASAP refuses it, write TM-25 or "
+                    "Zemax binary and convert it with your ray tracer's tools");
+  tip(FormatBox, "The ray file's format for the chosen target");
   tip(BitBtn1, "Generate the ray file (Ctrl+G, or Enter)");
   tip(Button1, "Show or hide the chart of the two distributions");
   tip(CancelRunButton, "Stop the run (Esc); the previous ray file stays as it was");
@@ -698,11 +707,17 @@ void TForm1::connect_handlers() {
       if (checked) CSpinEdit3Change();
     });
   }
-  for (QAction* format : {TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
-    connect(format, &QAction::toggled, this, [this](bool checked) {
-      if (checked) CSpinEdit3Change();
-    });
-  }
+  // The menu is a short way to the format box: text for the target, or a
+  // Zemax binary format (with the Zemax target).
+  connect(TextFormatAction, &QAction::triggered, this, [this] {
+    const OutputFormat target = ray_format(selected_format()).target;
+    for (const RayFormat& f : ray_formats()) {
+      if (f.target == target && !f.binary) return choose_format(f.id);
+    }
+  });
+  connect(ZemaxBinaryAction, &QAction::triggered, this, [this] { choose_format(OutputFormat::ZemaxBinary); });
+  connect(Tm25Action, &QAction::triggered, this, [this] { choose_format(OutputFormat::Tm25); });
+  connect(FormatBox, &QComboBox::activated, this, [this] { guarded([this] { format_chosen(); }); });
   on(CSpinEdit6, &SpinEdit::changed, &TForm1::CSpinEdit6Change);
   // The NA and the distribution names: a text set from code (or chosen from
   // the list) is taken at once; typed text when it is committed, so that
@@ -840,37 +855,100 @@ void TForm1::fill_distribution_lists() {
 // ------------------------------------------------------- settings mapping
 
 OutputFormat TForm1::selected_format() const {
+  const QVariant chosen = FormatBox->currentData();
+  if (chosen.isValid()) return static_cast<OutputFormat>(chosen.toInt());
+  if (RadioButton1->isChecked()) return OutputFormat::TracePro;
   if (RadioButton5->isChecked()) return OutputFormat::LightTools;
   if (RadioButton6->isChecked()) return OutputFormat::Asap;
-  // The target group keeps its four meanings; the format menu chooses how
-  // a TracePro or Zemax target's rays are encoded.
-  if (Tm25Action->isChecked()) return OutputFormat::Tm25;
-  if (RadioButton1->isChecked()) return OutputFormat::TracePro;
-  return ZemaxBinaryAction->isChecked() ? OutputFormat::ZemaxBinary : OutputFormat::Zemax;
+  return OutputFormat::Zemax;
 }
 
 QLineEdit* TForm1::output_path_field(OutputFormat format) const {
-  switch (format) {
+  switch (ray_format(format).target) {
     case OutputFormat::TracePro: return Edit3;
-    case OutputFormat::Zemax:
-    case OutputFormat::ZemaxBinary: return Edit4;
-    case OutputFormat::Tm25: return RadioButton1->isChecked() ? Edit3 : Edit4;
     case OutputFormat::LightTools: return Edit11;
     case OutputFormat::Asap: return Edit5;
+    default: return Edit4;
   }
-  return Edit4;
 }
 
 QLabel* TForm1::format_picture(OutputFormat format) const {
-  switch (format) {
+  switch (ray_format(format).target) {
     case OutputFormat::TracePro: return Image1;
-    case OutputFormat::Zemax:
-    case OutputFormat::ZemaxBinary: return Image2;
-    case OutputFormat::Tm25: return RadioButton1->isChecked() ? Image1 : Image2;
     case OutputFormat::LightTools: return Image3;
     case OutputFormat::Asap: return Image4;
+    default: return Image2;
   }
-  return Image2;
+}
+
+void TForm1::fill_format_box(OutputFormat target) {
+  const QSignalBlocker blocker(FormatBox);
+  FormatBox->clear();
+  const QString remembered =
+      QSettings().value(kFormatKey + QString::fromLatin1(ray_format(target).cliName.data())).toString();
+  for (const RayFormat& f : ray_formats()) {
+    if (f.target != target) continue;
+    QString text = QString::fromUtf8(f.displayName.data(), static_cast<qsizetype>(f.displayName.size()));
+    if (f.experimental) text += QStringLiteral(" \u2014 experimental");
+    FormatBox->addItem(text, static_cast<int>(f.id));
+    FormatBox->setItemData(FormatBox->count() - 1, text, Qt::ToolTipRole);
+    if (remembered == QLatin1String(f.cliName.data(), static_cast<qsizetype>(f.cliName.size()))) {
+      FormatBox->setCurrentIndex(FormatBox->count() - 1);
+    }
+  }
+  FormatBox->setEnabled(FormatBox->count() > 1);
+}
+
+void TForm1::choose_format(OutputFormat format) {
+  const OutputFormat target = ray_format(format).target;
+  QRadioButton* button = target == OutputFormat::TracePro     ? RadioButton1
+                         : target == OutputFormat::LightTools ? RadioButton5
+                         : target == OutputFormat::Asap       ? RadioButton6
+                                                              : RadioButton2;
+  if (!button->isChecked()) button->click();
+  const int index = FormatBox->findData(static_cast<int>(format));
+  if (index < 0 || index == FormatBox->currentIndex()) return;
+  FormatBox->setCurrentIndex(index);
+  format_chosen();
+}
+
+void TForm1::format_chosen() {
+  const RayFormat& format = ray_format(selected_format());
+  QSettings().setValue(kFormatKey + QString::fromLatin1(ray_format(format.target).cliName.data()),
+                       QString::fromLatin1(format.cliName.data()));
+  // The ray tracer chooses its reader by the extension: the name follows
+  // the format, but a name the user typed is changed only if they agree.
+  QLineEdit* field = output_path_field(format.id);
+  const std::string name = from_qt(field->text());
+  if (!name.empty() && !extension_matches(format, name)) {
+    const QString renamed = to_qt(with_format_extension(format, name));
+    const bool typed = field->isModified();
+    if (!typed || services_.message_box(QString::fromLatin1(kApplicationTitle),
+                                        QStringLiteral("Change the ray file's name to %1 for the %2 format?")
+                                            .arg(renamed, QString::fromLatin1(format.displayName.data(),
+                                                                              static_cast<qsizetype>(format.displayName.size()))),
+                                        message_flags::YesNo | message_flags::IconInformation) == DialogButton::Yes) {
+      field->setText(renamed);
+      field->setModified(false);
+    }
+  }
+  (format.binary ? (format.id == OutputFormat::Tm25 ? Tm25Action : ZemaxBinaryAction) : TextFormatAction)
+      ->setChecked(true);
+  show_format_picture(format.id);
+  CSpinEdit3Change();
+}
+
+void TForm1::show_format_banner(OutputFormat format) {
+  // The banner names the target in large letters and the format under it.
+  const RayFormat& f = ray_format(format);
+  static const char* const kTitles[] = {"TracePro", "ZEMAX", "LightTools", "ASAP"};
+  QString subtitle = QString::fromUtf8(f.displayName.data(), static_cast<qsizetype>(f.displayName.size())) +
+                     QStringLiteral(" (") + QString::fromUtf8(f.defaultName.substr(f.defaultName.rfind('.')).data()) +
+                     QStringLiteral(")");
+  if (f.experimental) subtitle += QStringLiteral(", experimental");
+  format_picture(format)->setText(QStringLiteral("<span style=\"font-size:20px; font-weight:bold\">%1</span>"
+                                                 "<br><span style=\"font-size:10px\">%2</span>")
+                                      .arg(QString::fromLatin1(kTitles[static_cast<int>(f.target)]), subtitle));
 }
 
 GenerationSettings TForm1::settings_from_controls() {
@@ -914,20 +992,7 @@ SettingTexts TForm1::setting_texts() const {
 }
 
 void TForm1::controls_from_settings(const GenerationSettings& settings, const SettingTexts& texts) {
-  switch (settings.outputFormat) {
-    case OutputFormat::TracePro: RadioButton1->setChecked(true); break;
-    case OutputFormat::Zemax: RadioButton2->setChecked(true); break;
-    case OutputFormat::ZemaxBinary:
-      RadioButton2->setChecked(true);
-      ZemaxBinaryAction->setChecked(true);
-      break;
-    case OutputFormat::Tm25:
-      if (!RadioButton1->isChecked()) RadioButton2->setChecked(true);
-      Tm25Action->setChecked(true);
-      break;
-    case OutputFormat::LightTools: RadioButton5->setChecked(true); break;
-    case OutputFormat::Asap: RadioButton6->setChecked(true); break;
-  }
+  choose_format(settings.outputFormat);
   output_path_field(settings.outputFormat)->setText(to_qt(settings.outputPath));
   for (auto [combo, name] : {std::pair{ComboBoxEx1, &settings.longitudinalFile},
                              std::pair{ComboBoxEx2, &settings.transversalFile}}) {
@@ -995,6 +1060,7 @@ void TForm1::set_run_controls_enabled(bool enabled) {
                           TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
     action->setEnabled(enabled);
   }
+  FormatBox->setEnabled(enabled && FormatBox->count() > 1);
   RecentMenu->setEnabled(enabled && !RecentMenu->isEmpty());
   if (!enabled) Check1->setEnabled(false);
   Button1->setVisible(enabled);
@@ -1106,12 +1172,19 @@ void TForm1::About1Click() { services_.show_message(kAboutText); }
 // ------------------------------------------------------------ interlocks
 
 void TForm1::select_target(OutputFormat format) {
-  // LightTools files always carry the source flux, so the box is forced on.
-  const bool lightTools = format == OutputFormat::LightTools;
-  CheckBox2->setChecked(lightTools);
-  CheckBox2->setEnabled(!lightTools);
-  show_format_picture(format);
+  // Version 3.5 forced the source flux on for LightTools (and off for the
+  // others); legacy sampling keeps that, the other modes leave it to the
+  // user.
+  if (LegacySampling1->isChecked()) {
+    const bool lightTools = format == OutputFormat::LightTools;
+    CheckBox2->setChecked(lightTools);
+    CheckBox2->setEnabled(!lightTools);
+  } else {
+    CheckBox2->setEnabled(true);
+  }
+  fill_format_box(format);
   for (OutputFormat each : kFormats) output_path_field(each)->setVisible(each == format);
+  format_chosen();
 }
 
 void TForm1::RadioButton1Click() {
@@ -1385,7 +1458,8 @@ void TForm1::set_chart_visible(bool visible) {
 }
 
 void TForm1::show_format_picture(OutputFormat format) {
-  for (OutputFormat each : kFormats) format_picture(each)->setVisible(each == format);
+  show_format_banner(format);
+  for (OutputFormat each : kFormats) format_picture(each)->setVisible(format_picture(each) == format_picture(format));
 }
 
 void TForm1::hide_format_pictures() {
@@ -1490,7 +1564,9 @@ void TForm1::BrowseOutputClick() {
                             ? current.absoluteFilePath()
                             : QDir::current().filePath(current.fileName());
   const QString path =
-      services_.save_file_name(Label1->text(), start, QStringLiteral("Ray files (*.dat *.txt *.ray *.dis);;All files (*)"));
+      services_.save_file_name(Label1->text(), start,
+                               QString::fromUtf8(ray_format(selected_format()).fileFilter.data()) +
+                                   QStringLiteral(";;All files (*)"));
   if (!path.isEmpty()) field->setText(QDir::toNativeSeparators(path));
 }
 

@@ -267,6 +267,9 @@ class TForm1 : public QMainWindow {
   QAction* ImportPhotometricAction = nullptr;
   // File > Ray file format: text as the target chosen above, the Zemax
   // binary source file (with Zemax), or a TM-25 ray file.
+  // The format of the selected target's file (text or binary where the
+  // target reads both), beside the targets; filled from the format list.
+  QComboBox* FormatBox = nullptr;
   QAction* TextFormatAction = nullptr;
   QAction* ZemaxBinaryAction = nullptr;
   QAction* Tm25Action = nullptr;
@@ -329,6 +332,14 @@ class TForm1 : public QMainWindow {
   void layout_chart();
   void fill_distribution_lists();
   void select_target(OutputFormat format);
+  // Lists the target's formats and selects the one last used with it.
+  void fill_format_box(OutputFormat target);
+  // Selects `format` (switching to its target first).
+  void choose_format(OutputFormat format);
+  // The chosen format took effect: remembered, shown, the file name's
+  // extension follows it.
+  void format_chosen();
+  void show_format_banner(OutputFormat format);
   void refresh_distribution_plot(bool tailPoints);
   void rescale_chart();
   void fit_to_content();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -87,6 +88,10 @@ struct PreparedRun {
 // nothing when no run is to start; `report` then says why (and an error has
 // been shown).
 std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report);
+
+// The question before a run: the count, flux, format and file it writes
+// (version 3.5's words under legacy sampling).
+std::string run_confirmation(const GenerationSettings& settings);
 
 // Step 2: what the engine reports during the run, shown through `ui`. A front
 // end that runs the engine on another thread hands each call over to the

@@ -2,6 +2,8 @@
 // engine's run, in the order the window has always shown it.
 
 #include <charconv>
+#include <cstdio>
+#include <string>
 #include <optional>
 
 #include "app/run_front_end.h"
@@ -47,6 +49,25 @@ void WindowRunObserver::progress(std::int64_t gaugePosition, std::int64_t) {
   started_ = true;  // the first report is the reset, shown before the run
 }
 
+std::string run_confirmation(const GenerationSettings& settings) {
+  // Version 3.5's question, word for word, under legacy sampling.
+  if (settings.legacySampling) return kConfirmation;
+  // "Write 1 000 001 rays, 1200 lm, TM-25, to /path/led.TM25RAY?": what is
+  // about to be written, where, in which format.
+  const std::string digits = std::to_string(static_cast<std::int64_t>(settings.rayCount) + 1);
+  std::string count;  // grouped by thousands with blanks
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) count += ' ';
+    count += digits[i];
+  }
+  char flux[64];
+  std::snprintf(flux, sizeof flux, "%g", settings.sourceFlux);
+  const RayFormat& format = ray_format(settings.outputFormat);
+  return "Write " + count + " rays, " + flux + " " + flux_unit_symbol(settings.fluxUnit) + ", " +
+         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", to " +
+         settings.outputPath + "?\n\n Existing file will be overritten!!!";
+}
+
 RunReport run_from_window(RunFrontEnd& ui) { return run_from_window(ui, process_random_state()); }
 
 RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
@@ -60,19 +81,13 @@ RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
 }
 
 std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report) {
-  const OutputFormat selected = ui.selected_format();
-  if (const char* refusal = format_refusal(selected)) {
-    ui.message_box(kRunCaption, refusal, message_flags::Ok | message_flags::IconInformation);
-    report.outcome = RunOutcome::Refused;
-    return std::nullopt;
-  }
-  if (ui.message_box(kRunCaption, kConfirmation, message_flags::YesNo | message_flags::IconExclamation) !=
-      DialogButton::Yes) {
+  PreparedRun run{ui.read_settings(), ui.read_setting_texts()};
+  if (ui.message_box(kRunCaption, run_confirmation(run.settings),
+                     message_flags::YesNo | message_flags::IconExclamation) != DialogButton::Yes) {
     report.outcome = RunOutcome::Cancelled;
     return std::nullopt;
   }
 
-  PreparedRun run{ui.read_settings(), ui.read_setting_texts()};
   try {
     apply_setting_texts(run.settings, run.texts);
   } catch (const UserError& error) {

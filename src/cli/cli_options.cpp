@@ -121,21 +121,13 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   // estimate takes the format: a binary file's size differs from the text's.
   if (generate || o.command == Command::Estimate) {
     rules.emplace("--format", valued([&](auto opt, auto v) {
+                    const RayFormat* format = ray_format_named(v);
+                    if (format == nullptr) bad_value(opt, v, ray_format_names());
                     if (check) {
-                      if (v != "tracepro" && v != "zemax" && v != "zemax-binary" && v != "tm25") {
-                        bad_value(opt, v, "tracepro, zemax, zemax-binary or tm25");
-                      }
                       o.checkFormat = std::string(v);
-                      return;
+                    } else {
+                      o.format = format->id;
                     }
-                    o.format = choice<OutputFormat>(opt, v,
-                                                    {{"tracepro", OutputFormat::TracePro},
-                                                     {"zemax", OutputFormat::Zemax},
-                                                     {"lighttools", OutputFormat::LightTools},
-                                                     {"asap", OutputFormat::Asap},
-                                                     {"zemax-binary", OutputFormat::ZemaxBinary},
-                                                     {"tm25", OutputFormat::Tm25}},
-                                                    "tracepro, zemax, zemax-binary, tm25, lighttools or asap");
                   }));
   }
   if (generate) {
@@ -161,6 +153,7 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     rules.emplace("--weighted", flag([&] { o.weightedSampling = true; }));
     rules.emplace("--flip", flag([&] { o.flipSolid = true; }));
     rules.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
+    rules.emplace("--force-extension", flag([&] { o.forceExtension = true; }));
     rules.emplace("--algorithm", valued([&](auto opt, auto v) {
                     o.algorithm = choice<RandomAlgorithm>(
                         opt, v, {{"sobol", RandomAlgorithm::Sobol}, {"uniform", RandomAlgorithm::Uniform}},
@@ -307,15 +300,22 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
 
 GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSeparator) {
   GenerationSettings s = resolve_law_settings(o, defaultDecimalSeparator);
-  const bool refused = s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap;
-  if (!refused) {
-    if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
-    if (s.longitudinalFile.empty() && s.photometricFile.empty()) {
-      throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
-    }
-    if (s.transversalFile.empty() && s.photometricFile.empty()) {
-      throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
-    }
+  const RayFormat& format = ray_format(s.outputFormat);
+  // Without a name: the configuration's (TracePro and Zemax text), else the
+  // format's own default in the working directory.
+  if (s.outputPath.empty() && o.format) s.outputPath = std::string(format.defaultName);
+  if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
+  if (!o.forceExtension) {
+    // Ray tracers choose the reader by the extension: a TM-25 file named
+    // .dat would not load in OpticStudio.
+    const std::string refusal = extension_refusal(format, s.outputPath);
+    if (!refusal.empty()) throw UserError(refusal);
+  }
+  if (s.longitudinalFile.empty() && s.photometricFile.empty()) {
+    throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
+  }
+  if (s.transversalFile.empty() && s.photometricFile.empty()) {
+    throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
   }
   return s;
 }
@@ -340,11 +340,11 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
       texts.numericalAperture = point_text(config->numericalAperture, separator);
       texts.sizeX = point_text(config->sizeX, separator);
       texts.sizeY = point_text(config->sizeY, separator);
-      // The configuration holds a TracePro and a Zemax path; a TM-25 file
-      // needs --output.
+      // The configuration holds a TracePro and a Zemax path; the other
+      // formats take --output or their default name.
       if (s.outputFormat == OutputFormat::TracePro) {
         s.outputPath = config->traceProPath;
-      } else if (s.outputFormat != OutputFormat::Tm25) {
+      } else if (s.outputFormat == OutputFormat::Zemax || s.outputFormat == OutputFormat::ZemaxBinary) {
         s.outputPath = config->zemaxPath;
       }
     } catch (const ConfigSilentStop&) {
@@ -393,7 +393,6 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
 }
 
 void check_run_files(const GenerationSettings& s) {
-  if (s.outputFormat == OutputFormat::LightTools || s.outputFormat == OutputFormat::Asap) return;
   if (!s.photometricFile.empty()) {
     std::error_code ec;
     if (std::filesystem::equivalent(s.outputPath, s.photometricFile, ec)) {
@@ -421,6 +420,25 @@ void check_run_files(const GenerationSettings& s) {
   }
 }
 
+namespace {
+
+// One line per format for --help, from the format list.
+std::string format_lines() {
+  std::string text;
+  for (const RayFormat& f : ray_formats()) {
+    std::string line = "      " + std::string(f.cliName);
+    line.resize(29, ' ');
+    line += std::string(f.displayName) + " (" + std::string(f.defaultName.substr(f.defaultName.rfind('.'))) +
+            (f.binary ? ", binary" : ", text") + ")";
+    if (f.dropsZeroFlux) line += "; rays of zero flux left out; not to a pipe";
+    if (f.experimental) line += "; EXPERIMENTAL, see below";
+    text += line + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string usage_text() {
   return R"(Usage:
   lucidra-cli generate [OPTIONS]
@@ -429,17 +447,18 @@ std::string usage_text() {
   lucidra-cli --help | --version
 
 Writes a ray file of N + 1 rays (start point, direction cosines, flux) for
-TracePro or Zemax, as text or binary (Zemax binary source file, TM-25), from
-two measured distribution files.
+TracePro, Zemax, LightTools or ASAP, as text or binary, from two measured
+distribution files.
 
 generate options (a value may follow as the next argument or after '='):
   -c, --config FILE          start values from a lucidra.cfg file (its 15 positional lines)
-  -f, --format FMT           tracepro | zemax | zemax-binary | tm25 | lighttools | asap
-                             (default zemax); zemax-binary: Zemax binary source file
-                             (.dat, 28 bytes a ray), tm25: TM-25 ray file (.TM25RAY;
-                             rays of zero flux are left out; not to a pipe)
-  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
-                             and zemax-binary); - writes it to standard output
+  -f, --format FMT           the ray file's format (default zemax):
+)" + format_lines() +
+         R"(  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
+                             and zemax-binary, else the format's name above, such as
+                             sample.ray); - writes it to standard output. A name whose
+                             extension belongs to another format is refused
+      --force-extension      keep an output name whose extension does not fit -f
   -L, --longitudinal FILE    first distribution file (horizontal in LED mode)
   -T, --transversal FILE     second distribution file (vertical in LED mode)
       --photometric FILE     an IES (.ies) or EULUMDAT (.ldt) file: its C0-C180 and
@@ -474,12 +493,20 @@ generate options (a value may follow as the next argument or after '='):
                              the tables interpolated linearly at its own angle
       --progress | --quiet   progress bar on stderr (default: when stderr is a terminal)
       --check                after writing, run the far-field check on the file
+A binary header that states the total flux (zemax-binary, lighttools, and the
+lighttools-text header) goes to a pipe only when the flux is known before the
+rays, which legacy sampling does not allow. asap writes the ASAP binary
+distribution file as one public reader reads it; some header words are
+guesses. If your ASAP refuses the file, write tm25 or zemax-binary and
+convert it with your ray tracer's own tools.
 Numbers given as options are written with a decimal point. An existing output
 file is replaced without asking, but only once the run is complete: a run that
 fails or is interrupted leaves it exactly as it was.
 
-check reads a TracePro or Zemax text ray file, a Zemax binary source file or a
-TM-25 ray file (any size, streamed), prints a
+check reads a ray file of any format above (any size, streamed), prints and
+verifies its header (count, flux against the sum of the rays, flux and length
+units) and fails on a ray with a number that is not finite or a direction of
+length off 1 by more than 1e-3, naming the first; then it prints a
 summary (rays, flux, start-point bounds, direction lengths, zero or negative
 flux, the share going backwards) and compares the flux-weighted intensity per
 solid angle I(theta) over all azimuths and in wedges about the x-z plane
@@ -489,8 +516,7 @@ law that the same options describe for generate (-L/-T or --photometric, --angul
 one least-squares scale factor. A bin passes within 5 standard deviations (its
 Monte-Carlo variance) or within the tolerance of its view's peak.
 check options:
-      --format FMT           tracepro | zemax | zemax-binary | tm25 (default: from the
-                             file's first bytes: 1010 or TM25 for binary, else its header)
+      --format FMT           a format above (default: from the file's first bytes)
       --bin DEG              polar-angle bin width (default 2)
       --wedge DEG            half-width of the wedges about the planes (default 10)
       --min-rays N           bins with fewer rays are not judged (default 100)
@@ -504,10 +530,11 @@ Exit codes:
   1    the run stopped with an error, or check could not read its ray file
        (message on stderr)
   2    the command line is malformed
-  3    the format is not supported (lighttools, asap)
+  3    not used any more (earlier versions refused lighttools and asap)
   4    a distribution file has more than 450 points (the file holds the header only)
   5    the ray file was written but the obtained flux is below 1.0
-  6    the far-field check failed (check, or generate --check)
+  6    the check failed: the header, a ray or the far field (check, or
+       generate --check)
   130  interrupted by Ctrl-C (the previous file is unchanged)
 )" + import_usage_text();
 }

@@ -36,6 +36,7 @@ struct CliOptions {
   std::optional<double> sourceFlux;
   std::optional<FluxUnit> fluxUnit;
   bool considerFlux = false;
+  bool forceExtension = false;  // keep an output name whose extension fits another format
   std::optional<RandomAlgorithm> algorithm;
   std::optional<AngularType> angularType;
   std::optional<std::string> numericalAperture;  // decimal-point text
@@ -59,7 +60,7 @@ struct CliOptions {
   // The far-field check (`check RAYFILE`, or `generate --check`).
   bool checkAfterGenerate = false;
   std::optional<std::string> checkPath;
-  std::optional<std::string> checkFormat;  // tracepro | zemax | zemax-binary | tm25; default: from the file
+  std::optional<std::string> checkFormat;  // a format's -f name; default: from the file
   double binDeg = 2;
   double wedgeHalfDeg = 0;  // 0: the law's own (10 degrees about the two planes, 5 about C-planes)
   std::int64_t minRays = 100;
@@ -98,7 +99,7 @@ enum ExitCode : int {
   kExitSuccess = 0,
   kExitFailed = 1,        // the run stopped with an error
   kExitUsage = 2,         // the command line is malformed
-  kExitRefused = 3,       // LightTools or ASAP: not supported
+  kExitRefused = 3,       // no longer used: every format is written
   kExitPointLimit = 4,    // a distribution file has more than 450 points
   kExitLowFlux = 5,       // written, but the obtained flux is below 1.0
   kExitCheckFailed = 6,   // the far-field check found the rays off their law

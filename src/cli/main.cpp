@@ -16,6 +16,7 @@
 #include "engine/estimate.h"
 #include "engine/far_field.h"
 #include "engine/generation_run.h"
+#include "output/ray_format_reader.h"
 #include "base/user_error.h"
 #include "lucidra/version.h"
 
@@ -60,22 +61,19 @@ int check_file(const lucidra::cli::CliOptions& options, const lucidra::Generatio
     check.tolerance = options.tolerance;
     check.threads = options.threads;
     lucidra::RayFileKind kind = lucidra::RayFileKind::Auto;
-    if (options.checkFormat) {
-      const std::string& f = *options.checkFormat;
-      kind = f == "zemax"          ? lucidra::RayFileKind::Zemax
-             : f == "zemax-binary" ? lucidra::RayFileKind::ZemaxBinary
-             : f == "tm25"         ? lucidra::RayFileKind::Tm25
-                                   : lucidra::RayFileKind::TracePro;
-    }
+    if (options.checkFormat) kind = lucidra::ray_format_named(*options.checkFormat)->readerKind;
     const lucidra::FarFieldResult result = lucidra::check_ray_file(path, kind, law, check);
+    const lucidra::RayFileVerdict verdict = lucidra::verify_ray_file(result.file);
+    std::fputs(verdict.report.c_str(), stdout);
     std::fputs(lucidra::far_field_report(result).c_str(), stdout);
+    if (!verdict.failure.empty()) std::printf("FAIL: %s\n", verdict.failure.c_str());
     if (options.csvPath && !write_text_file(*options.csvPath, lucidra::far_field_csv(result), "CSV file")) {
       return cli::kExitFailed;
     }
     if (options.plotPath && !write_text_file(*options.plotPath, lucidra::far_field_svg(result), "plot")) {
       return cli::kExitFailed;
     }
-    return result.passed ? cli::kExitSuccess : cli::kExitCheckFailed;
+    return result.passed && verdict.failure.empty() ? cli::kExitSuccess : cli::kExitCheckFailed;
   } catch (const lucidra::UserError& error) {
     std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
     return cli::kExitFailed;
@@ -137,10 +135,6 @@ int run_command(int argc, char** argv) {
     return cli::kExitFailed;
   }
 
-  if (const char* refusal = lucidra::format_refusal(settings.outputFormat)) {
-    std::fprintf(stderr, "%s\n", refusal);
-    return cli::kExitRefused;
-  }
   if (settings.outputPath == "-" && options.checkAfterGenerate) {
     std::fputs("lucidra-cli: --check needs a ray file to read back; it cannot check standard output\n", stderr);
     return cli::kExitUsage;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "output/binary_ray_file.h"
+#include "output/ray_format.h"
 
 namespace lucidra {
 
@@ -32,17 +32,13 @@ OutputEstimate estimate_output(std::int32_t rayCount) {
 
 OutputEstimate estimate_output(std::int32_t rayCount, OutputFormat format) {
   OutputEstimate estimate = estimate_output(rayCount);
-  std::uint64_t header = 0;
-  switch (format) {
-    case OutputFormat::ZemaxBinary: header = kZemaxHeaderBytes; break;
-    case OutputFormat::Tm25: header = kTm25HeaderBytes; break;
-    case OutputFormat::TracePro:
-    case OutputFormat::Zemax:
-    case OutputFormat::LightTools:
-    case OutputFormat::Asap: return estimate;
-  }
+  const RayFormat& f = ray_format(format);
+  // A text format's size is the measured text figure; a binary one's is
+  // exact: header, 28 bytes a ray, trailer.
+  if (!f.binary) return estimate;
   const std::uint64_t rays = static_cast<std::uint64_t>(rayCount < 0 ? 0 : rayCount) + 1;
-  estimate.sizeMb = static_cast<std::int64_t>((header + rays * kBinaryRecordBytes) / 1000000u);
+  estimate.sizeMb =
+      static_cast<std::int64_t>((f.fixedHeaderBytes + rays * f.recordBytes + f.trailer.size()) / 1000000u);
   return estimate;
 }
 

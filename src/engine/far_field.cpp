@@ -374,6 +374,7 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
   FarFieldResult result = compare_far_field(totals, law, used);
   result.path = path;
   result.kind = read.kind;
+  result.file = read;
   return result;
 }
 

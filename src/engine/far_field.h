@@ -129,6 +129,7 @@ struct FarFieldViewResult {
 struct FarFieldResult {
   std::string path;
   RayFileKind kind = RayFileKind::Zemax;
+  RayFileReadResult file;  // what the reader found: header, sums, first bad ray
   FarFieldBins totals{2, 10};
   FarFieldOptions options;  // with the wedge the check used
   std::string law;

@@ -144,7 +144,7 @@ std::string settings_summary(const GenerationSettings& s) {
     if (s.doubleSide) text += ", double side " + std::to_string(s.balance);
   }
   text += ", " + std::to_string(static_cast<std::int64_t>(s.rayCount) + 1) + " rays";
-  if (s.considerSourceFlux) text += ", " + shown_number(s.sourceFlux) + " W";
+  if (s.considerSourceFlux) text += ", " + shown_number(s.sourceFlux) + " " + flux_unit_symbol(s.fluxUnit);
   if (s.legacySampling) text += ", legacy";
   return text;
 }
@@ -155,54 +155,61 @@ std::string file_name_only(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Writes the header of the run's format; a binary header is written again
-// at commit with the records and flux the file holds (see RayFileWriter).
+// Writes the header of the run's format (see its entry in ray_format.cpp);
+// a header that states the count or flux is written again at commit with
+// what the file holds, where the output allows.
 void begin_output(RayFileWriter& writer, const GenerationSettings& settings, const RunTables& tables,
                   std::uint64_t plannedRays) {
-  switch (settings.outputFormat) {
-    case OutputFormat::TracePro:
-      writer.write(tracepro_header(
-          {tables.longitudinal.angle[1], tables.longitudinal.angle[5], tables.longitudinal.angle[14]}));
-      return;
-    case OutputFormat::ZemaxBinary: {
-      const std::string description = "Lucidra LED " LUCIDRA_VERSION "; " + settings_summary(settings);
-      writer.begin_binary(
-          [description](std::uint64_t records, double flux) {
-            return zemax_binary_header(static_cast<std::uint32_t>(records), flux, description);
-          },
-          &encode_zemax_record, plannedRays);
-      return;
+  const RayFormat& format = ray_format(settings.outputFormat);
+  if (format.rewriteHeader && !writer.header_rewritable()) {
+    // A pipe or a terminal: the header goes out before the rays.
+    if (format.dropsZeroFlux) {
+      throw UserError(std::string(format.displayName) + " ray file " + writer.path() + ": a " +
+                      std::string(format.displayName) +
+                      " header gives the number of rays, known only at the end of the run, so it "
+                      "cannot be written to a pipe or a terminal; write it to a file");
     }
-    case OutputFormat::Tm25: {
-      // Rays of zero flux are left out, so the count is known only at the
-      // end: the header must be written last.
-      if (!writer.header_rewritable()) {
-        throw UserError("TM-25 ray file " + writer.path() +
-                        ": a TM-25 header gives the number of rays, known only at the end of the run, so it "
-                        "cannot be written to a pipe or a terminal; write it to a file");
-      }
-      Tm25Texts texts;
-      texts.lightSource = std::string(settings.ledMode ? "LED" : "Arc") + " source from " +
-                          file_name_only(settings.longitudinalFile) + " and " +
-                          file_name_only(settings.transversalFile);
-      texts.creator = "Lucidra LED " LUCIDRA_VERSION;
-      texts.software = "Lucidra LED " LUCIDRA_VERSION " (simulation)";
-      texts.information = settings_summary(settings);
-      texts.dataReference = "Longitudinal distribution: " + settings.longitudinalFile +
-                            "; transversal distribution: " + settings.transversalFile;
-      // The run's clock, not the moment of writing: every thread count and
-      // every rewrite of the header give the same bytes.
-      const std::int64_t created = settings.clockSeconds;
-      writer.begin_binary(
-          [texts, created](std::uint64_t records, double flux) { return tm25_header(records, flux, created, texts); },
-          &encode_tm25_record, plannedRays);
-      return;
+    if (format.fluxInHeader && settings.legacySampling) {
+      throw UserError(std::string(format.displayName) + " ray file " + writer.path() + ": its header gives the " +
+                      "total flux before the rays, and legacy sampling knows it only at the end of the run, so it "
+                      "cannot be written to a pipe or a terminal; write it to a file, or leave legacy sampling");
     }
-    case OutputFormat::Zemax:
-    case OutputFormat::LightTools:
-    case OutputFormat::Asap: break;
   }
-  writer.write(zemax_header(settings.rayCount));
+  HeaderFacts facts;
+  facts.fluxUnit = settings.fluxUnit;
+  facts.rayCount = settings.rayCount;
+  facts.traceProAngles = {tables.longitudinal.angle[1], tables.longitudinal.angle[5], tables.longitudinal.angle[14]};
+  facts.description = "Lucidra LED " LUCIDRA_VERSION "; " + settings_summary(settings);
+  if (format.id == OutputFormat::Tm25) {
+    Tm25Texts& texts = facts.tm25;
+    texts.lightSource = std::string(settings.ledMode ? "LED" : "Arc") + " source from " +
+                        file_name_only(settings.longitudinalFile) + " and " + file_name_only(settings.transversalFile);
+    texts.creator = "Lucidra LED " LUCIDRA_VERSION;
+    texts.software = "Lucidra LED " LUCIDRA_VERSION " (simulation)";
+    texts.information = settings_summary(settings);
+    texts.dataReference = "Longitudinal distribution: " + settings.longitudinalFile +
+                          "; transversal distribution: " + settings.transversalFile;
+  }
+  // The run's clock, not the moment of writing: every thread count and
+  // every rewrite of the header give the same bytes.
+  facts.createdUnixSeconds = settings.clockSeconds;
+  if (!format.rewriteHeader) {
+    writer.write(format.header(facts, plannedRays, 0));
+    return;
+  }
+  RayFileWriter::Layout layout;
+  layout.header = [facts, build = format.header](std::uint64_t records, double flux) {
+    return build(facts, records, flux);
+  };
+  layout.encoder = format.encoder;
+  layout.recordBytes = format.recordBytes;
+  layout.countInHeader = format.countInHeader;
+  layout.trailer = std::string(format.trailer);
+  layout.plannedRecords = plannedRays;
+  // Every mode but legacy sampling makes the rays add up to the source
+  // flux, so a header written first can state it.
+  layout.plannedFlux = settings.sourceFlux;
+  writer.begin(std::move(layout));
 }
 
 // The equal-flux and weighted runs: every ray's draws follow from its index
@@ -245,6 +252,7 @@ void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileW
   hooks.progressRange = [&](std::int64_t first, std::int64_t last) { gauge.sweep(first, last, base, span, n, 1); };
   PhaseEnd end;
   writing_phase(plan, start, unused, writer, threads, hooks, phase, end);
+  writer.set_line_flux(phase.obtainedFlux);  // a text header's flux
   writer.commit();
   report.obtainedFlux = phase.obtainedFlux;
   report.raysWritten = phase.raysWritten;
@@ -260,7 +268,6 @@ std::string RunTables::point_limit_notice() const {
 }
 
 void check_run_settings(const GenerationSettings& settings) {
-  if (const char* refusal = format_refusal(settings.outputFormat)) throw UserError(refusal);
   if (settings.rayCount < 1) {
     throw UserError("Number of Rays must be at least 1 (it is " + std::to_string(settings.rayCount) + ")");
   }
@@ -281,6 +288,10 @@ void check_run_settings(const GenerationSettings& settings) {
   }
   if (settings.considerSourceFlux && settings.sourceFlux == 0) {
     throw UserError("Source Flux must not be 0 when \"Consider Sorce Flux\" is checked");
+  }
+  if (settings.outputFormat == OutputFormat::Asap && settings.rayCount == INT32_MAX) {
+    throw UserError("Number of Rays " + std::to_string(settings.rayCount) +
+                    " is too many for an ASAP file, which counts its rays in 32 bits; use at most 2147483646");
   }
   if (settings.outputFormat == OutputFormat::Tm25 && settings.considerSourceFlux && settings.sourceFlux < 0) {
     throw UserError("Source Flux " + shown_number(settings.sourceFlux) +
@@ -470,18 +481,6 @@ std::string divisor_refusal(double divisor, bool considered) {
                      : " (the divisor is drawn at random; with 1 ray it is always 0)");
 }
 
-const char* format_refusal(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::Asap: return " ASAP is not supported in this version of Lucidra";
-    case OutputFormat::LightTools: return " LightTools is not supported in this version of Lucidra";
-    case OutputFormat::TracePro:
-    case OutputFormat::Zemax:
-    case OutputFormat::ZemaxBinary:
-    case OutputFormat::Tm25: break;
-  }
-  return nullptr;
-}
-
 RunReport generate(const GenerationSettings& settings, RunObserver& observer) {
   return generate(settings, observer, process_random_state());
 }
@@ -580,6 +579,7 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
     }
     end_pass(start, end);
 
+    writer->set_line_flux(phase.obtainedFlux);  // a text header's flux
     writer->commit();
     report.obtainedFlux = phase.obtainedFlux;
     report.raysWritten = phase.raysWritten;

@@ -67,9 +67,6 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer);
 // a new process).
 RunReport generate(const GenerationSettings& settings, RunObserver& observer, ProcessRandomState& randomState);
 
-// The refusal of a format no run writes (LightTools, ASAP), or nullptr.
-const char* format_refusal(OutputFormat format);
-
 // The texts a run's outcome is shown with.
 inline constexpr const char* kSuccessNotice = " Source File Created Succesfully!!! ";
 inline constexpr const char* kLowFluxNotice = "GENERATION ERROR!!! \n PLEASE REGENERATE!!! ";

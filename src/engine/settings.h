@@ -7,13 +7,11 @@
 #include <string>
 
 #include "base/flux_unit.h"
+#include "output/ray_format.h"
 #include "sampling/sampling_types.h"
 
 namespace lucidra {
 
-// The window's configuration stores the first four by index: new formats
-// go after them.
-enum class OutputFormat { TracePro, Zemax, LightTools, Asap, ZemaxBinary, Tm25 };
 
 struct GenerationSettings {
   OutputFormat outputFormat = OutputFormat::Zemax;

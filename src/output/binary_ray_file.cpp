@@ -50,7 +50,7 @@ char* encode_tm25_record(const RayRecord& ray, char* out) noexcept {
   return out + kBinaryRecordBytes;
 }
 
-std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description) {
+std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description, FluxUnit unit) {
   std::string header(kZemaxHeaderBytes, '\0');
   char* h = header.data();
   put_i32(h + 0, kZemaxIdentifier);
@@ -67,7 +67,7 @@ std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_vie
   put_u32(h + 136, 4);  // millimetres
   // 140..191 location, rotation, scale, unused: 0.
   put_i32(h + 192, 0);  // flux only: seven floats a ray
-  put_i32(h + 196, 0);  // watts
+  put_i32(h + 196, unit == FluxUnit::Lumen ? 1 : 0);  // flux type: watts or lumens
   // 200..207 reserved: 0.
   return header;
 }
@@ -99,14 +99,16 @@ std::string tm25_date_time(std::int64_t unixSeconds) {
   return text;
 }
 
-std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts) {
+std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts,
+                        FluxUnit unit) {
+  const bool lumen = unit == FluxUnit::Lumen;
   std::string header(kTm25HeaderBytes, '\0');
   char* h = header.data();
   std::memcpy(h, "TM25", 4);
   put_i32(h + 4, 2013);
   put_i32(h + 8, 0);          // simulation
-  put_f32(h + 12, 0.0f);      // luminous flux: not given (flag clear)
-  put_f32(h + 16, header_flux(flux));
+  put_f32(h + 12, lumen ? header_flux(flux) : 0.0f);  // luminous flux (0: not given)
+  put_f32(h + 16, lumen ? 0.0f : header_flux(flux));  // radiant flux (0: not given)
   put_u64(h + 20, rays);
   const std::string date = tm25_date_time(unixSeconds);
   std::memcpy(h + 28, date.data(), date.size() < kTm25DateBytes ? date.size() : kTm25DateBytes - 1);
@@ -115,8 +117,9 @@ std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSecond
   char* flags = h + kTm25FixedHeaderBytes;
   put_i32(flags + 0, 1);  // position
   put_i32(flags + 4, 1);  // direction
-  put_i32(flags + 8, 1);  // radiant flux
-  // wavelength, luminous flux, Stokes, tristimulus, spectrum index: 0.
+  put_i32(flags + 8, lumen ? 0 : 1);   // radiant flux
+  put_i32(flags + 16, lumen ? 1 : 0);  // luminous flux
+  // wavelength, Stokes, tristimulus, spectrum index: 0.
   char* text = flags + kTm25FlagsBytes;
   const std::string_view fields[kTm25TextFields] = {texts.lightSource, {}, {}, texts.creator, texts.software,
                                                      {}, {}, texts.information, texts.dataReference};

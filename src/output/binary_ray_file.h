@@ -64,6 +64,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/flux_unit.h"
 #include "base/ray_record.h"
 
 namespace lucidra {
@@ -94,10 +95,11 @@ char* encode_zemax_record(const RayRecord& ray, char* out) noexcept;
 // keeps it, so that the total stays the same; TM-25 readers warn about it.
 char* encode_tm25_record(const RayRecord& ray, char* out) noexcept;
 
-// The Zemax header: `rays` records whose flux adds up to `flux` (W), in mm,
-// flux only, in watts. The description is cut to 99 bytes and anything but
+// The Zemax header: `rays` records whose flux adds up to `flux` (in `unit`:
+// flux type 0 watts, 1 lumens), in mm, flux only. The description is cut to 99 bytes and anything but
 // printable ASCII becomes '?'.
-std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description);
+std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description,
+                                FluxUnit unit = FluxUnit::Watt);
 
 // The texts of a TM-25 header (UTF-8; each is cut to 999 characters).
 struct Tm25Texts {
@@ -112,10 +114,12 @@ struct Tm25Texts {
 std::string tm25_date_time(std::int64_t unixSeconds);
 
 // The TM-25 header, flags and texts (kTm25HeaderBytes): a simulation of
-// `rays` records with radiant flux adding up to `flux` (W), created at
-// `unixSeconds`, start positions unknown, no spectrum, no luminous flux
-// (its total is 0 and its flag clear).
-std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts);
+// `rays` records whose flux adds up to `flux`, created at `unixSeconds`,
+// start positions unknown, no spectrum. In watts the rays carry radiant flux
+// and the luminous total is 0 with its flag clear; in lumens the other way
+// round.
+std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts,
+                        FluxUnit unit = FluxUnit::Watt);
 
 // Little-endian fields, for the writer and reader of both formats (inline:
 // they run for every record).

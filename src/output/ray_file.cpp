@@ -107,17 +107,16 @@ void RayFileWriter::flush_buffer() {
   used_ = 0;
 }
 
-void RayFileWriter::begin_binary(BinaryHeader header, RayEncoder recordEncoder, std::uint64_t plannedRecords) {
-  header_ = std::move(header);
-  encoder_ = recordEncoder;
-  plannedRecords_ = plannedRecords;
-  headerLast_ = target_.rewritable();
+void RayFileWriter::begin(Layout layout) {
+  layout_ = std::move(layout);
+  encoder_ = layout_.encoder;
+  headerLast_ = layout_.rewriteHeader && target_.rewritable();
   if (headerLast_) {
     flush_buffer();
     headerOffset_ = std::ftell(target_.stream());
     headerLast_ = headerOffset_ >= 0;
   }
-  write(header_(headerLast_ ? 0 : plannedRecords, 0));
+  write(headerLast_ ? layout_.header(0, 0) : layout_.header(layout_.plannedRecords, layout_.plannedFlux));
 }
 
 void RayFileWriter::write_records(std::string_view bytes) {
@@ -131,7 +130,7 @@ void RayFileWriter::write_records(std::string_view bytes) {
 
 void RayFileWriter::write_header(std::uint64_t records, double flux) {
   flush_buffer();
-  const std::string header = header_(records, flux);
+  const std::string header = layout_.header(records, flux);
   errno = 0;
   if (std::fflush(target_.stream()) != 0) fail("write", errno);
   if (std::fseek(target_.stream(), headerOffset_, SEEK_SET) != 0) fail("write", errno);
@@ -141,18 +140,19 @@ void RayFileWriter::write_header(std::uint64_t records, double flux) {
 
 void RayFileWriter::commit() {
   if (target_.stream() == nullptr) return;
+  write(layout_.trailer);
   flush_buffer();
   errno = 0;
   if (std::fflush(target_.stream()) != 0) fail("write", errno);
-  if (header_ && headerLast_) {
+  if (layout_.header && headerLast_) {
     write_header(records_, recordFlux_);
-  } else if (header_ && records_ != plannedRecords_) {
+  } else if (layout_.header && layout_.countInHeader && records_ != layout_.plannedRecords) {
     // A pipe's header went out first: a file that holds another number of
     // records than it announces is not passed off as complete.
     failed_ = true;
     discard();
     throw OutputFileError("Cannot complete ray file " + path_ + ": its header announces " +
-                          std::to_string(plannedRecords_) + " rays but " + std::to_string(records_) +
+                          std::to_string(layout_.plannedRecords) + " rays but " + std::to_string(records_) +
                           " were written");
   }
   release_buffer();
@@ -163,7 +163,7 @@ void RayFileWriter::commit() {
 void RayFileWriter::discard() noexcept {
   // A direct binary output keeps what was written: its header then counts
   // exactly the records it holds.
-  if (header_ && headerLast_ && direct() && !failed_ && target_.stream() != nullptr) {
+  if (layout_.header && headerLast_ && direct() && !failed_ && target_.stream() != nullptr) {
     try {
       write_header(records_, recordFlux_);
     } catch (...) {

@@ -2,6 +2,7 @@
 // The ray file: a TracePro or Zemax header, then N + 1 ray lines of seven
 // "%e" numbers. Every line ends with CR LF on every platform.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -15,8 +16,10 @@
 
 namespace lucidra {
 
-// Longest ray line: seven numbers, six blanks, CR LF.
-inline constexpr int kMaxRayLineLength = 7 * 14 + 6 + 2;
+// Longest ray line of any text format: seven numbers of up to 15
+// characters (a float32's shortest text, LightTools; "%e" needs 14), six
+// blanks, CR LF.
+inline constexpr int kMaxRayLineLength = 7 * 15 + 6 + 2;
 
 // Writes one ray line (with its CR LF) and returns its end. `out` needs
 // kMaxRayLineLength characters.
@@ -51,16 +54,40 @@ class RayFileWriter {
     if (capacity_ - used_ < static_cast<std::size_t>(kMaxRayLineLength)) flush_buffer();
     used_ = static_cast<std::size_t>(format_ray_line(ray, buffer_.get() + used_) - buffer_.get());
   }
-  // A binary ray file: its header states the records that follow and their
-  // total flux, which `header(records, flux)` makes (always the same size).
+  // A ray file whose header states what follows (the records and their
+  // total flux), made by `header(records, flux)` (always the same size).
   // Where the header can be written again (a file, a seekable device), a
   // placeholder is written now and the header again at commit with the
   // records and flux written, and on discard of a direct output with what
   // it then holds; otherwise (a pipe, a terminal) the header is written now
-  // with `plannedRecords` and no flux, and commit refuses a file that holds
-  // another number of records.
+  // with the planned count and flux, and commit refuses a file that holds
+  // another number of records when the header counts them.
   using BinaryHeader = std::function<std::string(std::uint64_t records, double flux)>;
-  void begin_binary(BinaryHeader header, RayEncoder recordEncoder, std::uint64_t plannedRecords);
+  struct Layout {
+    BinaryHeader header;
+    RayEncoder encoder = &format_ray_line;
+    std::size_t recordBytes = 0;  // binary records; 0: text lines, counted by their line ends
+    bool rewriteHeader = true;
+    bool countInHeader = true;
+    std::string trailer;          // written at commit, after the last ray
+    std::uint64_t plannedRecords = 0;
+    double plannedFlux = 0;
+  };
+  void begin(Layout layout);
+  void begin_binary(BinaryHeader header, RayEncoder recordEncoder, std::uint64_t plannedRecords) {
+    Layout layout;
+    layout.header = std::move(header);
+    layout.encoder = recordEncoder;
+    layout.recordBytes = kBinaryRecordBytes_;
+    layout.plannedRecords = plannedRecords;
+    begin(std::move(layout));
+  }
+  // The flux of text lines, which the writer does not read back: the run
+  // gives the sum of the values it wrote before commit. Binary records
+  // keep the sum of their own float32 flux.
+  void set_line_flux(double flux) {
+    if (layout_.recordBytes == 0) recordFlux_ = flux;
+  }
   // Whole binary records (kBinaryRecordBytes each): counted, and their
   // float32 flux added in file order, for the header.
   void write_records(std::string_view bytes);
@@ -69,9 +96,10 @@ class RayFileWriter {
   // counted for a binary header, lines as they are.
   RayEncoder encoder() const { return encoder_; }
   void write_rays(std::string_view bytes) {
-    if (header_) {
+    if (layout_.recordBytes != 0) {
       write_records(bytes);
     } else {
+      if (layout_.header) records_ += static_cast<std::uint64_t>(std::count(bytes.begin(), bytes.end(), '\n'));
       write(bytes);
     }
   }
@@ -102,11 +130,11 @@ class RayFileWriter {
   std::unique_ptr<char[]> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
-  BinaryHeader header_;  // empty: a text file
+  static constexpr std::size_t kBinaryRecordBytes_ = 28;
+  Layout layout_;  // header empty: a text file with its header written once
   RayEncoder encoder_ = &format_ray_line;
   bool headerLast_ = false;
   long headerOffset_ = 0;
-  std::uint64_t plannedRecords_ = 0;
   std::uint64_t records_ = 0;
   double recordFlux_ = 0;
 };

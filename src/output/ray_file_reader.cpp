@@ -191,6 +191,9 @@ const char* ray_file_kind_name(RayFileKind kind) {
     case RayFileKind::Zemax: return "Zemax text";
     case RayFileKind::ZemaxBinary: return "Zemax binary";
     case RayFileKind::Tm25: return "TM-25";
+    case RayFileKind::LightTools: return "LightTools binary";
+    case RayFileKind::LightToolsText: return "LightTools text";
+    case RayFileKind::Asap: return "ASAP (dis)";
     case RayFileKind::Auto: break;
   }
   return "ray file";
@@ -318,6 +321,8 @@ struct BinaryLayout {
   double flux = 0;
   std::size_t recordFloats = 7;
   std::size_t fluxIndex = 6;
+  std::optional<FluxUnit> fluxUnit;
+  std::string lengthUnit;
 };
 
 void read_exactly(std::FILE* file, const std::string& path, char* out, std::size_t bytes, const char* what) {
@@ -337,6 +342,12 @@ BinaryLayout read_zemax_binary_header(std::FILE* file, const std::string& path) 
   BinaryLayout layout;
   layout.count = get_u32(h + 4);
   layout.flux = static_cast<double>(get_f32(h + 112));
+  static const char* const kUnits[] = {"m", "in", "cm", "ft", "mm"};
+  const std::uint32_t units = get_u32(h + 136);
+  layout.lengthUnit = units < 5 ? kUnits[units] : "unit code " + std::to_string(units);
+  const std::uint32_t fluxType = get_u32(h + 196);
+  if (fluxType > 1) fail(path, 0, "has flux type " + std::to_string(fluxType) + "; only 0 (watts) and 1 (lumens) exist");
+  layout.fluxUnit = fluxType == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   const auto format = static_cast<std::int32_t>(get_u32(h + 192));
   if (format == 2) {
     layout.recordFloats = 8;  // a wavelength follows the flux
@@ -372,6 +383,10 @@ BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
   // wavelength, luminous flux, Stokes S1..S3, tristimulus X and Z, spectrum
   // index, then the additional items.
   layout.fluxIndex = flag[2] != 0 ? 6 : 6 + flag[3];
+  // Radiant flux when the rays carry it, else luminous; TM-25 lengths are mm.
+  layout.fluxUnit = flag[2] != 0 ? FluxUnit::Watt : FluxUnit::Lumen;
+  layout.flux = static_cast<double>(get_f32(h.data() + (flag[2] != 0 ? 16 : 12)));
+  layout.lengthUnit = "mm";
   layout.recordFloats = 6 + flag[2] + flag[3] + flag[4] + 3 * flag[5] + 2 * flag[6] + flag[7] +
                         static_cast<std::size_t>(extraItems);
   // Spectral tables (a count, then pairs of float32), padded to 32 bytes;
@@ -431,6 +446,8 @@ RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind
   result.kind = kind;
   result.headerFlux = layout.flux;
   result.headerCount = static_cast<std::int64_t>(layout.count);
+  result.fluxUnit = layout.fluxUnit;
+  result.lengthUnit = layout.lengthUnit;
 
   const std::size_t recordBytes = layout.recordFloats * 4;
   const std::size_t blockBytes = kBlockBytes / recordBytes * recordBytes;
@@ -474,21 +491,7 @@ RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind
   return result;
 }
 
-RayFileReadResult read_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
-                                const RayBlockWork& work, const RayBlockMerge& merge) {
-  if (kind == RayFileKind::Auto) {
-    FileHandle file(path);
-    if (!file.get()) fail(path, 0, std::string("cannot be opened: ") + std::strerror(errno));
-    char magic[4] = {};
-    if (std::fread(magic, 1, 4, file.get()) == 4) {
-      if (std::memcmp(magic, "TM25", 4) == 0) kind = RayFileKind::Tm25;
-      if (static_cast<std::int32_t>(get_u32(magic)) == kZemaxIdentifier) kind = RayFileKind::ZemaxBinary;
-    }
-  }
-  if (kind == RayFileKind::ZemaxBinary || kind == RayFileKind::Tm25) {
-    return read_binary_ray_file(path, kind, threads, work, merge);
-  }
-  return read_text_ray_file(path, kind, threads, work, merge);
-}
+// read_ray_file, which tells the kinds apart and checks every ray, is in
+// ray_format_reader.cpp with the readers of the other formats.
 
 }  // namespace lucidra

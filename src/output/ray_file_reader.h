@@ -8,15 +8,17 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "base/user_error.h"
+#include "base/flux_unit.h"
 #include "base/ray_record.h"
+#include "base/user_error.h"
 
 namespace lucidra {
 
-enum class RayFileKind { Auto, TracePro, Zemax, ZemaxBinary, Tm25 };
+enum class RayFileKind { Auto, TracePro, Zemax, ZemaxBinary, Tm25, LightTools, LightToolsText, Asap };
 
 // A ray file that cannot be read or is not a ray file; the text names the
 // file and, where there is one, the line.
@@ -53,7 +55,18 @@ struct RayFileReadResult {
   RayFileKind kind = RayFileKind::Zemax;
   std::int64_t headerCount = -1;  // the Zemax or binary header's count; -1 for TracePro
   std::int64_t rays = 0;
-  double headerFlux = -1;         // a binary header's total flux (W); -1 for text
+  double headerFlux = -1;         // the header's total flux; -1 where the format has none
+  // What the header says about units: its flux unit and length unit ("mm",
+  // "m", ...), when it has a place for them.
+  std::optional<FluxUnit> fluxUnit;
+  std::string lengthUnit;
+  // Every ray, in file order (read_ray_file fills these): the sum of their
+  // flux, and the first ray (1-based, 0: none) with a number that is not
+  // finite or a direction whose length is off 1 by more than 1e-3.
+  double fluxSum = 0;
+  std::int64_t firstNonFinite = 0;
+  std::int64_t firstBadDirection = 0;
+  double badDirectionLength = 0;
 };
 
 RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, unsigned threads,

@@ -37,6 +37,7 @@ class ImportAndFormatsTest : public QObject {
   void importAsksBeforeReplacingAndReportsBadFiles();
   void binaryFormatsFromTheMenu_data();
   void binaryFormatsFromTheMenu();
+  void formatBoxRenamesRemembersAndFilters();
 
  private:
   std::unique_ptr<TestDirectory> directory_;
@@ -126,9 +127,12 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu_data() {
   QTest::addColumn<QString>("megabytes");  // the size shown for 10^6 rays
   QTest::newRow("Zemax binary") << "zemax-binary" << "zemax" << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4)
                                 << "28";
-  QTest::newRow("TM-25 with the TracePro target") << "tm25" << "tracepro" << "ray1.txt" << QByteArray("TM25") << "28";
-  QTest::newRow("Zemax binary ignored for TracePro") << "zemax-binary" << "tracepro" << "ray1.txt"
-                                                     << QByteArray("!! Source file") << "74";
+  // A Zemax binary format takes the Zemax target with it, and the name
+  // follows the format: no TM-25 file under a TracePro .txt name.
+  QTest::newRow("TM-25 from the TracePro target") << "tm25" << "tracepro" << "ray.TM25RAY" << QByteArray("TM25")
+                                                  << "28";
+  QTest::newRow("Zemax binary from the TracePro target") << "zemax-binary" << "tracepro" << "ray.dat"
+                                                         << QByteArray("\xf2\x03\x00\x00", 4) << "28";
 }
 
 void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
@@ -153,11 +157,77 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
   f.CSpinEdit3->setSpinText(QStringLiteral("1000000"));
   QCOMPARE(f.Label10->text(), megabytes);
   f.TextFormatAction->trigger();
-  QCOMPARE(f.selected_format(), target == "tracepro" ? OutputFormat::TracePro : OutputFormat::Zemax);
+  QVERIFY(f.RadioButton2->isChecked());
+  QCOMPARE(f.selected_format(), OutputFormat::Zemax);
+  QVERIFY(!directory_->exists("ray1.txt"));
   QCOMPARE(f.Label10->text(), QStringLiteral("74"));
   (format == "tm25" ? f.Tm25Action : f.ZemaxBinaryAction)->trigger();
   f.RadioButton2->click();  // a binary format takes effect with the Zemax target
   QCOMPARE(f.Label10->text(), QStringLiteral("28"));
+}
+
+// The format box lists the target's formats; choosing one changes the
+// name's extension (asking first about a typed name), shows in the banner,
+// filters Browse, and is remembered for the target by the next window.
+void ImportAndFormatsTest::formatBoxRenamesRemembersAndFilters() {
+  TForm1& f = *form_;
+  const auto items = [&f] {
+    QStringList texts;
+    for (int i = 0; i < f.FormatBox->count(); ++i) texts << f.FormatBox->itemText(i);
+    return texts;
+  };
+  QCOMPARE(items(), (QStringList{"Zemax text", "Zemax binary", "TM-25"}));
+  f.RadioButton6->click();
+  QCOMPARE(items(), QStringList{QStringLiteral("ASAP (dis) \u2014 experimental")});
+  QVERIFY(!f.FormatBox->isEnabled());  // nothing to choose
+  f.RadioButton5->click();
+  QCOMPARE(items(), (QStringList{"LightTools binary", "LightTools text"}));
+
+  // A name set by the window follows the format without a question.
+  f.Edit11->setText(QStringLiteral("led.ray"));
+  f.FormatBox->setCurrentIndex(1);
+  emit f.FormatBox->activated(1);
+  QCOMPARE(f.selected_format(), OutputFormat::LightToolsText);
+  QCOMPARE(f.Edit11->text(), QStringLiteral("led.ray"));  // .ray is a LightTools text name too
+  f.FormatBox->setCurrentIndex(0);
+  emit f.FormatBox->activated(0);
+  QCOMPARE(f.Edit11->text(), QStringLiteral("led.ray"));
+  QVERIFY(f.Image3->text().contains("LightTools binary (.ray)"));
+
+  f.RadioButton2->click();
+  f.Edit4->setText(QStringLiteral("led.dat"));
+  f.FormatBox->setCurrentIndex(2);
+  emit f.FormatBox->activated(2);
+  QCOMPARE(f.Edit4->text(), QStringLiteral("led.TM25RAY"));
+  QVERIFY(services_.shown.empty());
+  QVERIFY(f.Image2->text().contains("TM-25"));
+  services_.fileAnswers = {};
+  f.BrowseOutputButton->click();
+  QCOMPARE(services_.fileDialogs.size(), std::size_t{1});
+  QCOMPARE(services_.fileDialogs[0].filter, QStringLiteral("TM-25 ray files (*.TM25RAY);;All files (*)"));
+
+  // A typed name: the window asks, and No keeps it.
+  f.Edit4->setText(QString());
+  QTest::keyClicks(f.Edit4, QStringLiteral("mine.TM25RAY"));
+  services_.answers = {DialogButton::No};
+  f.FormatBox->setCurrentIndex(1);
+  emit f.FormatBox->activated(1);
+  QCOMPARE(services_.shown.size(), std::size_t{1});
+  QCOMPARE(services_.shown[0].text, QStringLiteral("Change the ray file's name to mine.dat for the Zemax binary format?"));
+  QCOMPARE(f.Edit4->text(), QStringLiteral("mine.TM25RAY"));
+  services_.answers = {DialogButton::Yes};
+  f.FormatBox->setCurrentIndex(2);
+  emit f.FormatBox->activated(2);
+  f.FormatBox->setCurrentIndex(1);
+  emit f.FormatBox->activated(1);
+  QCOMPARE(f.Edit4->text(), QStringLiteral("mine.dat"));
+
+  // The next window starts with the formats last chosen per target.
+  form_.reset();
+  form_ = started_window(services_);
+  QCOMPARE(form_->selected_format(), OutputFormat::ZemaxBinary);
+  form_->RadioButton5->click();
+  QCOMPARE(form_->selected_format(), OutputFormat::LightTools);
 }
 
 LUCIDRA_QT_TEST_MAIN(ImportAndFormatsTest)

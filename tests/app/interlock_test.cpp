@@ -38,7 +38,8 @@ QRadioButton* target_button(TForm1& form, OutputFormat format) {
     case OutputFormat::LightTools: return form.RadioButton5;
     case OutputFormat::Asap: return form.RadioButton6;
     case OutputFormat::ZemaxBinary:
-    case OutputFormat::Tm25: break;
+    case OutputFormat::Tm25:
+    case OutputFormat::LightToolsText: break;
   }
   return nullptr;
 }
@@ -56,11 +57,13 @@ const QStringList kFileFields = {"Edit3", "Edit4", "Edit11", "Edit5"};
 const QStringList kBanners = {"Image1", "Image2", "Image3", "Image4"};
 
 QString field_of(OutputFormat format) {
+  format = ray_format(format).target;
   return kFileFields[format == OutputFormat::TracePro ? 0 : format == OutputFormat::Zemax ? 1
                      : format == OutputFormat::LightTools ? 2 : 3];
 }
 
 QString banner_of(OutputFormat format) {
+  format = ray_format(format).target;
   return kBanners[format == OutputFormat::TracePro ? 0 : format == OutputFormat::Zemax ? 1
                   : format == OutputFormat::LightTools ? 2 : 3];
 }
@@ -70,7 +73,9 @@ void verify_invariants(TForm1& form, const QString& after) {
   QCOMPARE_EQ(shown_among(form, kFileFields), QStringList{field_of(format)});
   QCOMPARE_EQ(shown_among(form, kBanners), QStringList{banner_of(format)});
   QVERIFY2(form.CSpinEdit5->isEnabled() == form.CheckBox2->isChecked(), qPrintable(after));
-  QVERIFY2(form.CheckBox2->isEnabled() == (format != OutputFormat::LightTools), qPrintable(after));
+  // Only legacy sampling forces the source flux for LightTools.
+  const bool forced = ray_format(format).target == OutputFormat::LightTools && form.LegacySampling1->isChecked();
+  QVERIFY2(form.CheckBox2->isEnabled() == !forced, qPrintable(after));
   const int type = form.RadioGroup2->itemIndex();
   const bool led = form.CheckBox3->isChecked();
   QVERIFY2(form.Edit6->isEnabled() == (led && (type == 0 || type == 1)), qPrintable(after));
@@ -96,6 +101,7 @@ class InterlockTest : public QObject {
   void normalStartEndsInLedModeWithTheDefaults();
   void targetSwitch_data();
   void targetSwitch();
+  void targetSwitchLeavesTheFluxAloneOutsideLegacy();
   void sourceFluxSpinFollowsTheBoxAndKeepsItsValue();
   void ledAndArcModeColumns();
   void angularType_data();
@@ -195,6 +201,7 @@ void InterlockTest::targetSwitch() {
   QFETCH(bool, fluxChecked);
   QFETCH(bool, fluxEnabled);
   TForm1& f = *form_;
+  f.LegacySampling1->setChecked(true);  // version 3.5's interlock
   if (before != OutputFormat::Zemax) target_button(f, before)->click();
   if (userChecksFlux) f.CheckBox2->click();
   QCOMPARE(f.CheckBox2->isChecked(), userChecksFlux || before == OutputFormat::LightTools);
@@ -207,6 +214,19 @@ void InterlockTest::targetSwitch() {
   QCOMPARE(shown_among(f, kBanners), QStringList{banner_of(target)});
   QCOMPARE(shown_among(f, kFileFields), QStringList{field_of(target)});
   QVERIFY(services_.shown.empty());
+}
+
+void InterlockTest::targetSwitchLeavesTheFluxAloneOutsideLegacy() {
+  TForm1& f = *form_;
+  QVERIFY(!f.LegacySampling1->isChecked());
+  for (const bool flux : {false, true}) {
+    if (f.CheckBox2->isChecked() != flux) f.CheckBox2->click();
+    for (QRadioButton* target : {f.RadioButton5, f.RadioButton1, f.RadioButton6, f.RadioButton2}) {
+      target->click();
+      QCOMPARE(f.CheckBox2->isChecked(), flux);
+      QVERIFY(f.CheckBox2->isEnabled());
+    }
+  }
 }
 
 void InterlockTest::sourceFluxSpinFollowsTheBoxAndKeepsItsValue() {

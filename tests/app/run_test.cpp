@@ -23,8 +23,9 @@ using namespace lucidra::app::test;
 
 namespace {
 
+// What GENERATE asks before it writes: the count, flux, format and file.
 const QString kConfirmation =
-    QStringLiteral(" Begin generation of Source File? \n\n Existing file will be overritten!!!");
+    QStringLiteral("Write 1 001 rays, 3500 W, Zemax text, to ray.dat?\n\n Existing file will be overritten!!!");
 const QString kSuccess = QStringLiteral(" Source File Created Succesfully!!! ");
 const QString kFailure = QStringLiteral("GENERATION ERROR!!! \n PLEASE REGENERATE!!! ");
 constexpr unsigned kYesNoExclamation = 52;
@@ -216,32 +217,39 @@ void RunTest::enterOnAFocusedPlotButtonPlots() {
 
 void RunTest::refusedTargets_data() {
   QTest::addColumn<QString>("button");
-  QTest::addColumn<QString>("refusal");
-  QTest::newRow("ASAP") << "RadioButton6"
-                        << " ASAP is not supported in this version of Lucidra";
-  QTest::newRow("LightTools") << "RadioButton5"
-                              << " LightTools is not supported in this version of Lucidra";
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QByteArray>("start");
+  QTest::addColumn<QString>("question");
+  QTest::newRow("ASAP") << "RadioButton6" << "Edit5" << "out.dis" << QByteArray("\xf7\x1c\x00\x00", 4)
+                        << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), to out.dis?";
+  QTest::newRow("LightTools") << "RadioButton5" << "Edit11" << "out.ray" << QByteArray("LTRF\x02\x00", 6)
+                              << "Write 1 001 rays, 3500 W, LightTools binary, to out.ray?";
+  QTest::newRow("TracePro") << "RadioButton1" << "Edit3" << "out.txt" << QByteArray("!! Source file")
+                            << "Write 1 001 rays, 3500 W, TracePro, to out.txt?";
+  QTest::newRow("Zemax") << "RadioButton2" << "Edit4" << "out.dat" << QByteArray("1000 4 \r\n")
+                         << "Write 1 001 rays, 3500 W, Zemax text, to out.dat?";
 }
 
+// Each of the four target buttons writes its format (the LightTools and
+// ASAP targets were refused until this version).
 void RunTest::refusedTargets() {
   QFETCH(QString, button);
-  QFETCH(QString, refusal);
+  QFETCH(QString, field);
+  QFETCH(QString, file);
+  QFETCH(QByteArray, start);
+  QFETCH(QString, question);
   form_->findChild<QRadioButton*>(button)->click();
-  form_->Button1->click();  // chart shown: a refusal leaves it so
-  const QStringList bannersBefore = shown_banners(*form_);
+  form_->findChild<QLineEdit*>(field)->setText(file);
   services_.clear();
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
-  QCOMPARE(services_.shown.size(), std::size_t{1});
-  QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
-  QCOMPARE(services_.shown[0].text, refusal);
-  QCOMPARE(services_.shown[0].flags, kOkInformation);
-  QCOMPARE(services_.answers.size(), std::size_t{1});  // never asked
-  QCOMPARE(shown_banners(*form_), bannersBefore);
-  QVERIFY(!form_->Chart1->isHidden());
-  QCOMPARE(form_->Label7->text(), QString());
-  QVERIFY(!directory_->exists("ray.dat") && !directory_->exists("ray1.txt"));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QCOMPARE(services_.shown[0].text, question + QStringLiteral("\n\n Existing file will be overritten!!!"));
+  const QByteArray bytes = directory_->read(file);
+  QVERIFY2(bytes.startsWith(start), bytes.left(16).toHex().constData());
+  QVERIFY(!directory_->exists("ray.dat"));
 }
 
 void RunTest::noAtTheConfirmationChangesNothing() {
@@ -435,6 +443,11 @@ void RunTest::checkShowsTheFarFieldOfTheFileJustWritten() {
   QVERIFY(dialog != nullptr);
   QChart* chart = dialog->chart_view()->chart();
   QVERIFY2(chart->title().startsWith(QStringLiteral("PASS: largest deviation ")), qPrintable(chart->title()));
+  // The header as read back: the Zemax text file states the count only.
+  const auto* header = dialog->findChild<QLabel*>(QStringLiteral("FarFieldFile"));
+  QVERIFY(header != nullptr);
+  QVERIFY2(header->text().startsWith(QStringLiteral("header count: 100000; rays read: 100001\n")),
+           qPrintable(header->text()));
   QCOMPARE(chart->series().size(), 6);
   const auto* measured = chart->findChild<QScatterSeries*>(QStringLiteral("measured0"));
   const auto* expected = chart->findChild<QLineSeries*>(QStringLiteral("expected0"));

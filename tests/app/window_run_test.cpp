@@ -17,7 +17,13 @@ using namespace lucidra::app::test;
 
 namespace {
 
-const std::string kConfirm =
+// The question before a run of the test's settings (5 rays, 3500 W) into
+// `path` in `format`.
+std::string confirm(const std::string& path, const char* format = "Zemax text") {
+  return std::string("box Lucidra|Write 5 rays, 3500 W, ") + format + ", to " + path +
+         "?\n\n Existing file will be overritten!!!|52";
+}
+const std::string kLegacyConfirm =
     "box Lucidra| Begin generation of Source File? \n\n Existing file will be overritten!!!|52";
 
 std::string read_file(const std::filesystem::path& path) {
@@ -64,11 +70,11 @@ void WindowRunTest::refusalsAndNoLeaveEverythingAlone() {
     RunOutcome outcome;
   };
   const Case cases[] = {
-      {OutputFormat::Asap, DialogButton::Yes, "box Lucidra| ASAP is not supported in this version of Lucidra|64",
-       RunOutcome::Refused},
-      {OutputFormat::LightTools, DialogButton::Yes,
-       "box Lucidra| LightTools is not supported in this version of Lucidra|64", RunOutcome::Refused},
-      {OutputFormat::Zemax, DialogButton::No, kConfirm, RunOutcome::Cancelled},
+      {OutputFormat::Asap, DialogButton::No, "ASAP (dis) (experimental)", RunOutcome::Cancelled},
+      {OutputFormat::LightTools, DialogButton::No, "LightTools binary", RunOutcome::Cancelled},
+      {OutputFormat::LightToolsText, DialogButton::No, "LightTools text", RunOutcome::Cancelled},
+      {OutputFormat::Tm25, DialogButton::No, "TM-25", RunOutcome::Cancelled},
+      {OutputFormat::Zemax, DialogButton::No, "Zemax text", RunOutcome::Cancelled},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -77,10 +83,17 @@ void WindowRunTest::refusalsAndNoLeaveEverythingAlone() {
     ui.settings.outputFormat = c.format;
     ui.answer = c.answer;
     QCOMPARE(run_from_window(ui).outcome, c.outcome);
-    QCOMPARE(ui.events, std::vector<std::string>{c.event});
+    QCOMPARE(ui.events, (std::vector<std::string>{"read settings", confirm(ui.settings.outputPath, c.event.c_str())}));
     QVERIFY(ui.gaugePositions.empty());
     QCOMPARE(read_file(dir.path() / "ray.dat"), std::string("previous content"));
   }
+  // Legacy sampling asks version 3.5's question.
+  TempDir dir;
+  RecordingFrontEnd ui = front_end(dir);
+  ui.settings.legacySampling = true;
+  ui.answer = DialogButton::No;
+  QCOMPARE(run_from_window(ui).outcome, RunOutcome::Cancelled);
+  QCOMPARE(ui.events, (std::vector<std::string>{"read settings", kLegacyConfirm}));
 }
 
 void WindowRunTest::aTextThatIsNotANumberStopsBeforeAnything() {
@@ -89,7 +102,7 @@ void WindowRunTest::aTextThatIsNotANumberStopsBeforeAnything() {
   ui.texts.sizeY = "2.5";  // a point where the window's separator is a comma
   const RunReport report = run_from_window(ui);
   QCOMPARE(report.outcome, RunOutcome::Failed);
-  const std::vector<std::string> expected = {kConfirm, "read settings",
+  const std::vector<std::string> expected = {"read settings", confirm(ui.settings.outputPath),
                                              "error '2.5' is not a valid floating point value"};
   QCOMPARE(ui.events, expected);
   QVERIFY(ui.gaugePositions.empty());
@@ -111,8 +124,8 @@ void WindowRunTest::messagesGaugeAndDisplaysOfASmallRun() {
         weighted ? std::vector<std::int64_t>{0, 125, 250, 375, 500, 625, 750, 875, 1000}
                      : std::vector<std::int64_t>{0, 500, 750, 1000};
     QCOMPARE(ui.gaugePositions, gauge);
-    const std::vector<std::string> expected = {kConfirm,
-                                               "read settings",
+    const std::vector<std::string> expected = {"read settings",
+                                               confirm(ui.settings.outputPath),
                                                "pictures hidden",
                                                "chart hidden",
                                                "repaint",

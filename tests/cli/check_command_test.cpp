@@ -61,7 +61,11 @@ TEST_F(CliTest, BinaryFormatsGenerateAndCheck) {
     const char* format;
     const char* file;
     const char* kind;
-  } formats[] = {{"zemax-binary", "ray.dat", "(Zemax binary)"}, {"tm25", "ray.TM25RAY", "(TM-25)"}};
+  } formats[] = {{"zemax-binary", "ray.dat", "(Zemax binary)"},
+                 {"tm25", "ray.TM25RAY", "(TM-25)"},
+                 {"lighttools", "sample.ray", "(LightTools binary)"},
+                 {"lighttools-text", "sample.txt", "(LightTools text)"},
+                 {"asap", "source.dis", "(ASAP (dis))"}};
   for (const auto& f : formats) {
     SCOPED_TRACE(f.format);
     std::vector<std::string> args = generate({"-n", "50000", "--angular", "user-defined", "-f", f.format});
@@ -78,6 +82,8 @@ TEST_F(CliTest, BinaryFormatsGenerateAndCheck) {
       EXPECT_NE(r.out.find(f.kind), std::string::npos) << r.out;
       EXPECT_NE(r.out.find("rays: 50001\n"), std::string::npos) << r.out;
       EXPECT_NE(r.out.find("verdict: PASS"), std::string::npos) << r.out;
+      EXPECT_NE(r.out.find("; rays read: 50001\n"), std::string::npos) << r.out;
+      EXPECT_EQ(r.out.find("FAIL"), std::string::npos) << r.out;
     }
   }
   const CliResult wrong = run(with({"check", "ray.dat", "--format", "tm25"}, kLaw));
@@ -85,7 +91,32 @@ TEST_F(CliTest, BinaryFormatsGenerateAndCheck) {
   EXPECT_NE(wrong.err.find("Ray file ray.dat: is not a TM-25 ray file"), std::string::npos) << wrong.err;
   const CliResult bad = run(with({"check", "ray.dat", "--format", "tm26"}, kLaw));
   EXPECT_EQ(bad.exitCode, 2);
-  EXPECT_NE(bad.err.find("tracepro, zemax, zemax-binary or tm25"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("tracepro, zemax, zemax-binary, tm25, lighttools, lighttools-text or asap"), std::string::npos)
+      << bad.err;
+}
+
+// A file whose third ray points nowhere near a unit direction, or whose
+// header flux is not its rays' sum, fails check with exit code 6 and the
+// fault named, even though its far field would pass.
+TEST_F(CliTest, CheckFailsABadRayOrHeader) {
+  ASSERT_EQ(
+      run(generate({"-n", "50000", "--angular", "user-defined", "-f", "lighttools-text", "-o", "lt.txt"})).exitCode, 0);
+  const std::string good = bytes("lt.txt");
+  std::size_t third = good.find("lt_startofdata\r\n") + 16;
+  for (int i = 0; i < 2; ++i) third = good.find("\r\n", third) + 2;
+  const std::size_t end = good.find("\r\n", third);
+  dir.write("k.txt", good.substr(0, third) + "0 0 0 0 0.425 0.8 0.001" + good.substr(end));
+  const CliResult k = run(with({"check", "k.txt"}, kLaw));
+  EXPECT_EQ(k.exitCode, 6) << k.err;
+  EXPECT_NE(k.out.find("FAIL: ray 3 has a direction of length 0.905"), std::string::npos) << k.out;
+
+  const std::size_t flux = good.find("lt_radiant_flux:");
+  std::string wrongFlux = good;
+  wrongFlux.replace(flux, good.find("\r\n", flux) - flux, "lt_radiant_flux: 1");
+  dir.write("flux.txt", wrongFlux);
+  const CliResult f = run(with({"check", "flux.txt"}, kLaw));
+  EXPECT_EQ(f.exitCode, 6) << f.err;
+  EXPECT_NE(f.out.find("FAIL: the header's flux 1 W differs from the rays' sum"), std::string::npos) << f.out;
 }
 
 TEST_F(CliTest, GenerateCheckPlotAndCsv) {

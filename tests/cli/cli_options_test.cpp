@@ -129,6 +129,15 @@ TEST(CliOptions, MissingNamesAndBadConfigurationAreUserErrors) {
       {{"generate", "-c", (dir.path() / "none.cfg").string()}, "Cannot open file " + (dir.path() / "none.cfg").string()},
       {{"generate", "-c", shortCfg}, "Configuration file " + shortCfg + ": List index out of bounds (2)"},
       {{"generate", "-c", badNa}, "Configuration file " + badNa + ": 'abc' is not a valid floating point value"},
+      // Every format now needs its inputs; its name may default.
+      {{"generate", "-f", "asap"}, "No longitudinal distribution file given"},
+      // Ray tracers choose the reader by the extension.
+      {{"generate", "-f", "tm25", "-o", "rays.dat", "-L", "a", "-T", "b"},
+       "Ray file rays.dat: the extension .dat does not fit the TM-25 format, which uses .TM25RAY"},
+      {{"generate", "-f", "zemax-binary", "-o", "rays.TM25RAY", "-L", "a", "-T", "b"},
+       "Ray file rays.TM25RAY: the extension .tm25ray does not fit the Zemax binary format, which uses .dat or "
+       ".sdf; the ray tracer would take it for TM-25. Use .dat or --force-extension to keep the name"},
+      {{"generate", "-f", "lighttools", "-o", "x.txt", "-L", "a", "-T", "b"}, "Ray file x.txt: the extension .txt"},
   };
   for (const Case& c : cases) {
     try {
@@ -138,8 +147,19 @@ TEST(CliOptions, MissingNamesAndBadConfigurationAreUserErrors) {
       EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
     }
   }
-  // A refused format needs no file names: the run refuses it first.
-  EXPECT_NO_THROW(resolve_settings(parse({"generate", "-f", "asap"}), '.'));
+  // The way out of the extension rule, and the formats' default names.
+  const auto forced = parse({"generate", "-f", "tm25", "-o", "r.dat", "--force-extension", "-L", "a", "-T", "b"});
+  EXPECT_EQ(resolve_settings(forced, '.').outputPath, "r.dat");
+  const struct {
+    const char* format;
+    const char* name;
+  } defaults[] = {{"lighttools", "sample.ray"}, {"lighttools-text", "sample.txt"}, {"asap", "source.dis"},
+                  {"tm25", "ray.TM25RAY"},      {"zemax-binary", "ray.dat"},       {"tracepro", "ray1.txt"}};
+  for (const auto& d : defaults) {
+    const GenerationSettings s = resolve_settings(parse({"generate", "-f", d.format, "-L", "a", "-T", "b"}), '.');
+    EXPECT_EQ(s.outputPath, d.name) << d.format;
+    EXPECT_EQ(s.outputFormat, ray_format_named(d.format)->id) << d.format;
+  }
 }
 
 }  // namespace

@@ -249,8 +249,12 @@ TEST_F(CliTest, RefusalsAndEarlyStopsLeaveTheRayFileByteIdentical) {
     std::string expectedErr;
   };
   const Case cases[] = {
-      {{"--format", "asap"}, 3, " ASAP is not supported in this version of Lucidra\n"},
-      {{"--format", "lighttools"}, 3, " LightTools is not supported in this version of Lucidra\n"},
+      {{"--format", "asap"}, 1,
+       "lucidra-cli: Ray file ray.dat: the extension .dat does not fit the ASAP (dis) format, which uses .dis; the "
+       "ray tracer would take it for Zemax text. Use .dis or --force-extension to keep the name\n"},
+      {{"--format", "tm25"}, 1,
+       "lucidra-cli: Ray file ray.dat: the extension .dat does not fit the TM-25 format, which uses .TM25RAY; the "
+       "ray tracer would take it for Zemax text. Use .TM25RAY or --force-extension to keep the name\n"},
       {{"-L", "missing.txt"}, 1, "lucidra-cli: Cannot open file missing.txt\n"},
       {{"-c", "missing.cfg"}, 1, "lucidra-cli: Cannot open file missing.cfg\n"},
       {{"-o", "narrow.txt"}, 1,

@@ -137,14 +137,18 @@ TEST_F(BinaryRunTest, StoppedRun) {
     ::close(fd);
   });
   s.outputPath = fifo.string();
+  // A pipe's header states the flux first: known in advance only without
+  // legacy sampling (which is refused there, see all_formats_test).
+  s.legacySampling = false;
   RecordingObserver stopAgain;
   stopAgain.stopAfterPolls = 12;  // past the writer's first 4 MB
   const RunReport report = run(s, stopAgain);
   reader.join();
-  EXPECT_EQ(report.outcome, RunOutcome::Interrupted);
+  EXPECT_EQ(report.outcome, RunOutcome::Interrupted) << report.message;
   EXPECT_NE(report.message.find("is incomplete"), std::string::npos) << report.message;
   ASSERT_GE(received.size(), kZemaxHeaderBytes);
   EXPECT_EQ(count_at(received, 4, 4), 400001u);  // the planned count
+  EXPECT_EQ(f32_at(received, 112), static_cast<float>(s.sourceFlux));  // and flux
   EXPECT_LT(received.size(), kZemaxHeaderBytes + 400001 * kBinaryRecordBytes);
   const auto copy = (dir.path() / "received.dat").string();
   std::ofstream(copy, std::ios::binary) << received;

@@ -55,6 +55,10 @@ TEST(EstimateOutput, BinaryFormatsCountTheirHeaderAndRecords) {
       {OutputFormat::Tm25, 34417, 0},            // 999'992 bytes
       {OutputFormat::Tm25, 34418, 1},            // 1'000'020 bytes
       {OutputFormat::Tm25, 1000000000, 28000},   // 28'000'036'316 bytes: no 32-bit overflow
+      {OutputFormat::LightTools, 35711, 0},      // 44 + 35712 * 28 + 7 = 999'987 bytes
+      {OutputFormat::LightTools, 35712, 1},      // 1'000'015 bytes
+      {OutputFormat::Asap, 35708, 0},            // 140 + 35709 * 28 = 999'992 bytes
+      {OutputFormat::Asap, 35709, 1},            // 1'000'020 bytes
   };
   for (const Case& c : cases) {
     const OutputEstimate binary = estimate_output(c.rayCount, c.format);
@@ -64,8 +68,7 @@ TEST(EstimateOutput, BinaryFormatsCountTheirHeaderAndRecords) {
     EXPECT_EQ(binary.seconds, text.seconds);
   }
   // Every text format keeps the figures the window has always shown.
-  for (const OutputFormat text :
-       {OutputFormat::TracePro, OutputFormat::Zemax, OutputFormat::LightTools, OutputFormat::Asap}) {
+  for (const OutputFormat text : {OutputFormat::TracePro, OutputFormat::Zemax, OutputFormat::LightToolsText}) {
     EXPECT_EQ(estimate_output(1000000, text).sizeMb, 74);
   }
 }

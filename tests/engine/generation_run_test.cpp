@@ -41,18 +41,6 @@ TEST_F(RunTest, UniformAlgorithmSpendsTwoDrawsOnTheDirection) {
   EXPECT_NEAR(rays[1].v[1], 0.620816288, 1e-6);
 }
 
-TEST_F(RunTest, FormatsThatAreNotWrittenLeaveEverythingAlone) {
-  for (const OutputFormat format : {OutputFormat::Asap, OutputFormat::LightTools}) {
-    dir.write("ray.dat", "previous content");
-    GenerationSettings s = led_settings();
-    s.outputFormat = format;
-    const RunReport report = run(s);
-    EXPECT_EQ(report.outcome, RunOutcome::Failed);
-    EXPECT_EQ(report.message, format_refusal(format));
-    EXPECT_EQ(read_bytes(output), "previous content");
-  }
-}
-
 TEST_F(RunTest, WhatTheObserverIsToldDuringASmallRun) {
   struct Case {
     bool considerFlux;
