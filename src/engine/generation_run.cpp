@@ -208,7 +208,7 @@ void begin_output(RayFileWriter& writer, const GenerationSettings& settings, con
   layout.plannedRecords = plannedRays;
   // Every mode but legacy sampling makes the rays add up to the source
   // flux, so a header written first can state it.
-  layout.plannedFlux = settings.sourceFlux;
+  layout.plannedFlux = tables.sourceFlux;  // the photometric file's own when it gives the flux
   writer.begin(std::move(layout));
 }
 
