@@ -768,11 +768,15 @@ void TForm1::connect_handlers() {
   on(BrowsePhotometricButton, &QPushButton::clicked, &TForm1::BrowsePhotometricClick);
   on(FlipSolidBox, &QCheckBox::toggled, &TForm1::FlipSolidClick);
   on(PhotometricPlanesButton, &QPushButton::clicked, &TForm1::PhotometricPlanesClick);
-  // A typed name is read when it is committed (Enter, leaving the field);
-  // the field's clear button empties it at once.
+  // A name set from code is taken at once, a typed one when it is
+  // committed (Enter, leaving the field); emptied (the field's clear
+  // button), the two distribution files are the source again at once.
   connect(PhotometricFileEdit, &QLineEdit::editingFinished, this, [this] { commit_photometric(); });
   connect(PhotometricFileEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
-    if (text.isEmpty() && photometric_ != nullptr) guarded([this] { use_photometric_source(QString()); });
+    if (text.isEmpty() || !PhotometricFileEdit->isModified()) {
+      PhotometricFileEdit->setModified(false);
+      guarded([this, text] { use_photometric_source(text); });
+    }
   });
   connect(CancelRunButton, &QPushButton::clicked, this, &TForm1::cancel_run);
   connect(run_.get(), &BackgroundRun::finished, this, &TForm1::run_finished);

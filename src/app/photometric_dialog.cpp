@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QLegend>
 #include <QLineSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 
 namespace lucidra::app {
@@ -19,8 +19,7 @@ const QColor kPlaneColours[] = {QColor(0, 128, 0), QColor(0x1f, 0x5f, 0xbf), QCo
 
 }  // namespace
 
-PhotometricDialog::PhotometricDialog(const PhotometricSource& source, bool flipped, QWidget* parent)
-    : QDialog(parent) {
+PhotometricDialog::PhotometricDialog(const PhotometricSource& source, bool flipped, QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("PhotometricSolidDialog"));
   const QString name = QFileInfo(QString::fromLocal8Bit(source.path)).fileName();
   setWindowTitle(QStringLiteral("C-planes of %1").arg(name));

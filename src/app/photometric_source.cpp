@@ -31,8 +31,7 @@ std::string stated_text(const PhotometricImport& h) {
     return "the header states a lamp flux of " + short_number(*h.statedLumens) + " lm and no light output ratio";
   }
   return "the header states " + short_number(*h.statedLuminaireLumens) + " lm from the luminaire (lamp flux " +
-         short_number(*h.statedLumens) + " lm x light output ratio " + short_number(*h.lightOutputRatioPercent) +
-         " %)";
+         short_number(*h.statedLumens) + " lm x light output ratio " + short_number(*h.lightOutputRatioPercent) + " %)";
 }
 
 std::string beam_text(const PhotometricSolid& solid, double cDeg) {
@@ -85,8 +84,10 @@ std::optional<double> beam_angle_deg(const PhotometricSolid& solid, double cDeg)
   // stepping by `direction`.
   const auto edge = [&](int direction) -> std::optional<double> {
     for (int k = 1; k < kCircleSteps; ++k) {
-      const double before = value[static_cast<std::size_t>(((start + direction * (k - 1)) % kCircleSteps + kCircleSteps) % kCircleSteps)];
-      const double here = value[static_cast<std::size_t>(((start + direction * k) % kCircleSteps + kCircleSteps) % kCircleSteps)];
+      const double before =
+          value[static_cast<std::size_t>(((start + direction * (k - 1)) % kCircleSteps + kCircleSteps) % kCircleSteps)];
+      const double here =
+          value[static_cast<std::size_t>(((start + direction * k) % kCircleSteps + kCircleSteps) % kCircleSteps)];
       if (here < half) return (k - 1 + (before - half) / (before - here)) / kStepsPerDegree;
     }
     return std::nullopt;
