@@ -475,7 +475,8 @@ void TForm1::build_photometric_panel() {
   PhotometricFileEdit->setClearButtonEnabled(true);
   PhotometricFileEdit->setAcceptDrops(true);
   PhotometricFileEdit->installEventFilter(this);
-  BrowsePhotometricButton = named(new QPushButton(QStringLiteral("Browse…"), PhotometricPanel), "BrowsePhotometricButton");
+  BrowsePhotometricButton =
+      named(new QPushButton(QStringLiteral("Browse…"), PhotometricPanel), "BrowsePhotometricButton");
   BrowsePhotometricButton->setGeometry(334, 3, 62, 23);
   BrowsePhotometricButton->setAutoDefault(false);
   FlipSolidBox = make_check(PhotometricPanel, "FlipSolidBox", QStringLiteral("Flip (gamma 180 to +z)"), 8, 30);
@@ -688,8 +689,9 @@ void TForm1::set_tooltips() {
   tip(CheckBox1, "Beep when the run ends");
   tip(RadioButton7, "Radial angular shape");
   tip(RadioButton8, "Square angular shape");
-  tip(PhotometricFileEdit, "An IES (.ies) or EULUMDAT (.ldt) file whose whole photometric solid the run draws "
-                           "from instead of the two distribution files; empty: the distribution files");
+  tip(PhotometricFileEdit,
+      "An IES (.ies) or EULUMDAT (.ldt) file whose whole photometric solid the run draws "
+      "from instead of the two distribution files; empty: the distribution files");
   tip(BrowsePhotometricButton, "Choose an IES or EULUMDAT file as the source");
   tip(FlipSolidBox, "Turn the solid over: gamma 180 becomes +z, for an uplight's beam along +z");
   tip(PhotometricPlanesButton, "Show the C-planes C0 to C135 of the photometric solid and the file's summary");
@@ -959,8 +961,8 @@ GenerationSettings TForm1::settings_from_controls() {
     settings.flipSolid = FlipSolidBox->isChecked();
     // The flux the file set, untouched: the run takes the exact integral
     // rather than the field's rounded figure.
-    settings.fluxFromPhotometricFile = !settings.legacySampling && settings.fluxUnit == FluxUnit::Lumen &&
-                                       SourceFluxEdit->value() == photometricFlux_;
+    settings.fluxFromPhotometricFile =
+        !settings.legacySampling && settings.fluxUnit == FluxUnit::Lumen && SourceFluxEdit->value() == photometricFlux_;
   }
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
@@ -1693,9 +1695,7 @@ void TForm1::FlipSolidClick() {
   }
   const PhotometricSolid solid = photometric_->oriented(FlipSolidBox->isChecked());
   const QChar separator = QChar::fromLatin1(decimalSeparator_);
-  const auto number = [separator](double value) {
-    return to_qt(short_number(value)).replace(QChar('.'), separator);
-  };
+  const auto number = [separator](double value) { return to_qt(short_number(value)).replace(QChar('.'), separator); };
   QString brief = QStringLiteral("%1 lm, peak %2 cd").arg(number(solid.flux_lm()), number(solid.peak_candela()));
   if (const std::optional<double> beam = beam_angle_deg(solid, 0)) {
     brief += QStringLiteral(", beam %1°").arg(number(std::round(*beam * 10) / 10));
