@@ -127,6 +127,7 @@ class PhotometricSourceTest : public QObject {
   void runFollowsTheSolidAndCheckPasses_data();
   void runFollowsTheSolidAndCheckPasses();
   void checkFailsRaysOfTheOtherOrientation();
+  void settingsRoundTripThroughTheControls();
 
  private:
   // Runs GENERATE (answering Yes) and then File > Check; the check's dialog.
@@ -417,6 +418,34 @@ void PhotometricSourceTest::checkFailsRaysOfTheOtherOrientation() {
   QVERIFY(dialog != nullptr);
   QVERIFY2(dialog->chart_view()->chart()->title().startsWith(QStringLiteral("FAIL")),
            qPrintable(dialog->chart_view()->chart()->title()));
+}
+
+// The source, its flip and its flux (the file's, or one given) map onto the
+// controls and back.
+void PhotometricSourceTest::settingsRoundTripThroughTheControls() {
+  TForm1& f = *form_;
+  GenerationSettings wanted = f.settings_from_controls();
+  wanted.photometricFile = "toward-c0.ies";
+  wanted.flipSolid = true;
+  wanted.fluxFromPhotometricFile = true;
+  f.controls_from_settings(wanted, f.setting_texts());
+  GenerationSettings read = f.settings_from_controls();
+  QCOMPARE(read.photometricFile, wanted.photometricFile);
+  QVERIFY(read.flipSolid && read.fluxFromPhotometricFile);
+  QVERIFY(table_lists_disabled(f));
+  wanted.fluxFromPhotometricFile = false;
+  wanted.sourceFlux = 50;
+  wanted.fluxUnit = FluxUnit::Watt;
+  f.controls_from_settings(wanted, f.setting_texts());
+  read = f.settings_from_controls();
+  QVERIFY(!read.fluxFromPhotometricFile);
+  QCOMPARE(read.sourceFlux, 50.0);
+  QCOMPARE(read.fluxUnit, FluxUnit::Watt);
+  wanted.photometricFile.clear();
+  f.controls_from_settings(wanted, f.setting_texts());
+  read = f.settings_from_controls();
+  QVERIFY(read.photometricFile.empty() && !read.flipSolid);
+  QVERIFY(table_lists_enabled(f));
 }
 
 LUCIDRA_QT_TEST_MAIN(PhotometricSourceTest)
