@@ -23,7 +23,7 @@ constexpr std::size_t kColourCount = sizeof kViewColours / sizeof kViewColours[0
 
 }  // namespace
 
-FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent) : QDialog(parent) {
+FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent, FluxUnit unit) : QDialog(parent) {
   setObjectName(QStringLiteral("FarFieldCheck"));
   setWindowTitle(QStringLiteral("Far-field check"));
   auto* chart = new QChart;
@@ -45,7 +45,7 @@ FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent) : 
   axisX->setTickCount(thetaMax > 90 ? 7 : 7);
   axisX->setLabelFormat(QStringLiteral("%g"));
   auto* axisY = new QValueAxis;
-  axisY->setTitleText(QStringLiteral("Intensity, W/sr"));
+  axisY->setTitleText(unit == FluxUnit::Lumen ? QStringLiteral("Intensity, cd") : QStringLiteral("Intensity, W/sr"));
   axisY->setRange(0, yMax > 0 ? yMax * 1.05 : 1);
   chart->addAxis(axisX, Qt::AlignBottom);
   chart->addAxis(axisY, Qt::AlignLeft);

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 
+#include "base/flux_unit.h"
 #include "engine/far_field.h"
 
 class QChartView;
@@ -15,7 +16,8 @@ class FarFieldDialog : public QDialog {
   Q_OBJECT
 
  public:
-  FarFieldDialog(const FarFieldResult& result, QWidget* parent);
+  // `unit` is the rays' flux unit: intensities in W/sr, or lm/sr = cd.
+  FarFieldDialog(const FarFieldResult& result, QWidget* parent, FluxUnit unit = FluxUnit::Watt);
 
   QChartView* chart_view() const { return view_; }
 

@@ -47,6 +47,8 @@
 #include "photometry/photometric_import.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
+#include "app/photometric_dialog.h"
+#include "app/photometric_source.h"
 #include "app/radio_group.h"
 #include "app/silent_abort.h"
 #include "app/spin_edit.h"
@@ -55,6 +57,7 @@
 #include "distributions/distribution_file.h"
 #include "distributions/file_list.h"
 #include "distributions/number_text.h"
+#include "photometry/text_cursor.h"
 #include "engine/config_file.h"
 #include "engine/estimate.h"
 #include "engine/generation_run.h"
@@ -192,6 +195,8 @@ void keep_tab_on_checked(const QList<QAbstractButton*>& buttons) {
   settle();
 }
 
+bool is_photometric_drop(const QMimeData* data);
+
 bool is_distribution_drop(const QMimeData* mime) {
   if (mime == nullptr || !mime->hasUrls() || mime->urls().size() != 1) return false;
   const QUrl url = mime->urls().front();
@@ -247,6 +252,7 @@ void TForm1::build_controls() {
   build_extent_panel();
   build_algorithm_panel();
   build_source_panel();
+  build_photometric_panel();
   build_status_lines();
   build_chart();
 
@@ -465,9 +471,34 @@ void TForm1::build_source_panel() {
   }
 }
 
+// A photometric file as the source, under the source settings: the field
+// (a name alone is in the working folder; empty uses the two distribution
+// files), the flip, a one-line summary and the chart of its C-planes.
+void TForm1::build_photometric_panel() {
+  PhotometricPanel = make_panel(Panel1, "PhotometricPanel", QRect(1, 387, 402, 52), kCream);
+  PhotometricLabel = make_label(PhotometricPanel, "PhotometricLabel", QStringLiteral("Photometric File"), 8, 8);
+  PhotometricFileEdit = make_edit(PhotometricPanel, "PhotometricFileEdit", QString(), QRect(96, 4, 235, 21));
+  PhotometricFileEdit->setPlaceholderText(QStringLiteral("none: the two distribution files"));
+  PhotometricFileEdit->setClearButtonEnabled(true);
+  PhotometricFileEdit->setAcceptDrops(true);
+  PhotometricFileEdit->installEventFilter(this);
+  BrowsePhotometricButton =
+      named(new QPushButton(QStringLiteral("Browse…"), PhotometricPanel), "BrowsePhotometricButton");
+  BrowsePhotometricButton->setGeometry(334, 3, 62, 23);
+  BrowsePhotometricButton->setAutoDefault(false);
+  FlipSolidBox = make_check(PhotometricPanel, "FlipSolidBox", QStringLiteral("Flip (gamma 180 to +z)"), 8, 30);
+  FlipSolidBox->setEnabled(false);
+  PhotometricBrief = make_label(PhotometricPanel, "PhotometricBrief", QString(), 150, 31, 180);
+  PhotometricPlanesButton =
+      named(new QPushButton(QStringLiteral("C-planes…"), PhotometricPanel), "PhotometricPlanesButton");
+  PhotometricPlanesButton->setGeometry(334, 27, 62, 23);
+  PhotometricPlanesButton->setAutoDefault(false);
+  PhotometricPlanesButton->setEnabled(false);
+}
+
 void TForm1::build_status_lines() {
   auto* fluxLine = named(new QWidget(Panel1), "FluxLine");
-  fluxLine->setGeometry(8, 388, 390, 16);
+  fluxLine->setGeometry(8, 440, 390, 16);
   auto* fluxLayout = new QHBoxLayout(fluxLine);
   fluxLayout->setContentsMargins(0, 0, 0, 0);
   fluxLayout->setSpacing(6);
@@ -482,7 +513,7 @@ void TForm1::build_status_lines() {
   fluxLayout->addStretch();
 
   auto* estimateLine = named(new QWidget(Panel1), "EstimateLine");
-  estimateLine->setGeometry(8, 404, 390, 16);
+  estimateLine->setGeometry(8, 456, 390, 16);
   auto* estimateLayout = new QHBoxLayout(estimateLine);
   estimateLayout->setContentsMargins(0, 0, 0, 0);
   estimateLayout->setSpacing(4);
@@ -667,6 +698,12 @@ void TForm1::set_tooltips() {
   tip(CheckBox1, "Beep when the run ends");
   tip(RadioButton7, "Radial angular shape");
   tip(RadioButton8, "Square angular shape");
+  tip(PhotometricFileEdit,
+      "An IES (.ies) or EULUMDAT (.ldt) file whose whole photometric solid the run draws "
+      "from instead of the two distribution files; empty: the distribution files");
+  tip(BrowsePhotometricButton, "Choose an IES or EULUMDAT file as the source");
+  tip(FlipSolidBox, "Turn the solid over: gamma 180 becomes +z, for an uplight's beam along +z");
+  tip(PhotometricPlanesButton, "Show the C-planes C0 to C135 of the photometric solid and the file's summary");
 }
 
 void TForm1::connect_handlers() {
@@ -745,6 +782,19 @@ void TForm1::connect_handlers() {
   on(OpenSettingsAction, &QAction::triggered, &TForm1::OpenSettingsClick);
   on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
   on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
+  on(BrowsePhotometricButton, &QPushButton::clicked, &TForm1::BrowsePhotometricClick);
+  on(FlipSolidBox, &QCheckBox::toggled, &TForm1::FlipSolidClick);
+  on(PhotometricPlanesButton, &QPushButton::clicked, &TForm1::PhotometricPlanesClick);
+  // A name set from code is taken at once, a typed one when it is
+  // committed (Enter, leaving the field); emptied (the field's clear
+  // button), the two distribution files are the source again at once.
+  connect(PhotometricFileEdit, &QLineEdit::editingFinished, this, [this] { commit_photometric(); });
+  connect(PhotometricFileEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+    if (text.isEmpty() || !PhotometricFileEdit->isModified()) {
+      PhotometricFileEdit->setModified(false);
+      guarded([this, text] { use_photometric_source(text); });
+    }
+  });
   connect(CancelRunButton, &QPushButton::clicked, this, &TForm1::cancel_run);
   connect(run_.get(), &BackgroundRun::finished, this, &TForm1::run_finished);
   connect(check_.get(), &BackgroundCheck::finished, this, &TForm1::check_finished);
@@ -772,6 +822,13 @@ bool TForm1::commit_na() {
   if (!Edit6->isModified()) return true;
   Edit6->setModified(false);
   return guarded([this] { Edit6Change(); });
+}
+
+bool TForm1::commit_photometric() {
+  if (!PhotometricFileEdit->isModified()) return true;
+  PhotometricFileEdit->setModified(false);
+  const QString text = PhotometricFileEdit->text().trimmed();
+  return guarded([this, text] { use_photometric_source(text, true); });
 }
 
 bool TForm1::commit_distribution(QComboBox* combo) {
@@ -977,6 +1034,14 @@ GenerationSettings TForm1::settings_from_controls() {
   settings.balance = CSpinEdit6->value();
   settings.squareShape = RadioButton8->isChecked();
   settings.notifyEnd = CheckBox1->isChecked();
+  if (photometric_ != nullptr) {
+    settings.photometricFile = photometric_->path;
+    settings.flipSolid = FlipSolidBox->isChecked();
+    // The flux the file set, untouched: the run takes the exact integral
+    // rather than the field's rounded figure.
+    settings.fluxFromPhotometricFile =
+        !settings.legacySampling && settings.fluxUnit == FluxUnit::Lumen && SourceFluxEdit->value() == photometricFlux_;
+  }
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
   return settings;
@@ -1003,8 +1068,15 @@ void TForm1::controls_from_settings(const GenerationSettings& settings, const Se
   CSpinEdit3->setValue(settings.rayCount);
   CheckBox2->setChecked(settings.considerSourceFlux);
   CSpinEdit5->setValue(static_cast<int>(std::lround(settings.sourceFlux)));
-  SourceFluxEdit->setValue(settings.sourceFlux);
-  FluxUnitBox->setCurrentIndex(settings.fluxUnit == FluxUnit::Lumen ? 1 : 0);
+  const QString photometricFile = to_qt(settings.photometricFile);
+  if (photometricFile != (photometric_ != nullptr ? to_qt(photometric_->path) : QString())) {
+    use_photometric_source(photometricFile);
+  }
+  FlipSolidBox->setChecked(settings.flipSolid && photometric_ != nullptr);
+  if (!(settings.fluxFromPhotometricFile && photometric_ != nullptr)) {
+    SourceFluxEdit->setValue(settings.sourceFlux);
+    FluxUnitBox->setCurrentIndex(settings.fluxUnit == FluxUnit::Lumen ? 1 : 0);
+  }
   (settings.randomAlgorithm == RandomAlgorithm::Sobol ? RadioButton3 : RadioButton4)
       ->setChecked(true);
   RadioGroup2->setItemIndex(static_cast<int>(settings.angularType));
@@ -1047,7 +1119,8 @@ void TForm1::cancel_run() {
 void TForm1::set_run_controls_enabled(bool enabled) {
   for (QWidget* panel : {static_cast<QWidget*>(Panel5), static_cast<QWidget*>(Panel2),
                          static_cast<QWidget*>(Panel3), static_cast<QWidget*>(Panel7),
-                         static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5)}) {
+                         static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5),
+                         static_cast<QWidget*>(PhotometricPanel)}) {
     panel->setEnabled(enabled);
   }
   for (QWidget* control : {static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(RadioButton2),
@@ -1117,7 +1190,7 @@ void TForm1::check_finished() {
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   frontEnd_->set_status_text("");
   if (check_->result()) {
-    auto* dialog = new FarFieldDialog(*check_->result(), this);
+    auto* dialog = new FarFieldDialog(*check_->result(), this, lastRun_ ? lastRun_->fluxUnit : FluxUnit::Watt);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   } else if (!check_->error().empty()) {
@@ -1352,6 +1425,21 @@ void TForm1::refresh_distribution_plot(bool tailPoints) {
   // The tail closes a measured curve down to zero, which only means
   // something for angular distributions.
   const bool tails = tailPoints && CheckBox3->isChecked();
+  if (photometric_ != nullptr) {
+    // The distribution files are not used: the chart shows the source's
+    // C0-C180 and C90-C270 planes, as a run draws them there.
+    const QString name = to_qt(photometric_->path);
+    plottedNames_[0] = name + QStringLiteral(" C0-C180");
+    plottedNames_[1] = name + QStringLiteral(" C90-C270");
+    update_legend();
+    for (const auto& [series, table] : {std::pair{ChartSeries::Longitudinal, &photometric_->header.longitudinal},
+                                        std::pair{ChartSeries::Transversal, &photometric_->header.transversal}}) {
+      for (std::size_t k = 0; k < table->angleDeg.size(); ++k) {
+        add_series_point(series, table->angleDeg[k], table->candela[k]);
+      }
+    }
+    return;
+  }
   const auto plot = [&](QComboBox* combo, ChartSeries series) {
     const AngularDistribution distribution =
         read_distribution_file(from_qt(combo->currentText()), decimalSeparator_);
@@ -1508,9 +1596,29 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
       if (watched == Edit6) return !commit_na();
+      if (watched == PhotometricFileEdit) return !commit_photometric();
       if (watched == ComboBoxEx1->lineEdit()) return !commit_distribution(ComboBoxEx1);
       if (watched == ComboBoxEx2->lineEdit()) return !commit_distribution(ComboBoxEx2);
     }
+  }
+  if (watched == PhotometricFileEdit) {
+    // A photometric file dropped on the field becomes the source (dropped
+    // anywhere else on the window, it is imported as two tables).
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (!is_photometric_drop(drag->mimeData()) || run_->running()) return false;
+      drag->acceptProposedAction();
+      return true;
+    }
+    if (event->type() == QEvent::Drop) {
+      auto* drop = static_cast<QDropEvent*>(event);
+      if (!is_photometric_drop(drop->mimeData()) || run_->running()) return false;
+      drop->acceptProposedAction();
+      const QString path = drop->mimeData()->urls().front().toLocalFile();
+      guarded([this, path] { use_photometric_source(path, true); });
+      return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
   }
   QComboBox* combo = nullptr;
   for (QComboBox* each : {ComboBoxEx1, ComboBoxEx2}) {
@@ -1596,6 +1704,95 @@ void TForm1::import_photometric(const QString& path) {
     refresh_distribution_plot(true);
   }
   services_.show_message(to_qt(import_summary(imported, source, files)));
+}
+
+void TForm1::BrowsePhotometricClick() {
+  const QString path =
+      services_.open_file_name(QStringLiteral("Photometric source"), QDir::currentPath(),
+                               QStringLiteral("Photometric files (*.ies *.IES *.ldt *.LDT);;All files (*)"));
+  if (!path.isEmpty()) use_photometric_source(path, true);
+}
+
+void TForm1::use_photometric_source(const QString& path, bool showPlanes) {
+  const QString current = photometric_ != nullptr ? to_qt(photometric_->path) : QString();
+  const auto show_field = [this](const QString& text) {
+    const QSignalBlocker blocker(PhotometricFileEdit);
+    PhotometricFileEdit->setText(text);
+    PhotometricFileEdit->setModified(false);
+  };
+  if (path.isEmpty()) {
+    if (photometric_ != nullptr) {
+      // Back to the two files, with the flux the user had given them.
+      photometric_.reset();
+      SourceFluxEdit->setValue(fluxBeforePhotometric_);
+      FluxUnitBox->setCurrentIndex(fluxUnitBeforePhotometric_);
+    }
+    show_field(QString());
+    FlipSolidBox->setChecked(false);
+  } else {
+    std::unique_ptr<PhotometricSource> source;
+    try {
+      source = std::make_unique<PhotometricSource>(read_photometric_source(from_qt(distribution_name(path))));
+    } catch (...) {
+      show_field(current);  // the source stays as it was
+      throw;
+    }
+    if (photometric_ == nullptr) {
+      fluxBeforePhotometric_ = SourceFluxEdit->value();
+      fluxUnitBeforePhotometric_ = FluxUnitBox->currentIndex();
+    }
+    photometric_ = std::move(source);
+    show_field(to_qt(photometric_->path));
+    // The file's measured intensities are the law: User Defined.
+    RadioGroup2->setItemIndex(static_cast<int>(AngularType::UserDefined));
+    FluxUnitBox->setCurrentIndex(1);
+    SourceFluxEdit->setValue(photometric_->solid.flux_lm());
+    photometricFlux_ = SourceFluxEdit->value();
+  }
+  const bool active = photometric_ != nullptr;
+  // The two lists stay in view, disabled, so that it is plain they are not used.
+  for (QWidget* control : {static_cast<QWidget*>(Label5), static_cast<QWidget*>(ComboBoxEx1),
+                           static_cast<QWidget*>(BrowseLongitudinalButton), static_cast<QWidget*>(Label6),
+                           static_cast<QWidget*>(ComboBoxEx2), static_cast<QWidget*>(BrowseTransversalButton)}) {
+    control->setEnabled(!active);
+  }
+  FlipSolidBox->setEnabled(active);
+  PhotometricPlanesButton->setEnabled(active);
+  FlipSolidClick();
+  if (!Chart1->isHidden()) refresh_distribution_plot(true);
+  if (active && showPlanes) show_photometric_planes();
+}
+
+void TForm1::FlipSolidClick() {
+  if (photometric_ == nullptr) {
+    PhotometricBrief->clear();
+    if (photometricDialog_ != nullptr) photometricDialog_->close();
+    return;
+  }
+  const PhotometricSolid solid = photometric_->oriented(FlipSolidBox->isChecked());
+  const QChar separator = QChar::fromLatin1(decimalSeparator_);
+  const auto number = [separator](double value) { return to_qt(short_number(value)).replace(QChar('.'), separator); };
+  QString brief = QStringLiteral("%1 lm, peak %2 cd").arg(number(solid.flux_lm()), number(solid.peak_candela()));
+  if (const std::optional<double> beam = beam_angle_deg(solid, 0)) {
+    brief += QStringLiteral(", beam %1°").arg(number(std::round(*beam * 10) / 10));
+  }
+  PhotometricBrief->setText(brief);
+  // An open chart follows the orientation the run will use.
+  if (photometricDialog_ != nullptr && photometricDialog_->isVisible()) show_photometric_planes();
+}
+
+void TForm1::PhotometricPlanesClick() {
+  if (photometric_ != nullptr) show_photometric_planes();
+}
+
+void TForm1::show_photometric_planes() {
+  if (photometricDialog_ != nullptr) {
+    photometricDialog_->close();
+    photometricDialog_->deleteLater();
+  }
+  photometricDialog_ = new PhotometricDialog(*photometric_, FlipSolidBox->isChecked(), this);
+  photometricDialog_->setAttribute(Qt::WA_DeleteOnClose);
+  photometricDialog_->show();
 }
 
 namespace {

@@ -6,6 +6,7 @@
 // settings_from_controls(), the one place where controls become numbers.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <functional>
 #include <string>
@@ -39,6 +40,8 @@ namespace lucidra::app {
 
 class BackgroundCheck;
 class BackgroundRun;
+class PhotometricDialog;
+struct PhotometricSource;
 class DesktopServices;
 class Gauge;
 class RadioGroup;
@@ -52,7 +55,7 @@ class TForm1 : public QMainWindow {
   // Client area with the chart hidden and shown.
   static constexpr int kSettingsWidth = 405;
   static constexpr int kChartShownWidth = 953;
-  static constexpr int kClientHeight = 425;
+  static constexpr int kClientHeight = 477;
 
   // Builds every control with its default. `services` answers the message
   // boxes and must outlive the window.
@@ -142,6 +145,17 @@ class TForm1 : public QMainWindow {
   void OpenSettingsClick();
   void ExportChartClick();
   void ImportPhotometricClick();
+  // The photometric source: an IES or EULUMDAT file whose whole solid the
+  // run draws from instead of the two distribution files (which are then
+  // disabled). Its flux (lm) becomes the source flux, which the user may
+  // change. An empty path returns to the two files and the flux given
+  // before. `showPlanes` opens the C-plane chart. Throws for a file that
+  // cannot be read; the source stays as it was.
+  void use_photometric_source(const QString& path, bool showPlanes = false);
+  bool photometric_source_active() const { return photometric_ != nullptr; }
+  void BrowsePhotometricClick();
+  void FlipSolidClick();
+  void PhotometricPlanesClick();
   // Writes the two planes of an IES or EULUMDAT file as distribution files
   // in the working folder, selects them, shows the chart and the summary.
   void import_photometric(const QString& path);
@@ -273,6 +287,14 @@ class TForm1 : public QMainWindow {
   QAction* TextFormatAction = nullptr;
   QAction* ZemaxBinaryAction = nullptr;
   QAction* Tm25Action = nullptr;
+  // The photometric source panel under the source settings.
+  QFrame* PhotometricPanel = nullptr;
+  QLabel* PhotometricLabel = nullptr;
+  QLineEdit* PhotometricFileEdit = nullptr;  // empty: the two distribution files
+  QPushButton* BrowsePhotometricButton = nullptr;
+  QCheckBox* FlipSolidBox = nullptr;  // "Flip (gamma 180 to +z)"
+  QLabel* PhotometricBrief = nullptr;  // flux, peak, beam angle
+  QPushButton* PhotometricPlanesButton = nullptr;  // "C-planes…"
 
  signals:
   // A run started from the window has ended and the window is idle again.
@@ -304,6 +326,7 @@ class TForm1 : public QMainWindow {
   void build_source_panel();
   void build_status_lines();
   void build_chart();
+  void build_photometric_panel();
   void build_menu();
   void connect_handlers();
 
@@ -326,6 +349,8 @@ class TForm1 : public QMainWindow {
   // Both return false when an error was shown.
   bool commit_na();
   bool commit_distribution(QComboBox* combo);
+  bool commit_photometric();
+  void show_photometric_planes();
   void use_distribution_file(QComboBox* combo, const QString& path);
   void update_legend();
   void show_readout(const QPointF& point, bool state);
@@ -364,6 +389,11 @@ class TForm1 : public QMainWindow {
   std::vector<PlotPoint> series2Points_;
   QValueAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
+  std::unique_ptr<PhotometricSource> photometric_;  // the file read, while it is the source
+  double photometricFlux_ = 0;   // the flux field's value the file set (lm)
+  double fluxBeforePhotometric_ = 0;
+  int fluxUnitBeforePhotometric_ = 0;
+  QPointer<PhotometricDialog> photometricDialog_;
 };
 
 // Converts between the window's texts and the core's byte strings (file
