@@ -74,7 +74,9 @@ RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
     : path_(std::move(path)), capacity_(std::max(bufferBytes, kMinimumBuffer)) {
   int error = 0;
   if (path_.empty() || !target_.open(path_, error)) {
-    throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(path_.empty() ? ENOENT : error));
+    const std::string& refusal = target_.refusal();
+    throw OutputFileError("Cannot create ray file " + path_ + ": " +
+                          (refusal.empty() ? system_reason(path_.empty() ? ENOENT : error) : refusal));
   }
   // Our own buffer does the batching; the stream passes each block straight
   // through, so a failing write shows at once with its errno.
@@ -161,6 +163,12 @@ void RayFileWriter::commit() {
 }
 
 void RayFileWriter::discard() noexcept {
+  // A direct output keeps what was written, all of it: the rays counted
+  // as written are then exactly the rays its reader got.
+  if (direct() && !failed_ && target_.stream() != nullptr && used_ > 0) {
+    if (std::fwrite(buffer_.get(), 1, used_, target_.stream()) != used_) failed_ = true;
+    used_ = 0;
+  }
   // A direct binary output keeps what was written: its header then counts
   // exactly the records it holds.
   if (header_ && headerLast_ && direct() && !failed_ && target_.stream() != nullptr) {
