@@ -375,6 +375,7 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
   try {
     gauge.reset();
     refuse_output_over_input("ray file", settings.outputPath, run_input_files(settings));
+    refuse_values_beyond_format(settings);
     randomState.runtime.seed(settings.clockSeconds);
     const std::unique_ptr<RunTables> tables = read_run_tables(settings, &observer);
     check_run_settings(settings);

@@ -1,10 +1,13 @@
 #include "engine/input_guard.h"
 
+#include <cmath>
 #include <filesystem>
+#include <limits>
 #include <system_error>
 
 #include "base/platform_file.h"
 #include "base/user_error.h"
+#include "photometry/text_cursor.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -61,6 +64,26 @@ void refuse_output_over_input(const std::string& outputRole, const std::string& 
   }
   const fs::path self = program_file();
   if (!self.empty() && fs::equivalent(output, self, ec) && !ec) refuse("program", path_to_utf8(self));
+}
+
+}  // namespace lucidra
+
+namespace lucidra {
+
+void refuse_values_beyond_format(const GenerationSettings& settings) {
+  if (settings.outputFormat != OutputFormat::ZemaxBinary && settings.outputFormat != OutputFormat::Tm25) return;
+  const char* format = settings.outputFormat == OutputFormat::Tm25 ? "TM-25" : "Zemax binary";
+  // A ray's position reaches half a size either way; its flux is at most the
+  // source flux.
+  constexpr double kFloatMax = static_cast<double>(std::numeric_limits<float>::max());
+  const auto refuse = [&](const char* setting, double value, const std::string& unit) {
+    if (std::isfinite(value) && std::fabs(value) <= kFloatMax) return;
+    throw UserError("The " + std::string(setting) + " " + short_number(value) + unit + " does not fit a " + format +
+                    " ray file, whose numbers are single precision (at most 3.4e38)");
+  };
+  refuse("size X", settings.sizeXmm, " mm");
+  refuse("size Y", settings.sizeYmm, " mm");
+  refuse("source flux", settings.sourceFlux, std::string(" ") + flux_unit_symbol(settings.fluxUnit));
 }
 
 }  // namespace lucidra

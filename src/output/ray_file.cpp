@@ -127,6 +127,18 @@ void RayFileWriter::write_records(std::string_view bytes) {
   for (std::size_t at = kRecordFluxOffset; at < bytes.size(); at += kBinaryRecordBytes) {
     recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
   }
+  // A value beyond single precision became an infinity: such a file would
+  // pass for a good one in every tool that reads it.
+  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    if ((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u) {
+      const std::uint64_t ray = records_ + at / kBinaryRecordBytes + 1;
+      failed_ = true;
+      discard();
+      throw OutputFileError("Cannot write ray file " + path_ + ": ray " + std::to_string(ray) +
+                            " holds a value beyond the single precision of the format (at most 3.4e38); lower "
+                            "the size, the source flux or the intensities");
+    }
+  }
   records_ += bytes.size() / kBinaryRecordBytes;
   write(bytes);
 }
