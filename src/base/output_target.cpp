@@ -145,6 +145,10 @@ bool OutputTarget::open(const std::string& path, int& error) {
     error = errno;
     return false;
   }
+  if (path_from_utf8(path_).filename().native().size() > kNameMax) {
+    error = ENAMETOOLONG;
+    return false;
+  }
   std::string pattern = temporary_pattern(path_);
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) {
