@@ -49,7 +49,10 @@ int shell(const fs::path& folder, const std::string& line) {
 
 std::string command_line(const std::string& program, const std::vector<std::string>& args) {
   std::string line = quoted(program);
-  for (const std::string& a : args) line += " " + quoted(a);
+  for (const std::string& a : args) {
+    line.push_back(' ');
+    line += quoted(a);
+  }
   return line;
 }
 
