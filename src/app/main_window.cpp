@@ -22,7 +22,9 @@
 #include <QLegendMarker>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QSettings>
+#include <QBuffer>
 #include <QSvgGenerator>
 #include <QUrl>
 #include <QLabel>
@@ -40,6 +42,7 @@
 #include <cmath>
 
 #include "app/background_check.h"
+#include "base/output_target.h"
 #include "app/background_run.h"
 #include "app/desktop_services.h"
 #include "photometry/import_files.h"
@@ -747,12 +750,19 @@ bool TForm1::commit_distribution(QComboBox* combo) {
 void TForm1::FormCreate() {
   services_.show_message(kFreewareNotice);
   fill_recent_menu();
-  guarded([this] {
-    apply_configuration(kConfigFileName);
-    fill_distribution_lists();
-    watch_working_folder();
-    CheckBox3->setChecked(true);  // LED mode
-  });
+  // A faulty configuration reports itself and stops at its bad line; the
+  // lists, the folder watcher and the LED mode are set up whatever it holds.
+  guarded([this] { apply_configuration(kConfigFileName); });
+  guarded([this] { fill_distribution_lists(); });
+  watch_working_folder();
+  CheckBox3->setChecked(true);  // LED mode
+}
+
+void TForm1::stop_for_signal() {
+  // No question: the system asked the program to end. A run stops and
+  // removes its temporary file before the program goes.
+  if (check_->running()) check_->stop_and_wait();
+  if (run_->running()) run_->stop_and_wait();
 }
 
 // The lists follow the working folder as distribution files come and go.
@@ -868,6 +878,8 @@ GenerationSettings TForm1::settings_from_controls() {
   settings.balance = CSpinEdit6->value();
   settings.squareShape = RadioButton8->isChecked();
   settings.notifyEnd = CheckBox1->isChecked();
+  // The settings file the window reads and saves: never a ray file.
+  settings.settingsFile = from_qt(QDir::current().filePath(QString::fromLatin1(kConfigFileName)));
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
   settings.legacySampling = LegacySampling1->isChecked();
@@ -1359,7 +1371,12 @@ void TForm1::fit_to_content() {
     return;
   }
   const QSize minimum(kChartShownWidth, kClientHeight + menuHeight);
-  const QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(minimum);
+  // The remembered size comes from the user's settings, which may hold
+  // anything: it is kept within the screen.
+  QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(minimum);
+  if (const QScreen* display = screen(); display != nullptr) {
+    remembered = remembered.boundedTo(display->availableGeometry().size().expandedTo(minimum));
+  }
   centralWidget()->setMinimumSize(kChartShownWidth, kClientHeight);
   centralWidget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   setMinimumSize(minimum);
@@ -1563,13 +1580,14 @@ void TForm1::ExportChartClick() {
 
 void TForm1::export_chart(const QString& fileName) {
   // A chart never shown still has its size, so a hidden chart exports too.
+  // The picture is made in memory and written beside the file, so a failure
+  // keeps the previous picture.
   const QSize size = Chart1->size();
+  QBuffer picture;
+  picture.open(QIODevice::WriteOnly);
   if (fileName.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    QFile probe(fileName);
-    if (!probe.open(QIODevice::WriteOnly)) throw UserError("Cannot create file " + from_qt(fileName));
-    probe.close();
     QSvgGenerator generator;
-    generator.setFileName(fileName);
+    generator.setOutputDevice(&picture);
     generator.setSize(size);
     generator.setViewBox(QRect(QPoint(0, 0), size));
     generator.setTitle(Label35->text());
@@ -1577,9 +1595,13 @@ void TForm1::export_chart(const QString& fileName) {
     if (!painter.begin(&generator)) throw UserError("Cannot write file " + from_qt(fileName));
     Chart1->render(&painter);
     painter.end();
-    return;
+  } else if (!Chart1->grab().save(&picture, "PNG")) {
+    throw UserError("Cannot write file " + from_qt(fileName));
   }
-  if (!Chart1->grab().save(fileName, "PNG")) throw UserError("Cannot write file " + from_qt(fileName));
+  const QByteArray& bytes = picture.data();
+  if (const auto failure = write_whole_file(from_qt(fileName), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+    throw UserError((failure->created ? "Cannot write file " : "Cannot create file ") + from_qt(fileName));
+  }
 }
 
 }  // namespace lucidra::app

@@ -61,8 +61,7 @@ TEST_F(CliTest, StandardOutputByNameAppendsToTheRedirection) {
   ASSERT_EQ(run(generate({"-o", "expected.dat"})).exitCode, 0);
   const std::vector<std::string> args = generate({"-o", "/dev/stdout"});
   EXPECT_EQ(shell(dir.path(), command_line(LUCIDRA_CLI_PATH, args) + " >> build.log 2>err.txt"), 0);
-  EXPECT_EQ(bytes("build.log"), "build started\n" + bytes("expected.dat"))
-      << "the log is kept and the rays follow it";
+  EXPECT_EQ(bytes("build.log"), "build started\n" + bytes("expected.dat")) << "the log is kept and the rays follow it";
   // With the rays on standard output, the notices go to standard error.
   EXPECT_EQ(bytes("err.txt").rfind(" Source File Created Succesfully!!! \n", 0), 0u) << bytes("err.txt");
 }
@@ -71,7 +70,8 @@ TEST_F(CliTest, NoOutputOverAnInput) {
   const std::string program = (dir.path() / "lucidra-cli-copy").string();
   fs::copy_file(LUCIDRA_CLI_PATH, program);
   dir.write("settings.cfg",
-            "trace.txt\r\nray.dat\r\nlambertian.txt\r\nnarrow.txt\r\n1000\r\n3500\r\n\r\n\r\n360\r\n\r\n1\r\n\r\n0\r\n2\r\n2\r\n");
+            "trace.txt\r\nray.dat\r\nlambertian.txt\r\nnarrow."
+            "txt\r\n1000\r\n3500\r\n\r\n\r\n360\r\n\r\n1\r\n\r\n0\r\n2\r\n2\r\n");
   fs::create_symlink("narrow.txt", dir.path() / "link-to-narrow.txt");
   dir.write("lamp.ies",
             "IESNA:LM-63-2002\r\nTILT=NONE\r\n1 1000 1 3 3 1 2 0 0 0\r\n1 1 5\r\n0 22.5 90\r\n0 90 180\r\n"
@@ -106,7 +106,8 @@ TEST_F(CliTest, NoOutputOverAnInput) {
        "The CSV file checked.dat is the ray file checked.dat"},
       {"plot over the ray file checked", check({"--plot", "checked.dat"}),
        "The plot checked.dat is the ray file checked.dat"},
-      {"imported table over the photometric file", {"import", "lamp.ies", "--force"},
+      {"imported table over the photometric file",
+       {"import", "lamp.ies", "--force"},
        "The distribution file lamp_C0-C180.txt is the photometric file lamp.ies"},
   };
   for (const Case& c : cases) {
@@ -158,7 +159,8 @@ TEST_F(CliTest, FolderWithoutRoomForATemporaryFileIsRefused) {
   const auto before = listing(dir.path());
   // Writable file, folder that forbids new files.
   ::chmod(dir.path().c_str(), 0555);
-  const int status = shell(dir.path(), as + command_line(LUCIDRA_CLI_PATH, generate()) + " 2>/proc/self/fd/1 | cat > /dev/null");
+  const int status =
+      shell(dir.path(), as + command_line(LUCIDRA_CLI_PATH, generate()) + " 2>/proc/self/fd/1 | cat > /dev/null");
   (void)status;
   const std::string err = [&] {
     const int code = shell(dir.path(), as + command_line(LUCIDRA_CLI_PATH, generate()) + " > /dev/null 2> /dev/null");
@@ -171,8 +173,8 @@ TEST_F(CliTest, FolderWithoutRoomForATemporaryFileIsRefused) {
   const CliResult r = [&] {
     ::chmod(dir.path().c_str(), 0555);
     dir.write("../" + dir.path().filename().string() + ".err", "");
-    const int code =
-        shell(dir.path(), as + command_line(LUCIDRA_CLI_PATH, generate()) + " 2> " + quoted(dir.path().string() + ".err"));
+    const int code = shell(
+        dir.path(), as + command_line(LUCIDRA_CLI_PATH, generate()) + " 2> " + quoted(dir.path().string() + ".err"));
     ::chmod(dir.path().c_str(), 0755);
     CliResult out;
     out.exitCode = code;

@@ -46,7 +46,7 @@ TEST(HostileRayFile, RefusedWithFileAndReason) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   std::string tm25Spectral = tm25_header(1, 1, 0, {});
-  tm25Spectral.replace(76, 4, u32(1));  // one spectral table ...
+  tm25Spectral.replace(76, 4, u32(1));                                                   // one spectral table ...
   const std::string hugeTable = tm25Spectral + u32(0x7FFFFFFF) + std::string(64, '\0');  // ... of 2^31 - 1 pairs
   const std::string longLine(5000, '7');
   struct Case {
@@ -55,7 +55,8 @@ TEST(HostileRayFile, RefusedWithFileAndReason) {
     std::string message;  // after "Ray file <path>"
   };
   const Case cases[] = {
-      {"no-line-breaks.txt", std::string(200000, 'a'), ", line 1: the line is longer than 4096 bytes; is it a ray file?"},
+      {"no-line-breaks.txt", std::string(200000, 'a'),
+       ", line 1: the line is longer than 4096 bytes; is it a ray file?"},
       {"long-third-line.dat", "2 4 \r\n" + text_line(good) + longLine + "\r\n" + text_line(good),
        ", line 3: the line is longer than 4096 bytes; is it a ray file?"},
       {"long-last-line.dat", "2 4 \r\n" + text_line(good) + text_line(good) + longLine,

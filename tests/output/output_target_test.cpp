@@ -43,13 +43,17 @@ TEST(OutputTarget, DescriptorNamesAreFollowedThroughLinks) {
     std::string name;
     int descriptor;
   } cases[] = {
-      {"/dev/stdout", 1},          {"/dev/stderr", 2},
-      {"/dev/fd/7", 7},            {"/proc/self/fd/3", 3},
+      {"/dev/stdout", 1},
+      {"/dev/stderr", 2},
+      {"/dev/fd/7", 7},
+      {"/proc/self/fd/3", 3},
       {"/proc/" + std::to_string(::getpid()) + "/fd/12", 12},
       {(dir.path() / "to-stdout").string(), 1},
       {(dir.path() / "relative-link").string(), 1},
-      {"/dev/null", -1},           {"/proc/self/fd/x", -1},
-      {"/dev/fd/", -1},            {(dir.path() / "plain.txt").string(), -1},
+      {"/dev/null", -1},
+      {"/proc/self/fd/x", -1},
+      {"/dev/fd/", -1},
+      {(dir.path() / "plain.txt").string(), -1},
       {(dir.path() / "to-plain").string(), -1},
       {"-", -1},
   };
