@@ -141,7 +141,7 @@ bool OutputTarget::open(const std::string& path, int& error) {
     return true;
   }
   // A file its owner made read-only is not replaced behind their back.
-  if (existed_ && ::access(path_.c_str(), W_OK) != 0) {
+  if (existed_ && ::faccessat(AT_FDCWD, path_.c_str(), W_OK, AT_EACCESS) != 0) {
     error = errno;
     return false;
   }

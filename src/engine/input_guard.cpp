@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <system_error>
 
@@ -65,10 +66,6 @@ void refuse_output_over_input(const std::string& outputRole, const std::string& 
   const fs::path self = program_file();
   if (!self.empty() && fs::equivalent(output, self, ec) && !ec) refuse("program", path_to_utf8(self));
 }
-
-}  // namespace lucidra
-
-namespace lucidra {
 
 void refuse_values_beyond_format(const GenerationSettings& settings) {
   if (settings.outputFormat != OutputFormat::ZemaxBinary && settings.outputFormat != OutputFormat::Tm25) return;

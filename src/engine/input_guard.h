@@ -28,10 +28,6 @@ std::vector<InputFile> run_input_files(const GenerationSettings& settings);
 void refuse_output_over_input(const std::string& outputRole, const std::string& outputPath,
                               const std::vector<InputFile>& inputs);
 
-}  // namespace lucidra
-
-namespace lucidra {
-
 // Throws UserError naming the setting when a value the run writes as it is
 // (a size, the source flux) does not fit the output format: the float32
 // range of the Zemax binary and TM-25 files. Checked before the output is

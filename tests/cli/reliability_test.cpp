@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -216,8 +217,7 @@ TEST_F(CliTest, ValuesBeyondSinglePrecisionAreRefusedNamingTheSetting) {
 TEST_F(CliTest, SignalsInQuickSuccessionLeaveTheFolderAsItWas) {
   const struct {
     std::vector<int> signals;
-    int exitCode;
-  } cases[] = {{{SIGINT, SIGINT}, 130}, {{SIGTERM, SIGINT}, 143}, {{SIGHUP}, 129}, {{SIGTERM, SIGTERM, SIGTERM}, 143}};
+  } cases[] = {{{SIGINT, SIGINT}}, {{SIGTERM, SIGINT}}, {{SIGHUP}}, {{SIGTERM, SIGTERM, SIGTERM}}};
   const auto before = listing(dir.path());
   for (const auto& c : cases) {
     for (int attempt = 0; attempt < 20; ++attempt) {
@@ -230,7 +230,10 @@ TEST_F(CliTest, SignalsInQuickSuccessionLeaveTheFolderAsItWas) {
       }
       const CliResult r = process.finish(60s);
       ASSERT_FALSE(r.timedOut) << "signal " << c.signals.front() << ", try " << attempt;
-      EXPECT_EQ(r.exitCode, c.exitCode) << "try " << attempt;
+      // Signals pending together are taken lowest number first: the status
+      // is 128 + one of those sent.
+      EXPECT_TRUE(std::any_of(c.signals.begin(), c.signals.end(), [&](int s) { return r.exitCode == 128 + s; }))
+          << "exit " << r.exitCode << ", try " << attempt;
       const std::string tail = "lucidra-cli: Generation interrupted\nThe ray file ray.dat is unchanged.\n";
       ASSERT_GE(r.err.size(), tail.size()) << r.err;
       EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << "try " << attempt;
