@@ -43,6 +43,7 @@
 
 #include "app/background_check.h"
 #include "base/output_target.h"
+#include "engine/input_guard.h"
 #include "app/background_run.h"
 #include "app/desktop_services.h"
 #include "photometry/import_files.h"
@@ -1476,6 +1477,9 @@ void TForm1::import_photometric(const QString& path) {
   const std::string source = from_qt(path);
   const PhotometricImport imported = import_photometric_file(source);
   const auto files = imported_table_files(imported, source, std::string(), decimalSeparator_);
+  for (const auto& file : files) {
+    refuse_output_over_input("distribution file", file.path, {{"photometric file", source}});
+  }
   if (const auto existing = existing_import_file(files)) {
     const QString question = to_qt(*existing) + QStringLiteral(" exists. Replace it and its companion?");
     if (services_.message_box(QString::fromLatin1(kApplicationTitle), question,

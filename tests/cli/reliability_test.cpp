@@ -132,6 +132,22 @@ TEST_F(CliTest, NoOutputOverAnInput) {
   EXPECT_EQ(fs::file_size(program), size);
 }
 
+TEST_F(CliTest, ForcedImportThatCannotWriteKeepsThePreviousTables) {
+  dir.write("lamp.ies",
+            "IESNA:LM-63-2002\r\nTILT=NONE\r\n1 1000 1 3 3 1 2 0 0 0\r\n1 1 5\r\n0 22.5 90\r\n0 90 180\r\n"
+            "100 60 0\r\n80 40 0\r\n100 60 0\r\n");
+  dir.write("lamp_C0-C180.txt", "previous C0-C180 table");
+  fs::create_directory(dir.path() / "lamp_C90-C270.txt");
+  dir.write("lamp_C90-C270.txt/notes", "the user's folder");
+  const auto before = listing(dir.path());
+  const CliResult r = run({"import", "lamp.ies", "--force"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_EQ(r.err, "lucidra-cli: Cannot create lamp_C90-C270.txt: Is a directory\n");
+  EXPECT_EQ(bytes("lamp_C0-C180.txt"), "previous C0-C180 table");
+  EXPECT_EQ(bytes("lamp_C90-C270.txt/notes"), "the user's folder");
+  EXPECT_EQ(listing(dir.path()), before);
+}
+
 TEST_F(CliTest, FifoWhoseReaderLeavesEndsTheRun) {
   ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
   std::thread reader([&] { shell(dir.path(), "head -c 100000 fifo > /dev/null"); });
