@@ -71,8 +71,8 @@ int check_file(const lucidra::cli::CliOptions& options, const lucidra::Generatio
                                    : lucidra::RayFileKind::TracePro;
     }
     // Neither the CSV nor the plot may take the place of a file the check reads.
-    std::vector<lucidra::InputFile> inputs = {{"ray file", path}};
-    if (options.configFile) inputs.push_back({"settings file", *options.configFile});
+    std::vector<lucidra::InputFile> inputs = lucidra::run_input_files(settings);
+    inputs.push_back({"ray file", path});
     if (options.csvPath) lucidra::refuse_output_over_input("CSV file", *options.csvPath, inputs);
     if (options.plotPath) lucidra::refuse_output_over_input("plot", *options.plotPath, inputs);
     if (options.csvPath && options.plotPath) {
