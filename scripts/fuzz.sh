@@ -5,7 +5,8 @@
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TARGET...]     (default: 600 s, every target)
 #
 # Targets: distribution_text value_line config_text number_text whole_number
-# command_line generation_run ies_text eulumdat_text. The build goes to build-fuzz/ (or
+# command_line generation_run ies_text eulumdat_text ray_file_text ray_file_zemax_binary
+# ray_file_tm25. The build goes to build-fuzz/ (or
 # $LUCIDRA_FUZZ_BUILD_DIR). Each target starts from its seed corpus in
 # tests/fuzz/corpus/<target>/ and keeps what it finds in
 # <build>/corpus/<target>/; a crash, hang (over 10 s), leak or sanitizer report
@@ -19,7 +20,7 @@ build=${LUCIDRA_FUZZ_BUILD_DIR:-$root/build-fuzz}
 seconds=${1:-600}
 shift || true
 all_targets=(distribution_text value_line config_text number_text whole_number command_line generation_run
-  ies_text eulumdat_text)
+  ies_text eulumdat_text ray_file_text ray_file_zemax_binary ray_file_tm25)
 targets=("$@")
 ((${#targets[@]})) || targets=("${all_targets[@]}")
 

@@ -23,7 +23,9 @@
 #include <QLegendMarker>
 #include <QMimeData>
 #include <QPainter>
+#include <QScreen>
 #include <QSettings>
+#include <QBuffer>
 #include <QSvgGenerator>
 #include <QUrl>
 #include <QLabel>
@@ -41,6 +43,8 @@
 #include <cmath>
 
 #include "app/background_check.h"
+#include "base/output_target.h"
+#include "engine/input_guard.h"
 #include "app/background_run.h"
 #include "app/desktop_services.h"
 #include "photometry/import_files.h"
@@ -843,12 +847,19 @@ bool TForm1::commit_distribution(QComboBox* combo) {
 void TForm1::FormCreate() {
   services_.show_message(kFreewareNotice);
   fill_recent_menu();
-  guarded([this] {
-    apply_configuration(kConfigFileName);
-    fill_distribution_lists();
-    watch_working_folder();
-    CheckBox3->setChecked(true);  // LED mode
-  });
+  // A faulty configuration reports itself and stops at its bad line; the
+  // lists, the folder watcher and the LED mode are set up whatever it holds.
+  guarded([this] { apply_configuration(kConfigFileName); });
+  guarded([this] { fill_distribution_lists(); });
+  watch_working_folder();
+  CheckBox3->setChecked(true);  // LED mode
+}
+
+void TForm1::stop_for_signal() {
+  // No question: the system asked the program to end. A run stops and
+  // removes its temporary file before the program goes.
+  if (check_->running()) check_->stop_and_wait();
+  if (run_->running()) run_->stop_and_wait();
 }
 
 // The lists follow the working folder as distribution files come and go.
@@ -1042,6 +1053,8 @@ GenerationSettings TForm1::settings_from_controls() {
     settings.fluxFromPhotometricFile =
         !settings.legacySampling && settings.fluxUnit == FluxUnit::Lumen && SourceFluxEdit->value() == photometricFlux_;
   }
+  // The settings file the window reads and saves: never a ray file.
+  settings.settingsFile = from_qt(QDir::current().filePath(QString::fromLatin1(kConfigFileName)));
   settings.fileDecimalSeparator = decimalSeparator_;
   settings.threads = 0;
   return settings;
@@ -1566,7 +1579,12 @@ void TForm1::fit_to_content() {
     return;
   }
   const QSize minimum(kChartShownWidth, kClientHeight + menuHeight);
-  const QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(minimum);
+  // The remembered size comes from the user's settings, which may hold
+  // anything: it is kept within the screen.
+  QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(minimum);
+  if (const QScreen* display = screen(); display != nullptr) {
+    remembered = remembered.boundedTo(display->availableGeometry().size().expandedTo(minimum));
+  }
   centralWidget()->setMinimumSize(kChartShownWidth, kClientHeight);
   centralWidget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
   setMinimumSize(minimum);
@@ -1688,6 +1706,9 @@ void TForm1::import_photometric(const QString& path) {
   const std::string source = from_qt(path);
   const PhotometricImport imported = import_photometric_file(source);
   const auto files = imported_table_files(imported, source, std::string(), decimalSeparator_);
+  for (const auto& file : files) {
+    refuse_output_over_input("distribution file", file.path, {{"photometric file", source}});
+  }
   if (const auto existing = existing_import_file(files)) {
     const QString question = to_qt(*existing) + QStringLiteral(" exists. Replace it and its companion?");
     if (services_.message_box(QString::fromLatin1(kApplicationTitle), question,
@@ -1881,13 +1902,14 @@ void TForm1::ExportChartClick() {
 
 void TForm1::export_chart(const QString& fileName) {
   // A chart never shown still has its size, so a hidden chart exports too.
+  // The picture is made in memory and written beside the file, so a failure
+  // keeps the previous picture.
   const QSize size = Chart1->size();
+  QBuffer picture;
+  picture.open(QIODevice::WriteOnly);
   if (fileName.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
-    QFile probe(fileName);
-    if (!probe.open(QIODevice::WriteOnly)) throw UserError("Cannot create file " + from_qt(fileName));
-    probe.close();
     QSvgGenerator generator;
-    generator.setFileName(fileName);
+    generator.setOutputDevice(&picture);
     generator.setSize(size);
     generator.setViewBox(QRect(QPoint(0, 0), size));
     generator.setTitle(Label35->text());
@@ -1895,9 +1917,13 @@ void TForm1::export_chart(const QString& fileName) {
     if (!painter.begin(&generator)) throw UserError("Cannot write file " + from_qt(fileName));
     Chart1->render(&painter);
     painter.end();
-    return;
+  } else if (!Chart1->grab().save(&picture, "PNG")) {
+    throw UserError("Cannot write file " + from_qt(fileName));
   }
-  if (!Chart1->grab().save(fileName, "PNG")) throw UserError("Cannot write file " + from_qt(fileName));
+  const QByteArray& bytes = picture.data();
+  if (const auto failure = write_whole_file(from_qt(fileName), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
+    throw UserError((failure->created ? "Cannot write file " : "Cannot create file ") + from_qt(fileName));
+  }
 }
 
 }  // namespace lucidra::app

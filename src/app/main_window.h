@@ -65,6 +65,9 @@ class TForm1 : public QMainWindow {
   // Creation: the freeware notice, the configuration file, the distribution
   // lists and LED mode. A failure is shown and skips the remaining steps.
   void FormCreate();
+  // The program is asked to end (SIGTERM, SIGINT, SIGHUP): a run or a check
+  // stops without a question and leaves no temporary file.
+  void stop_for_signal();
 
   // Reads every setting a run needs (spin controls reset a text that is not
   // a whole number, as any read does); the typed numbers stay texts until

@@ -10,6 +10,7 @@
 #include "base/platform_file.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
+#include "engine/input_guard.h"
 #include "engine/config_file.h"
 #include "engine/settings_text.h"
 #include "base/user_error.h"
@@ -329,6 +330,7 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
 
   std::optional<ConfigValues> config;
   if (o.configFile) {
+    s.settingsFile = *o.configFile;
     try {
       const auto lines = load_config_lines(*o.configFile);
       config = read_config_values(lines, separator, *o.configFile);
@@ -393,14 +395,8 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
 }
 
 void check_run_files(const GenerationSettings& s) {
-  if (!s.photometricFile.empty()) {
-    std::error_code ec;
-    if (std::filesystem::equivalent(s.outputPath, s.photometricFile, ec)) {
-      throw UserError("The ray file " + s.outputPath + " is the photometric file " + s.photometricFile +
-                      ", which it would overwrite; choose another output name");
-    }
-    return;  // the run reads it, and names it in any message
-  }
+  refuse_output_over_input("ray file", s.outputPath, run_input_files(s));
+  if (!s.photometricFile.empty()) return;  // the run reads it, and names it in any message
   for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {
     std::error_code ec;
     // A pipe (such as <(command)) can be read only once: the run reads it.
@@ -412,10 +408,6 @@ void check_run_files(const GenerationSettings& s) {
       } catch (const UserError& error) {
         throw UserError(with_file_name("Distribution file", *name, error.what()));
       }
-    }
-    if (std::filesystem::equivalent(path_from_utf8(s.outputPath), path, ec)) {
-      throw UserError("The ray file " + s.outputPath + " is the distribution file " + *name +
-                      ", which it would overwrite; choose another output name");
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "cli/cli_options.h"
 #include "base/user_error.h"
 #include "base/platform_file.h"
+#include "engine/input_guard.h"
 #include "photometry/import_files.h"
 #include "photometry/photometric_import.h"
 
@@ -78,6 +79,9 @@ int run_import(const ImportOptions& options, char localeSeparator, std::FILE* ou
                                             options.decimalSeparator.value_or(localeSeparator));
     // Both names are checked before either is written, so a refusal leaves
     // the folder as it was.
+    for (const auto& file : files) {
+      refuse_output_over_input("distribution file", file.path, {{"photometric file", options.inputFile}});
+    }
     if (const auto existing = existing_import_file(files); existing && !options.force) {
       throw UserError(*existing + " exists; use --force to overwrite it");
     }

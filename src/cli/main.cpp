@@ -17,6 +17,8 @@
 #include "engine/far_field.h"
 #include "engine/generation_run.h"
 #include "output/ray_format_reader.h"
+#include "engine/input_guard.h"
+#include "base/output_target.h"
 #include "base/user_error.h"
 #include "lucidra/version.h"
 
@@ -39,13 +41,14 @@ int exit_code(lucidra::RunOutcome outcome) {
   return cli::kExitFailed;
 }
 
-// Writes `text` to `path`, or says why it could not.
+// Writes `text` to `path` (beside it first, so a failure keeps the previous
+// file), or says why it could not.
 bool write_text_file(const std::string& path, const std::string& text, const char* what) {
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  bool ok = f != nullptr && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  if (f != nullptr && std::fclose(f) != 0) ok = false;
-  if (!ok) std::fprintf(stderr, "lucidra-cli: cannot write the %s %s\n", what, path.c_str());
-  return ok;
+  const auto failure = lucidra::write_whole_file(path, text);
+  if (failure) {
+    std::fprintf(stderr, "lucidra-cli: cannot write the %s %s: %s\n", what, path.c_str(), failure->reason.c_str());
+  }
+  return !failure;
 }
 
 // The far-field check of `path` against the law `settings` describe.
@@ -62,6 +65,14 @@ int check_file(const lucidra::cli::CliOptions& options, const lucidra::Generatio
     check.threads = options.threads;
     lucidra::RayFileKind kind = lucidra::RayFileKind::Auto;
     if (options.checkFormat) kind = lucidra::ray_format_named(*options.checkFormat)->readerKind;
+    // Neither the CSV nor the plot may take the place of a file the check reads.
+    std::vector<lucidra::InputFile> inputs = lucidra::run_input_files(settings);
+    inputs.push_back({"ray file", path});
+    if (options.csvPath) lucidra::refuse_output_over_input("CSV file", *options.csvPath, inputs);
+    if (options.plotPath) lucidra::refuse_output_over_input("plot", *options.plotPath, inputs);
+    if (options.csvPath && options.plotPath) {
+      lucidra::refuse_output_over_input("plot", *options.plotPath, {{"CSV file", *options.csvPath}});
+    }
     const lucidra::FarFieldResult result = lucidra::check_ray_file(path, kind, law, check);
     const lucidra::RayFileVerdict verdict = lucidra::verify_ray_file(result.file);
     std::fputs(verdict.report.c_str(), stdout);
@@ -135,7 +146,8 @@ int run_command(int argc, char** argv) {
     return cli::kExitFailed;
   }
 
-  if (settings.outputPath == "-" && options.checkAfterGenerate) {
+  if ((settings.outputPath == "-" || lucidra::descriptor_named(settings.outputPath) >= 0) &&
+      options.checkAfterGenerate) {
     std::fputs("lucidra-cli: --check needs a ray file to read back; it cannot check standard output\n", stderr);
     return cli::kExitUsage;
   }
@@ -152,7 +164,8 @@ int run_command(int argc, char** argv) {
     report = lucidra::generate(settings, observer);
   }
   // With the rays on standard output, every message goes to stderr.
-  std::FILE* info = settings.outputPath == "-" ? stderr : stdout;
+  const bool raysOnStdout = settings.outputPath == "-" || lucidra::descriptor_named(settings.outputPath) == 1;
+  std::FILE* info = raysOnStdout ? stderr : stdout;
   switch (report.outcome) {
     case lucidra::RunOutcome::Succeeded:
     case lucidra::RunOutcome::LowFlux: {
@@ -179,6 +192,12 @@ int run_command(int argc, char** argv) {
     default:
       std::fprintf(stderr, "lucidra-cli: %s\n", report.message.c_str());
       break;
+  }
+  // Stopped by a signal: the temporary file is gone and the message out;
+  // the exit status says which signal it was, as a shell expects.
+  if (const int signal = cli::interrupting_signal(); signal != 0 && report.outcome != lucidra::RunOutcome::Succeeded &&
+                                                     report.outcome != lucidra::RunOutcome::LowFlux) {
+    return 128 + signal;
   }
   const bool written = report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux;
   if (written && options.checkAfterGenerate) {

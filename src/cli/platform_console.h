@@ -21,10 +21,16 @@ bool stderr_is_terminal();
 // numeric locale as "C".
 char user_decimal_separator();
 
-// The first Ctrl-C (SIGINT or SIGTERM on POSIX; Ctrl-C, Ctrl-Break or closing
-// the console on Windows) sets `stop`, so that the run stops at the next
-// block of rays and closes its file; a second one ends the program at once
-// (for a run stuck on a device that never answers).
+// The first Ctrl-C (SIGINT, SIGTERM or SIGHUP on POSIX; Ctrl-C, Ctrl-Break or
+// closing the console on Windows) sets `stop`, so that the run stops at the
+// next block of rays and removes its temporary file. On POSIX systems later
+// signals are ignored until the program ends (a blocked write to a pipe
+// returns at once), and a vanished pipe reader is a write error; on Windows
+// a second event ends the program at once.
 void install_interrupt_handler(std::atomic<bool>& stop);
+
+// The signal that started the stop (SIGINT for a console event on Windows),
+// or 0: the program then exits with 128 + that number.
+int interrupting_signal();
 
 }  // namespace lucidra::cli

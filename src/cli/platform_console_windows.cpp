@@ -68,4 +68,6 @@ void install_interrupt_handler(std::atomic<bool>& stop) {
   SetConsoleCtrlHandler(on_console_event, TRUE);
 }
 
+int interrupting_signal() { return g_interrupted.load() ? 2 : 0; }
+
 }  // namespace lucidra::cli

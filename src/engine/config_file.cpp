@@ -6,6 +6,7 @@
 
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
+#include "base/output_target.h"
 #include "base/platform_file.h"
 
 namespace lucidra {
@@ -122,13 +123,10 @@ std::string format_config_text(const ConfigValues& values) {
 
 void write_config_file(const std::string& fileName, const ConfigValues& values) {
   const std::string text = format_config_text(values);
-  struct Closer {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(open_file(fileName, "wb"));
-  if (!file) throw UserError("Cannot create file " + fileName);
-  const bool written = std::fwrite(text.data(), 1, text.size(), file.get()) == text.size();
-  if (std::fclose(file.release()) != 0 || !written) throw UserError("Cannot write file " + fileName);
+  // Written beside and put in place: a full disk keeps the previous settings.
+  if (const auto failure = write_whole_file(fileName, text)) {
+    throw UserError((failure->created ? "Cannot write file " : "Cannot create file ") + fileName);
+  }
 }
 
 }  // namespace lucidra

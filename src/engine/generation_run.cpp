@@ -1,3 +1,4 @@
+#include "engine/input_guard.h"
 #include "engine/generation_run.h"
 
 #include <algorithm>
@@ -493,6 +494,8 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
   const std::int64_t n = settings.rayCount;
   try {
     gauge.reset();
+    refuse_output_over_input("ray file", settings.outputPath, run_input_files(settings));
+    refuse_values_beyond_format(settings);
     randomState.runtime.seed(settings.clockSeconds);
     const std::unique_ptr<RunTables> tables = read_run_tables(settings, &observer);
     check_run_settings(settings);

@@ -59,6 +59,9 @@ struct GenerationSettings {
   // A photometric solid turned over (rotated half a turn about the x axis):
   // gamma = 180 becomes +z, for an uplight's beam along +z.
   bool flipSolid = false;
+  // The settings file these settings were read from, if any: an input the
+  // ray file must never overwrite.
+  std::string settingsFile;
 };
 
 }  // namespace lucidra

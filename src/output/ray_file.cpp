@@ -74,7 +74,9 @@ RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
     : path_(std::move(path)), capacity_(std::max(bufferBytes, kMinimumBuffer)) {
   int error = 0;
   if (path_.empty() || !target_.open(path_, error)) {
-    throw OutputFileError("Cannot create ray file " + path_ + ": " + system_reason(path_.empty() ? ENOENT : error));
+    const std::string& refusal = target_.refusal();
+    throw OutputFileError("Cannot create ray file " + path_ + ": " +
+                          (refusal.empty() ? system_reason(path_.empty() ? ENOENT : error) : refusal));
   }
   // Our own buffer does the batching; the stream passes each block straight
   // through, so a failing write shows at once with its errno.
@@ -124,6 +126,18 @@ void RayFileWriter::write_records(std::string_view bytes) {
   for (std::size_t at = kRecordFluxOffset; at < bytes.size(); at += kBinaryRecordBytes) {
     recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
   }
+  // A value beyond single precision became an infinity: such a file would
+  // pass for a good one in every tool that reads it.
+  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    if ((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u) {
+      const std::uint64_t ray = records_ + at / kBinaryRecordBytes + 1;
+      failed_ = true;
+      discard();
+      throw OutputFileError("Cannot write ray file " + path_ + ": ray " + std::to_string(ray) +
+                            " holds a value beyond the single precision of the format (at most 3.4e38); lower "
+                            "the size, the source flux or the intensities");
+    }
+  }
   records_ += bytes.size() / kBinaryRecordBytes;
   write(bytes);
 }
@@ -161,6 +175,12 @@ void RayFileWriter::commit() {
 }
 
 void RayFileWriter::discard() noexcept {
+  // A direct output keeps what was written, all of it: the rays counted
+  // as written are then exactly the rays its reader got.
+  if (direct() && !failed_ && target_.stream() != nullptr && used_ > 0) {
+    if (std::fwrite(buffer_.get(), 1, used_, target_.stream()) != used_) failed_ = true;
+    used_ = 0;
+  }
   // A direct binary output keeps what was written: its header then counts
   // exactly the records it holds.
   if (layout_.header && headerLast_ && direct() && !failed_ && target_.stream() != nullptr) {

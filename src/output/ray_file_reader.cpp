@@ -2,6 +2,7 @@
 
 #include "output/binary_ray_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -21,6 +22,13 @@ constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 constexpr std::size_t kBlockBytes = std::size_t{4} << 20;
+// Longest line a text ray file may hold: a ray line takes at most 106 bytes,
+// a header line a few dozen. A file without line breaks (or /dev/zero) is
+// refused here instead of being held in memory.
+constexpr std::size_t kMaxLineBytes = 4096;
+// Most pairs a TM-25 spectral table may hold where the file's size is not
+// known (a pipe): far beyond any measured spectrum.
+constexpr std::uint64_t kMaxSpectralPairs = std::uint64_t{1} << 20;
 
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -37,6 +45,8 @@ std::string line_text(std::string_view line) {
   throw RayFileError("Ray file " + path + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " +
                      what);
 }
+
+std::string too_long() { return "is longer than " + std::to_string(kMaxLineBytes) + " bytes; is it a ray file?"; }
 
 std::string describe(RayLineStatus status, int numbers, std::string_view line) {
   if (status == RayLineStatus::NotANumber) {
@@ -93,6 +103,11 @@ BlockResult parse_block(std::string bytes, const RayBlockWork& work) {
   while (p < end) {
     const std::string_view line = next_line(p, end);
     ++result.lines;
+    if (line.size() > kMaxLineBytes) {
+      result.errorLine = result.lines;
+      result.error = "the line " + too_long();
+      break;
+    }
     RayRecord ray;
     int numbers = 0;
     const RayLineStatus status = parse_ray_line(line, ray, numbers);
@@ -209,6 +224,7 @@ RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, 
   std::string pending;  // bytes read but not yet handed out (an incomplete last line)
   std::vector<char> buffer(kBlockBytes);
   bool atEnd = false;
+  std::int64_t linesHandedOut = 0;
   // The next run of whole lines, or everything left at the end of the file.
   const auto next_block = [&]() -> std::optional<std::string> {
     while (!atEnd) {
@@ -219,9 +235,16 @@ RayFileReadResult read_text_ray_file(const std::string& path, RayFileKind kind, 
       }
       pending.append(buffer.data(), got);
       const auto lastNewline = pending.rfind('\n');
+      const std::size_t tail = lastNewline == std::string::npos ? pending.size() : pending.size() - lastNewline - 1;
+      if (tail > kMaxLineBytes) {
+        const auto whole = lastNewline == std::string::npos ? 0 : lastNewline + 1;
+        const auto before = std::count(pending.begin(), pending.begin() + static_cast<std::ptrdiff_t>(whole), '\n');
+        fail(path, linesHandedOut + before + 1, "the line " + too_long());
+      }
       if (lastNewline != std::string::npos && (pending.size() >= kBlockBytes || atEnd)) {
         std::string block = pending.substr(0, lastNewline + 1);
         pending.erase(0, lastNewline + 1);
+        linesHandedOut += std::count(block.begin(), block.end(), '\n');
         return block;
       }
     }
@@ -357,6 +380,27 @@ BinaryLayout read_zemax_binary_header(std::FILE* file, const std::string& path) 
   return layout;
 }
 
+// The bytes left in `file` from its position, or -1 where that is not known
+// (a pipe).
+std::int64_t bytes_left(std::FILE* file) {
+  const long here = std::ftell(file);
+  if (here < 0 || std::fseek(file, 0, SEEK_END) != 0) return -1;
+  const long end = std::ftell(file);
+  if (std::fseek(file, here, SEEK_SET) != 0) return -1;
+  return end >= here ? end - here : -1;
+}
+
+// Reads and drops `bytes` bytes in small steps: a size from the file never
+// decides an allocation.
+void skip_bytes(std::FILE* file, const std::string& path, std::uint64_t bytes, const char* what) {
+  char skip[4096];
+  while (bytes > 0) {
+    const std::size_t step = bytes < sizeof skip ? static_cast<std::size_t>(bytes) : sizeof skip;
+    read_exactly(file, path, skip, step, what);
+    bytes -= step;
+  }
+}
+
 BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
   std::vector<char> h(kTm25HeaderBytes);
   read_exactly(file, path, h.data(), h.size(), "header");
@@ -391,29 +435,32 @@ BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
                         static_cast<std::size_t>(extraItems);
   // Spectral tables (a count, then pairs of float32), padded to 32 bytes;
   // 512 bytes per additional column name; the additional text.
+  const std::int64_t left = bytes_left(file);
   std::uint64_t tableBytes = 0;
   for (std::int32_t t = 0; t < tables; ++t) {
     char countBytes[4];
     read_exactly(file, path, countBytes, 4, "spectral tables");
     const auto pairs = static_cast<std::int32_t>(get_u32(countBytes));
     if (pairs <= 0) fail(path, 0, "has an empty or malformed spectral table");
-    std::vector<char> skip(static_cast<std::size_t>(pairs) * 8);
-    read_exactly(file, path, skip.data(), skip.size(), "spectral tables");
-    tableBytes += 4 + skip.size();
+    const std::uint64_t bytes = static_cast<std::uint64_t>(pairs) * 8;
+    if (left >= 0 ? tableBytes + 4 + bytes > static_cast<std::uint64_t>(left)
+                  : static_cast<std::uint64_t>(pairs) > kMaxSpectralPairs) {
+      fail(path, 0,
+           "announces a spectral table of " + std::to_string(pairs) + " pairs, more than the file holds; is it cut short?");
+    }
+    skip_bytes(file, path, bytes, "spectral tables");
+    tableBytes += 4 + bytes;
   }
-  std::uint64_t rest = (32 - tableBytes % 32) % 32 + 512 * static_cast<std::uint64_t>(extraItems) +
-                       static_cast<std::uint64_t>(textBytes);
-  char skip[4096];
-  while (rest > 0) {
-    const std::size_t step = rest < sizeof skip ? static_cast<std::size_t>(rest) : sizeof skip;
-    read_exactly(file, path, skip, step, "header");
-    rest -= step;
-  }
+  skip_bytes(file, path,
+             (32 - tableBytes % 32) % 32 + 512 * static_cast<std::uint64_t>(extraItems) +
+                 static_cast<std::uint64_t>(textBytes),
+             "header");
   return layout;
 }
 
 struct BinaryBlock {
   std::int64_t rays = 0;
+  std::int64_t badRay = 0;  // 1-based within the block: a value that is not finite; 0 for none
   std::shared_ptr<void> partial;
 };
 
@@ -426,6 +473,13 @@ BinaryBlock decode_block(std::vector<char> bytes, BinaryLayout layout, const Ray
     rays[i] = RayRecord{get_f32(r),      get_f32(r + 4),  get_f32(r + 8),
                         get_f32(r + 12), get_f32(r + 16), get_f32(r + 20),
                         get_f32(r + 4 * layout.fluxIndex)};
+    const RayRecord& ray = rays[i];
+    if (!std::isfinite(ray.x) || !std::isfinite(ray.y) || !std::isfinite(ray.z) || !std::isfinite(ray.dx) ||
+        !std::isfinite(ray.dy) || !std::isfinite(ray.dz) || !std::isfinite(ray.flux)) {
+      BinaryBlock bad;
+      bad.badRay = static_cast<std::int64_t>(i) + 1;
+      return bad;
+    }
   }
   BinaryBlock block;
   block.rays = static_cast<std::int64_t>(n);
@@ -455,6 +509,11 @@ RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind
   const auto finish_one = [&] {
     BinaryBlock block = inFlight.front().get();
     inFlight.pop_front();
+    if (block.badRay > 0) {
+      fail(path, 0,
+           "ray " + std::to_string(result.rays + block.badRay) +
+               " holds a value that is not a finite number (NaN or infinity)");
+    }
     result.rays += block.rays;
     if (block.partial) merge(std::move(block.partial));
   };

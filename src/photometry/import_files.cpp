@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/output_target.h"
 #include "base/platform_file.h"
 #include "base/user_error.h"
 #include "photometry/text_cursor.h"
@@ -31,18 +32,6 @@ std::string stated_flux_text(const PhotometricImport& r) {
   if (!r.statedLuminaireLumens) return text + " and no light output ratio";
   return text + " and a light output ratio of " + short_number(*r.lightOutputRatioPercent) + " %, so " +
          short_number(*r.statedLuminaireLumens) + " lm from the luminaire";
-}
-
-void write_file(const std::string& path, const std::string& text) {
-  std::FILE* file = open_file(path, "wb");
-  if (file == nullptr) throw UserError("Cannot create " + path + ": " + std::strerror(errno));
-  errno = 0;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int writeError = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    throw UserError("Cannot write " + path + ": " + std::strerror(writeError != 0 ? writeError : ENOSPC));
-  }
 }
 
 }  // namespace
@@ -76,14 +65,12 @@ std::optional<std::string> existing_import_file(const std::array<ImportedTableFi
 }
 
 void write_imported_tables(const std::array<ImportedTableFile, 2>& files) {
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    try {
-      write_file(files[k].path, files[k].text);
-    } catch (const UserError&) {
-      std::error_code ec;
-      for (std::size_t done = 0; done <= k; ++done) fs::remove(path_from_utf8(files[done].path), ec);
-      throw;
-    }
+  // Both tables take their places together: a failure leaves both names as
+  // they were (the previous tables of a forced import included).
+  const auto failure = write_files_together({{files[0].path, files[0].text}, {files[1].path, files[1].text}});
+  if (failure) {
+    throw UserError(std::string(failure->created ? "Cannot write " : "Cannot create ") + files[failure->index].path +
+                    ": " + failure->reason);
   }
 }
 
