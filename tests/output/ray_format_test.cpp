@@ -18,43 +18,13 @@
 #include "output/ray_file.h"
 #include "output/ray_format.h"
 #include "output/ray_format_reader.h"
+#include "support/byte_builder.h"
 #include "support/temp_dir.h"
 
 namespace lucidra {
 namespace {
 
-// Little-endian fields built by hand from the layouts, without the code
-// under test.
-class Bytes {
- public:
-  Bytes& u32(std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) text_ += static_cast<char>((v >> (8 * i)) & 0xFF);
-    return *this;
-  }
-  Bytes& i32(std::int32_t v) { return u32(static_cast<std::uint32_t>(v)); }
-  Bytes& f32(float v) {
-    std::uint32_t bits = 0;
-    std::memcpy(&bits, &v, 4);
-    return u32(bits);
-  }
-  Bytes& text(const std::string& t) {
-    text_ += t;
-    return *this;
-  }
-  Bytes& ray(const RayRecord& r) {
-    return f32(static_cast<float>(r.x))
-        .f32(static_cast<float>(r.y))
-        .f32(static_cast<float>(r.z))
-        .f32(static_cast<float>(r.dx))
-        .f32(static_cast<float>(r.dy))
-        .f32(static_cast<float>(r.dz))
-        .f32(static_cast<float>(r.flux));
-  }
-  const std::string& str() const { return text_; }
-
- private:
-  std::string text_;
-};
+using testing::Bytes;
 
 std::string read_file(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
