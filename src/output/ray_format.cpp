@@ -36,8 +36,10 @@ constexpr RayFormat kFormats[] = {
   // id, cli name, display name, target, extensions, default name, Browse filter,
   // binary, experimental, flux in header, count in header, drops zero flux,
   // fixed header bytes, encoder, record bytes, header, rewrite header, trailer, reader
-  {OutputFormat::TracePro, "tracepro", "TracePro", OutputFormat::TracePro, {".txt", ""}, "ray1.txt",
-   "TracePro ray files (*.txt)", false, false, false, false, false,
+  // TracePro reads its text ray files under either name; the shipped
+  // configuration has always named them .dat.
+  {OutputFormat::TracePro, "tracepro", "TracePro", OutputFormat::TracePro, {".txt", ".dat"}, "ray1.txt",
+   "TracePro ray files (*.txt *.dat)", false, false, false, false, false,
    0, &format_ray_line, 0, &tracepro_header_of, false, "", RayFileKind::TracePro},
   {OutputFormat::Zemax, "zemax", "Zemax text", OutputFormat::Zemax, {".dat", ".txt"}, "ray.dat",
    "Zemax source files (*.dat *.txt)", false, false, false, true, false,
@@ -143,12 +145,14 @@ std::string extension_refusal(const RayFormat& format, std::string_view path) {
   if (extension_matches(format, path)) return {};
   // Only an extension that belongs to another format misleads a ray tracer,
   // which chooses its reader by the extension; other names are the user's.
+  // The format whose own extension it is first (.dat is Zemax's, though
+  // TracePro reads it too), else any that accepts it.
   const RayFormat* taken = nullptr;
+  const std::string extension = extension_of(path);
   for (const RayFormat& other : kFormats) {
-    if (&other != &format && extension_matches(other, path)) {
-      taken = &other;
-      break;
-    }
+    if (&other == &format || !extension_matches(other, path)) continue;
+    if (taken == nullptr || other.extensions[0] == extension) taken = &other;
+    if (other.extensions[0] == extension) break;
   }
   if (taken == nullptr) return {};
   std::string text = "Ray file " + std::string(path) + ": the extension " + extension_of(path) + " does not fit the " +

@@ -226,6 +226,8 @@ TEST(RayFormats, ExtensionRules) {
       {OutputFormat::Asap, "rays", true},
       {OutputFormat::Asap, "rays.ray", false},
       {OutputFormat::TracePro, "dir.d/rays", true},
+      {OutputFormat::TracePro, "tracepro_rays.dat", true},  // as the shipped configuration names it
+      {OutputFormat::TracePro, "rays.ray", false},
   };
   for (const auto& c : cases) {
     const RayFormat& f = ray_format(c.format);
