@@ -46,6 +46,12 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   // when part of the flux goes backwards.
   const double cap = std::clamp(law.cap_angle(), 0.0, kPi);
   const bool mirrored = law.mirrored_share() > 0;
+  if (!(cap > 0)) {
+    collimated_ = true;
+    collimatedBack_ = law.mirrored_share();
+    collimatedExtent_ = std::clamp(law.extent(), 0.0, 2 * kPi);
+    return;
+  }
   const double thetaHi = mirrored ? kPi : cap;
   const std::vector<double> thetaEdges = edges_of(0, thetaHi, law.polar_breaks(), law.polar_step(), kMaxRows);
   rowU_.reserve(thetaEdges.size());
@@ -130,6 +136,11 @@ std::size_t DirectionSampler::row_of(double target) const noexcept {
 }
 
 void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& phi) const noexcept {
+  if (collimated_) {
+    cosTheta = q0 < collimatedBack_ ? -1.0 : 1.0;
+    phi = q1 * collimatedExtent_;
+    return;
+  }
   const std::size_t nodes = columnPhi_.size();
   const double target = q0 * total();
   const std::size_t r = row_of(target);

@@ -37,13 +37,21 @@ class DirectionSampler {
 
   // The integral of the tabulated law over the sphere (in the law's units
   // times steradians).
-  double total() const { return rowCumulative_.empty() ? 0 : rowCumulative_.back(); }
-  std::size_t rows() const { return rowU_.size() - 1; }
+  double total() const {
+    if (collimated_) return 1;
+    return rowCumulative_.empty() ? 0 : rowCumulative_.back();
+  }
+  std::size_t rows() const { return rowU_.empty() ? 0 : rowU_.size() - 1; }
   std::size_t columns() const { return columnPhi_.size() - 1; }
 
  private:
   std::size_t row_of(double target) const noexcept;
 
+  // A cap of zero width (NA 0): a collimated beam along the axis, the
+  // mirrored share of it along -z.
+  bool collimated_ = false;
+  double collimatedBack_ = 0;
+  double collimatedExtent_ = 0;
   std::vector<double> rowU_;           // cos theta at the row edges, ascending
   std::vector<double> columnPhi_;      // phi at the column edges, ascending
   std::vector<double> rowCumulative_;  // mass below each row edge

@@ -189,6 +189,11 @@ void unit_point(const SamplingPlan& plan, Draws& draws, double* q) {
 inline double weighted_cos(const SamplingPlan& plan, double q) {
   const double first = plan.weightedU[0][1] - plan.weightedU[0][0];
   const double total = plan.weightedIntervals > 1 ? first + plan.weightedU[1][1] - plan.weightedU[1][0] : first;
+  if (!(total > 0)) {
+    // A collimated beam (a cap of zero width): half the rays along each
+    // side the law uses, their weights give the shares.
+    return plan.weightedIntervals > 1 && q >= 0.5 ? plan.weightedU[1][0] : plan.weightedU[0][1];
+  }
   const double at = q * total;
   if (plan.weightedIntervals > 1 && at >= first) return std::min(plan.weightedU[1][1], plan.weightedU[1][0] + (at - first));
   return std::min(plan.weightedU[0][1], plan.weightedU[0][0] + at);

@@ -239,3 +239,32 @@ TEST_F(EqualFluxTest, EqualFluxRaysMakeQuieterIlluminanceMaps) {
 
 }  // namespace
 }  // namespace lucidra::testing
+
+namespace lucidra::testing {
+namespace {
+
+TEST_F(EqualFluxTest, NaZeroIsACollimatedBeamOnBothSides) {
+  // Lambertian or Uniform with NA 0: every ray along the axis, the
+  // balance's share of the flux along -z, in both samplings.
+  for (const bool weighted : {false, true}) {
+    GenerationSettings s = modern_settings();
+    s.angularType = AngularType::Lambertian;
+    s.numericalAperture = 0;
+    s.doubleSide = true;
+    s.balance = 30;
+    s.weightedSampling = weighted;
+    s.rayCount = 9999;
+    const RunReport report = run(s);
+    ASSERT_EQ(report.outcome, RunOutcome::Succeeded) << report.message;
+    double back = 0, total = 0;
+    for (const ParsedRay& r : rays_of(s.outputPath)) {
+      ASSERT_EQ(std::fabs(r.v[5]), 1.0);
+      total += r.v[6];
+      back += r.v[5] < 0 ? r.v[6] : 0;
+    }
+    EXPECT_NEAR(back / total, 0.3, 1e-3) << (weighted ? "weighted" : "equal flux");
+  }
+}
+
+}  // namespace
+}  // namespace lucidra::testing
