@@ -406,6 +406,8 @@ void check_run_files(const GenerationSettings& s) {
       try {
         read_distribution_file(*name, s.fileDecimalSeparator);
       } catch (const UserError& error) {
+        // The reader's own words name the file and line already.
+        if (error.place() && !error.place()->file.empty()) throw;
         throw UserError(with_file_name("Distribution file", *name, error.what()));
       }
     }

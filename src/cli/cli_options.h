@@ -86,7 +86,8 @@ GenerationSettings resolve_settings(const CliOptions& options, char defaultDecim
 GenerationSettings resolve_law_settings(const CliOptions& options, char defaultDecimalSeparator);
 
 // Reads both distribution files once before the run, so that a bad file is
-// reported with its name ("Distribution file <name>: <reason>"), and refuses a
+// reported with its name and line ("<reason>\n(distribution file <name>,
+// line 3, value 2)"; "Distribution file <name>: <reason>" for the rest) and refuses a
 // ray file that is one of them. Pipes and devices are left to the run, which
 // reads them once. Does nothing for a refused format. Throws UserError.
 void check_run_files(const GenerationSettings& settings);

@@ -19,8 +19,26 @@ namespace {
   throw FileReadError("Cannot open file " + fileName);
 }
 
+// The legacy reader asked for the line at 0-based `index` of a file that
+// ends before it.
 [[noreturn]] void throw_list_index(int index) {
-  throw FileReadError("List index out of bounds (" + std::to_string(index) + ")");
+  FileReadError error("List index out of bounds (" + std::to_string(index) + ")");
+  error.locate([index](FilePlace& place) {
+    place.line = index + 1;
+    place.lineMissing = true;
+  });
+  throw error;
+}
+
+// Parses the value line numbered `lineNumber`, saying which line a bad value is on.
+std::int32_t parse_numbered_line(std::string_view line, int lineNumber,
+                                 std::array<double, kDistributionCapacity + 1>& destination, char decimalSeparator) {
+  try {
+    return parse_value_line(line, destination, decimalSeparator);
+  } catch (UserError& error) {
+    error.locate([lineNumber](FilePlace& place) { place.line = lineNumber; });
+    throw;
+  }
 }
 
 // The line starting at `start`, and where the next one starts. Lines end at
@@ -51,7 +69,13 @@ std::int32_t parse_value_line(std::string_view line,
     if (line[i] != ' ') continue;
     // Every value is converted, even past the last slot, so that a bad value
     // anywhere on the line is reported.
-    const double value = parse_real(line.substr(valueStart, i - valueStart), decimalSeparator);
+    double value = 0;
+    try {
+      value = parse_real(line.substr(valueStart, i - valueStart), decimalSeparator);
+    } catch (UserError& error) {
+      error.locate([valueCount](FilePlace& place) { place.value = valueCount + 1; });
+      throw;
+    }
     ++valueCount;
     if (valueCount <= kDistributionCapacity) destination[static_cast<std::size_t>(valueCount)] = value;
     valueStart = i + 1;
@@ -75,12 +99,12 @@ AngularDistribution parse_distribution_text(std::string_view text, char decimalS
   AngularDistribution distribution;
   if (text.empty()) throw_list_index(0);
   const LineSpan first = line_at(text, 0);
-  distribution.count = parse_value_line(first.line, distribution.angle, decimalSeparator);
+  distribution.count = parse_numbered_line(first.line, 1, distribution.angle, decimalSeparator);
   if (first.next >= text.size()) throw_list_index(2);
   const LineSpan second = line_at(text, first.next);
   if (second.next >= text.size()) throw_list_index(2);
   const LineSpan third = line_at(text, second.next);
-  distribution.intensityCount = parse_value_line(third.line, distribution.intensity, decimalSeparator);
+  distribution.intensityCount = parse_numbered_line(third.line, 3, distribution.intensity, decimalSeparator);
   return distribution;
 }
 
@@ -126,7 +150,18 @@ std::string read_leading_lines(const std::string& fileName, int lineCount, bool 
 }
 
 AngularDistribution read_distribution_file(const std::string& fileName, char decimalSeparator) {
-  return parse_distribution_text(read_leading_lines(fileName, 3, false), decimalSeparator);
+  const std::string text = read_leading_lines(fileName, 3, false);
+  try {
+    return parse_distribution_text(text, decimalSeparator);
+  } catch (UserError& error) {
+    // "Cannot open file" and "too large" name the file already; these are
+    // the errors about its contents.
+    error.locate([&fileName](FilePlace& place) {
+      place.kind = "distribution file";
+      place.file = fileName;
+    });
+    throw;
+  }
 }
 
 }  // namespace lucidra

@@ -31,7 +31,8 @@ struct AngularDistribution {
 
 // Stores the values of `line` into slots 1, 2, ... of `destination` (never past
 // slot 499) and returns how many values the line holds. Text after the last
-// space is ignored. Throws ConversionError for a value that is not a number.
+// space is ignored. Throws ConversionError for a value that is not a number,
+// its place holding the value's position on the line.
 std::int32_t parse_value_line(std::string_view line,
                               std::array<double, kDistributionCapacity + 1>& destination,
                               char decimalSeparator);
@@ -52,10 +53,13 @@ inline constexpr std::size_t kMaxLeadingBytes = std::size_t{64} << 20;
 std::string read_leading_lines(const std::string& fileName, int lineCount, bool nulEndsText);
 
 // Loads and parses the named file. Throws FileReadError "Cannot open file %s"
-// (name as passed) or "List index out of bounds (%d)", or ConversionError.
+// (name as passed) or "List index out of bounds (%d)", or ConversionError;
+// the last two say where (UserError::place): the file, and the line that is
+// missing or the line and value that is not a number.
 AngularDistribution read_distribution_file(const std::string& fileName, char decimalSeparator);
 
-// The same from text already in memory (for tests and fuzzing).
+// The same from text already in memory (for tests and fuzzing); errors name
+// the line but no file.
 AngularDistribution parse_distribution_text(std::string_view text, char decimalSeparator);
 
 }  // namespace lucidra

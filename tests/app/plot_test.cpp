@@ -224,19 +224,23 @@ void PlotTest::readErrors_data() {
   QTest::addColumn<int>("firstCount");
   const QByteArray good = distribution_bytes({0, 10, 20}, {100, 50, 0});
   const QString wrong = separator() == QChar(',') ? QStringLiteral("2.5") : QStringLiteral("2,5");
-  QTest::newRow("second file has two lines") << good << QByteArray("0 10 \r\nx\r\n")
-                                             << "List index out of bounds (2)" << 4;
-  QTest::newRow("first file has two lines") << QByteArray("0 10 \r\nx\r\n") << good
-                                            << "List index out of bounds (2)" << 0;
+  QTest::newRow("second file has two lines")
+      << good << QByteArray("0 10 \r\nx\r\n")
+      << "List index out of bounds (2)\n(distribution file second.txt, line 3 is missing)" << 4;
+  QTest::newRow("first file has two lines")
+      << QByteArray("0 10 \r\nx\r\n") << good
+      << "List index out of bounds (2)\n(distribution file first.txt, line 3 is missing)" << 0;
   QTest::newRow("first line starts with a blank")
-      << QByteArray(" 0 10 \r\n\r\n1 2 \r\n") << good << "'' is not a valid floating point value."
-      << 0;
+      << QByteArray(" 0 10 \r\n\r\n1 2 \r\n") << good
+      << "'' is not a valid floating point value\n(distribution file first.txt, line 1, value 1)" << 0;
   QTest::newRow("the other decimal separator")
       << QByteArray(wrong.toLatin1() + " \r\n\r\n1 \r\n") << good
-      << QStringLiteral("'%1' is not a valid floating point value.").arg(wrong) << 0;
+      << QStringLiteral("'%1' is not a valid floating point value\n(distribution file first.txt, line 1, value 1)")
+             .arg(wrong)
+      << 0;
   QTest::newRow("letters in the intensities")
-      << good << QByteArray("0 10 \r\n\r\n1 abc \r\n") << "'abc' is not a valid floating point value."
-      << 4;
+      << good << QByteArray("0 10 \r\n\r\n1 abc \r\n")
+      << "'abc' is not a valid floating point value\n(distribution file second.txt, line 3, value 2)" << 4;
 }
 
 void PlotTest::readErrors() {

@@ -76,6 +76,8 @@ class RunTest : public QObject {
   void pointLimitKeepsTheHeaderOnly();
   void missingDistributionFileStopsBeforeTheOutput();
   void badSizeStopsTheRunBeforeAnyFileIsTouched();
+  void tableErrorsNameFileAndLine_data();
+  void tableErrorsNameFileAndLine();
   void sameFileAsTheCommandLine_data();
   void sameFileAsTheCommandLine();
   void checkShowsTheFarFieldOfTheFileJustWritten();
@@ -354,6 +356,66 @@ void RunTest::badSizeStopsTheRunBeforeAnyFileIsTouched() {
   QVERIFY(form_->CGauge2->isHidden());
   QCOMPARE(form_->Label21->text(), QString());
   QCOMPARE(directory_->read("ray.dat"), QByteArray("previous rays\r\n"));
+}
+
+// Whichever way the window comes to read a bad table, its error box keeps
+// the reader's words and says, once, which file and which line.
+void RunTest::tableErrorsNameFileAndLine_data() {
+  QTest::addColumn<QString>("trigger");
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<QByteArray>("bytes");
+  QTest::addColumn<QString>("expected");
+  const struct {
+    const char* kind;
+    QByteArray bytes;
+    QString words;
+    QString where;
+  } kinds[] = {
+      {"empty file", QByteArray(), "List index out of bounds (0)", "line 1 is missing"},
+      {"two lines", QByteArray("0 10 \r\n\r\n"), "List index out of bounds (2)", "line 3 is missing"},
+      {"letters among the abscissae", QByteArray("0 ten 20 \r\n\r\n1 1 1 \r\n"),
+       "'ten' is not a valid floating point value", "line 1, value 2"},
+      {"letters among the intensities", QByteArray("0 10 20 \r\nfree text \r\n1 1 1 x \r\n"),
+       "'x' is not a valid floating point value", "line 3, value 4"},
+  };
+  for (const char* trigger : {"run", "plot", "combo"}) {
+    for (const char* file : {"horizontal.txt", "vertical.txt"}) {
+      for (const auto& kind : kinds) {
+        QTest::addRow("%s, %s, %s", trigger, file, kind.kind)
+            << trigger << file << kind.bytes
+            << kind.words + QStringLiteral("\n(distribution file %1, %2)").arg(file, kind.where);
+      }
+    }
+  }
+}
+
+void RunTest::tableErrorsNameFileAndLine() {
+  QFETCH(QString, trigger);
+  QFETCH(QString, file);
+  QFETCH(QByteArray, bytes);
+  QFETCH(QString, expected);
+  directory_->write(file, bytes);
+  if (trigger == "run") {
+    services_.answers = {DialogButton::Yes};
+    form_->BitBtn1->click();
+    QVERIFY(wait_for_idle(*form_));
+    QVERIFY(!directory_->exists("ray.dat"));
+  } else if (trigger == "plot") {
+    form_->Button1->click();
+  } else {
+    // Choosing the file again in its list redraws the chart from it.
+    QComboBox* combo = file == "horizontal.txt" ? form_->ComboBoxEx1 : form_->ComboBoxEx2;
+    const int index = combo->findText(file);
+    QVERIFY(index >= 0);
+    {
+      const QSignalBlocker quiet(combo);
+      combo->setCurrentIndex(-1);
+    }
+    combo->setCurrentIndex(index);
+  }
+  const QStringList errors = services_.error_texts();
+  QCOMPARE(errors, QStringList{expected});
+  QCOMPARE(errors.at(0).count(file), 1);
 }
 
 void RunTest::sameFileAsTheCommandLine_data() {

@@ -49,23 +49,26 @@ TEST_F(CliTest, BadDistributionFilesStopTheRunBeforeTheRayFileIsOpened) {
   const Case cases[] = {
       {"folder.txt", "", "lucidra-cli: Cannot open file folder.txt\n"},
       {"missing.txt", "", "lucidra-cli: Cannot open file missing.txt\n"},
-      {"empty.txt", "", "lucidra-cli: Distribution file empty.txt: List index out of bounds (0)\n"},
-      {"two_lines.txt", "0 10 \r\n\r\n", "lucidra-cli: Distribution file two_lines.txt: List index out of bounds (2)\n"},
+      {"empty.txt", "",
+       "lucidra-cli: List index out of bounds (0)\n(distribution file empty.txt, line 1 is missing)\n"},
+      {"two_lines.txt", "0 10 \r\n\r\n",
+       "lucidra-cli: List index out of bounds (2)\n(distribution file two_lines.txt, line 3 is missing)\n"},
       // Line 1 is bytes 0 to 9 (no space: no value), line 3 starts at byte 14
       // and its first value runs to the space, byte 32.
       {"binary.txt", all_bytes(),
-       "lucidra-cli: Distribution file binary.txt: '\\x0e\\x0f\\x10\\x11\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19"
-       "\\x1a\\x1b\\x1c\\x1d\\x1e\\x1f' is not a valid floating point value\n"},
+       "lucidra-cli: '\\x0e\\x0f\\x10\\x11\\x12\\x13\\x14\\x15\\x16\\x17\\x18\\x19"
+       "\\x1a\\x1b\\x1c\\x1d\\x1e\\x1f' is not a valid floating point value\n"
+       "(distribution file binary.txt, line 3, value 1)\n"},
       {"nan.txt", "0 10 nan \r\n\r\n1 1 1 \r\n",
-       "lucidra-cli: Distribution file nan.txt: 'nan' is not a valid floating point value\n"},
+       "lucidra-cli: 'nan' is not a valid floating point value\n(distribution file nan.txt, line 1, value 3)\n"},
       {"inf.txt", "0 10 20 \r\n\r\n1 inf 1 \r\n",
-       "lucidra-cli: Distribution file inf.txt: 'inf' is not a valid floating point value\n"},
+       "lucidra-cli: 'inf' is not a valid floating point value\n(distribution file inf.txt, line 3, value 2)\n"},
       {"huge.txt", "0 1e999 \r\n\r\n1 1 \r\n",
-       "lucidra-cli: Distribution file huge.txt: '1e999' is not a valid floating point value\n"},
+       "lucidra-cli: '1e999' is not a valid floating point value\n(distribution file huge.txt, line 1, value 2)\n"},
       {"nul.txt", std::string("0 10\0 20 \r\n\r\n1 1 1 \r\n", 20),
-       "lucidra-cli: Distribution file nul.txt: '10\\x00' is not a valid floating point value\n"},
+       "lucidra-cli: '10\\x00' is not a valid floating point value\n(distribution file nul.txt, line 1, value 2)\n"},
       {"comma.txt", "0 2,5 \r\n\r\n1 1 \r\n",
-       "lucidra-cli: Distribution file comma.txt: '2,5' is not a valid floating point value\n"},
+       "lucidra-cli: '2,5' is not a valid floating point value\n(distribution file comma.txt, line 1, value 2)\n"},
       {"short_third.txt", "0 10 20 \r\n\r\n1 0.5 \r\n",
        "lucidra-cli: Distribution file short_third.txt has 3 values on its first line but only 2 on its third "
        "line\n"},

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -36,14 +37,14 @@ TEST(ParseValueLine, FollowsTheValueSpaceRule) {
       {"abc", '.', 0, {}, std::nullopt},
       {"95,5 -1,25e1 ", ',', 2, {95.5, -12.5}, std::nullopt},
       {"1.5 2 ", '.', 2, {1.5, 2}, std::nullopt},
-      {" 0 10 ", '.', 0, {}, "'' is not a valid floating point value"},
-      {"0  10 ", '.', 0, {}, "'' is not a valid floating point value"},
-      {" ", '.', 0, {}, "'' is not a valid floating point value"},
-      {"2.5 ", ',', 0, {}, "'2.5' is not a valid floating point value"},
-      {"1,5 ", '.', 0, {}, "'1,5' is not a valid floating point value"},
-      {"1\t2 ", '.', 0, {}, "'1\t2' is not a valid floating point value"},
-      {"1 x 3 ", '.', 0, {}, "'x' is not a valid floating point value"},
-      {"1 nan ", '.', 0, {}, "'nan' is not a valid floating point value"},
+      {" 0 10 ", '.', 0, {}, "'' is not a valid floating point value\n(value 1)"},
+      {"0  10 ", '.', 0, {}, "'' is not a valid floating point value\n(value 2)"},
+      {" ", '.', 0, {}, "'' is not a valid floating point value\n(value 1)"},
+      {"2.5 ", ',', 0, {}, "'2.5' is not a valid floating point value\n(value 1)"},
+      {"1,5 ", '.', 0, {}, "'1,5' is not a valid floating point value\n(value 1)"},
+      {"1\t2 ", '.', 0, {}, "'1\t2' is not a valid floating point value\n(value 1)"},
+      {"1 x 3 ", '.', 0, {}, "'x' is not a valid floating point value\n(value 2)"},
+      {"1 nan ", '.', 0, {}, "'nan' is not a valid floating point value\n(value 2)"},
   };
   for (const ValueLineCase& c : cases) {
     Slots slots{};
@@ -150,35 +151,57 @@ TEST(ParseDistributionText, DecimalCommaFiles) {
 struct FailureCase {
   std::string text;
   char separator;
-  std::string expectedMessage;
-  bool conversion;  // ConversionError rather than FileReadError
+  std::string legacyText;  // the reader's words, unchanged
+  std::string where;       // the line that follows them
+  bool conversion;         // ConversionError rather than FileReadError
 };
 
-TEST(ParseDistributionText, Failures) {
+TEST(ParseDistributionText, FailuresKeepTheirWordsAndSayWhere) {
   const FailureCase cases[] = {
-      {"", '.', "List index out of bounds (0)", false},
-      {"abc", '.', "List index out of bounds (2)", false},
-      {"1 2 \n", '.', "List index out of bounds (2)", false},
-      {"1 2 \n3 4 \n", '.', "List index out of bounds (2)", false},
-      {"1 2 \r\n\r\n", '.', "List index out of bounds (2)", false},
+      {"", '.', "List index out of bounds (0)", "(line 1 is missing)", false},
+      {"abc", '.', "List index out of bounds (2)", "(line 3 is missing)", false},
+      {"1 2 \n", '.', "List index out of bounds (2)", "(line 3 is missing)", false},
+      {"1 2 \n3 4 \n", '.', "List index out of bounds (2)", "(line 3 is missing)", false},
+      {"1 2 \r\n\r\n", '.', "List index out of bounds (2)", "(line 3 is missing)", false},
       // Line 1 is parsed before the missing third line is noticed.
-      {"1 x \n3 4 \n", '.', "'x' is not a valid floating point value", true},
-      {"x \n", '.', "'x' is not a valid floating point value", true},
-      {" 1 \n\n1 \n", '.', "'' is not a valid floating point value", true},
-      {"2.5 \n\n1 \n", ',', "'2.5' is not a valid floating point value", true},
-      {"1 2 \n\n1 2,5 \n", '.', "'2,5' is not a valid floating point value", true},
+      {"1 x \n3 4 \n", '.', "'x' is not a valid floating point value", "(line 1, value 2)", true},
+      {"x \n", '.', "'x' is not a valid floating point value", "(line 1, value 1)", true},
+      {" 1 \n\n1 \n", '.', "'' is not a valid floating point value", "(line 1, value 1)", true},
+      {"2.5 \n\n1 \n", ',', "'2.5' is not a valid floating point value", "(line 1, value 1)", true},
+      {"1 2 \n\n1 2,5 \n", '.', "'2,5' is not a valid floating point value", "(line 3, value 2)", true},
+      // Line 2 is free text: a bad "value" there is never looked at.
+      {"1 2 3 \nx y \n4 5 6 z 7 \n", '.', "'z' is not a valid floating point value", "(line 3, value 4)", true},
+      {"1 2 3 \rfree\r4 5 6 7 bad \r", '.', "'bad' is not a valid floating point value", "(line 3, value 5)", true},
   };
   for (const FailureCase& c : cases) {
     try {
       parse_distribution_text(c.text, c.separator);
       ADD_FAILURE() << "no error for '" << c.text << "'";
-    } catch (const ConversionError& error) {
-      EXPECT_TRUE(c.conversion) << c.text;
-      EXPECT_EQ(std::string(error.what()), c.expectedMessage) << c.text;
-    } catch (const FileReadError& error) {
-      EXPECT_FALSE(c.conversion) << c.text;
-      EXPECT_EQ(std::string(error.what()), c.expectedMessage) << c.text;
+    } catch (const UserError& error) {
+      EXPECT_EQ(dynamic_cast<const ConversionError*>(&error) != nullptr, c.conversion) << c.text;
+      EXPECT_EQ(dynamic_cast<const FileReadError*>(&error) != nullptr, !c.conversion) << c.text;
+      EXPECT_EQ(error.text(), c.legacyText) << c.text;
+      EXPECT_EQ(std::string(error.what()), c.legacyText + "\n" + c.where) << c.text;
+      ASSERT_TRUE(error.place().has_value()) << c.text;
+      EXPECT_TRUE(error.place()->file.empty()) << c.text;
     }
+  }
+}
+
+TEST(ParseValueLine, ABadValueNamesItsPositionPastTheLastSlot) {
+  // The 600th value is converted (and so checked) though never stored.
+  std::string line;
+  for (int k = 1; k < 600; ++k) line += std::to_string(k) + " ";
+  line += "x ";
+  std::array<double, kDistributionCapacity + 1> slots{};
+  try {
+    parse_value_line(line, slots, '.');
+    FAIL() << "no error";
+  } catch (const ConversionError& error) {
+    EXPECT_EQ(std::string(error.what()), "'x' is not a valid floating point value\n(value 600)");
+    ASSERT_TRUE(error.place().has_value());
+    EXPECT_EQ(error.place()->value, 600);
+    EXPECT_EQ(error.place()->line, 0);
   }
 }
 
@@ -237,17 +260,20 @@ TEST(ReadDistributionFile, UnreadableFile) {
 TEST(ReadDistributionFile, EmptyAndShortFiles) {
   const TempDir dir;
   const std::pair<std::string, std::string> cases[] = {
-      {"", "List index out of bounds (0)"},
-      {"1 2 ", "List index out of bounds (2)"},
-      {"1 2 \r\n3 4 ", "List index out of bounds (2)"},
+      {"", "List index out of bounds (0)\n(distribution file short.txt, line 1 is missing)"},
+      {"1 2 ", "List index out of bounds (2)\n(distribution file short.txt, line 3 is missing)"},
+      {"1 2 \r\n3 4 ", "List index out of bounds (2)\n(distribution file short.txt, line 3 is missing)"},
+      {"1 2 \r\n\r\n3 x ", "'x' is not a valid floating point value\n(distribution file short.txt, line 3, value 2)"},
   };
   for (const auto& [content, message] : cases) {
     const std::string file = dir.write("short.txt", content);
     try {
       read_distribution_file(file, '.');
       ADD_FAILURE() << "no error for '" << content << "'";
-    } catch (const FileReadError& error) {
-      EXPECT_EQ(std::string(error.what()), message);
+    } catch (const UserError& error) {
+      EXPECT_EQ(std::string(error.what()), std::regex_replace(message, std::regex("short\\.txt"), file));
+      ASSERT_TRUE(error.place().has_value());
+      EXPECT_EQ(error.place()->file, file) << "the name as the user gave it";
     }
   }
 }

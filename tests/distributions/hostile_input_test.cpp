@@ -55,7 +55,7 @@ TEST(ReadDistributionFile, NulInAValueGivesTheWholeMessage) {
   const TempDir dir;
   const std::string file = dir.write("nul-byte.txt", std::string("0 10\0 20 \r\n\r\n1 1 1 \r\n", 20));
   EXPECT_EQ(error_of([&] { read_distribution_file(file, '.'); }),
-            "'10\\x00' is not a valid floating point value");
+            "'10\\x00' is not a valid floating point value\n(distribution file " + file + ", line 1, value 2)");
 }
 
 TEST(ReadDistributionFile, ReadsOnlyAsFarAsTheThirdLine) {

@@ -150,8 +150,9 @@ TEST_F(RunTest, ErrorsBeforeTheOutputIsOpenedLeaveItUntouched) {
       {(dir.path() / "missing.txt").string(), 10, "Cannot open file " + (dir.path() / "missing.txt").string()},
       {shortValues, 10, "Distribution file " + shortValues + " has 3 values on its first line but only 2 on its third line"},
       {noValue, 10, "Distribution file " + noValue + " has no value on its first line; a run needs at least one abscissa"},
-      {twoLines, 10, "List index out of bounds (2)"},
-      {notNumber, 10, "'ten' is not a valid floating point value"},
+      {twoLines, 10, "List index out of bounds (2)\n(distribution file " + twoLines + ", line 3 is missing)"},
+      {notNumber, 10,
+       "'ten' is not a valid floating point value\n(distribution file " + notNumber + ", line 1, value 2)"},
       {lambertian, 0, "Number of Rays must be at least 1 (it is 0)"},
   };
   for (const Case& c : cases) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "distributions/distribution_file.h"
@@ -27,10 +28,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::int64_t spaces = 0;
   bool allNumbers = true;
+  std::int64_t firstBad = 0;  // 1-based position of the first value that is not a number
   std::size_t start = 0;
   for (std::size_t i = 0; i < line.size(); ++i) {
     if (line[i] != ' ') continue;
-    if (!lucidra::try_parse_real(line.substr(start, i - start), separator)) allNumbers = false;
+    if (!lucidra::try_parse_real(line.substr(start, i - start), separator) && allNumbers) {
+      allNumbers = false;
+      firstBad = spaces + 1;
+    }
     ++spaces;
     start = i + 1;
   }
@@ -56,8 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   } catch (const lucidra::ConversionError& error) {
     check(!allNumbers, "a line of numbers was refused");
-    check(lucidra::fuzz::ends_with(error.what(), "' is not a valid floating point value"),
+    check(lucidra::fuzz::ends_with(error.text(), "' is not a valid floating point value"),
           "conversion message is cut short or malformed");
+    check(error.place().has_value() && error.place()->value == firstBad && error.place()->line == 0,
+          "the error names another value than the first bad one");
+    check(std::string_view(error.what()) == error.text() + "\n(value " + std::to_string(firstBad) + ")",
+          "the value's position is not shown after the words");
   }
   return 0;
 }
