@@ -172,11 +172,12 @@ SpinEdit* make_spin(QWidget* parent, const char* name, std::int32_t minimum,
 QLabel* make_banner(QWidget* parent, const char* name, const QString& title,
                     const QString& subtitle, const QColor& colour) {
   auto* banner = named(new QLabel(parent), name);
-  banner->setGeometry(16, 11, 217, 49);
+  // The upper part of the banner's place: the format box sits below it.
+  banner->setGeometry(16, 4, 217, 33);
   banner->setAlignment(Qt::AlignCenter);
   banner->setTextFormat(Qt::RichText);
-  banner->setText(QStringLiteral("<span style=\"font-size:20px; font-weight:bold\">%1</span>"
-                                 "<br><span style=\"font-size:10px\">%2</span>")
+  banner->setText(QStringLiteral("<span style=\"font-size:15px; font-weight:bold\">%1</span>"
+                                 "<br><span style=\"font-size:9px\">%2</span>")
                       .arg(title, subtitle));
   banner->setAutoFillBackground(true);
   QPalette palette = banner->palette();
@@ -340,7 +341,7 @@ void TForm1::build_target_panel() {
   RadioButton2->setChecked(true);
 
   FormatBox = named(new QComboBox(Panel6), "FormatBox");
-  FormatBox->setGeometry(312, 36, 86, 22);
+  FormatBox->setGeometry(16, 39, 217, 22);
 
   BitBtn1 = named(new QPushButton(QStringLiteral("GENERATE"), Panel6), "BitBtn1");
   BitBtn1->setGeometry(312, 6, 81, 25);
@@ -1014,8 +1015,8 @@ void TForm1::show_format_banner(OutputFormat format) {
                      QStringLiteral(" (") + QString::fromUtf8(f.defaultName.substr(f.defaultName.rfind('.')).data()) +
                      QStringLiteral(")");
   if (f.experimental) subtitle += QStringLiteral(", experimental");
-  format_picture(format)->setText(QStringLiteral("<span style=\"font-size:20px; font-weight:bold\">%1</span>"
-                                                 "<br><span style=\"font-size:10px\">%2</span>")
+  format_picture(format)->setText(QStringLiteral("<span style=\"font-size:15px; font-weight:bold\">%1</span>"
+                                                 "<br><span style=\"font-size:9px\">%2</span>")
                                       .arg(QString::fromLatin1(kTitles[static_cast<int>(f.target)]), subtitle));
 }
 

@@ -1,5 +1,6 @@
 #include "app/window_front_end.h"
 
+#include <QComboBox>
 #include <QLabel>
 
 #include "app/desktop_services.h"
@@ -37,6 +38,8 @@ void WindowFrontEnd::set_gauge_position(std::int64_t position) {
 }
 
 void WindowFrontEnd::set_gauge_visible(bool visible) {
+  // The gauge takes the format box's place while it runs.
+  form_.FormatBox->setVisible(!visible);
   form_.CGauge2->setVisible(visible);
   if (visible) form_.CGauge2->repaint();
 }
