@@ -244,9 +244,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   }
 
   if (check) {
-    // Options that make rays mean nothing to a check of rays already written.
+    // Options that make rays mean nothing to a check of rays already written
+    // (the sampling, arc mode and its margins still say which law to judge).
     for (const char* name : {"--output", "--rays", "--source-flux", "--consider-flux", "--algorithm", "--clock-seed",
-                             "--progress", "--quiet", "--legacy-sampling", "--check", "--arc", "--arc-margins"}) {
+                             "--progress", "--quiet", "--check"}) {
       rules.erase(name);
     }
   }
@@ -284,9 +285,6 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     throw UsageError("estimate needs --rays N");
   }
   if (check && !o.checkPath) throw UsageError("check needs the ray file to read: lucidra-cli check RAYFILE [OPTIONS]");
-  if ((check || o.checkAfterGenerate) && o.arcMode) {
-    throw UsageError("the far-field check compares LED-mode ray sets; it does not apply to --arc");
-  }
   if (o.weightedSampling && o.legacySampling) {
     throw UsageError("--weighted and --legacy-sampling exclude each other: choose one sampling");
   }

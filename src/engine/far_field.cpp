@@ -94,7 +94,13 @@ std::vector<FarFieldViewSpec> c_plane_views() {
 
 IntensityLaw::IntensityLaw(const GenerationSettings& settings) {
   if (!settings.ledMode) {
-    throw UserError("The far-field check compares LED-mode ray sets; arc mode has no angular law to compare with");
+    // Arc mode: the directions only (the start points follow the profiles,
+    // which a far field does not see).
+    law_ = std::make_shared<ArcBandLaw>(settings.arcMarginADeg, settings.arcMarginBDeg,
+                                        std::clamp(settings.extentAboutZ, 0, 360) * kDeg);
+    views_ = two_plane_views();
+    backShare_ = law_->backward_share();
+    return;
   }
   if (uses_photometric_solid(settings)) {
     // The luminaire's whole solid, judged in half-plane wedges about the

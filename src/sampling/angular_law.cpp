@@ -186,4 +186,17 @@ std::string LegacySquareLaw::description() const {
   return "Square shape of the two tables (" + source_ + "), " + frame_description(frame());
 }
 
+ArcBandLaw::ArcBandLaw(double marginADeg, double marginBDeg, double extentRadians)
+    : AngularLaw(LawFrame{std::clamp(180 - marginBDeg, 0.0, 180.0) * kDeg, std::clamp(extentRadians, 0.0, 2 * kPi), 0}),
+      thetaFrom_(std::clamp(marginADeg, 0.0, 180.0) * kDeg) {}
+
+double ArcBandLaw::forward(double theta, double) const { return theta >= thetaFrom_ ? 1 : 0; }
+std::vector<double> ArcBandLaw::forward_polar_breaks() const { return {thetaFrom_}; }
+double ArcBandLaw::polar_step() const { return kPi; }
+double ArcBandLaw::azimuth_step() const { return 2 * kPi; }
+std::string ArcBandLaw::description() const {
+  return "arc, even in every direction from theta " + shown("%.4g", thetaFrom_ / kDeg) + " deg, " +
+         frame_description(frame());
+}
+
 }  // namespace lucidra

@@ -175,6 +175,26 @@ class LegacySquareLaw final : public AngularLaw {
   std::string source_;
 };
 
+// Arc mode's directions: every point of the arc radiates evenly in all
+// directions between the elevation margins, so the far field is the same
+// intensity from theta = A to 180 degrees - B (within the extent), whatever
+// the profiles along and across the arc.
+class ArcBandLaw final : public AngularLaw {
+ public:
+  ArcBandLaw(double marginADeg, double marginBDeg, double extentRadians);
+  double polar_step() const override;
+  double azimuth_step() const override;
+  bool depends_on_azimuth() const override { return false; }
+  std::string description() const override;
+
+ protected:
+  double forward(double theta, double phi) const override;
+  std::vector<double> forward_polar_breaks() const override;
+
+ private:
+  double thetaFrom_ = 0;
+};
+
 // "cap 60 deg, extent 360 deg, double side, 30 % backwards": the frame's
 // part of a law's description.
 std::string frame_description(const LawFrame& frame);

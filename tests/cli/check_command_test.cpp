@@ -41,7 +41,8 @@ TEST_F(CliTest, CheckVerdictsAndExitCodes) {
       {"two ray files", with({"check", "a", "b"}, kLaw), 2, "", "check takes one ray file; 'b' is a second one"},
       {"bad bin", with({"check", "ray.dat", "--bin", "0"}, kLaw), 2, "", "invalid value '0' for --bin"},
       {"generate-only option", with({"check", "ray.dat", "-n", "5"}, kLaw), 2, "", "unknown option '-n' for 'check'"},
-      {"arc mode", with({"check", "ray.dat", "--arc"}, kLaw), 2, "", "unknown option '--arc'"},
+      // LED rays judged as an arc's even band of directions.
+      {"arc law", with({"check", "ray.dat", "--arc"}, kLaw), 6, "law: arc, even in every direction from theta 0 deg", ""},
       {"tables missing", {"check", "ray.dat"}, 1, "", "The law needs both distribution files (-L and -T)"},
   };
   for (const Case& c : cases) {

@@ -12,9 +12,12 @@
 
 #include "engine/far_field.h"
 #include "engine/run_fixture.h"
+#include "sampling/ray_sampler.h"
 
 namespace lucidra::testing {
 namespace {
+
+constexpr double kPi180 = 3.14159265358979323846 / 180;
 
 class EqualFluxTest : public RunTest {
  protected:
@@ -263,6 +266,34 @@ TEST_F(EqualFluxTest, NaZeroIsACollimatedBeamOnBothSides) {
       back += r.v[5] < 0 ? r.v[6] : 0;
     }
     EXPECT_NEAR(back / total, 0.3, 1e-3) << (weighted ? "weighted" : "equal flux");
+  }
+}
+
+}  // namespace
+}  // namespace lucidra::testing
+
+namespace lucidra::testing {
+namespace {
+
+TEST_F(EqualFluxTest, ArcDirectionsPassTheCheckAndVersion35sFail) {
+  // Even in every direction between the margins: the equal-flux and the
+  // weighted rays follow it; version 3.5's elevation, even in angle, puts
+  // 1/sin(theta) too much light toward the poles.
+  for (const SamplingMode mode : {SamplingMode::EqualFlux, SamplingMode::Weighted, SamplingMode::Legacy}) {
+    GenerationSettings s = modern_settings();
+    s.ledMode = false;
+    s.arcMarginADeg = 10;
+    s.arcMarginBDeg = 30;
+    s.weightedSampling = mode == SamplingMode::Weighted;
+    s.legacySampling = mode == SamplingMode::Legacy;
+    s.rayCount = 200000;
+    const RunReport report = run(s);
+    ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) << report.message;
+    const FarFieldResult checked = check_ray_file(s.outputPath, RayFileKind::Auto, IntensityLaw(s), {});
+    EXPECT_EQ(checked.passed, mode != SamplingMode::Legacy) << far_field_report(checked);
+    // theta from 10 to 150 degrees: (cos 90 - cos 150) / (cos 10 - cos 150) of it backwards.
+    const double share = (0 - std::cos(150 * kPi180)) / (std::cos(10 * kPi180) - std::cos(150 * kPi180));
+    EXPECT_NEAR(checked.expectedBackwardShare, share, 1e-4);
   }
 }
 
