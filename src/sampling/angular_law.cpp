@@ -114,8 +114,10 @@ double UniformLaw::polar_step() const { return kPi; }
 double UniformLaw::azimuth_step() const { return 2 * kPi; }
 std::string UniformLaw::description() const { return "Uniform, " + frame_description(frame()); }
 
-TwoTableLaw::TwoTableLaw(const LawFrame& frame, LinearTable first, LinearTable second, std::string source)
+TablePairLaw::TablePairLaw(const LawFrame& frame, LinearTable first, LinearTable second, std::string source)
     : AngularLaw(frame), first_(std::move(first)), second_(std::move(second)), source_(std::move(source)) {}
+
+double TablePairLaw::polar_step() const { return 0.5 * kDeg; }
 
 double TwoTableLaw::forward(double theta, double phi) const {
   const double degrees = theta / kDeg;
@@ -132,18 +134,13 @@ std::vector<double> TwoTableLaw::forward_polar_breaks() const {
   return out;
 }
 
-std::vector<double> TwoTableLaw::azimuth_breaks() const { return {}; }
-// Tables are linear in theta; linear in cos theta over half a degree differs
-// from that by a few 1e-5 of the peak (more only in the first half degree
-// about the axis, which holds a negligible solid angle).
-double TwoTableLaw::polar_step() const { return 0.5 * kDeg; }
 // cos^2 phi between nodes 3 degrees apart: within 7e-4 of |E - F|.
 double TwoTableLaw::azimuth_step() const { return 3 * kDeg; }
 bool TwoTableLaw::depends_on_azimuth() const { return first_.x() != second_.x() || first_.y() != second_.y(); }
 std::string TwoTableLaw::description() const { return "User Defined (" + source_ + "), " + frame_description(frame()); }
 
 SquareLaw::SquareLaw(const LawFrame& frame, LinearTable first, LinearTable second, std::string source)
-    : AngularLaw(frame), first_(std::move(first)), second_(std::move(second)), source_(std::move(source)) {
+    : TablePairLaw(frame, std::move(first), std::move(second), std::move(source)) {
   const double l0 = first_(0), t0 = second_(0);
   onAxis_ = l0 > 0 && t0 > 0 ? std::sqrt(l0 * t0) : 1;
 }
@@ -164,14 +161,10 @@ double SquareLaw::forward(double theta, double phi) const {
   return first_(thetaX) * second_(thetaY) / onAxis_;
 }
 
-double SquareLaw::polar_step() const { return 0.5 * kDeg; }
 double SquareLaw::azimuth_step() const { return 2 * kDeg; }
 std::string SquareLaw::description() const {
   return "Square, L(theta_x) T(theta_y) (" + source_ + "), " + frame_description(frame());
 }
-
-LegacySquareLaw::LegacySquareLaw(const LawFrame& frame, LinearTable first, LinearTable second, std::string source)
-    : AngularLaw(frame), first_(std::move(first)), second_(std::move(second)), source_(std::move(source)) {}
 
 double LegacySquareLaw::forward(double theta, double phi) const {
   const double degrees = theta / kDeg;
@@ -179,8 +172,6 @@ double LegacySquareLaw::forward(double theta, double phi) const {
   return std::sqrt(first_(a) * second_(b));
 }
 
-std::vector<double> LegacySquareLaw::forward_polar_breaks() const { return {}; }
-double LegacySquareLaw::polar_step() const { return 0.1 * kDeg; }
 double LegacySquareLaw::azimuth_step() const { return 1 * kDeg; }
 std::string LegacySquareLaw::description() const {
   return "Square shape of the two tables (" + source_ + "), " + frame_description(frame());
