@@ -3,6 +3,7 @@
 #include "base/platform_file.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -197,9 +198,69 @@ bool OutputTarget::rewritable() const {
 #endif
 }
 
+bool OutputTarget::begin_unbuffered_writes() {
+#ifdef _WIN32
+  return false;
+#else
+  if (stream_ == nullptr || direct_ || temporary_.empty() || unbuffered_) return unbuffered_;
+  const int fd = ::fileno(stream_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  // File systems without it (tmpfs, some network ones) refuse the flag: the
+  // writes then stay as they were.
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags | O_DIRECT) != 0) return false;
+  unbuffered_ = true;
+  return true;
+#endif
+}
+
+int OutputTarget::write_unbuffered(const char* bytes, std::size_t size) {
+#ifdef _WIN32
+  (void)bytes;
+  (void)size;
+  return EINVAL;
+#else
+  if (!unbuffered_ || stream_ == nullptr || size % kDirectAlignment != 0 ||
+      reinterpret_cast<std::uintptr_t>(bytes) % kDirectAlignment != 0) {
+    return EINVAL;
+  }
+  const int fd = ::fileno(stream_);
+  bool wroteAny = false;
+  while (size > 0) {
+    const ssize_t n = ::write(fd, bytes, size);
+    if (n < 0 && errno == EINTR) continue;
+    // A file system that took the flag but refuses the write: nothing was
+    // written, and the caller can write the same bytes the ordinary way.
+    if (n < 0 && errno == EINVAL) return wroteAny ? EIO : EINVAL;
+    wroteAny = true;
+    // A short write leaves the file's end off the alignment: nothing more
+    // could be written unbuffered, and a short write means a full medium.
+    if (n <= 0 || static_cast<std::size_t>(n) % kDirectAlignment != 0) return n < 0 ? errno : ENOSPC;
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+#endif
+}
+
+int OutputTarget::end_unbuffered_writes() {
+#ifdef _WIN32
+  return 0;
+#else
+  if (!unbuffered_ || stream_ == nullptr) return 0;
+  unbuffered_ = false;
+  const int fd = ::fileno(stream_);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_DIRECT) != 0) return errno != 0 ? errno : EIO;
+  // The stream learns where the descriptor's writes have left the file.
+  if (std::fseek(stream_, 0, SEEK_END) != 0) return errno != 0 ? errno : EIO;
+  return 0;
+#endif
+}
+
 int OutputTarget::close_stream() {
   std::FILE* stream = std::exchange(stream_, nullptr);
   if (stream == nullptr) return 0;
+  unbuffered_ = false;
   if (standardOutput_) return std::fflush(stream) != 0 ? (errno != 0 ? errno : EIO) : 0;
   errno = 0;
   if (std::fclose(stream) != 0) {
@@ -247,6 +308,7 @@ int OutputTarget::commit() {
 }
 
 void OutputTarget::discard() noexcept {
+  unbuffered_ = false;
   if (stream_ != nullptr) {
     if (standardOutput_) {
       std::fflush(stream_);

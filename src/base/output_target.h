@@ -48,6 +48,25 @@ class OutputTarget {
   bool rewritable() const;
   bool replaces_existing() const { return existed_; }
 
+  // Writes to the temporary file bypass the page cache from now on (Linux's
+  // O_DIRECT): the disk takes the bytes straight from the caller's memory,
+  // so a long write costs no copy and no page-cache pressure on the cores
+  // that draw the rays. Every write must then start at a multiple of
+  // kDirectAlignment in the file, from memory aligned alike, and be a
+  // multiple of it long. Returns false (nothing changed) where the file
+  // system, the platform or the kind of target does not allow it.
+  bool begin_unbuffered_writes();
+  // Writes `size` bytes (a multiple of kDirectAlignment, from aligned
+  // memory) at the file's current end while unbuffered. 0 or an errno value;
+  // EINVAL means nothing was written (not unbuffered, a misaligned block, or
+  // a file system that refuses such writes after all).
+  int write_unbuffered(const char* bytes, std::size_t size);
+  // Back to ordinary writes through stream() (for a last partial block, a
+  // header), positioned at the end of what was written. 0 or an errno value.
+  int end_unbuffered_writes();
+  bool unbuffered_writes() const { return unbuffered_; }
+  static constexpr std::size_t kDirectAlignment = 4096;
+
   // Closes the stream without putting the file in place; 0 or an errno
   // value (the temporary file is then removed).
   int close_stream();
@@ -64,6 +83,7 @@ class OutputTarget {
   bool direct_ = false;
   bool existed_ = false;
   bool standardOutput_ = false;
+  bool unbuffered_ = false;
 };
 
 // The descriptor of this process a name stands for: "/dev/stdout" 1,

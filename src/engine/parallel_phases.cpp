@@ -14,9 +14,19 @@ namespace lucidra {
 namespace {
 
 constexpr std::int64_t kChunkItems = 16384;
-// Chunks computed ahead of the file, each about 1.7 MB: memory stays bounded
-// whatever the number of rays and threads.
+// Chunks computed ahead of the file (a text chunk is about 1.7 MB, a binary
+// one 0.5 MB): memory stays bounded whatever the number of rays and threads.
 constexpr std::size_t kMaxChunksInFlight = 48;
+// Rays drawn ahead, in bytes: the workers go on drawing while the committing
+// thread waits for the disk to take a buffer-full (RayFileWriter's 4 MB),
+// so a file is written at the speed of the slower of the two.
+constexpr std::size_t kBytesInFlight = std::size_t{8} << 20;
+
+std::size_t ring_size(unsigned threads, std::size_t bytesPerRay) {
+  const std::size_t chunkBytes = static_cast<std::size_t>(kChunkItems) * std::max<std::size_t>(bytesPerRay, 1);
+  const std::size_t forDisk = (kBytesInFlight + chunkBytes - 1) / chunkBytes;
+  return std::clamp<std::size_t>(std::max(3 * static_cast<std::size_t>(threads), forDisk), 4, kMaxChunksInFlight);
+}
 
 // How many draws one item takes from each generator; fixed for a run.
 struct DrawCounts {
@@ -121,7 +131,8 @@ struct Chunk {
 class Pipeline {
  public:
   Pipeline(const SamplingPlan& plan, const PhaseStart& start, bool fluxPhase, std::int64_t totalItems,
-           unsigned threads, const Levels& initialLevels, RayEncoder encoder = &format_ray_line)
+           unsigned threads, const Levels& initialLevels, RayEncoder encoder = &format_ray_line,
+           std::size_t bytesPerRay = 0)
       : initialLevels_(initialLevels),
         plan_(plan),
         start_(start),
@@ -130,7 +141,8 @@ class Pipeline {
         counts_(draw_counts(plan, fluxPhase)),
         useLevels_(values_use_levels(plan)),
         encode_(encoder),
-        ring_(std::clamp<std::size_t>(3 * static_cast<std::size_t>(threads), 4, kMaxChunksInFlight)) {
+        rayBytes_(bytesPerRay != 0 ? bytesPerRay : static_cast<std::size_t>(kMaxRayLineLength)),
+        ring_(ring_size(threads, bytesPerRay)) {
     for (auto& slot : ring_) slot = std::make_unique<Chunk>();
     acceptedBefore_.push_back(0);
     for (unsigned t = 0; t < threads; ++t) workers_.emplace_back([this] { work(); });
@@ -307,7 +319,9 @@ class Pipeline {
     chunk.used = 0;
     chunk.values.resize(static_cast<std::size_t>(items));
     if (!fluxPhase_) {
-      chunk.bytes.resize(static_cast<std::size_t>(items) * kMaxRayLineLength);
+      // Room for every ray at its largest, and for the encoder's full
+      // buffer at the last one.
+      chunk.bytes.resize(static_cast<std::size_t>(items) * rayBytes_ + kMaxRayLineLength);
       chunk.lineLength.resize(static_cast<std::size_t>(items));
     }
     // The first chunk of a phase starts from the levels the run had; every
@@ -357,6 +371,7 @@ class Pipeline {
   const DrawCounts counts_;
   const bool useLevels_;
   const RayEncoder encode_;  // a text line or a binary record per ray
+  const std::size_t rayBytes_;  // the most one ray's encoding takes
 
   std::mutex mutex_;
   std::condition_variable changed_;
@@ -416,7 +431,8 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
                             WritingPhaseResult& result, PhaseEnd& end) {
   const std::int64_t needed = plan.rayCount + 1;
   const DrawCounts counts = draw_counts(plan, false);
-  Pipeline pipeline(plan, start, false, counts.rejects ? -1 : needed, threads, levels, writer.encoder());
+  Pipeline pipeline(plan, start, false, counts.rejects ? -1 : needed, threads, levels, writer.encoder(),
+                    writer.bytes_per_ray());
   std::vector<char> redrawnBytes;
   std::vector<double> redrawn;
   end.lastSobolSeed = -1;

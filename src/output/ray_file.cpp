@@ -26,8 +26,9 @@ void append_fixed6(std::string& text, double value) {
 
 std::string system_reason(int error) { return std::generic_category().message(error); }
 
-// Buffers smaller than this could not take one ray line.
-constexpr std::size_t kMinimumBuffer = 4096;
+// Buffers smaller than this could not take one ray line behind the partial
+// block that an unbuffered write leaves at the buffer's start.
+constexpr std::size_t kMinimumBuffer = 2 * OutputTarget::kDirectAlignment;
 
 }  // namespace
 
@@ -71,7 +72,9 @@ std::string tracepro_header(const std::array<double, 3>& ignoredAngles) {
 }
 
 RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
-    : path_(std::move(path)), capacity_(std::max(bufferBytes, kMinimumBuffer)) {
+    : path_(std::move(path)),
+      capacity_((std::max(bufferBytes, kMinimumBuffer) + OutputTarget::kDirectAlignment - 1) /
+                OutputTarget::kDirectAlignment * OutputTarget::kDirectAlignment) {
   int error = 0;
   if (path_.empty() || !target_.open(path_, error)) {
     const std::string& refusal = target_.refusal();
@@ -81,32 +84,61 @@ RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
   // Our own buffer does the batching; the stream passes each block straight
   // through, so a failing write shows at once with its errno.
   std::setvbuf(target_.stream(), nullptr, _IONBF, 0);
-  buffer_ = std::make_unique<char[]>(capacity_);
+  buffer_.reset(static_cast<char*>(::operator new[](capacity_, std::align_val_t{OutputTarget::kDirectAlignment})));
 }
 
 RayFileWriter::~RayFileWriter() { discard(); }
 
 void RayFileWriter::write(std::string_view bytes) {
-  if (bytes.empty()) return;
-  if (capacity_ - used_ < bytes.size()) {
-    flush_buffer();
-    if (bytes.size() > capacity_) {
-      errno = 0;
-      if (std::fwrite(bytes.data(), 1, bytes.size(), target_.stream()) != bytes.size()) fail("write", errno);
-      return;
-    }
+  // Through the buffer, a buffer-full at a time: writes past the page cache
+  // need its alignment, and the order of the bytes is the file's.
+  while (!bytes.empty()) {
+    if (used_ == capacity_) flush_buffer();
+    const std::size_t n = std::min(bytes.size(), capacity_ - used_);
+    std::memcpy(buffer_.get() + used_, bytes.data(), n);
+    used_ += n;
+    bytes.remove_prefix(n);
   }
-  std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
-  used_ += bytes.size();
 }
 
 void RayFileWriter::flush_buffer() {
   if (target_.stream() == nullptr) throw std::logic_error("ray file " + path_ + " written after it was closed");
   if (used_ == 0) return;
+  constexpr std::size_t kAlign = OutputTarget::kDirectAlignment;
+  // A file that outgrows the buffer is written past the page cache: the
+  // copy into the cache and its writeback would otherwise take a core from
+  // the drawing. Only from an aligned place in the file, which the first
+  // full buffer is.
+  if (!unbufferedTried_ && used_ >= capacity_ / 2) {
+    unbufferedTried_ = true;
+    const long at = std::ftell(target_.stream());
+    if (at >= 0 && static_cast<std::size_t>(at) % kAlign == 0) target_.begin_unbuffered_writes();
+  }
+  if (target_.unbuffered_writes()) {
+    // Whole blocks go now; the rest waits at the buffer's start for more.
+    const std::size_t whole = used_ / kAlign * kAlign;
+    if (whole == 0) return;
+    const int error = target_.write_unbuffered(buffer_.get(), whole);
+    if (error == 0) {
+      std::memmove(buffer_.get(), buffer_.get() + whole, used_ - whole);
+      used_ -= whole;
+      return;
+    }
+    if (error != EINVAL) fail("write", error);
+    // Refused after all: the same bytes go the ordinary way.
+    if (const int endError = target_.end_unbuffered_writes(); endError != 0) fail("write", endError);
+  }
   errno = 0;
   const std::size_t written = std::fwrite(buffer_.get(), 1, used_, target_.stream());
   if (written != used_) fail("write", errno);
   used_ = 0;
+}
+
+void RayFileWriter::finish_unbuffered() {
+  if (!target_.unbuffered_writes()) return;
+  flush_buffer();
+  if (const int error = target_.end_unbuffered_writes(); error != 0) fail("write", error);
+  flush_buffer();
 }
 
 void RayFileWriter::begin(Layout layout) {
@@ -143,6 +175,7 @@ void RayFileWriter::write_records(std::string_view bytes) {
 }
 
 void RayFileWriter::write_header(std::uint64_t records, double flux) {
+  finish_unbuffered();
   flush_buffer();
   const std::string header = layout_.header(records, flux);
   errno = 0;
@@ -155,6 +188,7 @@ void RayFileWriter::write_header(std::uint64_t records, double flux) {
 void RayFileWriter::commit() {
   if (target_.stream() == nullptr) return;
   write(layout_.trailer);
+  finish_unbuffered();
   flush_buffer();
   errno = 0;
   if (std::fflush(target_.stream()) != 0) fail("write", errno);

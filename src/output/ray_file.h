@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -95,6 +96,10 @@ class RayFileWriter {
   // How this file's rays are encoded, and their bytes written: records
   // counted for a binary header, lines as they are.
   RayEncoder encoder() const { return encoder_; }
+  // Bytes a ray takes in the file: a binary record's, or at most a text line's.
+  std::size_t bytes_per_ray() const {
+    return layout_.recordBytes != 0 ? layout_.recordBytes : static_cast<std::size_t>(kMaxRayLineLength);
+  }
   void write_rays(std::string_view bytes) {
     if (layout_.recordBytes != 0) {
       write_records(bytes);
@@ -120,6 +125,7 @@ class RayFileWriter {
 
  private:
   void flush_buffer();
+  void finish_unbuffered();
   void release_buffer();
   void write_header(std::uint64_t records, double flux);
   [[noreturn]] void fail(std::string_view what, int error);
@@ -127,9 +133,14 @@ class RayFileWriter {
   std::string path_;
   OutputTarget target_;
   bool failed_ = false;
-  std::unique_ptr<char[]> buffer_;
+  // Aligned for writes that bypass the page cache.
+  struct AlignedDelete {
+    void operator()(char* p) const noexcept { ::operator delete[](p, std::align_val_t{OutputTarget::kDirectAlignment}); }
+  };
+  std::unique_ptr<char[], AlignedDelete> buffer_;
   std::size_t capacity_ = 0;
   std::size_t used_ = 0;
+  bool unbufferedTried_ = false;
   static constexpr std::size_t kBinaryRecordBytes_ = 28;
   Layout layout_;  // header empty: a text file with its header written once
   RayEncoder encoder_ = &format_ray_line;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -185,6 +186,66 @@ TEST(BinaryWriter, HeaderWrittenAtCommitCountsTheRecords) {
   }
   const double flux = static_cast<double>(0.1f) + static_cast<double>(0.2f);
   EXPECT_EQ(read_file(path), zemax_binary_header(2, flux, "t") + record_bytes(rays[0]) + record_bytes(rays[2]));
+}
+
+// Large files bypass the page cache in whole aligned blocks where the file
+// system allows it: whatever the buffer size and however the bytes arrive
+// (pieces smaller and larger than the buffer), the file holds exactly what
+// was written, its header rewritten at the start and its trailer at the end.
+TEST(BinaryWriter, LargeFilesKeepEveryByteAtAnyBufferSize) {
+  struct Case {
+    std::size_t buffer;
+    std::size_t piece;  // rays handed over at once
+    bool binary;
+  };
+  const Case cases[] = {{1, 7, true},       {5000, 3, true},  {65536, 4000, true}, {1 << 22, 1000, true},
+                        {1, 11, false},     {9000, 500, false}, {65536, 3, false}};
+  TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("buffer " + std::to_string(c.buffer) + ", piece " + std::to_string(c.piece) +
+                 (c.binary ? ", binary" : ", text"));
+    const auto path = dir.path() / "large.dat";
+    std::string expected, pending;
+    double flux = 0;
+    std::uint64_t records = 0;
+    {
+      RayFileWriter writer(path.string(), c.buffer);
+      if (c.binary) {
+        RayFileWriter::Layout layout;
+        layout.header = [](std::uint64_t n, double f) { return zemax_binary_header(static_cast<std::uint32_t>(n), f, "big"); };
+        layout.encoder = &encode_zemax_record;
+        layout.recordBytes = 28;
+        layout.trailer = "END";
+        writer.begin(std::move(layout));
+      } else {
+        const std::string header = "!! an odd-sized header \r\n";
+        writer.write(header);
+        expected = header;
+      }
+      for (int i = 0; i < 20000; ++i) {
+        const RayRecord ray{i * 0.5, -i * 1e-3, 0.25, 0.6, 0.0, 0.8, 1.0 / (i + 3)};
+        char out[kMaxRayLineLength];
+        const char* end = writer.encoder()(ray, out);
+        pending.append(static_cast<const char*>(out), end);
+        if (c.binary) flux += static_cast<double>(static_cast<float>(ray.flux));
+        ++records;
+        if (records % c.piece == 0) {
+          writer.write_rays(pending);
+          expected += pending;
+          pending.clear();
+        }
+      }
+      writer.write_rays(pending);
+      expected += pending;
+      writer.commit();
+    }
+    if (c.binary) expected = zemax_binary_header(static_cast<std::uint32_t>(records), flux, "big") + expected + "END";
+    const std::string written = read_file(path);
+    ASSERT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected) << "first difference at byte "
+                                     << std::mismatch(written.begin(), written.end(), expected.begin()).first -
+                                            written.begin();
+  }
 }
 
 #ifndef _WIN32  // POSIX pipes

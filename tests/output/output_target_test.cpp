@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <memory>
+#include <new>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -136,6 +139,58 @@ TEST(OutputTarget, FilesWrittenTogetherChangeTogetherOrNotAtAll) {
   EXPECT_EQ(bytes_of(first), "new first");
   EXPECT_EQ(bytes_of(second), "new second");
   EXPECT_EQ(listing(dir.path()), (std::vector<std::string>{first.filename().string(), second.filename().string()}));
+}
+
+// Unbuffered writes (past the page cache) are an option of a temporary file
+// only: a device or a file system without them keeps ordinary writes, a
+// misaligned block is refused with a reason instead of corrupting the file,
+// and the file holds the aligned blocks and the ordinary tail in order.
+TEST(OutputTarget, UnbufferedWritesAreAnOptionThatNeverChangesTheBytes) {
+  TempDir dir;
+  constexpr std::size_t kBlock = OutputTarget::kDirectAlignment;
+  struct Deleter {
+    void operator()(char* p) const noexcept { ::operator delete[](p, std::align_val_t{kBlock}); }
+  };
+  std::unique_ptr<char[], Deleter> block(static_cast<char*>(::operator new[](2 * kBlock, std::align_val_t{kBlock})));
+  for (std::size_t i = 0; i < 2 * kBlock; ++i) block[i] = static_cast<char>('a' + i % 26);
+
+  // Memory-backed folders may or may not take unbuffered writes, depending
+  // on the kernel: either way the bytes are the same.
+  std::vector<fs::path> folders{dir.path()};
+  if (fs::is_directory("/dev/shm") && ::access("/dev/shm", W_OK) == 0) folders.push_back("/dev/shm");
+  for (const fs::path& folder : folders) {
+    SCOPED_TRACE(folder.string());
+    const fs::path path = folder / ("unbuffered-" + std::to_string(::getpid()) + ".dat");
+    OutputTarget target;
+    int error = 0;
+    ASSERT_TRUE(target.open(path.string(), error)) << error;
+    std::string expected;
+    if (target.begin_unbuffered_writes()) {
+      EXPECT_TRUE(target.unbuffered_writes());
+      EXPECT_EQ(target.write_unbuffered(block.get(), kBlock - 1), EINVAL) << "a partial block is refused";
+      EXPECT_EQ(target.write_unbuffered(block.get() + 1, kBlock), EINVAL) << "unaligned memory is refused";
+      ASSERT_EQ(target.write_unbuffered(block.get(), 2 * kBlock), 0);
+      ASSERT_EQ(target.end_unbuffered_writes(), 0);
+      EXPECT_FALSE(target.unbuffered_writes());
+    } else {
+      EXPECT_FALSE(target.unbuffered_writes());
+      EXPECT_EQ(target.write_unbuffered(block.get(), 2 * kBlock), EINVAL) << "not unbuffered: refused";
+      ASSERT_EQ(std::fwrite(block.get(), 1, 2 * kBlock, target.stream()), 2 * kBlock);
+    }
+    expected.assign(block.get(), 2 * kBlock);
+    ASSERT_EQ(std::fwrite("tail", 1, 4, target.stream()), 4u);
+    expected += "tail";
+    ASSERT_EQ(target.commit(), 0);
+    const std::string written = bytes_of(path);
+    EXPECT_EQ(written.size(), expected.size());
+    EXPECT_TRUE(written == expected);
+    fs::remove(path);
+  }
+
+  OutputTarget device;
+  int error = 0;
+  ASSERT_TRUE(device.open("/dev/null", error));
+  EXPECT_FALSE(device.begin_unbuffered_writes()) << "a device is written as it is";
 }
 
 TEST(OutputTarget, FifoWhoseReaderLeavesFailsTheWrite) {
