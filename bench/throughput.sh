@@ -7,7 +7,9 @@
 # same number of bytes to the same disk; then the far-field check reading the
 # file back; then the same for the binary formats (Zemax binary, TM-25,
 # LightTools, ASAP), also on
-# the disk itself (the run and dd each followed by fdatasync). Checks
+# the disk itself (the run and dd each followed by fdatasync); last, the text
+# and Zemax binary runs to a file with and without fdatasync paired with dd
+# (bench/disk_speed.sh, medians of $BENCH_PAIRS pairs, default 5). Checks
 # that every legacy file is byte-identical to the reference's and that the
 # equal-flux, weighted and binary files are the same on every thread count.
 #
@@ -194,4 +196,9 @@ for variant in "whole solid|--photometric road.ies" "two planes as tables|-L roa
   printf "| %s | %s | /dev/null | %s | %s | %s | %.0f |\n" "$label" "$(case $args in *weighted*) echo weighted;; *legacy*) echo legacy;; *) echo equal-flux;; esac)" \
     "$cores" "$ps" "$(rate "$ps")" "$(awk -v k="$pk" 'BEGIN { print k / 1024 }')"
 done
+
+# A file on the disk against its two limits (the drawing, to /dev/null, and
+# dd of the same bytes on the same folder), five pairs, medians.
+printf "\n"
+"$root/bench/disk_speed.sh" "$n" "${BENCH_PAIRS:-5}"
 exit $status

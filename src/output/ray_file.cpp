@@ -134,9 +134,10 @@ void RayFileWriter::flush_buffer() {
   used_ = 0;
 }
 
-void RayFileWriter::finish_unbuffered() {
-  if (!target_.unbuffered_writes()) return;
+void RayFileWriter::flush_all() {
   flush_buffer();
+  // Unbuffered writes leave the last partial block in the buffer.
+  if (!target_.unbuffered_writes()) return;
   if (const int error = target_.end_unbuffered_writes(); error != 0) fail("write", error);
   flush_buffer();
 }
@@ -175,8 +176,7 @@ void RayFileWriter::write_records(std::string_view bytes) {
 }
 
 void RayFileWriter::write_header(std::uint64_t records, double flux) {
-  finish_unbuffered();
-  flush_buffer();
+  flush_all();
   const std::string header = layout_.header(records, flux);
   errno = 0;
   if (std::fflush(target_.stream()) != 0) fail("write", errno);
@@ -188,8 +188,7 @@ void RayFileWriter::write_header(std::uint64_t records, double flux) {
 void RayFileWriter::commit() {
   if (target_.stream() == nullptr) return;
   write(layout_.trailer);
-  finish_unbuffered();
-  flush_buffer();
+  flush_all();
   errno = 0;
   if (std::fflush(target_.stream()) != 0) fail("write", errno);
   if (layout_.header && headerLast_) {

@@ -125,7 +125,8 @@ class RayFileWriter {
 
  private:
   void flush_buffer();
-  void finish_unbuffered();
+  // Everything in the buffer to the file, the last partial block included.
+  void flush_all();
   void release_buffer();
   void write_header(std::uint64_t records, double flux);
   [[noreturn]] void fail(std::string_view what, int error);

@@ -198,8 +198,11 @@ TEST(BinaryWriter, LargeFilesKeepEveryByteAtAnyBufferSize) {
     std::size_t piece;  // rays handed over at once
     bool binary;
   };
-  const Case cases[] = {{1, 7, true},       {5000, 3, true},  {65536, 4000, true}, {1 << 22, 1000, true},
-                        {1, 11, false},     {9000, 500, false}, {65536, 3, false}};
+  // The last two: the first flush is the final one, with more than half a
+  // buffer to write.
+  const Case cases[] = {{1, 7, true},      {5000, 3, true},   {65536, 4000, true}, {1 << 22, 1000, true},
+                        {1, 11, false},    {9000, 500, false}, {65536, 3, false},   {1 << 20, 1000, true},
+                        {3 << 20, 999, false}};
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE("buffer " + std::to_string(c.buffer) + ", piece " + std::to_string(c.piece) +
