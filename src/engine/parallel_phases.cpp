@@ -303,6 +303,43 @@ class Pipeline {
 
   bool more_work() const { return totalItems_ < 0 || next_ * kChunkItems < totalItems_; }
 
+  // The rays of a chunk of the equal-flux or weighted sampling: a fixed
+  // number of draws a ray, no levels, no rejection; drawn a batch at a time.
+  void fill_modern(Chunk& chunk, ChunkDraws& draws, std::int64_t items) {
+    constexpr auto kBatch = static_cast<std::int64_t>(DirectionSampler::kBatch);
+    RayRecord rays[kBatch];
+    std::int64_t attempt = 0;
+    while (attempt < items) {
+      std::int64_t n = std::min(kBatch, items - attempt);
+      if (counts_.sobol) {
+        const std::int64_t left = kSobolSeedLimit - draws.sobolCursor.seed();
+        if (left <= 0) {
+          chunk.exhausted = true;
+          break;
+        }
+        n = std::min(n, left);
+      }
+      detail::modern_rays(plan_, draws, rays, static_cast<std::size_t>(n));
+      for (std::int64_t i = 0; i < n; ++i) {
+        const RayRecord& ray = rays[i];
+        const auto k = static_cast<std::size_t>(chunk.accepted);
+        chunk.values[k] = ray.flux;
+        char* out = chunk.bytes.data() + chunk.used;
+        const char* end = encode_(ray, out);
+        chunk.lineLength[k] = static_cast<std::uint8_t>(end - out);
+        chunk.used += static_cast<std::size_t>(end - out);
+        ++chunk.accepted;
+        ++attempt;
+        if (chunk.bad < 0 && !is_finite_ray(ray)) {
+          chunk.bad = chunk.accepted - 1;
+          chunk.attemptsDone = attempt;
+          return;
+        }
+      }
+    }
+    chunk.attemptsDone = attempt;
+  }
+
   void fill(Chunk& chunk, std::int64_t c, std::int64_t first, std::int64_t items, std::uint64_t acceptedBefore) {
     {
       std::lock_guard lock(mutex_);
@@ -328,6 +365,11 @@ class Pipeline {
     // other chunk starts with unknown levels.
     Levels levels = c == 0 ? initialLevels_ : Levels{std::nan(""), std::nan("")};
     ChunkDraws draws = chunk.start;
+    if (!fluxPhase_ && plan_.modern()) {
+      fill_modern(chunk, draws, items);
+      chunk.finalLevels = levels;
+      return;
+    }
     RayRecord ray;
     bool known = levels_known(levels);
     std::int64_t attempt = 0;

@@ -1,6 +1,7 @@
 #include "sampling/direction_sampler.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "base/user_error.h"
@@ -66,6 +67,7 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   const std::size_t nodes = columnPhi_.size();
   const std::size_t rowCount = rowU_.size() - 1;
   nodes_.assign(rowCount * nodes, Node{0, 0, 0, 0});
+  columnGuideSize_ = std::clamp<std::size_t>(std::bit_ceil(2 * (nodes - 1)), 32, 1024);
   rowCumulative_.assign(rowCount + 1, 0);
 
   // The azimuth of node j, nudged inside the extent at its two ends.
@@ -103,8 +105,8 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
     for (int edge = 0; edge < 2; ++edge) {
       const double whole = edge == 0 ? rowLower_.back() : rowUpper_.back();
       std::size_t j = 0;
-      for (std::size_t k = 0; k < kColumnGuide; ++k) {
-        const double limit = whole * static_cast<double>(k) / static_cast<double>(kColumnGuide);
+      for (std::size_t k = 0; k < columnGuideSize_; ++k) {
+        const double limit = whole * static_cast<double>(k) / static_cast<double>(columnGuideSize_);
         const auto cumulative = [&](std::size_t i) {
           return edge == 0 ? row[i].lowerCumulative : row[i].upperCumulative;
         };
@@ -159,15 +161,67 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   const double columnTarget = q1 * (t * a + s * b);
   // The last node j with cumulative(j) <= target, cumulative being linear
   // in s: from the guides' start, a walk forward.
-  const auto k = std::min(kColumnGuide - 1, static_cast<std::size_t>(q1 * static_cast<double>(kColumnGuide)));
-  const std::uint16_t* guide = &columnGuide_[2 * kColumnGuide * r];
-  std::size_t j = std::min(guide[k], guide[kColumnGuide + k]);
+  const auto k =
+      std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1 * static_cast<double>(columnGuideSize_)));
+  const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
+  std::size_t j = std::min(guide[k], guide[columnGuideSize_ + k]);
   while (j + 2 < nodes && t * row[j + 1].lowerCumulative + s * row[j + 1].upperCumulative <= columnTarget) ++j;
   const double v0 = t * row[j].lower + s * row[j].upper;
   const double v1 = t * row[j + 1].lower + s * row[j + 1].upper;
   const double width = columnPhi_[j + 1] - columnPhi_[j];
   const double before = t * row[j].lowerCumulative + s * row[j].upperCumulative;
   phi = columnPhi_[j] + width * invert_linear_density(v0, v1, (columnTarget - before) / width);
+}
+
+void DirectionSampler::sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta,
+                                    double* phi) const noexcept {
+  const std::size_t nodes = columnPhi_.size();
+  if (collimated_ || nodes == 2 || n > kBatch) {
+    for (std::size_t i = 0; i < n; ++i) sample(q0[i], q1[i], cosTheta[i], phi[i]);
+    return;
+  }
+  std::size_t row[kBatch], column[kBatch];
+  double mass[kBatch], s[kBatch], columnTarget[kBatch];
+  // The row of each point and its mass within the row.
+  for (std::size_t i = 0; i < n; ++i) {
+    const double target = q0[i] * total();
+    const std::size_t r = row_of(target);
+    row[i] = r;
+    mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t r = row[i];
+    s[i] = invert_linear_density(rowLower_[r], rowUpper_[r], mass[i]);
+    cosTheta[i] = std::min(1.0, rowU_[r] + s[i] * (rowU_[r + 1] - rowU_[r]));
+    columnTarget[i] = q1[i] * ((1 - s[i]) * rowLower_[r] + s[i] * rowUpper_[r]);
+  }
+  // The column of each point (as in sample()) and its mass within it.
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t r = row[i];
+    const Node* nodesOfRow = &nodes_[r * nodes];
+    const double t = 1 - s[i];
+    const auto k =
+        std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
+    const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
+    std::size_t j = std::min(guide[k], guide[columnGuideSize_ + k]);
+    while (j + 2 < nodes &&
+           t * nodesOfRow[j + 1].lowerCumulative + s[i] * nodesOfRow[j + 1].upperCumulative <= columnTarget[i]) {
+      ++j;
+    }
+    column[i] = j;
+    const double width = columnPhi_[j + 1] - columnPhi_[j];
+    const double before = t * nodesOfRow[j].lowerCumulative + s[i] * nodesOfRow[j].upperCumulative;
+    mass[i] = (columnTarget[i] - before) / width;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    const Node* nodesOfRow = &nodes_[row[i] * nodes];
+    const std::size_t j = column[i];
+    const double t = 1 - s[i];
+    const double v0 = t * nodesOfRow[j].lower + s[i] * nodesOfRow[j].upper;
+    const double v1 = t * nodesOfRow[j + 1].lower + s[i] * nodesOfRow[j + 1].upper;
+    const double width = columnPhi_[j + 1] - columnPhi_[j];
+    phi[i] = columnPhi_[j] + width * invert_linear_density(v0, v1, mass[i]);
+  }
 }
 
 }  // namespace lucidra

@@ -34,6 +34,13 @@ class DirectionSampler {
   // The direction for a point of the unit square: cos theta and phi
   // (radians, from +y toward +x).
   void sample(double q0, double q1, double& cosTheta, double& phi) const noexcept;
+  // The same for n <= kBatch points at once, with the very arithmetic of
+  // sample() for each: each step is taken for every point before the next
+  // step, so the square roots and divisions of different points overlap
+  // instead of waiting on each other.
+  static constexpr std::size_t kBatch = 16;
+  void sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta,
+                    double* phi) const noexcept;
 
   // The integral of the tabulated law over the sphere (in the law's units
   // times steradians).
@@ -66,11 +73,12 @@ class DirectionSampler {
   std::vector<Node> nodes_;
   // Per row: its integral over phi at the lower and upper edge.
   std::vector<double> rowLower_, rowUpper_;
-  // Per row, kColumnGuide entries for each edge: the last node whose
-  // cumulative share is at most k / kColumnGuide. The smaller of the two is
-  // a node at or before the one sought at any cos theta within the row, so
-  // the search is a short walk over neighbouring nodes.
-  static constexpr std::size_t kColumnGuide = 32;
+  // Per row, columnGuideSize_ entries for each edge: the last node whose
+  // cumulative share is at most k / columnGuideSize_. The smaller of the two
+  // is a node at or before the one sought at any cos theta within the row,
+  // so the search is a short walk over neighbouring nodes: with about two
+  // entries a column it rarely takes a step.
+  std::size_t columnGuideSize_ = 32;
   std::vector<std::uint16_t> columnGuide_;
   // Rows by where their mass starts: guide_[k] is the row holding the
   // fraction k / guide size of the total, a start for the search.

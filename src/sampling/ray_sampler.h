@@ -22,6 +22,7 @@
 // follow from its index alone.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 
 #include "base/ray_record.h"
@@ -244,6 +245,50 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
   }
   ray.flux = weighted ? weight / plan.fluxDivisor : plan.rayFlux;
   return weight;
+}
+
+// The next n rays of the equal-flux or weighted sampling, the same as n
+// calls of modern_ray, their draws taken in the same order. Equal-flux LED
+// rays go through the sampler a batch at a time (see
+// DirectionSampler::sample_batch), so the dependent square roots and
+// divisions of one ray overlap with those of the next.
+template <class Draws>
+void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
+  constexpr std::size_t kBatch = DirectionSampler::kBatch;
+  if (!plan.ledMode || plan.mode == SamplingMode::Weighted || n > kBatch) {
+    for (std::size_t i = 0; i < n; ++i) modern_ray(plan, draws, rays[i]);
+    return;
+  }
+  double q[kBatch][5];
+  double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch] = {}, phi[kBatch] = {};
+  for (std::size_t i = 0; i < n; ++i) {
+    q[i][4] = 0;
+    unit_point(plan, draws, q[i]);
+    q0[i] = q[i][0];
+    q1[i] = q[i][1];
+  }
+  plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
+  for (std::size_t i = 0; i < n; ++i) {
+    RayRecord& ray = rays[i];
+    if (plan.planeShape == PlaneShape::Elliptical) {
+      double a = 0, b = 0;
+      concentric_disk(q[i][2], q[i][3], a, b);
+      ray.x = plan.semiAxisX * a;
+      ray.y = plan.semiAxisY * b;
+    } else {
+      ray.x = plan.sizeX * (0.5 - q[i][2]);
+      ray.y = plan.sizeY * (0.5 - q[i][3]);
+    }
+    ray.z = 0;
+    double sinPhi = 0, cosPhi = 1;
+    sin_cos(phi[i], sinPhi, cosPhi);
+    const double sinSquared = (1 - cosTheta[i]) * (1 + cosTheta[i]);
+    const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
+    ray.dx = sinTheta * sinPhi;
+    ray.dy = sinTheta * cosPhi;
+    ray.dz = cosTheta[i];
+    ray.flux = plan.rayFlux;
+  }
 }
 
 }  // namespace detail

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -125,6 +126,42 @@ TEST(DirectionSampler, SharesOfAnAsymmetricLawMatchItsIntegrals) {
   }
   for (std::size_t k = 0; k < counted.size(); ++k) {
     EXPECT_NEAR(counted[k], expected[k] / total, 2e-3) << "theta cell " << k / kPhi << ", phi cell " << k % kPhi;
+  }
+}
+
+// A batch of points gives, bit for bit, the directions of one point at a
+// time, for every kind of law: the ray files do not depend on how the rays
+// were grouped.
+TEST(DirectionSampler, BatchesGiveTheSameBitsAsSinglePoints) {
+  const LinearTable f({0, 20, 50}, {100, 80, 0}), e({0, 10, 30}, {100, 30, 0});
+  const TwoTableLaw twoTables(frame(50, 360, 0.3), f, e, "test");
+  const SquareLaw square(frame(SquareLaw::support_cap(f, e) / kDeg), f, e, "test");
+  const LambertianLaw lambertian(frame(70, 180));
+  const UniformLaw collimated(frame(0, 360, 0.5));
+  for (const AngularLaw* law : std::vector<const AngularLaw*>{&twoTables, &square, &lambertian, &collimated}) {
+    SCOPED_TRACE(law->description());
+    const DirectionSampler sampler(*law);
+    double q0[DirectionSampler::kBatch], q1[DirectionSampler::kBatch];
+    double u[DirectionSampler::kBatch], phi[DirectionSampler::kBatch];
+    std::uint32_t state = 12345;
+    const auto next = [&] {
+      state = state * 1664525u + 1013904223u;
+      return static_cast<double>(state >> 2) / 1073741824.0;
+    };
+    for (int round = 0; round < 500; ++round) {
+      const std::size_t n = 1 + static_cast<std::size_t>(round) % DirectionSampler::kBatch;
+      for (std::size_t i = 0; i < n; ++i) {
+        q0[i] = round == 0 && i == 0 ? 0.0 : next();
+        q1[i] = round == 0 && i == 0 ? 1.0 - 1e-12 : next();
+      }
+      sampler.sample_batch(n, q0, q1, u, phi);
+      for (std::size_t i = 0; i < n; ++i) {
+        double u1 = 0, phi1 = 0;
+        sampler.sample(q0[i], q1[i], u1, phi1);
+        ASSERT_EQ(u[i], u1) << "point " << q0[i] << ", " << q1[i];
+        ASSERT_EQ(phi[i], phi1) << "point " << q0[i] << ", " << q1[i];
+      }
+    }
   }
 }
 
