@@ -161,8 +161,7 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   const double columnTarget = q1 * (t * a + s * b);
   // The last node j with cumulative(j) <= target, cumulative being linear
   // in s: from the guides' start, a walk forward.
-  const auto k =
-      std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1 * static_cast<double>(columnGuideSize_)));
+  const auto k = std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1 * static_cast<double>(columnGuideSize_)));
   const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
   std::size_t j = std::min(guide[k], guide[columnGuideSize_ + k]);
   while (j + 2 < nodes && t * row[j + 1].lowerCumulative + s * row[j + 1].upperCumulative <= columnTarget) ++j;

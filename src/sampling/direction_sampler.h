@@ -39,8 +39,7 @@ class DirectionSampler {
   // step, so the square roots and divisions of different points overlap
   // instead of waiting on each other.
   static constexpr std::size_t kBatch = 16;
-  void sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta,
-                    double* phi) const noexcept;
+  void sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta, double* phi) const noexcept;
 
   // The integral of the tabulated law over the sphere (in the law's units
   // times steradians).
