@@ -181,12 +181,22 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
   }
   std::size_t row[kBatch], column[kBatch];
   double mass[kBatch], s[kBatch], columnTarget[kBatch];
-  // The row of each point and its mass within the row.
+  // The row of each point, its mass within the row, and where the walk to
+  // its column starts; the nodes there are fetched while the square roots
+  // of the next step are taken.
   for (std::size_t i = 0; i < n; ++i) {
     const double target = q0[i] * total();
     const std::size_t r = row_of(target);
     row[i] = r;
     mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+    const auto k =
+        std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
+    const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
+    column[i] = std::min(guide[k], guide[columnGuideSize_ + k]);
+#if defined(__GNUC__)
+    __builtin_prefetch(&nodes_[r * nodes + column[i]]);
+    __builtin_prefetch(&nodes_[r * nodes + column[i] + 1]);
+#endif
   }
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t r = row[i];
@@ -199,10 +209,7 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     const std::size_t r = row[i];
     const Node* nodesOfRow = &nodes_[r * nodes];
     const double t = 1 - s[i];
-    const auto k =
-        std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
-    const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
-    std::size_t j = std::min(guide[k], guide[columnGuideSize_ + k]);
+    std::size_t j = column[i];
     while (j + 2 < nodes &&
            t * nodesOfRow[j + 1].lowerCumulative + s[i] * nodesOfRow[j + 1].upperCumulative <= columnTarget[i]) {
       ++j;
