@@ -1,0 +1,97 @@
+#pragma once
+// The spectral power distribution of a source: relative power against
+// wavelength (nm), linear between the given points, or one line. It gives
+// every ray its wavelength (the inverse of its cumulative distribution) and
+// the photometry of the source: lumens per watt through V(lambda), the
+// chromaticity, and the dominant wavelength or correlated colour temperature.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/user_error.h"
+
+namespace lucidra {
+
+// Wavelengths a spectrum may hold (nm): ultraviolet to short-wave infrared.
+inline constexpr double kSpectrumMinNm = 200.0;
+inline constexpr double kSpectrumMaxNm = 2500.0;
+
+// A spectrum file or wavelength the run refuses; the text names the file and
+// the line.
+class SpectrumError : public UserError {
+ public:
+  using UserError::UserError;
+};
+
+struct Chromaticity {
+  double x = 0, y = 0;
+};
+
+class Spectrum {
+ public:
+  // One line at `nm` (refused outside kSpectrumMinNm..kSpectrumMaxNm).
+  static Spectrum line(double nm);
+  // Points with strictly increasing wavelengths and non-negative power of
+  // positive total (a single point is a line). The reader checks the file
+  // first; this throws SpectrumError naming only the point.
+  static Spectrum from_points(std::vector<double> nm, std::vector<double> power);
+
+  bool is_line() const { return nm_.size() == 1; }
+  const std::vector<double>& wavelengths() const { return nm_; }
+  const std::vector<double>& powers() const { return power_; }
+  double first_nm() const { return nm_.front(); }
+  double last_nm() const { return nm_.back(); }
+  double peak_power() const;
+
+  // The wavelength below which the share `q` (0 <= q < 1) of the power lies.
+  double wavelength_at(double q) const noexcept {
+    if (nm_.size() == 1) return nm_[0];
+    return wavelength_in_segment(q * cumulative_.back());
+  }
+  // The share of the power below `nm` (0 before the first point, 1 after the last).
+  double share_below(double nm) const noexcept;
+
+  // Lumens per watt of radiant flux: 683 lm/W times the V(lambda)-weighted
+  // mean of the power.
+  double luminous_efficacy() const;
+  // Power-weighted mean wavelength (nm).
+  double mean_wavelength() const;
+  Chromaticity chromaticity() const;
+
+ private:
+  double wavelength_in_segment(double area) const noexcept;
+
+  std::vector<double> nm_;
+  std::vector<double> power_;
+  std::vector<double> cumulative_;  // area up to each point
+};
+
+// Correlated colour temperature (K) of a chromaticity by McCamy's cubic
+// ("Correlated color temperature as an explicit function of chromaticity
+// coordinates", Color Research & Application 17(2), 1992, 142-144); good
+// to a few kelvin near the Planckian locus between 2000 K and 12500 K.
+double mccamy_cct(Chromaticity c) noexcept;
+
+// The dominant wavelength (nm) of a chromaticity seen from the equal-energy
+// white point E (1/3, 1/3), as CIE 15 defines it: where the line from E
+// through the colour meets the spectrum locus. 0 when it meets the purple
+// line instead (no dominant wavelength). `purity`, when given, receives the
+// excitation purity (0 at E, 1 on the locus).
+double dominant_wavelength(Chromaticity c, double* purity = nullptr) noexcept;
+
+// How the summary describes a spectrum's colour: "dominant wavelength 452.3 nm"
+// for a saturated colour (excitation purity of at least 0.5), else
+// "correlated colour temperature 5600 K (McCamy)".
+std::string colour_description(const Spectrum& spectrum);
+
+// A spectrum file: two columns, wavelength (nm) and relative power, separated
+// by blanks, tabs, commas or semicolons; lines starting with '#' and blank
+// lines are skipped; a first line that is not two numbers is a header (CSV).
+// Refuses with the file name and line: a line that is not two numbers,
+// wavelengths that do not increase, negative power, wavelengths outside
+// 200..2500 nm, a file without points or without power.
+Spectrum parse_spectrum(std::string_view text, const std::string& fileName);
+Spectrum read_spectrum_file(const std::string& path);
+
+}  // namespace lucidra
