@@ -201,6 +201,20 @@ std::string colour_description(const Spectrum& spectrum) {
   return text;
 }
 
+std::string spectral_summary(const Spectrum& spectrum, double flux, bool lumens) {
+  const double efficacy = spectrum.luminous_efficacy();
+  char text[160];
+  if (lumens) {
+    std::snprintf(text, sizeof text, "spectrum: %.6g lm = %.6g W", flux, flux / efficacy);
+  } else {
+    std::snprintf(text, sizeof text, "spectrum: %.6g W = %.6g lm", flux, flux * efficacy);
+  }
+  std::string out = text;
+  std::snprintf(text, sizeof text, ", luminous efficacy of radiation %.1f lm/W, ", efficacy);
+  out += text;
+  return out + colour_description(spectrum);
+}
+
 namespace {
 
 bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == ';' || c == '\r'; }

@@ -85,6 +85,12 @@ double dominant_wavelength(Chromaticity c, double* purity = nullptr) noexcept;
 // "correlated colour temperature 5600 K (McCamy)".
 std::string colour_description(const Spectrum& spectrum);
 
+// What the summary says of a source of `flux` (lumens when `lumens`, else
+// watts) with this spectrum: both totals, the luminous efficacy of radiation
+// and the colour, e.g. "spectrum: 1200 lm = 3.90117 W, luminous efficacy of
+// radiation 307.6 lm/W, correlated colour temperature 5603 K (McCamy)".
+std::string spectral_summary(const Spectrum& spectrum, double flux, bool lumens);
+
 // A spectrum file: two columns, wavelength (nm) and relative power, separated
 // by blanks, tabs, commas or semicolons; lines starting with '#' and blank
 // lines are skipped; a first line that is not two numbers is a header (CSV).

@@ -25,6 +25,7 @@
 #include <cstdint>
 
 #include "base/ray_record.h"
+#include "photometry/spectrum.h"
 #include "sampling/angular_law.h"
 #include "sampling/arc_source.h"
 #include "sampling/direction_sampler.h"
@@ -79,6 +80,9 @@ struct SamplingPlan {
   const AngularLaw* law = nullptr;              // LED mode
   const DirectionSampler* directions = nullptr; // LED mode, equal flux
   const ArcSource* arc = nullptr;               // arc mode
+  // The source's spectrum: each ray's wavelength from one more coordinate
+  // of its point (nullptr: no wavelength, the point as without it).
+  const Spectrum* spectrum = nullptr;
   double rayFlux = 0;                           // equal flux: source flux / (N + 1)
   // Weighted LED rays: cos theta even over these intervals (the forward
   // cap, and its mirror when part of the flux goes backwards).
@@ -89,9 +93,10 @@ struct SamplingPlan {
   bool modern() const { return mode != SamplingMode::Legacy; }
   // Dimension of the Sobol points: legacy 2 in LED mode and 3 in arc mode;
   // otherwise 4 in LED mode (direction, then start point) and 5 in arc
-  // mode (start point, then direction).
+  // mode (start point, then direction); one more, the last, for the
+  // wavelength when there is a spectrum.
   int sobol_dimension() const {
-    if (modern()) return ledMode ? 4 : 5;
+    if (modern()) return (ledMode ? 4 : 5) + (spectrum != nullptr ? 1 : 0);
     return ledMode ? 2 : 3;
   }
 };
@@ -203,7 +208,7 @@ inline double weighted_cos(const SamplingPlan& plan, double q) {
 // (1 for equal flux), whose share of the run's sum is its share of the flux.
 template <class Draws>
 double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
-  double q[5] = {0, 0, 0, 0, 0};
+  double q[6] = {0, 0, 0, 0, 0, 0};
   unit_point(plan, draws, q);
   const bool weighted = plan.mode == SamplingMode::Weighted;
   double weight = 1;
@@ -243,6 +248,9 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
     if (weighted) weight = plan.law->at(std::acos(cosTheta), phi);
   }
   ray.flux = weighted ? weight / plan.fluxDivisor : plan.rayFlux;
+  // The wavelength is drawn apart from the flux: equal-flux rays stay equal,
+  // and the spectrum's shape is in how many rays fall at each wavelength.
+  if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
   return weight;
 }
 
