@@ -194,4 +194,7 @@ for variant in "whole solid|--photometric road.ies" "two planes as tables|-L roa
   printf "| %s | %s | /dev/null | %s | %s | %s | %.0f |\n" "$label" "$(case $args in *weighted*) echo weighted;; *legacy*) echo legacy;; *) echo equal-flux;; esac)" \
     "$cores" "$ps" "$(rate "$ps")" "$(awk -v k="$pk" 'BEGIN { print k / 1024 }')"
 done
+# A spectral run against the same run without (bench/spectral.sh).
+printf "\n"
+"$root/bench/spectral.sh" "$n" || status=1
 exit $status

@@ -98,28 +98,21 @@ Spectrum Spectrum::from_points(std::vector<double> nm, std::vector<double> power
   if (!(s.cumulative_.back() > 0)) throw SpectrumError("the spectrum has no power (every value is 0)");
   s.nm_ = std::move(nm);
   s.power_ = std::move(power);
+  s.guide_.resize(kGuideCells);
+  std::size_t i = 0;
+  for (std::size_t cell = 0; cell < kGuideCells; ++cell) {
+    const double start = static_cast<double>(cell) / static_cast<double>(kGuideCells) * s.cumulative_.back();
+    while (i + 2 < s.cumulative_.size() && s.cumulative_[i + 1] <= start) ++i;
+    s.guide_[cell] = static_cast<std::uint32_t>(i);
+  }
+  s.slope_.resize(s.nm_.size() - 1);
+  for (std::size_t k = 0; k + 1 < s.nm_.size(); ++k) {
+    s.slope_[k] = (s.power_[k + 1] - s.power_[k]) / (s.nm_[k + 1] - s.nm_[k]);
+  }
   return s;
 }
 
 double Spectrum::peak_power() const { return *std::max_element(power_.begin(), power_.end()); }
-
-double Spectrum::wavelength_in_segment(double area) const noexcept {
-  // The first point whose cumulative area exceeds `area`: the piece before
-  // it holds the wavelength, and it has power (a piece without any has the
-  // same area at both ends).
-  const auto upper = std::upper_bound(cumulative_.begin(), cumulative_.end(), area);
-  if (upper == cumulative_.end()) return nm_.back();
-  const auto i = static_cast<std::size_t>(upper - cumulative_.begin()) - 1;
-  const double h = nm_[i + 1] - nm_[i];
-  const double p0 = power_[i];
-  const double slope = (power_[i + 1] - p0) / h;
-  const double rest = area - cumulative_[i];
-  // p0 u + slope u^2 / 2 = rest, in the form that stays exact when the
-  // power is flat or starts at zero.
-  const double root = p0 * p0 + 2 * slope * rest;
-  const double u = 2 * rest / (p0 + std::sqrt(root > 0 ? root : 0.0));
-  return std::min(nm_[i + 1], nm_[i] + (std::isfinite(u) ? u : 0.0));
-}
 
 double Spectrum::share_below(double nm) const noexcept {
   if (nm_.size() == 1) return nm >= nm_[0] ? 1.0 : 0.0;

@@ -5,6 +5,9 @@
 // the photometry of the source: lumens per watt through V(lambda), the
 // chromaticity, and the dominant wavelength or correlated colour temperature.
 
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,9 +48,31 @@ class Spectrum {
   double peak_power() const;
 
   // The wavelength below which the share `q` (0 <= q < 1) of the power lies.
+  // Runs for every ray: a guide table gives the piece of the spectrum to
+  // start from, so the search is a step or two whatever the point count.
   double wavelength_at(double q) const noexcept {
     if (nm_.size() == 1) return nm_[0];
-    return wavelength_in_segment(q * cumulative_.back());
+    const double area = q * cumulative_.back();
+    const auto cell = static_cast<std::size_t>(q * kGuideCells);
+    std::size_t i = guide_[cell < kGuideCells ? cell : kGuideCells - 1];
+    // The last point whose cumulative area is not beyond `area`: the piece
+    // after it holds the wavelength and has power (a piece without any has
+    // the same area at both ends and is stepped over).
+    const std::size_t last = cumulative_.size() - 1;
+    // One step without a branch (a cell holds at most one point boundary
+    // mostly), then any further ones.
+    i += static_cast<std::size_t>(i + 1 < last && cumulative_[i + 1] <= area);
+    while (i + 1 < last && cumulative_[i + 1] <= area) ++i;
+    if (cumulative_[last] <= area) return nm_[last];
+    const double p0 = power_[i];
+    const double slope = slope_[i];
+    const double rest = area - cumulative_[i];
+    // p0 u + slope u^2 / 2 = rest, in the form that stays exact when the
+    // power is flat or starts at zero.
+    const double root = p0 * p0 + 2 * slope * rest;
+    const double u = 2 * rest / (p0 + std::sqrt(root > 0 ? root : 0.0));
+    const double nm = nm_[i] + (std::isfinite(u) ? u : 0.0);
+    return nm < nm_[i + 1] ? nm : nm_[i + 1];
   }
   // The share of the power below `nm` (0 before the first point, 1 after the last).
   double share_below(double nm) const noexcept;
@@ -60,11 +85,15 @@ class Spectrum {
   Chromaticity chromaticity() const;
 
  private:
-  double wavelength_in_segment(double area) const noexcept;
+  static constexpr std::size_t kGuideCells = 2048;
 
   std::vector<double> nm_;
   std::vector<double> power_;
   std::vector<double> cumulative_;  // area up to each point
+  // For each of kGuideCells equal shares of the power, the last point whose
+  // cumulative area is not beyond the share's start.
+  std::vector<std::uint32_t> guide_;
+  std::vector<double> slope_;  // power per nm of each piece
 };
 
 // Correlated colour temperature (K) of a chromaticity by McCamy's cubic
