@@ -307,8 +307,9 @@ void check_run_settings(const GenerationSettings& settings) {
   }
   if (settings.spectral()) {
     if (settings.legacySampling) {
-      throw UserError("A spectrum (--spectrum or --wavelength) needs the equal-flux or weighted sampling; legacy "
-                      "sampling writes the rays of version 3.5, which carry no wavelength");
+      throw UserError(
+          "A spectrum (--spectrum or --wavelength) needs the equal-flux or weighted sampling; legacy "
+          "sampling writes the rays of version 3.5, which carry no wavelength");
     }
     if (!settings.spectrumFile.empty() && settings.wavelengthNm != 0) {
       throw UserError("Give either a spectrum file or a single wavelength, not both");
@@ -539,8 +540,9 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
     SamplingPlan plan = make_sampling_plan(settings, *tables);
     if (tables->spectrum) {
       if (settings.fluxUnit == FluxUnit::Lumen && !(tables->spectrum->luminous_efficacy() > 0)) {
-        throw SpectrumError("The spectrum has no power the eye sees (V(lambda) is 0 over it), so a flux in lumens "
-                            "has no radiant equivalent; give the flux in W");
+        throw SpectrumError(
+            "The spectrum has no power the eye sees (V(lambda) is 0 over it), so a flux in lumens "
+            "has no radiant equivalent; give the flux in W");
       }
       report.spectrumSummary =
           spectral_summary(*tables->spectrum, tables->sourceFlux, settings.fluxUnit == FluxUnit::Lumen);

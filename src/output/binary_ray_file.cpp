@@ -97,7 +97,7 @@ std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_vie
   if (spectral.spectral) put_f32(h + 116, static_cast<float>(spectral.lineNm * 1e-3));
   put_u32(h + 136, 4);  // millimetres
   // 140..191 location, rotation, scale, unused: 0.
-  put_i32(h + 192, spectral.spectral ? 2 : 0);  // flux only (seven floats a ray) or spectral (eight)
+  put_i32(h + 192, spectral.spectral ? 2 : 0);        // flux only (seven floats a ray) or spectral (eight)
   put_i32(h + 196, unit == FluxUnit::Lumen ? 1 : 0);  // flux type: watts or lumens
   // 200..207 reserved: 0.
   return header;
@@ -153,7 +153,8 @@ std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSecond
   // reserved: all 0.
   if (spectral.spectral) {
     put_i32(h + 60, 2);
-    put_f32(h + 64, spectral.lineNm > 0 ? static_cast<float>(spectral.lineNm) : std::numeric_limits<float>::quiet_NaN());
+    put_f32(h + 64,
+            spectral.lineNm > 0 ? static_cast<float>(spectral.lineNm) : std::numeric_limits<float>::quiet_NaN());
     put_f32(h + 68, static_cast<float>(spectral.minNm));
     put_f32(h + 72, static_cast<float>(spectral.maxNm));
   }

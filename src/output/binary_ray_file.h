@@ -103,8 +103,8 @@ char* encode_tm25_record(const RayRecord& ray, char* out) noexcept;
 
 // What a spectral ray set's headers say about its wavelengths (nm).
 struct SpectralHeader {
-  bool spectral = false;    // every record carries a wavelength
-  double lineNm = 0;        // the one wavelength of a line source; 0: a spectrum
+  bool spectral = false;  // every record carries a wavelength
+  double lineNm = 0;      // the one wavelength of a line source; 0: a spectrum
   double minNm = 0, maxNm = 0;
   double lumensPerWatt = 0;  // the spectrum's luminous efficacy, for the other total
 };

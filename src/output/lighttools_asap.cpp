@@ -58,8 +58,7 @@ std::string lighttools_text_header(double flux, FluxUnit unit, bool wavelength) 
       "lt_rdf_version: 2.0\r\n"
       "dataname: LucidraRayData\r\n";
   text += lumen ? "lt_datatype: luminous_power\r\n" : "lt_datatype: radiant_power\r\n";
-  text +=
-      "lt_far_field_data: no\r\n";
+  text += "lt_far_field_data: no\r\n";
   text += wavelength ? "lt_color_info: wavelength\r\n" : "lt_color_info: none\r\n";
   text +=
       "lt_length_units: millimeters\r\n"

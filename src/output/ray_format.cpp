@@ -101,21 +101,16 @@ std::string shown_extensions(const RayFormat& format) {
 SpectralLayout spectral_layout(OutputFormat id, FluxUnit unit) {
   switch (id) {
     case OutputFormat::TracePro:
-    case OutputFormat::Zemax:
-      return {&format_spectral_ray_line, 0, kRecordFluxOffset};
-    case OutputFormat::ZemaxBinary:
-      return {&encode_zemax_spectral_record, kSpectralRecordBytes, kRecordFluxOffset};
+    case OutputFormat::Zemax: return {&format_spectral_ray_line, 0, kRecordFluxOffset};
+    case OutputFormat::ZemaxBinary: return {&encode_zemax_spectral_record, kSpectralRecordBytes, kRecordFluxOffset};
     case OutputFormat::Tm25:
       // The columns follow the flags: radiant flux before the wavelength,
       // luminous flux after it.
       if (unit == FluxUnit::Lumen) return {&encode_tm25_spectral_lumen_record, kSpectralRecordBytes, 7 * 4};
       return {&encode_tm25_spectral_watt_record, kSpectralRecordBytes, kRecordFluxOffset};
-    case OutputFormat::LightTools:
-      return {&encode_lighttools_spectral_record, kSpectralRecordBytes, kRecordFluxOffset};
-    case OutputFormat::LightToolsText:
-      return {&format_lighttools_spectral_line, 0, kRecordFluxOffset};
-    case OutputFormat::Asap:
-      break;
+    case OutputFormat::LightTools: return {&encode_lighttools_spectral_record, kSpectralRecordBytes, kRecordFluxOffset};
+    case OutputFormat::LightToolsText: return {&format_lighttools_spectral_line, 0, kRecordFluxOffset};
+    case OutputFormat::Asap: break;
   }
   return {};
 }
