@@ -206,8 +206,10 @@ inline double weighted_cos(const SamplingPlan& plan, double q) {
 
 // One ray of the equal-flux or weighted sampling; returns the ray's weight
 // (1 for equal flux), whose share of the run's sum is its share of the flux.
+// The weights of the flux phase need no wavelength (its coordinate is
+// still drawn, so that both phases take the same points).
 template <class Draws>
-double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
+double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool withWavelength = true) {
   double q[6] = {0, 0, 0, 0, 0, 0};
   unit_point(plan, draws, q);
   const bool weighted = plan.mode == SamplingMode::Weighted;
@@ -250,7 +252,7 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
   ray.flux = weighted ? weight / plan.fluxDivisor : plan.rayFlux;
   // The wavelength is drawn apart from the flux: equal-flux rays stay equal,
   // and the spectrum's shape is in how many rays fall at each wavelength.
-  if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
+  if (plan.spectrum != nullptr && withWavelength) ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
   return weight;
 }
 
@@ -261,7 +263,7 @@ template <class Draws>
 double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels) {
   if (plan.modern()) {
     RayRecord ray;
-    return detail::modern_ray(plan, draws, ray);
+    return detail::modern_ray(plan, draws, ray, false);
   }
   if (plan.ledMode) {
     double phi = 0, cosTheta = 1;

@@ -190,6 +190,26 @@ TEST_F(SpectralRunTest, EveryFormatRoundTripsAndPassesTheSpectrumCheck) {
   EXPECT_EQ(none.spectrum->withoutWavelength, 20001);
 }
 
+TEST_F(SpectralRunTest, WeightedRaysFollowTheSpectrumInTheirFlux) {
+  // Weighted rays carry unequal flux; their wavelengths come from the same
+  // coordinate, so the flux per wavelength still follows the spectrum, on
+  // every thread count.
+  const std::string white = white_led_text();
+  const Spectrum spectrum = parse_spectrum(white, "white");
+  GenerationSettings s = spectral_settings(white);
+  s.weightedSampling = true;
+  ASSERT_EQ(run_to(s, OutputFormat::ZemaxBinary, "w1.dat", 1).outcome, RunOutcome::Succeeded);
+  ASSERT_EQ(run_to(s, OutputFormat::ZemaxBinary, "w3.dat", 3).outcome, RunOutcome::Succeeded);
+  EXPECT_TRUE(read_bytes(path_of("w1.dat")) == read_bytes(path_of("w3.dat")));
+  const IntensityLaw law(s);
+  FarFieldOptions options;
+  options.spectrum = &spectrum;
+  const FarFieldResult result = check_ray_file(path_of("w1.dat"), RayFileKind::Auto, law, options);
+  ASSERT_TRUE(result.spectrum.has_value());
+  EXPECT_TRUE(result.spectrum->passed) << spectrum_check_report(*result.spectrum);
+  EXPECT_NEAR(result.spectrum->meanNm, spectrum.mean_wavelength(), 0.5);
+}
+
 TEST_F(SpectralRunTest, Refusals) {
   struct Case {
     const char* name;
