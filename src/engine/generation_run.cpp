@@ -129,6 +129,12 @@ const char* angular_name(AngularType type) {
   return "?";
 }
 
+// A file's name without its folders, for the header texts.
+std::string file_name_only(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // The settings a binary header describes its rays with: short enough (under
 // 100 bytes for the usual values) for the Zemax description.
 std::string settings_summary(const GenerationSettings& s) {
@@ -147,14 +153,11 @@ std::string settings_summary(const GenerationSettings& s) {
   text += ", " + std::to_string(static_cast<std::int64_t>(s.rayCount) + 1) + " rays";
   if (s.considerSourceFlux) text += ", " + shown_number(s.sourceFlux) + " " + flux_unit_symbol(s.fluxUnit);
   if (s.legacySampling) text += ", legacy";
+  if (!s.spectrumFile.empty()) text += ", spectrum " + file_name_only(s.spectrumFile);
+  if (s.spectrumFile.empty() && s.wavelengthNm != 0) text += ", " + shown_number(s.wavelengthNm) + " nm";
   return text;
 }
 
-// A file's name without its folders, for the header texts.
-std::string file_name_only(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Writes the header of the run's format (see its entry in ray_format.cpp);
 // a header that states the count or flux is written again at commit with
