@@ -212,6 +212,10 @@ template <class Draws>
 double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool withWavelength = true) {
   double q[6] = {0, 0, 0, 0, 0, 0};
   unit_point(plan, draws, q);
+  // The wavelength is drawn apart from the flux: equal-flux rays stay equal,
+  // and the spectrum's shape is in how many rays fall at each wavelength.
+  // First, so that its square root and division overlap the direction's work.
+  if (plan.spectrum != nullptr && withWavelength) ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
   const bool weighted = plan.mode == SamplingMode::Weighted;
   double weight = 1;
   if (!plan.ledMode) {
@@ -250,9 +254,6 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool w
     if (weighted) weight = plan.law->at(std::acos(cosTheta), phi);
   }
   ray.flux = weighted ? weight / plan.fluxDivisor : plan.rayFlux;
-  // The wavelength is drawn apart from the flux: equal-flux rays stay equal,
-  // and the spectrum's shape is in how many rays fall at each wavelength.
-  if (plan.spectrum != nullptr && withWavelength) ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
   return weight;
 }
 
