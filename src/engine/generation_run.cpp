@@ -158,7 +158,6 @@ std::string settings_summary(const GenerationSettings& s) {
   return text;
 }
 
-
 // Writes the header of the run's format (see its entry in ray_format.cpp);
 // a header that states the count or flux is written again at commit with
 // what the file holds, where the output allows.

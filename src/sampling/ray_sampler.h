@@ -215,7 +215,8 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool w
   // The wavelength is drawn apart from the flux: equal-flux rays stay equal,
   // and the spectrum's shape is in how many rays fall at each wavelength.
   // First, so that its square root and division overlap the direction's work.
-  if (plan.spectrum != nullptr && withWavelength) ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
+  if (plan.spectrum != nullptr && withWavelength)
+    ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
   const bool weighted = plan.mode == SamplingMode::Weighted;
   double weight = 1;
   if (!plan.ledMode) {
