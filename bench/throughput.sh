@@ -201,4 +201,7 @@ done
 # dd of the same bytes on the same folder), five pairs, medians.
 printf "\n"
 "$root/bench/disk_speed.sh" "$n" "${BENCH_PAIRS:-5}"
+# A spectral run against the same run without (bench/spectral.sh).
+printf "\n"
+"$root/bench/spectral.sh" "$n" || status=1
 exit $status

@@ -10,6 +10,7 @@
 #include "base/platform_file.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
+#include "photometry/spectrum.h"
 #include "engine/input_guard.h"
 #include "engine/config_file.h"
 #include "engine/settings_text.h"
@@ -153,6 +154,17 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                   }));
     rules.emplace("--weighted", flag([&] { o.weightedSampling = true; }));
     rules.emplace("--flip", flag([&] { o.flipSolid = true; }));
+    rules.emplace("--spectrum", valued([&](auto opt, auto v) {
+                    if (v.empty()) bad_value(opt, v, "a spectrum file (wavelength in nm, relative power)");
+                    o.spectrumFile = std::string(v);
+                  }));
+    rules.emplace("--wavelength", valued([&](auto opt, auto v) {
+                    const auto x = try_parse_real(v, '.');
+                    if (!x || !(*x >= kSpectrumMinNm && *x <= kSpectrumMaxNm)) {
+                      bad_value(opt, v, "a wavelength in nm from 200 to 2500");
+                    }
+                    o.wavelengthNm = *x;
+                  }));
     rules.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
     rules.emplace("--force-extension", flag([&] { o.forceExtension = true; }));
     rules.emplace("--algorithm", valued([&](auto opt, auto v) {
@@ -288,6 +300,12 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   if (o.weightedSampling && o.legacySampling) {
     throw UsageError("--weighted and --legacy-sampling exclude each other: choose one sampling");
   }
+  if (o.spectrumFile && o.wavelengthNm) {
+    throw UsageError("--spectrum and --wavelength exclude each other: give a spectrum file or one wavelength");
+  }
+  if ((o.spectrumFile || o.wavelengthNm) && o.legacySampling) {
+    throw UsageError("--spectrum and --wavelength need the equal-flux or weighted sampling, not --legacy-sampling");
+  }
   if (o.legacySampling && o.fluxUnit == FluxUnit::Lumen) {
     throw UsageError("--flux-unit lm does not apply to --legacy-sampling, which knows watts only");
   }
@@ -388,6 +406,8 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   s.legacySampling = o.legacySampling;
   s.weightedSampling = o.weightedSampling;
   s.flipSolid = o.flipSolid;
+  if (o.spectrumFile) s.spectrumFile = *o.spectrumFile;
+  if (o.wavelengthNm) s.wavelengthNm = *o.wavelengthNm;
   apply_setting_texts(s, texts);
   return s;
 }
@@ -464,6 +484,11 @@ generate options (a value may follow as the next argument or after '='):
                              flux (dense dim tails), instead of equal-flux rays drawn
                              in proportion to the law (the default)
       --flip                 turn a photometric solid over: gamma 180 becomes +z
+      --spectrum FILE        the source's spectrum: wavelength (nm) and relative power,
+                             two columns (any separator, # comments, CSV header);
+                             every ray gets a wavelength drawn from it, and the
+                             summary gives lumens and watts through V(lambda)
+      --wavelength NM        one wavelength for every ray, 200..2500 nm
       --consider-flux        legacy sampling only: run the flux phase ("Consider Sorce Flux")
       --algorithm A          sobol | uniform                              (default sobol)
       --angular T            lambertian | uniform | user-defined | gaussian (default user-defined)
@@ -513,6 +538,9 @@ check options:
       --wedge DEG            half-width of the wedges about the planes (default 10)
       --min-rays N           bins with fewer rays are not judged (default 100)
       --tol SHARE            share of the peak a bin may deviate (default 0.01)
+      --spectrum FILE        also compare the rays' wavelengths with this spectrum
+                             (flux per wavelength bin, same rule) and report their
+                             flux-weighted mean wavelength
       --plot FILE.svg        measured points and expected curves, three views
       --csv FILE             the binned figures
       --threads K            reader threads (default: every core)

@@ -56,6 +56,10 @@ struct CliOptions {
   bool legacySampling = false;
   bool weightedSampling = false;
   bool flipSolid = false;
+  // The source's spectrum (generate), or the one the rays are checked
+  // against (check).
+  std::optional<std::string> spectrumFile;
+  std::optional<double> wavelengthNm;
 
   // The far-field check (`check RAYFILE`, or `generate --check`).
   bool checkAfterGenerate = false;

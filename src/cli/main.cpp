@@ -7,6 +7,7 @@
 #include <ctime>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "engine/generation_run.h"
 #include "output/ray_format_reader.h"
 #include "engine/input_guard.h"
+#include "engine/run_setup.h"
 #include "base/output_target.h"
 #include "base/user_error.h"
 #include "lucidra/version.h"
@@ -63,6 +65,8 @@ int check_file(const lucidra::cli::CliOptions& options, const lucidra::Generatio
     check.minRays = options.minRays;
     check.tolerance = options.tolerance;
     check.threads = options.threads;
+    const std::optional<lucidra::Spectrum> spectrum = lucidra::read_run_spectrum(settings);
+    if (spectrum) check.spectrum = &*spectrum;
     lucidra::RayFileKind kind = lucidra::RayFileKind::Auto;
     if (options.checkFormat) kind = lucidra::ray_format_named(*options.checkFormat)->readerKind;
     // Neither the CSV nor the plot may take the place of a file the check reads.
@@ -178,6 +182,7 @@ int run_command(int argc, char** argv) {
         std::fprintf(info, "total flux: %.9g %s in %lld rays (%s)\n", report.obtainedFlux, unit,
                      static_cast<long long>(report.raysWritten),
                      settings.weightedSampling ? "weighted: the law in each ray's flux" : "equal flux per ray");
+        if (!report.spectrumSummary.empty()) std::fprintf(info, "%s\n", report.spectrumSummary.c_str());
         break;
       }
       char flux[400];

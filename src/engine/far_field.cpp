@@ -361,23 +361,40 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
   stop_if_asked();
   FarFieldOptions used = options;
   if (!(used.wedgeHalfDeg > 0)) used.wedgeHalfDeg = law.default_wedge_deg();
-  FarFieldBins totals(used.binDeg, used.wedgeHalfDeg, law.views());
+  // Each block's far-field bins and, with a spectrum, its wavelength bins.
+  struct Partial {
+    FarFieldBins field;
+    std::optional<WavelengthBins> wavelengths;
+  };
+  const auto make_partial = [&] {
+    auto part = std::make_shared<Partial>(Partial{FarFieldBins(used.binDeg, used.wedgeHalfDeg, law.views()), {}});
+    if (options.spectrum != nullptr) part->wavelengths.emplace(*options.spectrum, options.wavelengthBins);
+    return part;
+  };
+  const std::shared_ptr<Partial> totals = make_partial();
   const unsigned threads =
       options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   const auto read = read_ray_file(
       path, kind, threads,
       [&](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
-        auto part = std::make_shared<FarFieldBins>(used.binDeg, used.wedgeHalfDeg, law.views());
-        part->add(rays, n);
+        auto part = make_partial();
+        part->field.add(rays, n);
+        if (part->wavelengths) part->wavelengths->add(rays, n);
         return part;
       },
       [&](std::shared_ptr<void> part) {
         // Blocks are merged in file order on this thread; the reader lets
         // the blocks in flight end before the stop reaches the caller.
         stop_if_asked();
-        totals.merge(*static_cast<const FarFieldBins*>(part.get()));
+        const auto& p = *static_cast<const Partial*>(part.get());
+        totals->field.merge(p.field);
+        if (totals->wavelengths) totals->wavelengths->merge(*p.wavelengths);
       });
-  FarFieldResult result = compare_far_field(totals, law, used);
+  FarFieldResult result = compare_far_field(totals->field, law, used);
+  if (options.spectrum != nullptr) {
+    result.spectrum = compare_spectrum(*totals->wavelengths, *options.spectrum, used.sigmas, used.tolerance);
+    if (!result.spectrum->passed) result.passed = false;
+  }
   result.path = path;
   result.kind = read.kind;
   result.file = read;
@@ -393,7 +410,8 @@ std::string far_field_verdict(const FarFieldResult& r) {
   return std::string(r.passed ? "PASS" : "FAIL") + ": largest deviation " +
          format("%.2f", 100 * r.largestDeviation) + " % of the peak" +
          (r.backwardShareOk ? "" : ", backward share " + format("%.2f", 100 * r.measuredBackwardShare) +
-                                       " % instead of " + format("%.2f", 100 * r.expectedBackwardShare) + " %");
+                                       " % instead of " + format("%.2f", 100 * r.expectedBackwardShare) + " %") +
+         (r.spectrum && !r.spectrum->passed ? ", the wavelengths do not follow the spectrum" : "");
 }
 
 std::string far_field_report(const FarFieldResult& r) {
@@ -425,6 +443,7 @@ std::string far_field_report(const FarFieldResult& r) {
                   100 * view.largestDeviation, view.chiSquarePerDof);
     out += line;
   }
+  if (r.spectrum) out += spectrum_check_report(*r.spectrum);
   out += "verdict: " + far_field_verdict(r) + " (a bin passes within " + format("%g", r.options.sigmas) +
          " standard deviations or " + format("%g", 100 * r.options.tolerance) + " % of its view's peak)\n";
   return out;

@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "distributions/distribution_file.h"
 #include "engine/settings.h"
+#include "engine/spectrum_check.h"
 #include "output/ray_file_reader.h"
 #include "sampling/angular_law.h"
 #include "base/ray_record.h"
@@ -37,6 +39,10 @@ struct FarFieldOptions {
   double sigmas = 5;            // a bin passes within this many standard deviations...
   double tolerance = 0.01;      // ...or within this share of the view's peak
   unsigned threads = 0;         // 0: every core
+  // The spectrum the rays' wavelengths are judged against (nullptr: none),
+  // in this many bins over its range.
+  const Spectrum* spectrum = nullptr;
+  int wavelengthBins = 40;
   // Asked between blocks of the file; true stops the check (CheckStopped).
   std::function<bool()> stopRequested;
 };
@@ -140,6 +146,7 @@ struct FarFieldResult {
   bool backwardShareOk = true;
   bool passed = false;
   double largestDeviation = 0;  // over the views
+  std::optional<SpectrumCheck> spectrum;  // with options.spectrum; part of `passed`
 };
 
 // The view's bins against the law: expected values are the law averaged

@@ -129,6 +129,12 @@ const char* angular_name(AngularType type) {
   return "?";
 }
 
+// A file's name without its folders, for the header texts.
+std::string file_name_only(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 // The settings a binary header describes its rays with: short enough (under
 // 100 bytes for the usual values) for the Zemax description.
 std::string settings_summary(const GenerationSettings& s) {
@@ -147,13 +153,9 @@ std::string settings_summary(const GenerationSettings& s) {
   text += ", " + std::to_string(static_cast<std::int64_t>(s.rayCount) + 1) + " rays";
   if (s.considerSourceFlux) text += ", " + shown_number(s.sourceFlux) + " " + flux_unit_symbol(s.fluxUnit);
   if (s.legacySampling) text += ", legacy";
+  if (!s.spectrumFile.empty()) text += ", spectrum " + file_name_only(s.spectrumFile);
+  if (s.spectrumFile.empty() && s.wavelengthNm != 0) text += ", " + shown_number(s.wavelengthNm) + " nm";
   return text;
-}
-
-// A file's name without its folders, for the header texts.
-std::string file_name_only(const std::string& path) {
-  const auto slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // Writes the header of the run's format (see its entry in ray_format.cpp);
@@ -194,8 +196,17 @@ void begin_output(RayFileWriter& writer, const GenerationSettings& settings, con
   // The run's clock, not the moment of writing: every thread count and
   // every rewrite of the header give the same bytes.
   facts.createdUnixSeconds = settings.clockSeconds;
+  if (tables.spectrum) {
+    const Spectrum& spectrum = *tables.spectrum;
+    facts.spectral.spectral = true;
+    facts.spectral.lineNm = spectrum.is_line() ? spectrum.first_nm() : 0.0;
+    facts.spectral.minNm = spectrum.first_nm();
+    facts.spectral.maxNm = spectrum.last_nm();
+    facts.spectral.lumensPerWatt = spectrum.luminous_efficacy();
+  }
   if (!format.rewriteHeader) {
     writer.write(format.header(facts, plannedRays, 0));
+    if (tables.spectrum) writer.set_text_encoder(spectral_layout(format.id, settings.fluxUnit).encoder);
     return;
   }
   RayFileWriter::Layout layout;
@@ -204,6 +215,12 @@ void begin_output(RayFileWriter& writer, const GenerationSettings& settings, con
   };
   layout.encoder = format.encoder;
   layout.recordBytes = format.recordBytes;
+  if (tables.spectrum) {
+    const SpectralLayout spectral = spectral_layout(format.id, settings.fluxUnit);
+    layout.encoder = spectral.encoder;
+    layout.recordBytes = spectral.recordBytes;
+    layout.fluxOffset = spectral.fluxOffset;
+  }
   layout.countInHeader = format.countInHeader;
   layout.trailer = std::string(format.trailer);
   layout.plannedRecords = plannedRays;
@@ -290,6 +307,21 @@ void check_run_settings(const GenerationSettings& settings) {
   if (settings.considerSourceFlux && settings.sourceFlux == 0) {
     throw UserError("Source Flux must not be 0 when \"Consider Sorce Flux\" is checked");
   }
+  if (settings.spectral()) {
+    if (settings.legacySampling) {
+      throw UserError(
+          "A spectrum (--spectrum or --wavelength) needs the equal-flux or weighted sampling; legacy "
+          "sampling writes the rays of version 3.5, which carry no wavelength");
+    }
+    if (!settings.spectrumFile.empty() && settings.wavelengthNm != 0) {
+      throw UserError("Give either a spectrum file or a single wavelength, not both");
+    }
+    if (!spectral_layout(settings.outputFormat, settings.fluxUnit).encoder) {
+      throw UserError(std::string(ray_format(settings.outputFormat).displayName) +
+                      " ray files have no place for a wavelength; write a spectral ray set as Zemax binary, TM-25, "
+                      "LightTools or text");
+    }
+  }
   if (settings.outputFormat == OutputFormat::Asap && settings.rayCount == INT32_MAX) {
     throw UserError("Number of Rays " + std::to_string(settings.rayCount) +
                     " is too many for an ASAP file, which counts its rays in 32 bits; use at most 2147483646");
@@ -372,6 +404,7 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
   const SamplingMode mode = sampling_mode(settings);
   tables->sourceFlux = settings.sourceFlux;
   if (mode == SamplingMode::Legacy) return tables;
+  tables->spectrum = read_run_spectrum(settings);
   if (settings.fluxFromPhotometricFile && !settings.photometricFile.empty() && !uses_photometric_solid(settings)) {
     tables->sourceFlux = photometric_solid_file(settings.photometricFile).flux_lm();
   }
@@ -392,8 +425,15 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
   return tables;
 }
 
+std::optional<Spectrum> read_run_spectrum(const GenerationSettings& settings) {
+  if (!settings.spectrumFile.empty()) return read_spectrum_file(settings.spectrumFile);
+  if (settings.wavelengthNm != 0) return Spectrum::line(settings.wavelengthNm);
+  return std::nullopt;
+}
+
 SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTables& tables) {
   SamplingPlan plan;
+  plan.spectrum = tables.spectrum ? &*tables.spectrum : nullptr;
   plan.mode = sampling_mode(settings);
   plan.ledMode = settings.ledMode;
   plan.algorithm = settings.randomAlgorithm;
@@ -500,6 +540,15 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
     const std::unique_ptr<RunTables> tables = read_run_tables(settings, &observer);
     check_run_settings(settings);
     SamplingPlan plan = make_sampling_plan(settings, *tables);
+    if (tables->spectrum) {
+      if (settings.fluxUnit == FluxUnit::Lumen && !(tables->spectrum->luminous_efficacy() > 0)) {
+        throw SpectrumError(
+            "The spectrum has no power the eye sees (V(lambda) is 0 over it), so a flux in lumens "
+            "has no radiant equivalent; give the flux in W");
+      }
+      report.spectrumSummary =
+          spectral_summary(*tables->spectrum, tables->sourceFlux, settings.fluxUnit == FluxUnit::Lumen);
+    }
     observer.phase_started(RunPhase::Flux);
 
     // Every input is checked: the output may be opened. A file is written

@@ -59,6 +59,9 @@ struct RunReport {
   double obtainedFlux = 0.0;
   double fluxDivisor = 0.0;
   std::int64_t raysWritten = 0;
+  // With a spectrum: the flux in watts and lumens, the luminous efficacy of
+  // radiation and the colour (spectral_summary); empty without one.
+  std::string spectrumSummary;
 };
 
 // Performs one run against the process-wide random state.

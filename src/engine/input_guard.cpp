@@ -43,6 +43,7 @@ std::vector<InputFile> run_input_files(const GenerationSettings& settings) {
     inputs.push_back({"distribution file", settings.transversalFile});
   }
   if (!settings.settingsFile.empty()) inputs.push_back({"settings file", settings.settingsFile});
+  if (!settings.spectrumFile.empty()) inputs.push_back({"spectrum file", settings.spectrumFile});
   return inputs;
 }
 

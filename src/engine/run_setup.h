@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "distributions/distribution_file.h"
 #include "engine/generation_run.h"
 #include "engine/settings.h"
 #include "output/ray_file.h"
+#include "photometry/spectrum.h"
 #include "sampling/angular_law.h"
 #include "sampling/arc_source.h"
 #include "sampling/direction_sampler.h"
@@ -44,6 +46,8 @@ struct RunTables {
   std::unique_ptr<ArcSource> arc;
   // The rays' total flux: the settings', or a photometric file's own.
   double sourceFlux = 0;
+  // The spectrum every ray's wavelength is drawn from, if any.
+  std::optional<Spectrum> spectrum;
 
   // The notice of a table over the point limit, or empty.
   std::string point_limit_notice() const;
@@ -66,6 +70,10 @@ bool uses_photometric_solid(const GenerationSettings& settings);
 
 // How the run's rays are drawn: legacy, weighted or (by default) equal flux.
 SamplingMode sampling_mode(const GenerationSettings& settings);
+
+// The run's spectrum: the file's, or the one line; none without either.
+// Throws SpectrumError.
+std::optional<Spectrum> read_run_spectrum(const GenerationSettings& settings);
 
 // The angular law a run with these settings emits (LED mode), from its
 // tables (ascending, as `ascending_table` gives them; unused by

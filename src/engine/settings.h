@@ -59,6 +59,12 @@ struct GenerationSettings {
   // A photometric solid turned over (rotated half a turn about the x axis):
   // gamma = 180 becomes +z, for an uplight's beam along +z.
   bool flipSolid = false;
+  // The source's spectrum: a file of wavelength (nm) and relative power, or
+  // one line of `wavelengthNm` (0: none). Either gives every ray a
+  // wavelength; without both the ray files carry none.
+  std::string spectrumFile;
+  double wavelengthNm = 0;
+  bool spectral() const { return !spectrumFile.empty() || wavelengthNm != 0; }
   // The settings file these settings were read from, if any: an input the
   // ray file must never overwrite.
   std::string settingsFile;

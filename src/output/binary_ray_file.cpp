@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace lucidra {
 namespace {
@@ -50,7 +51,35 @@ char* encode_tm25_record(const RayRecord& ray, char* out) noexcept {
   return out + kBinaryRecordBytes;
 }
 
-std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description, FluxUnit unit) {
+char* encode_zemax_spectral_record(const RayRecord& ray, char* out) noexcept {
+  put_ray(ray, out);
+  put_f32(out + 28, static_cast<float>(ray.wavelength * 1e-3));
+  return out + kSpectralRecordBytes;
+}
+
+char* encode_tm25_spectral_watt_record(const RayRecord& ray, char* out) noexcept {
+  if (static_cast<float>(ray.flux) == 0.0f) return out;
+  put_ray(ray, out);
+  put_f32(out + 28, static_cast<float>(ray.wavelength));
+  return out + kSpectralRecordBytes;
+}
+
+char* encode_tm25_spectral_lumen_record(const RayRecord& ray, char* out) noexcept {
+  if (static_cast<float>(ray.flux) == 0.0f) return out;
+  put_ray(ray, out);
+  put_f32(out + 24, static_cast<float>(ray.wavelength));
+  put_f32(out + 28, static_cast<float>(ray.flux));
+  return out + kSpectralRecordBytes;
+}
+
+char* encode_lighttools_spectral_record(const RayRecord& ray, char* out) noexcept {
+  put_ray(ray, out);
+  put_f32(out + 28, static_cast<float>(ray.wavelength));
+  return out + kSpectralRecordBytes;
+}
+
+std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description, FluxUnit unit,
+                                const SpectralHeader& spectral) {
   std::string header(kZemaxHeaderBytes, '\0');
   char* h = header.data();
   put_i32(h + 0, kZemaxIdentifier);
@@ -63,10 +92,12 @@ std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_vie
   }
   put_f32(h + 108, header_flux(flux));  // source flux
   put_f32(h + 112, header_flux(flux));  // ray-set flux: the file is the whole source
-  // 116 wavelength, 120..135 angular range: 0 (composite, not given).
+  // 116 wavelength: a line's (um), else 0 (composite); 120..135 angular
+  // range: 0 (not given).
+  if (spectral.spectral) put_f32(h + 116, static_cast<float>(spectral.lineNm * 1e-3));
   put_u32(h + 136, 4);  // millimetres
   // 140..191 location, rotation, scale, unused: 0.
-  put_i32(h + 192, 0);  // flux only: seven floats a ray
+  put_i32(h + 192, spectral.spectral ? 2 : 0);        // flux only (seven floats a ray) or spectral (eight)
   put_i32(h + 196, unit == FluxUnit::Lumen ? 1 : 0);  // flux type: watts or lumens
   // 200..207 reserved: 0.
   return header;
@@ -100,26 +131,40 @@ std::string tm25_date_time(std::int64_t unixSeconds) {
 }
 
 std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts,
-                        FluxUnit unit) {
+                        FluxUnit unit, const SpectralHeader& spectral) {
   const bool lumen = unit == FluxUnit::Lumen;
   std::string header(kTm25HeaderBytes, '\0');
   char* h = header.data();
   std::memcpy(h, "TM25", 4);
   put_i32(h + 4, 2013);
   put_i32(h + 8, 0);          // simulation
-  put_f32(h + 12, lumen ? header_flux(flux) : 0.0f);  // luminous flux (0: not given)
-  put_f32(h + 16, lumen ? 0.0f : header_flux(flux));  // radiant flux (0: not given)
+  // The other total follows from the spectrum (a spectrum without any
+  // luminous power has no radiant total in lumens: 0, not given).
+  const double efficacy = spectral.spectral ? spectral.lumensPerWatt : 0.0;
+  const double luminous = lumen ? flux : flux * efficacy;
+  const double radiant = !lumen ? flux : (efficacy > 0 ? flux / efficacy : 0.0);
+  put_f32(h + 12, header_flux(luminous));  // luminous flux (0: not given)
+  put_f32(h + 16, header_flux(radiant));   // radiant flux (0: not given)
   put_u64(h + 20, rays);
   const std::string date = tm25_date_time(unixSeconds);
   std::memcpy(h + 28, date.data(), date.size() < kTm25DateBytes ? date.size() : kTm25DateBytes - 1);
-  // 56 start position unknown, 60 no spectrum, 64..75 wavelengths, 76..87 no
-  // tables, columns or text, 88..255 reserved: all 0.
+  // 56 start position unknown; 60 no spectrum and 64..75 wavelengths 0, or
+  // a wavelength per ray; 76..87 no tables, columns or text, 88..255
+  // reserved: all 0.
+  if (spectral.spectral) {
+    put_i32(h + 60, 2);
+    put_f32(h + 64,
+            spectral.lineNm > 0 ? static_cast<float>(spectral.lineNm) : std::numeric_limits<float>::quiet_NaN());
+    put_f32(h + 68, static_cast<float>(spectral.minNm));
+    put_f32(h + 72, static_cast<float>(spectral.maxNm));
+  }
   char* flags = h + kTm25FixedHeaderBytes;
   put_i32(flags + 0, 1);  // position
   put_i32(flags + 4, 1);  // direction
   put_i32(flags + 8, lumen ? 0 : 1);   // radiant flux
   put_i32(flags + 16, lumen ? 1 : 0);  // luminous flux
-  // wavelength, Stokes, tristimulus, spectrum index: 0.
+  put_i32(flags + 12, spectral.spectral ? 1 : 0);  // wavelength
+  // Stokes, tristimulus, spectrum index: 0.
   char* text = flags + kTm25FlagsBytes;
   const std::string_view fields[kTm25TextFields] = {texts.lightSource, {}, {}, texts.creator, texts.software,
                                                      {}, {}, texts.information, texts.dataReference};

@@ -22,7 +22,8 @@
 //      152  float32 x3  rotation x, y, z (rad)
 //      164  float32 x3  scale x, y, z (unused)
 //      176  float32 x4  unused
-//      192  int32       ray format type: 0 flux only (7 floats a ray), 2 spectral (8)
+//      192  int32       ray format type: 0 flux only (7 floats a ray), 2 spectral (8:
+//                       the flux, then the wavelength in um)
 //      196  int32       flux type: 0 watts, 1 lumens
 //      200  int32 x2    reserved
 //      208  records: x, y, z, l, m, n, flux (float32 each)
@@ -41,8 +42,10 @@
 //       20  uint64      number of rays
 //       28  char[28]    creation date and time, ISO 8601, NUL-padded
 //       56  int32       ray start position: 0 unknown
-//       60  int32       spectrum type: 0 none
-//       64  float32 x3  single wavelength, minimum and maximum wavelength
+//       60  int32       spectrum type: 0 none, 1 single wavelength, 2 per-ray
+//                       wavelength (3, 4: spectral tables, not written)
+//       64  float32 x3  single wavelength (NaN: none), minimum and maximum
+//                       wavelength (nm)
 //       76  int32       number of spectral tables
 //       80  int32       number of additional ray items
 //       84  int32       bytes of the additional text block
@@ -55,7 +58,8 @@
 //                       information, data reference
 //    36288  (spectral tables, additional column names and text: none here)
 //    36288  records: x, y, z, kx, ky, kz, then one float32 per flag set
-//           after direction (radiant flux here), in the flags' order
+//           after direction (radiant flux, wavelength in nm, luminous
+//           flux), in the flags' order
 
 #include <bit>
 #include <cstddef>
@@ -70,6 +74,8 @@
 namespace lucidra {
 
 inline constexpr std::size_t kBinaryRecordBytes = 7 * 4;
+// A record with a wavelength: eight float32.
+inline constexpr std::size_t kSpectralRecordBytes = 8 * 4;
 inline constexpr std::size_t kZemaxHeaderBytes = 208;
 inline constexpr std::int32_t kZemaxIdentifier = 1010;
 inline constexpr std::size_t kZemaxDescriptionBytes = 100;
@@ -95,11 +101,29 @@ char* encode_zemax_record(const RayRecord& ray, char* out) noexcept;
 // keeps it, so that the total stays the same; TM-25 readers warn about it.
 char* encode_tm25_record(const RayRecord& ray, char* out) noexcept;
 
+// What a spectral ray set's headers say about its wavelengths (nm).
+struct SpectralHeader {
+  bool spectral = false;  // every record carries a wavelength
+  double lineNm = 0;      // the one wavelength of a line source; 0: a spectrum
+  double minNm = 0, maxNm = 0;
+  double lumensPerWatt = 0;  // the spectrum's luminous efficacy, for the other total
+};
+
+// Spectral records: Zemax x, y, z, l, m, n, flux, wavelength (um); TM-25
+// in watts x .. kz, radiant flux, wavelength (nm), in lumens x .. kz,
+// wavelength (nm), luminous flux (the flags' order), a ray of zero flux
+// left out as in encode_tm25_record; LightTools x .. kz, flux, wavelength (nm).
+char* encode_zemax_spectral_record(const RayRecord& ray, char* out) noexcept;
+char* encode_tm25_spectral_watt_record(const RayRecord& ray, char* out) noexcept;
+char* encode_tm25_spectral_lumen_record(const RayRecord& ray, char* out) noexcept;
+char* encode_lighttools_spectral_record(const RayRecord& ray, char* out) noexcept;
+
 // The Zemax header: `rays` records whose flux adds up to `flux` (in `unit`:
 // flux type 0 watts, 1 lumens), in mm, flux only. The description is cut to 99 bytes and anything but
 // printable ASCII becomes '?'.
+// A spectral ray set: format type 2 and, for a line, its wavelength (um).
 std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description,
-                                FluxUnit unit = FluxUnit::Watt);
+                                FluxUnit unit = FluxUnit::Watt, const SpectralHeader& spectral = {});
 
 // The texts of a TM-25 header (UTF-8; each is cut to 999 characters).
 struct Tm25Texts {
@@ -117,9 +141,11 @@ std::string tm25_date_time(std::int64_t unixSeconds);
 // `rays` records whose flux adds up to `flux`, created at `unixSeconds`,
 // start positions unknown, no spectrum. In watts the rays carry radiant flux
 // and the luminous total is 0 with its flag clear; in lumens the other way
-// round.
+// round. A spectral ray set sets the wavelength flag, the spectrum type
+// (2: per ray), the wavelength range, the line's wavelength, and the other
+// total through the spectrum's luminous efficacy.
 std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSeconds, const Tm25Texts& texts,
-                        FluxUnit unit = FluxUnit::Watt);
+                        FluxUnit unit = FluxUnit::Watt, const SpectralHeader& spectral = {});
 
 // Little-endian fields, for the writer and reader of both formats (inline:
 // they run for every record).

@@ -33,7 +33,7 @@ std::string fixed_width_flux(double flux) {
 
 }  // namespace
 
-std::string lighttools_binary_header(double flux, FluxUnit unit) {
+std::string lighttools_binary_header(double flux, FluxUnit unit, bool wavelength) {
   std::string header(kLightToolsHeaderBytes, '\0');
   char* h = header.data();
   std::memcpy(h, "LTRF", 4);
@@ -41,14 +41,14 @@ std::string lighttools_binary_header(double flux, FluxUnit unit) {
   put_u32(h + 8, 0);                                   // minor version
   put_u32(h + 12, unit == FluxUnit::Lumen ? 1u : 0u);  // photometric / radiometric
   put_u32(h + 16, 0);                                  // near field
-  put_u32(h + 20, 0);                                  // no colour
+  put_u32(h + 20, wavelength ? 2u : 0u);               // no colour, or a wavelength (nm) per ray
   put_u32(h + 24, 1);                                  // millimetres
   // 28..39 data origin: 0, 0, 0.
   put_f32(h + 40, static_cast<float>(flux));
   return header;
 }
 
-std::string lighttools_text_header(double flux, FluxUnit unit) {
+std::string lighttools_text_header(double flux, FluxUnit unit, bool wavelength) {
   // The photometric keywords are our reading of the radiometric ones
   // (radiant_power, lt_radiant_flux); no public sample shows them.
   const bool lumen = unit == FluxUnit::Lumen;
@@ -58,9 +58,9 @@ std::string lighttools_text_header(double flux, FluxUnit unit) {
       "lt_rdf_version: 2.0\r\n"
       "dataname: LucidraRayData\r\n";
   text += lumen ? "lt_datatype: luminous_power\r\n" : "lt_datatype: radiant_power\r\n";
+  text += "lt_far_field_data: no\r\n";
+  text += wavelength ? "lt_color_info: wavelength\r\n" : "lt_color_info: none\r\n";
   text +=
-      "lt_far_field_data: no\r\n"
-      "lt_color_info: none\r\n"
       "lt_length_units: millimeters\r\n"
       "lt_data_origin: 0 0 0\r\n";
   text += lumen ? "lt_luminous_flux: " : "lt_radiant_flux: ";
@@ -75,6 +75,15 @@ char* format_lighttools_line(const RayRecord& ray, char* out) noexcept {
     if (i > 0) *out++ = ' ';
     out = put_float_text(static_cast<float>(values[i]), out);
   }
+  out[0] = '\r';
+  out[1] = '\n';
+  return out + 2;
+}
+
+char* format_lighttools_spectral_line(const RayRecord& ray, char* out) noexcept {
+  out = format_lighttools_line(ray, out) - 2;
+  *out++ = ' ';
+  out = put_float_text(static_cast<float>(ray.wavelength), out);
   out[0] = '\r';
   out[1] = '\n';
   return out + 2;

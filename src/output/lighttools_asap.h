@@ -63,20 +63,25 @@ inline constexpr std::size_t kAsapRecordWords = 7;
 inline constexpr std::size_t kAsapHeaderBytes = 5 * 4 * kAsapRecordWords;
 inline constexpr std::int32_t kAsapFirstWord = 1024 * static_cast<std::int32_t>(kAsapRecordWords) + 247;
 
-// The LTRF header: version 2.0, near field, no colour, millimetres, origin
-// 0, `flux` in `unit` (W: radiometric, lm: photometric).
-std::string lighttools_binary_header(double flux, FluxUnit unit);
+// The LTRF header: version 2.0, near field, no colour (or colour
+// information 2, a wavelength per ray), millimetres, origin 0, `flux` in
+// `unit` (W: radiometric, lm: photometric).
+std::string lighttools_binary_header(double flux, FluxUnit unit, bool wavelength = false);
 
 // The LightTools text header, CR LF line ends; the flux field has a fixed
 // width, so that the header can be written again with the final sum.
-std::string lighttools_text_header(double flux, FluxUnit unit);
+// With a wavelength per ray: "lt_color_info: wavelength".
+std::string lighttools_text_header(double flux, FluxUnit unit, bool wavelength = false);
 inline constexpr std::string_view kLightToolsTextTrailer = "lt_endofdata\r\n";
 
 // One LightTools text ray line: seven numbers in "%.9g" (enough to give the
 // float32 of each value back) and CR LF. `out` needs
 // kMaxLightToolsLineLength bytes.
-inline constexpr int kMaxLightToolsLineLength = 7 * 16 + 6 + 2;
+inline constexpr int kMaxLightToolsLineLength = 8 * 16 + 7 + 2;
 char* format_lighttools_line(const RayRecord& ray, char* out) noexcept;
+// The same with the wavelength (nm) as an eighth number, as LightTools
+// exports a ray set with colour information.
+char* format_lighttools_spectral_line(const RayRecord& ray, char* out) noexcept;
 
 // The five ASAP header records for `rays` ray records.
 std::string asap_header(std::uint64_t rays);

@@ -51,6 +51,15 @@ char* format_ray_line(const RayRecord& ray, char* out) noexcept {
   return out + 2;
 }
 
+char* format_spectral_ray_line(const RayRecord& ray, char* out) noexcept {
+  out = format_ray_line(ray, out) - 2;
+  *out++ = ' ';
+  out = format_e(ray.wavelength * 1e-3, out);
+  out[0] = '\r';
+  out[1] = '\n';
+  return out + 2;
+}
+
 std::string zemax_header(std::int32_t rayCount) {
   std::string text = std::to_string(rayCount);
   text += " 4 \r\n";
@@ -156,14 +165,15 @@ void RayFileWriter::begin(Layout layout) {
 
 void RayFileWriter::write_records(std::string_view bytes) {
   // The flux of every record, added in file order as a reader adds it.
-  for (std::size_t at = kRecordFluxOffset; at < bytes.size(); at += kBinaryRecordBytes) {
+  const std::size_t recordBytes = layout_.recordBytes;
+  for (std::size_t at = layout_.fluxOffset; at < bytes.size(); at += recordBytes) {
     recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
   }
   // A value beyond single precision became an infinity: such a file would
   // pass for a good one in every tool that reads it.
   for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
     if ((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u) {
-      const std::uint64_t ray = records_ + at / kBinaryRecordBytes + 1;
+      const std::uint64_t ray = records_ + at / recordBytes + 1;
       failed_ = true;
       discard();
       throw OutputFileError("Cannot write ray file " + path_ + ": ray " + std::to_string(ray) +
@@ -171,7 +181,7 @@ void RayFileWriter::write_records(std::string_view bytes) {
                             "the size, the source flux or the intensities");
     }
   }
-  records_ += bytes.size() / kBinaryRecordBytes;
+  records_ += bytes.size() / recordBytes;
   write(bytes);
 }
 

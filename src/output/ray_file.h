@@ -17,14 +17,17 @@
 
 namespace lucidra {
 
-// Longest ray line of any text format: seven numbers of up to 15
-// characters (a float32's shortest text, LightTools; "%e" needs 14), six
-// blanks, CR LF.
-inline constexpr int kMaxRayLineLength = 7 * 15 + 6 + 2;
+// Longest ray line of any text format: eight numbers (seven, and a
+// wavelength) of up to 15 characters (a float32's shortest text,
+// LightTools; "%e" needs 14), seven blanks, CR LF.
+inline constexpr int kMaxRayLineLength = 8 * 15 + 7 + 2;
 
 // Writes one ray line (with its CR LF) and returns its end. `out` needs
 // kMaxRayLineLength characters.
 char* format_ray_line(const RayRecord& ray, char* out) noexcept;
+// The same with the wavelength as an eighth "%e" number, in micrometres as
+// the TracePro and Zemax text loaders take it.
+char* format_spectral_ray_line(const RayRecord& ray, char* out) noexcept;
 
 // Writes one ray's bytes in a ray file's layout and returns their end: a text
 // line (format_ray_line) or a binary record (binary_ray_file.h), which may be
@@ -70,6 +73,7 @@ class RayFileWriter {
     std::size_t recordBytes = 0;  // binary records; 0: text lines, counted by their line ends
     bool rewriteHeader = true;
     bool countInHeader = true;
+    std::size_t fluxOffset = 6 * 4;  // where a binary record holds its flux
     std::string trailer;          // written at commit, after the last ray
     std::uint64_t plannedRecords = 0;
     double plannedFlux = 0;
@@ -100,6 +104,9 @@ class RayFileWriter {
   std::size_t bytes_per_ray() const {
     return layout_.recordBytes != 0 ? layout_.recordBytes : static_cast<std::size_t>(kMaxRayLineLength);
   }
+  // Text lines of another layout (a wavelength column) for a file whose
+  // header is written once, without begin().
+  void set_text_encoder(RayEncoder lineEncoder) { encoder_ = lineEncoder; }
   void write_rays(std::string_view bytes) {
     if (layout_.recordBytes != 0) {
       write_records(bytes);

@@ -179,13 +179,13 @@ const char* parse_ray_number(const char* p, const char* end, double& value) noex
 RayLineStatus parse_ray_line(std::string_view line, RayRecord& ray, int& numbers) noexcept {
   const char* p = line.data();
   const char* end = p + line.size();
-  double v[7];
+  double v[8];
   numbers = 0;
   for (;;) {
     while (p < end && is_blank(*p)) ++p;
     if (p == end) break;
-    if (numbers == 7) {
-      numbers = 8;
+    if (numbers == 8) {
+      numbers = 9;
       return RayLineStatus::WrongCount;
     }
     double value = 0;
@@ -195,8 +195,11 @@ RayLineStatus parse_ray_line(std::string_view line, RayRecord& ray, int& numbers
     p = next;
   }
   if (numbers == 0) return RayLineStatus::Blank;
-  if (numbers != 7) return RayLineStatus::WrongCount;
+  if (numbers < 7) return RayLineStatus::WrongCount;
   ray = RayRecord{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+  // An eighth number is the ray's wavelength, in micrometres as the
+  // TracePro and Zemax text loaders read it.
+  if (numbers == 8) ray.wavelength = v[7] * 1000;
   return RayLineStatus::Ray;
 }
 
@@ -344,6 +347,8 @@ struct BinaryLayout {
   double flux = 0;
   std::size_t recordFloats = 7;
   std::size_t fluxIndex = 6;
+  std::size_t wavelengthIndex = 0;  // 0: the records carry no wavelength
+  double nmPerUnit = 1;             // Zemax writes micrometres
   std::optional<FluxUnit> fluxUnit;
   std::string lengthUnit;
 };
@@ -373,7 +378,9 @@ BinaryLayout read_zemax_binary_header(std::FILE* file, const std::string& path) 
   layout.fluxUnit = fluxType == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   const auto format = static_cast<std::int32_t>(get_u32(h + 192));
   if (format == 2) {
-    layout.recordFloats = 8;  // a wavelength follows the flux
+    layout.recordFloats = 8;  // a wavelength (um) follows the flux
+    layout.wavelengthIndex = 7;
+    layout.nmPerUnit = 1000;
   } else if (format != 0) {
     fail(path, 0, "has ray format type " + std::to_string(format) + "; only 0 (flux only) and 2 (spectral) are read");
   }
@@ -427,6 +434,7 @@ BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
   // wavelength, luminous flux, Stokes S1..S3, tristimulus X and Z, spectrum
   // index, then the additional items.
   layout.fluxIndex = flag[2] != 0 ? 6 : 6 + flag[3];
+  if (flag[3] != 0) layout.wavelengthIndex = 6 + flag[2];  // nm
   // Radiant flux when the rays carry it, else luminous; TM-25 lengths are mm.
   layout.fluxUnit = flag[2] != 0 ? FluxUnit::Watt : FluxUnit::Lumen;
   layout.flux = static_cast<double>(get_f32(h.data() + (flag[2] != 0 ? 16 : 12)));
@@ -473,6 +481,9 @@ BinaryBlock decode_block(std::vector<char> bytes, BinaryLayout layout, const Ray
     rays[i] = RayRecord{get_f32(r),      get_f32(r + 4),  get_f32(r + 8),
                         get_f32(r + 12), get_f32(r + 16), get_f32(r + 20),
                         get_f32(r + 4 * layout.fluxIndex)};
+    if (layout.wavelengthIndex != 0) {
+      rays[i].wavelength = static_cast<double>(get_f32(r + 4 * layout.wavelengthIndex)) * layout.nmPerUnit;
+    }
     const RayRecord& ray = rays[i];
     if (!std::isfinite(ray.x) || !std::isfinite(ray.y) || !std::isfinite(ray.z) || !std::isfinite(ray.dx) ||
         !std::isfinite(ray.dy) || !std::isfinite(ray.dz) || !std::isfinite(ray.flux)) {

@@ -36,8 +36,9 @@ const char* parse_ray_number(const char* p, const char* end, double& value) noex
 // The outcome of parsing one line of a ray file.
 enum class RayLineStatus { Ray, Blank, WrongCount, NotANumber };
 
-// Parses a line without its line end into `ray`. `numbers` receives how many
-// numbers the line holds (up to 8, to tell "too many" from seven).
+// Parses a line without its line end into `ray`: seven numbers, or eight with
+// the wavelength (um, stored in nm). `numbers` receives how many numbers the
+// line holds (up to 9, to tell "too many" from eight).
 RayLineStatus parse_ray_line(std::string_view line, RayRecord& ray, int& numbers) noexcept;
 
 // Streams the rays of a text ray file in blocks of consecutive lines. Each

@@ -14,19 +14,19 @@ std::string tracepro_header_of(const HeaderFacts& f, std::uint64_t, double) {
 std::string zemax_text_header_of(const HeaderFacts& f, std::uint64_t, double) { return zemax_header(f.rayCount); }
 
 std::string zemax_binary_header_of(const HeaderFacts& f, std::uint64_t records, double flux) {
-  return zemax_binary_header(static_cast<std::uint32_t>(records), flux, f.description, f.fluxUnit);
+  return zemax_binary_header(static_cast<std::uint32_t>(records), flux, f.description, f.fluxUnit, f.spectral);
 }
 
 std::string tm25_header_of(const HeaderFacts& f, std::uint64_t records, double flux) {
-  return tm25_header(records, flux, f.createdUnixSeconds, f.tm25, f.fluxUnit);
+  return tm25_header(records, flux, f.createdUnixSeconds, f.tm25, f.fluxUnit, f.spectral);
 }
 
 std::string lighttools_header_of(const HeaderFacts& f, std::uint64_t, double flux) {
-  return lighttools_binary_header(flux, f.fluxUnit);
+  return lighttools_binary_header(flux, f.fluxUnit, f.spectral.spectral);
 }
 
 std::string lighttools_text_header_of(const HeaderFacts& f, std::uint64_t, double flux) {
-  return lighttools_text_header(flux, f.fluxUnit);
+  return lighttools_text_header(flux, f.fluxUnit, f.spectral.spectral);
 }
 
 std::string asap_header_of(const HeaderFacts&, std::uint64_t records, double) { return asap_header(records); }
@@ -97,6 +97,23 @@ std::string shown_extensions(const RayFormat& format) {
 }
 
 }  // namespace
+
+SpectralLayout spectral_layout(OutputFormat id, FluxUnit unit) {
+  switch (id) {
+    case OutputFormat::TracePro:
+    case OutputFormat::Zemax: return {&format_spectral_ray_line, 0, kRecordFluxOffset};
+    case OutputFormat::ZemaxBinary: return {&encode_zemax_spectral_record, kSpectralRecordBytes, kRecordFluxOffset};
+    case OutputFormat::Tm25:
+      // The columns follow the flags: radiant flux before the wavelength,
+      // luminous flux after it.
+      if (unit == FluxUnit::Lumen) return {&encode_tm25_spectral_lumen_record, kSpectralRecordBytes, 7 * 4};
+      return {&encode_tm25_spectral_watt_record, kSpectralRecordBytes, kRecordFluxOffset};
+    case OutputFormat::LightTools: return {&encode_lighttools_spectral_record, kSpectralRecordBytes, kRecordFluxOffset};
+    case OutputFormat::LightToolsText: return {&format_lighttools_spectral_line, 0, kRecordFluxOffset};
+    case OutputFormat::Asap: break;
+  }
+  return {};
+}
 
 std::span<const RayFormat> ray_formats() { return kFormats; }
 

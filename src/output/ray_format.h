@@ -33,6 +33,7 @@ struct HeaderFacts {
   std::string description;                 // Zemax binary description
   Tm25Texts tm25;
   std::int64_t createdUnixSeconds = 0;
+  SpectralHeader spectral;  // a wavelength on every ray
 };
 
 // The header of a file holding `records` rays whose flux adds up to `flux`.
@@ -64,6 +65,16 @@ struct RayFormat {
   std::string_view trailer;
   RayFileKind readerKind;
 };
+
+// How a format writes rays that carry a wavelength: its encoder, record size
+// (0: text lines) and where a binary record holds the flux. ASAP's
+// distribution file has no place for a wavelength: `encoder` is nullptr.
+struct SpectralLayout {
+  RayEncoder encoder = nullptr;
+  std::size_t recordBytes = 0;
+  std::size_t fluxOffset = kRecordFluxOffset;
+};
+SpectralLayout spectral_layout(OutputFormat id, FluxUnit unit);
 
 // The formats, in the order the help and the window list them.
 std::span<const RayFormat> ray_formats();

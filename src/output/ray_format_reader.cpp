@@ -75,6 +75,8 @@ std::int64_t read_records(std::FILE* file, const std::string& path, std::uint64_
           const char* r = bytes.data() + i * recordBytes;
           rays[i] = RayRecord{get_f32(r),      get_f32(r + 4),  get_f32(r + 8), get_f32(r + 12),
                               get_f32(r + 16), get_f32(r + 20), get_f32(r + 24)};
+          // LightTools colour information 2: the wavelength (nm) follows.
+          if (recordBytes >= kSpectralRecordBytes) rays[i].wavelength = get_f32(r + 28);
         }
         return work(rays.data(), n);
       }));
@@ -128,6 +130,7 @@ bool parse_lighttools_line(std::string_view line, int wanted, RayRecord& ray) {
   }
   if (n != wanted) return false;
   ray = RayRecord{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+  if (wanted == 8) ray.wavelength = v[7];  // nm
   return true;
 }
 

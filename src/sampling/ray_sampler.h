@@ -26,6 +26,7 @@
 #include <cstdint>
 
 #include "base/ray_record.h"
+#include "photometry/spectrum.h"
 #include "sampling/angular_law.h"
 #include "sampling/arc_source.h"
 #include "sampling/direction_sampler.h"
@@ -80,6 +81,9 @@ struct SamplingPlan {
   const AngularLaw* law = nullptr;              // LED mode
   const DirectionSampler* directions = nullptr; // LED mode, equal flux
   const ArcSource* arc = nullptr;               // arc mode
+  // The source's spectrum: each ray's wavelength from one more coordinate
+  // of its point (nullptr: no wavelength, the point as without it).
+  const Spectrum* spectrum = nullptr;
   double rayFlux = 0;                           // equal flux: source flux / (N + 1)
   // Weighted LED rays: cos theta even over these intervals (the forward
   // cap, and its mirror when part of the flux goes backwards).
@@ -90,9 +94,10 @@ struct SamplingPlan {
   bool modern() const { return mode != SamplingMode::Legacy; }
   // Dimension of the Sobol points: legacy 2 in LED mode and 3 in arc mode;
   // otherwise 4 in LED mode (direction, then start point) and 5 in arc
-  // mode (start point, then direction).
+  // mode (start point, then direction); one more, the last, for the
+  // wavelength when there is a spectrum.
   int sobol_dimension() const {
-    if (modern()) return ledMode ? 4 : 5;
+    if (modern()) return (ledMode ? 4 : 5) + (spectrum != nullptr ? 1 : 0);
     return ledMode ? 2 : 3;
   }
 };
@@ -202,10 +207,17 @@ inline double weighted_cos(const SamplingPlan& plan, double q) {
 
 // One ray of the equal-flux or weighted sampling; returns the ray's weight
 // (1 for equal flux), whose share of the run's sum is its share of the flux.
+// The weights of the flux phase need no wavelength (its coordinate is
+// still drawn, so that both phases take the same points).
 template <class Draws>
-double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray) {
-  double q[5] = {0, 0, 0, 0, 0};
+double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool withWavelength = true) {
+  double q[6] = {0, 0, 0, 0, 0, 0};
   unit_point(plan, draws, q);
+  // The wavelength is drawn apart from the flux: equal-flux rays stay equal,
+  // and the spectrum's shape is in how many rays fall at each wavelength.
+  // First, so that its square root and division overlap the direction's work.
+  if (plan.spectrum != nullptr && withWavelength)
+    ray.wavelength = plan.spectrum->wavelength_at(q[plan.ledMode ? 4 : 5]);
   const bool weighted = plan.mode == SamplingMode::Weighted;
   double weight = 1;
   if (!plan.ledMode) {
@@ -259,10 +271,10 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     for (std::size_t i = 0; i < n; ++i) modern_ray(plan, draws, rays[i]);
     return;
   }
-  double q[kBatch][5];
+  double q[kBatch][6];
   double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch] = {}, phi[kBatch] = {};
   for (std::size_t i = 0; i < n; ++i) {
-    q[i][4] = 0;
+    q[i][4] = q[i][5] = 0;
     unit_point(plan, draws, q[i]);
     q0[i] = q[i][0];
     q1[i] = q[i][1];
@@ -270,6 +282,8 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
+    // As modern_ray: the wavelength from the coordinate after the direction's.
+    if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[i][4]);
     if (plan.planeShape == PlaneShape::Elliptical) {
       double a = 0, b = 0;
       concentric_disk(q[i][2], q[i][3], a, b);
@@ -298,7 +312,7 @@ template <class Draws>
 double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels) {
   if (plan.modern()) {
     RayRecord ray;
-    return detail::modern_ray(plan, draws, ray);
+    return detail::modern_ray(plan, draws, ray, false);
   }
   if (plan.ledMode) {
     double phi = 0, cosTheta = 1;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,74 @@ TEST_F(CliTest, GenerateCheckPlotAndCsv) {
   EXPECT_EQ(legacy.exitCode, 6) << legacy.out << legacy.err;
   EXPECT_NE(legacy.out.find("verdict: FAIL"), std::string::npos);
   EXPECT_NE(run({"--help"}).out.find("--legacy-sampling      reproduce ray files of version 3.5"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lucidra::testing
+namespace lucidra::testing {
+namespace {
+
+// A spectral run from the command line: the summary gives both totals and
+// the colour, check --spectrum judges the wavelengths with the usual exit
+// codes, and the spectrum options refuse what they cannot use.
+TEST_F(CliTest, SpectrumGenerateAndCheck) {
+  std::string white = "wavelength,power\n";  // CSV with a header
+  std::string shifted = "# 20 nm to the red\n";
+  for (int nm = 380; nm <= 780; nm += 2) {
+    const auto band = [nm](double blue) {
+      return std::exp(-0.5 * std::pow((nm - blue) / 10.0, 2)) + 0.6 * std::exp(-0.5 * std::pow((nm - 560) / 50.0, 2));
+    };
+    white += std::to_string(nm) + "," + std::to_string(band(450)) + "\n";
+    shifted += std::to_string(nm) + " " + std::to_string(band(470)) + "\n";
+  }
+  dir.write("white.csv", white);
+  dir.write("shifted.txt", shifted);
+  dir.write("bad.txt", "400 1\n390 2\n");
+  const std::vector<std::string>& law = kLaw;
+  const CliResult g = run(generate({"-n", "50000", "--angular", "user-defined", "-f", "tm25", "-o", "white.TM25RAY",
+                                    "--source-flux", "1200", "--flux-unit", "lm", "--spectrum", "white.csv"}));
+  ASSERT_EQ(g.exitCode, 0) << g.err;
+  EXPECT_NE(g.out.find("spectrum: 1200 lm = "), std::string::npos) << g.out;
+  EXPECT_NE(g.out.find("lm/W, correlated colour temperature "), std::string::npos) << g.out;
+  const CliResult line = run(generate({"-n", "50000", "--angular", "user-defined", "-f", "zemax-binary", "-o",
+                                       "line.dat", "--wavelength", "450", "--source-flux", "2"}));
+  ASSERT_EQ(line.exitCode, 0) << line.err;
+  // 2 W at 450 nm: 683 lm/W times V(450) = 0.038.
+  EXPECT_NE(line.out.find("spectrum: 2 W = 51.908 lm, luminous efficacy of radiation 26.0 lm/W, dominant "
+                          "wavelength 450.0 nm"),
+            std::string::npos)
+      << line.out;
+  struct Case {
+    const char* name;
+    std::vector<std::string> args;
+    int exitCode;
+    std::string inOut, inErr;
+  };
+  const Case cases[] = {
+      {"own spectrum", with({"check", "white.TM25RAY", "--spectrum", "white.csv"}, law), 0, "spectrum verdict: PASS",
+       ""},
+      {"mean wavelength", with({"check", "white.TM25RAY", "--spectrum", "white.csv"}, law), 0,
+       "flux-weighted mean wavelength: ", ""},
+      {"shifted spectrum", with({"check", "white.TM25RAY", "--spectrum", "shifted.txt"}, law), 6,
+       "spectrum verdict: FAIL", ""},
+      {"a line", with({"check", "line.dat", "--wavelength", "450"}, law), 0, "spectrum verdict: PASS", ""},
+      {"another line", with({"check", "line.dat", "--wavelength", "451"}, law), 6, "spectrum verdict: FAIL", ""},
+      {"bad spectrum file", with({"check", "white.TM25RAY", "--spectrum", "bad.txt"}, law), 1, "",
+       "Spectrum file bad.txt, line 2: wavelengths must increase (390 nm follows 400 nm)"},
+      {"both", generate({"--spectrum", "white.csv", "--wavelength", "500"}), 2, "",
+       "--spectrum and --wavelength exclude each other"},
+      {"legacy", generate({"--wavelength", "500", "--legacy-sampling"}), 2, "", "not --legacy-sampling"},
+      {"wavelength range", generate({"--wavelength", "100"}), 2, "", "a wavelength in nm from 200 to 2500"},
+      {"asap", generate({"--wavelength", "500", "-f", "asap", "-o", "source.dis"}), 1, "",
+       "ASAP (dis) ray files have no place for a wavelength"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const CliResult r = run(c.args);
+    EXPECT_EQ(r.exitCode, c.exitCode) << r.out << r.err;
+    EXPECT_NE(r.out.find(c.inOut), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find(c.inErr), std::string::npos) << r.err;
+  }
 }
 
 }  // namespace

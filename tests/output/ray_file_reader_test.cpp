@@ -105,7 +105,7 @@ TEST(ReadTextRayFile, MalformedFilesNameFileAndLine) {
        ": the header announces 5 rays but the file holds 3; is it cut short?"},
       {"six numbers", "2 4 \r\n" + good + "1 2 3 4 5 6\r\n", RayFileKind::Auto,
        ", line 5: a ray line needs 7 numbers, this one has 6"},
-      {"eight numbers", "2 4 \r\n1 2 3 4 5 6 7 8\r\n", RayFileKind::Auto,
+      {"nine numbers", "2 4 \r\n1 2 3 4 5 6 7 8 9\r\n", RayFileKind::Auto,
        ", line 2: a ray line needs 7 numbers, this one has more"},
       {"not a number", "2 4 \r\n" + good.substr(0, 40) + "x" + good.substr(41), RayFileKind::Auto,
        ", line 2: '" + good.substr(0, 40) + "x" + good.substr(41, good.find('\r') - 41) +

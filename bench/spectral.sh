@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# A spectral run against the same run without a spectrum: a white LED's
+# spectrum (401 points, a blue Gaussian and a phosphor band) drawn through
+# one more Sobol coordinate, in the three layouts that matter for speed
+# (binary records, TM-25, text lines), to /dev/null, one thread and every
+# core, best of five. The target: the spectral run within 15 % of the plain
+# one (ratio at most 1.15), judged on CPU time (user + system), which other
+# load on the machine disturbs less than the wall-clock time shown beside it.
+#
+#   bench/spectral.sh [N]          (build directory: build/, or $LUCIDRA_BUILD_DIR)
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build=${LUCIDRA_BUILD_DIR:-$root/build}
+n=${1:-10000000}
+cli=$build/src/cli/lucidra-cli
+for tool in "$cli" /usr/bin/time; do
+  [[ -x $tool ]] || { echo "spectral.sh: $tool is missing (build first; /usr/bin/time is Debian's 'time')" >&2; exit 1; }
+done
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+awk 'BEGIN { for (i = 0; i <= 180; i++) printf "%g ", i / 2; printf "\r\n\r\n";
+             for (i = 0; i <= 180; i++) printf "%.3f ", 100 * cos(i / 180 * 1.5707963); printf "\r\n" }' > wide.txt
+awk 'BEGIN { print "# white LED"; for (nm = 380; nm <= 780; nm++)
+             printf "%d %.6f\n", nm, exp(-0.5 * ((nm - 450) / 10) ^ 2) + 0.6 * exp(-0.5 * ((nm - 560) / 50) ^ 2) }' > white.txt
+
+best() {  # "wall cpu": the smallest wall-clock and CPU (user + system) seconds of five runs
+  local w="" c=""
+  for _ in 1 2 3 4 5; do
+    /usr/bin/time -f "%e %U %S" -o time.txt "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -L wide.txt \
+      -T wide.txt --size-x 2 --size-y 2 -o /dev/null "$@" > /dev/null
+    read -r e u s < <(tail -n 1 time.txt)
+    w=$(awk -v a="$e" -v b="$w" 'BEGIN { if (b == "" || a < b) b = a; printf "%.2f", b }')
+    c=$(awk -v a="$u" -v x="$s" -v b="$c" 'BEGIN { a += x; if (b == "" || a < b) b = a; printf "%.2f", b }')
+  done
+  echo "$w $c"
+}
+
+status=0
+printf "N = %d rays, %d cores\n\n" "$n" "$(nproc)"
+printf "| format | threads | plain wall s | spectral wall s | plain CPU s | spectral CPU s | CPU ratio |\n"
+printf "|---|---|---|---|---|---|---|\n"
+for format in zemax-binary tm25 zemax; do
+  for threads in 1 "$(nproc)"; do
+    read -r pw pc < <(best -f "$format" --threads "$threads")
+    read -r sw sc < <(best -f "$format" --threads "$threads" --spectrum white.txt)
+    ratio=$(awk -v p="$pc" -v s="$sc" 'BEGIN { printf "%.3f", s / p }')
+    awk -v r="$ratio" 'BEGIN { exit !(r > 1.15) }' && status=1
+    printf "| %s | %s | %s | %s | %s | %s | %s |\n" "$format" "$threads" "$pw" "$sw" "$pc" "$sc" "$ratio"
+  done
+done
+exit $status
