@@ -45,6 +45,7 @@
 #include "app/background_check.h"
 #include "base/output_target.h"
 #include "engine/input_guard.h"
+#include "app/settings_model.h"
 #include "app/background_run.h"
 #include "app/desktop_services.h"
 #include "photometry/import_files.h"
@@ -275,9 +276,10 @@ void TForm1::build_file_panel() {
   Panel5 = make_panel(Panel1, "Panel5", QRect(1, 1, 402, 89), kCream);
   Label1 = make_label(Panel5, "Label1", QStringLiteral("Source File"), 8, 11);
   const QRect fileField(96, 8, 235, 21);
-  Edit3 = make_edit(Panel5, "Edit3", QStringLiteral("C:\\ray1.txt"), fileField);
-  Edit4 = make_edit(Panel5, "Edit4", QStringLiteral("D:\\Program files\\ZEMAX\\Objects\\ray.dat"),
-                    fileField);
+  // Ray files start in the working folder, named after their target and
+  // format, so a first start writes where the user looks on any platform.
+  Edit3 = make_edit(Panel5, "Edit3", to_qt(first_start_ray_file(OutputFormat::TracePro)), fileField);
+  Edit4 = make_edit(Panel5, "Edit4", to_qt(first_start_ray_file(OutputFormat::Zemax)), fileField);
   Edit11 = make_edit(Panel5, "Edit11", QStringLiteral("c:\\sample.ray"), fileField);
   Edit5 = make_edit(Panel5, "Edit5", QStringLiteral("c:\\source.dis"), fileField);
   Edit3->hide();
@@ -633,6 +635,8 @@ void TForm1::build_menu() {
   OpenSettingsAction = named(file->addAction(QStringLiteral("Open settings…")), "OpenSettingsAction");
   SaveSettingsAction = named(file->addAction(QStringLiteral("Save settings")), "SaveSettingsAction");
   SaveSettingsAction->setShortcut(QKeySequence::Save);
+  SaveSettingsAsAction = named(file->addAction(QStringLiteral("Save settings as…")), "SaveSettingsAsAction");
+  SaveSettingsAsAction->setShortcut(QKeySequence::SaveAs);
   ExportChartAction = named(file->addAction(QStringLiteral("Export chart…")), "ExportChartAction");
   ImportPhotometricAction =
       named(file->addAction(QStringLiteral("Import photometric file…")), "ImportPhotometricAction");
@@ -785,6 +789,7 @@ void TForm1::connect_handlers() {
           [this] { guarded([this] { BrowseDistributionClick(ComboBoxEx2); }); });
   on(SaveSettingsAction, &QAction::triggered, &TForm1::SaveSettingsClick);
   on(OpenSettingsAction, &QAction::triggered, &TForm1::OpenSettingsClick);
+  on(SaveSettingsAsAction, &QAction::triggered, &TForm1::SaveSettingsAsClick);
   on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
   on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
   on(BrowsePhotometricButton, &QPushButton::clicked, &TForm1::BrowsePhotometricClick);
@@ -848,12 +853,25 @@ bool TForm1::commit_distribution(QComboBox* combo) {
 void TForm1::FormCreate() {
   services_.show_message(kFreewareNotice);
   fill_recent_menu();
-  // A faulty configuration reports itself and stops at its bad line; the
-  // lists, the folder watcher and the LED mode are set up whatever it holds.
-  guarded([this] { apply_configuration(kConfigFileName); });
+  // A faulty configuration reports itself and changes nothing; the lists,
+  // the folder watcher and the LED mode are set up whatever it holds.
+  const bool firstStart = !QFileInfo::exists(QString::fromLatin1(kConfigFileName));
+  if (firstStart) apply_settings(first_start_settings(settings_model(), list_distribution_files(".")));
+  else guarded([this] { apply_configuration(kConfigFileName); });
   guarded([this] { fill_distribution_lists(); });
   watch_working_folder();
   CheckBox3->setChecked(true);  // LED mode
+  if (firstStart) offer_first_start_save();
+}
+
+void TForm1::offer_first_start_save() {
+  const QString text =
+      QStringLiteral("There is no settings file %1 in %2, so the window starts with its defaults: ray files "
+                     "in this folder named after their target and format.\n\nSave these settings as %1 now?")
+          .arg(QString::fromLatin1(kConfigFileName), QDir::toNativeSeparators(QDir::currentPath()));
+  const DialogButton answer = services_.message_box(QString::fromLatin1(kApplicationTitle), text,
+                                                    message_flags::YesNo | message_flags::IconInformation);
+  if (answer == DialogButton::Yes) guarded([this] { SaveSettingsClick(); });
 }
 
 void TForm1::stop_for_signal() {
@@ -875,31 +893,63 @@ void TForm1::watch_working_folder() {
   folderWatcher_->addPath(QDir::currentPath());
 }
 
-// Each line is fetched and applied before the next, so a short or faulty
-// file stops exactly at the line that fails and keeps what came before.
+// The whole file is read and checked before any control changes, so a bad
+// file leaves every setting as it was and names its line and field.
 void TForm1::apply_configuration(const std::string& fileName) {
-  const std::vector<std::string> lines = load_config_lines(fileName);
-  const auto text = [&lines](int number) { return to_qt(config_line(lines, number)); };
-  const auto whole = [&lines](int number) { return parse_whole_number(config_line(lines, number)); };
+  apply_settings(read_settings_file(fileName, decimalSeparator_, from_qt(Edit6->text())));
+}
 
-  Edit3->setText(text(1));
-  Edit4->setText(text(2));
+void TForm1::apply_settings(const SettingsModel& model) {
+  const ConfigValues& values = model.lines;
+  Edit3->setText(to_qt(values.traceProPath));
+  Edit4->setText(to_qt(values.zemaxPath));
   {
     // Naming a distribution file loads nothing until a plot or a run needs it.
     const QSignalBlocker first(ComboBoxEx1);
-    ComboBoxEx1->setEditText(text(3));
+    ComboBoxEx1->setEditText(to_qt(values.longitudinalFile));
   }
   {
     const QSignalBlocker second(ComboBoxEx2);
-    ComboBoxEx2->setEditText(text(4));
+    ComboBoxEx2->setEditText(to_qt(values.transversalFile));
   }
-  CSpinEdit3->setValue(whole(5));
-  CSpinEdit5->setValue(whole(6));
-  CSpinEdit4->setValue(whole(9));
-  set_na_text(text(11));
-  Edit8->setText(text(13));
-  Edit9->setText(text(14));
-  Edit10->setText(text(15));
+  CSpinEdit3->setValue(values.rayCount);
+  CSpinEdit5->setValue(values.sourceFlux);
+  CSpinEdit4->setValue(values.extentAboutZ);
+  set_na_text(to_qt(values.numericalAperture));
+  Edit8->setText(to_qt(values.secondNa));
+  Edit9->setText(to_qt(values.sizeY));
+  Edit10->setText(to_qt(values.sizeX));
+  if (model.sampling) {
+    QAction* mode = *model.sampling == SamplingMode::Legacy     ? LegacySampling1
+                    : *model.sampling == SamplingMode::Weighted ? WeightedSampling1
+                                                                : EqualFluxSampling1;
+    mode->setChecked(true);
+    SamplingClick();
+  }
+  if (model.fluxUnit) FluxUnitBox->setCurrentIndex(*model.fluxUnit == FluxUnit::Lumen ? 1 : 0);
+  if (model.format) choose_format(*model.format);
+}
+
+SettingsModel TForm1::settings_model() const {
+  SettingsModel model;
+  ConfigValues& values = model.lines;
+  values.traceProPath = from_qt(Edit3->text());
+  values.zemaxPath = from_qt(Edit4->text());
+  values.longitudinalFile = from_qt(ComboBoxEx1->currentText());
+  values.transversalFile = from_qt(ComboBoxEx2->currentText());
+  values.rayCount = CSpinEdit3->value();
+  values.sourceFlux = CSpinEdit5->value();
+  values.extentAboutZ = CSpinEdit4->value();
+  values.numericalAperture = from_qt(Edit6->text());
+  values.secondNa = from_qt(Edit8->text());
+  values.sizeY = from_qt(Edit9->text());
+  values.sizeX = from_qt(Edit10->text());
+  model.format = selected_format();
+  model.sampling = LegacySampling1->isChecked()     ? SamplingMode::Legacy
+                   : WeightedSampling1->isChecked() ? SamplingMode::Weighted
+                                                    : SamplingMode::EqualFlux;
+  model.fluxUnit = FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
+  return model;
 }
 
 void TForm1::fill_distribution_lists() {
@@ -1846,19 +1896,7 @@ void TForm1::dropEvent(QDropEvent* event) {
 }
 
 void TForm1::save_settings(const QString& fileName) {
-  ConfigValues values;
-  values.traceProPath = from_qt(Edit3->text());
-  values.zemaxPath = from_qt(Edit4->text());
-  values.longitudinalFile = from_qt(ComboBoxEx1->currentText());
-  values.transversalFile = from_qt(ComboBoxEx2->currentText());
-  values.rayCount = CSpinEdit3->value();
-  values.sourceFlux = CSpinEdit5->value();
-  values.extentAboutZ = CSpinEdit4->value();
-  values.numericalAperture = from_qt(Edit6->text());
-  values.secondNa = from_qt(Edit8->text());
-  values.sizeY = from_qt(Edit9->text());
-  values.sizeX = from_qt(Edit10->text());
-  write_config_file(from_qt(fileName), values);
+  write_settings_file(from_qt(fileName), settings_model());
 }
 
 void TForm1::open_settings(const QString& fileName) {
@@ -1867,8 +1905,18 @@ void TForm1::open_settings(const QString& fileName) {
 
 void TForm1::SaveSettingsClick() { save_settings(QDir::current().filePath(QString::fromLatin1(kConfigFileName))); }
 
+void TForm1::SaveSettingsAsClick() {
+  const QString path = services_.save_file_name(QStringLiteral("Save settings as"),
+                                                QDir::current().filePath(QString::fromLatin1(kConfigFileName)),
+                                                kSettingsFilter);
+  activateWindow();
+  if (path.isEmpty()) return;
+  save_settings(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".cfg") : path);
+}
+
 void TForm1::OpenSettingsClick() {
   const QString path = services_.open_file_name(QStringLiteral("Open settings"), QDir::currentPath(), kSettingsFilter);
+  activateWindow();
   if (!path.isEmpty()) open_settings(path);
 }
 

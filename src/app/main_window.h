@@ -17,6 +17,7 @@
 
 #include "distributions/distribution_plot.h"
 #include "app/run_front_end.h"
+#include "app/settings_model.h"
 #include "engine/settings.h"
 
 class QAction;
@@ -104,6 +105,8 @@ class TForm1 : public QMainWindow {
   // writes them into the working folder's lucidra.cfg, File > Open settings
   // reads another file as start-up reads lucidra.cfg.
   void save_settings(const QString& fileName);
+  // The settings the controls show, as the settings file holds them.
+  SettingsModel settings_model() const;
   void open_settings(const QString& fileName);
   // The ray files last written, newest first (File > Recent).
   QStringList recent_ray_files() const;
@@ -146,6 +149,7 @@ class TForm1 : public QMainWindow {
   void BrowseDistributionClick(QComboBox* combo);
   void SaveSettingsClick();
   void OpenSettingsClick();
+  void SaveSettingsAsClick();
   void ExportChartClick();
   void ImportPhotometricClick();
   // The photometric source: an IES or EULUMDAT file whose whole solid the
@@ -279,6 +283,7 @@ class TForm1 : public QMainWindow {
   QLabel* ChartReadout = nullptr;  // the point under the mouse
   QAction* OpenSettingsAction = nullptr;
   QAction* SaveSettingsAction = nullptr;
+  QAction* SaveSettingsAsAction = nullptr;
   QAction* ExportChartAction = nullptr;
   QMenu* RecentMenu = nullptr;
   QAction* ImportPhotometricAction = nullptr;
@@ -341,6 +346,8 @@ class TForm1 : public QMainWindow {
   void build_browse_buttons();
   void set_tooltips();
   void apply_configuration(const std::string& fileName);
+  void apply_settings(const SettingsModel& model);
+  void offer_first_start_save();
   void watch_working_folder();
   void set_run_controls_enabled(bool enabled);
   void run_finished();
