@@ -1,0 +1,218 @@
+// The run and check life cycle: GENERATE and its confirmation, the status
+// lines and gauge, Cancel, the end of a run, File > Check.
+
+#include "app/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QBuffer>
+#include <QButtonGroup>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSvgGenerator>
+#include <QUrl>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "app/background_check.h"
+#include "app/background_run.h"
+#include "app/desktop_services.h"
+#include "app/far_field_dialog.h"
+#include "app/gauge.h"
+#include "app/photometric_dialog.h"
+#include "app/photometric_source.h"
+#include "app/radio_group.h"
+#include "app/settings_model.h"
+#include "app/silent_abort.h"
+#include "app/spin_edit.h"
+#include "app/window_front_end.h"
+#include "app/window_parts.h"
+#include "base/output_target.h"
+#include "base/user_error.h"
+#include "distributions/distribution_file.h"
+#include "distributions/file_list.h"
+#include "distributions/number_text.h"
+#include "engine/config_file.h"
+#include "engine/estimate.h"
+#include "engine/generation_run.h"
+#include "engine/input_guard.h"
+#include "lucidra/version.h"
+#include "photometry/import_files.h"
+#include "photometry/photometric_import.h"
+#include "photometry/text_cursor.h"
+
+namespace lucidra::app {
+
+using namespace window_parts;
+
+void TForm1::build_status_lines() {
+  auto* fluxLine = named(new QWidget(Panel1), "FluxLine");
+  fluxLine->setGeometry(8, 440, 390, 16);
+  auto* fluxLayout = new QHBoxLayout(fluxLine);
+  fluxLayout->setContentsMargins(0, 0, 0, 0);
+  fluxLayout->setSpacing(6);
+  Label20 = named(new QLabel(QStringLiteral("Obtained Source Flux,  Watt:"), fluxLine), "Label20");
+  Label7 = named(new QLabel(fluxLine), "Label7");
+  for (QLabel* label : {Label20, Label7}) {
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    fluxLayout->addWidget(label);
+  }
+  fluxLayout->addStretch();
+
+  auto* estimateLine = named(new QWidget(Panel1), "EstimateLine");
+  estimateLine->setGeometry(8, 456, 390, 16);
+  auto* estimateLayout = new QHBoxLayout(estimateLine);
+  estimateLayout->setContentsMargins(0, 0, 0, 0);
+  estimateLayout->setSpacing(4);
+  Label9 = named(new QLabel(QStringLiteral("Size of Source File"), estimateLine), "Label9");
+  Label10 = named(new QLabel(estimateLine), "Label10");
+  Label11 = named(new QLabel(QStringLiteral("Мб"), estimateLine), "Label11");
+  Label12 = named(new QLabel(QStringLiteral("Generation Time ~ "), estimateLine), "Label12");
+  Label13 = named(new QLabel(estimateLine), "Label13");
+  Label14 = named(new QLabel(QStringLiteral("min"), estimateLine), "Label14");
+  Label15 = named(new QLabel(estimateLine), "Label15");
+  Label16 = named(new QLabel(QStringLiteral("sec"), estimateLine), "Label16");
+  for (QLabel* label : {Label9, Label10, Label11, Label12, Label13, Label14, Label15, Label16}) {
+    estimateLayout->addWidget(label);
+    if (label == Label11) estimateLayout->addSpacing(12);
+  }
+  estimateLayout->addStretch();
+}
+
+void TForm1::stop_for_signal() {
+  // No question: the system asked the program to end. A run stops and
+  // removes its temporary file before the program goes.
+  if (check_->running()) check_->stop_and_wait();
+  if (run_->running()) run_->stop_and_wait();
+}
+
+// ------------------------------------------------------------- generation
+
+void TForm1::BitBtn1Click() {
+  if (run_->running() || check_->running()) return;
+  if (!run_->start()) return;  // refused, declined, or a text that is not a number
+  set_run_controls_enabled(false);
+}
+
+bool TForm1::run_in_progress() const { return run_->running(); }
+
+bool TForm1::check_in_progress() const { return check_->running(); }
+
+void TForm1::cancel_run() {
+  if (run_->running()) {
+    run_->request_stop();
+  } else if (check_->running()) {
+    check_->request_stop();
+  } else {
+    return;
+  }
+  CancelRunButton->setEnabled(false);  // once is enough; the work stops at its next poll
+}
+
+// During a run every setting stays as the run read it, and nothing starts a
+// second run; Cancel takes the Plot button's place.
+void TForm1::set_run_controls_enabled(bool enabled) {
+  for (QWidget* panel : {static_cast<QWidget*>(Panel5), static_cast<QWidget*>(Panel2), static_cast<QWidget*>(Panel3),
+                         static_cast<QWidget*>(Panel7), static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5),
+                         static_cast<QWidget*>(PhotometricPanel)}) {
+    panel->setEnabled(enabled);
+  }
+  for (QWidget* control :
+       {static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(RadioButton2), static_cast<QWidget*>(RadioButton5),
+        static_cast<QWidget*>(RadioButton6), static_cast<QWidget*>(BitBtn1)}) {
+    control->setEnabled(enabled);
+  }
+  for (QAction* action :
+       {Generate1, LegacySampling1, EqualFluxSampling1, WeightedSampling1, Notyfy1, OpenSettingsAction,
+        ImportPhotometricAction, TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
+    action->setEnabled(enabled);
+  }
+  FormatBox->setEnabled(enabled && FormatBox->count() > 1);
+  RecentMenu->setEnabled(enabled && !RecentMenu->isEmpty());
+  if (!enabled) Check1->setEnabled(false);
+  Button1->setVisible(enabled);
+  CancelRunButton->setEnabled(true);
+  CancelRunButton->setVisible(!enabled);
+}
+
+void TForm1::run_finished() {
+  const RunReport& report = run_->report();
+  set_run_controls_enabled(true);
+  if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
+    lastRun_ = run_->prepared()->settings;
+    remember_ray_file(to_qt(lastRun_->outputPath));
+  }
+  Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+  emit runFinished();
+}
+
+void TForm1::Check1Click() {
+  if (!lastRun_ || run_->running() || check_->running()) return;
+  // The tables are read here, so that a table gone bad is reported at once.
+  auto law = std::make_shared<const IntensityLaw>(*lastRun_);
+  if (!check_->start(lastRun_->outputPath, std::move(law))) return;
+  // The file must stay as it is while it is read: the settings and GENERATE
+  // are locked as during a run, and Cancel (Esc) stops the check.
+  set_run_controls_enabled(false);
+  frontEnd_->set_status_text("Checking " + lastRun_->outputPath + "…");
+}
+
+void TForm1::check_finished() {
+  set_run_controls_enabled(true);
+  Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+  frontEnd_->set_status_text("");
+  if (check_->result()) {
+    auto* dialog = new FarFieldDialog(*check_->result(), this, lastRun_ ? lastRun_->fluxUnit : FluxUnit::Watt);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+  } else if (!check_->error().empty()) {
+    services_.show_error(error_box_text(to_qt(check_->error())));
+  }
+  emit checkFinished();
+}
+
+void TForm1::Generate1Click() { BitBtn1->click(); }
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && BitBtn1->isEnabled()) {
+    event->accept();
+    BitBtn1->click();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+}  // namespace lucidra::app
