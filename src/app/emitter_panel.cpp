@@ -46,8 +46,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/background_check.h"
-#include "app/background_run.h"
+#include "app/async_job.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"

@@ -42,8 +42,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/background_check.h"
-#include "app/background_run.h"
+#include "app/async_job.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
@@ -98,8 +97,8 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   palette.setColor(QPalette::Window, Qt::white);
   setPalette(palette);
 
-  run_ = std::make_unique<BackgroundRun>(*frontEnd_);
-  check_ = std::make_unique<BackgroundCheck>();
+  run_ = std::make_unique<AsyncJob>();
+  check_ = std::make_unique<AsyncJob>();
   build_controls();
   build_menu();
   connect_handlers();

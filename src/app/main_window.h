@@ -18,6 +18,7 @@
 #include "distributions/distribution_plot.h"
 #include "app/run_front_end.h"
 #include "app/settings_model.h"
+#include "engine/far_field.h"
 #include "engine/settings.h"
 
 class QAction;
@@ -39,8 +40,7 @@ class QValueAxis;
 
 namespace lucidra::app {
 
-class BackgroundCheck;
-class BackgroundRun;
+class AsyncJob;
 class PhotometricDialog;
 struct PhotometricSource;
 class DesktopServices;
@@ -388,8 +388,17 @@ class TForm1 : public QMainWindow {
 
   DesktopServices& services_;
   std::unique_ptr<WindowFrontEnd> frontEnd_;
-  std::unique_ptr<BackgroundRun> run_;  // after frontEnd_, which it uses
-  std::unique_ptr<BackgroundCheck> check_;
+  std::unique_ptr<AsyncJob> run_;  // after frontEnd_, which its calls use
+  std::unique_ptr<AsyncJob> check_;
+  // The run under way or last ended: its converted settings, what the
+  // engine reports while it works, and its report.
+  std::optional<PreparedRun> prepared_;
+  std::optional<WindowRunObserver> display_;
+  RunReport runReport_;
+  // The last check's outcome: the comparison, or the reason there is none
+  // (empty when it was stopped).
+  std::optional<FarFieldResult> checkResult_;
+  std::string checkError_;
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QString plottedNames_[2];  // the files the curves show, for the legend
   QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};

@@ -45,8 +45,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/background_check.h"
-#include "app/background_run.h"
+#include "app/async_job.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
@@ -121,9 +120,49 @@ void TForm1::stop_for_signal() {
 
 // ------------------------------------------------------------- generation
 
+namespace {
+
+// Runs on the worker: each report becomes a call posted to the window's
+// thread, and "stop?" reads the flag the window sets.
+class PostingObserver : public RunObserver {
+ public:
+  PostingObserver(const AsyncJob::Context& job, WindowRunObserver& display) : job_(job), display_(display) {}
+
+  void table_points(ChartSeries series, const std::vector<PlotPoint>& points) override {
+    job_.post([display = &display_, series, points] { display->table_points(series, points); });
+  }
+  void phase_started(RunPhase phase) override {
+    job_.post([display = &display_, phase] { display->phase_started(phase); });
+  }
+  void progress(std::int64_t gaugePosition, std::int64_t itemsDone) override {
+    job_.post([display = &display_, gaugePosition, itemsDone] { display->progress(gaugePosition, itemsDone); });
+  }
+  bool stop_requested() override { return job_.stop_requested(); }
+
+ private:
+  const AsyncJob::Context& job_;
+  WindowRunObserver& display_;
+};
+
+}  // namespace
+
 void TForm1::BitBtn1Click() {
   if (run_->running() || check_->running()) return;
-  if (!run_->start()) return;  // refused, declined, or a text that is not a number
+  // The questions, the conversion and the displays' reset happen here; the
+  // engine works on the job's thread.
+  runReport_ = RunReport{};
+  prepared_ = prepare_window_run(*frontEnd_, runReport_);
+  if (!prepared_) return;  // refused, declined, or a text that is not a number
+  display_.emplace(*frontEnd_);
+  run_->start([this, settings = prepared_->settings](const AsyncJob::Context& job) -> std::function<void()> {
+    PostingObserver observer(job, *display_);
+    RunReport report = generate(settings, observer);
+    return [this, report = std::move(report)] {
+      runReport_ = report;
+      show_run_report(*frontEnd_, *prepared_, runReport_);
+      display_.reset();
+    };
+  });
   set_run_controls_enabled(false);
 }
 
@@ -169,10 +208,10 @@ void TForm1::set_run_controls_enabled(bool enabled) {
 }
 
 void TForm1::run_finished() {
-  const RunReport& report = run_->report();
+  const RunReport& report = runReport_;
   set_run_controls_enabled(true);
   if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
-    lastRun_ = run_->prepared()->settings;
+    lastRun_ = prepared_->settings;
     remember_ray_file(to_qt(lastRun_->outputPath));
   }
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
@@ -183,7 +222,25 @@ void TForm1::Check1Click() {
   if (!lastRun_ || run_->running() || check_->running()) return;
   // The tables are read here, so that a table gone bad is reported at once.
   auto law = std::make_shared<const IntensityLaw>(*lastRun_);
-  if (!check_->start(lastRun_->outputPath, std::move(law))) return;
+  checkResult_.reset();
+  checkError_.clear();
+  check_->start([this, path = lastRun_->outputPath, law = std::move(law)](const AsyncJob::Context& job) {
+    std::optional<FarFieldResult> result;
+    std::string error;
+    FarFieldOptions options;
+    options.stopRequested = [&job] { return job.stop_requested(); };
+    try {
+      result = check_ray_file(path, RayFileKind::Auto, *law, options);
+    } catch (const CheckStopped&) {
+      // Stopped: neither a result nor an error.
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    return std::function<void()>([this, result = std::move(result), error = std::move(error)] {
+      checkResult_ = result;
+      checkError_ = error;
+    });
+  });
   // The file must stay as it is while it is read: the settings and GENERATE
   // are locked as during a run, and Cancel (Esc) stops the check.
   set_run_controls_enabled(false);
@@ -194,12 +251,12 @@ void TForm1::check_finished() {
   set_run_controls_enabled(true);
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   frontEnd_->set_status_text("");
-  if (check_->result()) {
-    auto* dialog = new FarFieldDialog(*check_->result(), this, lastRun_ ? lastRun_->fluxUnit : FluxUnit::Watt);
+  if (checkResult_) {
+    auto* dialog = new FarFieldDialog(*checkResult_, this, lastRun_ ? lastRun_->fluxUnit : FluxUnit::Watt);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
-  } else if (!check_->error().empty()) {
-    services_.show_error(error_box_text(to_qt(check_->error())));
+  } else if (!checkError_.empty()) {
+    services_.show_error(error_box_text(to_qt(checkError_)));
   }
   emit checkFinished();
 }

@@ -45,8 +45,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/background_check.h"
-#include "app/background_run.h"
+#include "app/async_job.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
@@ -275,8 +274,8 @@ void TForm1::connect_handlers() {
     }
   });
   connect(CancelRunButton, &QPushButton::clicked, this, &TForm1::cancel_run);
-  connect(run_.get(), &BackgroundRun::finished, this, &TForm1::run_finished);
-  connect(check_.get(), &BackgroundCheck::finished, this, &TForm1::check_finished);
+  connect(run_.get(), &AsyncJob::finished, this, &TForm1::run_finished);
+  connect(check_.get(), &AsyncJob::finished, this, &TForm1::check_finished);
   for (QLineSeries* series : {Series1, Series2}) {
     connect(series, &QLineSeries::hovered, this, &TForm1::show_readout);
   }
