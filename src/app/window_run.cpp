@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <optional>
 
@@ -63,9 +64,18 @@ std::string run_confirmation(const GenerationSettings& settings) {
   char flux[64];
   std::snprintf(flux, sizeof flux, "%g", settings.sourceFlux);
   const RayFormat& format = ray_format(settings.outputFormat);
+  // The full path: a name typed without a folder lands in the working
+  // folder, which the user may not have in mind.
+  std::string path = settings.outputPath;
+  if (path != "-") {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+    if (!error) path = absolute.string();
+  }
+  const char* sampling = settings.weightedSampling ? "weighted sampling" : "equal-flux sampling";
   return "Write " + count + " rays, " + flux + " " + flux_unit_symbol(settings.fluxUnit) + ", " +
-         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", to " +
-         settings.outputPath + "?\n\n Existing file will be overritten!!!";
+         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", " + sampling +
+         ", to " + path + "?\n\n Existing file will be overritten!!!";
 }
 
 RunReport run_from_window(RunFrontEnd& ui) { return run_from_window(ui, process_random_state()); }

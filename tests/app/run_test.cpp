@@ -11,6 +11,7 @@
 #include <QValueAxis>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QDir>
 #include <QTest>
 
 #include "app/far_field_dialog.h"
@@ -23,9 +24,13 @@ using namespace lucidra::app::test;
 
 namespace {
 
-// What GENERATE asks before it writes: the count, flux, format and file.
-const QString kConfirmation =
-    QStringLiteral("Write 1 001 rays, 3500 W, Zemax text, to ray.dat?\n\n Existing file will be overritten!!!");
+// What GENERATE asks before it writes: the count, flux, format, sampling and
+// the file's full path.
+QString confirmation(const QString& name = QStringLiteral("ray.dat")) {
+  return QStringLiteral("Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to %1?\n\n Existing file will be "
+                        "overritten!!!")
+      .arg(QDir::current().filePath(name));
+}
 const QString kSuccess = QStringLiteral(" Source File Created Succesfully!!! ");
 const QString kFailure = QStringLiteral("GENERATION ERROR!!! \n PLEASE REGENERATE!!! ");
 constexpr unsigned kYesNoExclamation = 52;
@@ -169,7 +174,7 @@ void RunTest::runWritesTheRayFile() {
   QCOMPARE(services_.unanswered, 0);
   QCOMPARE(services_.shown[0].kind, ShownMessage::Kind::Box);
   QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
-  QCOMPARE(services_.shown[0].text, kConfirmation);
+  QCOMPARE(services_.shown[0].text, confirmation());
   QCOMPARE(services_.shown[0].flags, kYesNoExclamation);
   const QRegularExpression fixed6(QStringLiteral("^\\d+%1\\d{6}$")
                                       .arg(QRegularExpression::escape(QString(separator()))));
@@ -224,13 +229,13 @@ void RunTest::refusedTargets_data() {
   QTest::addColumn<QByteArray>("start");
   QTest::addColumn<QString>("question");
   QTest::newRow("ASAP") << "RadioButton6" << "Edit5" << "out.dis" << QByteArray("\xf7\x1c\x00\x00", 4)
-                        << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), to out.dis?";
+                        << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), equal-flux sampling, to <folder>/out.dis?";
   QTest::newRow("LightTools") << "RadioButton5" << "Edit11" << "out.ray" << QByteArray("LTRF\x02\x00", 6)
-                              << "Write 1 001 rays, 3500 W, LightTools binary, to out.ray?";
+                              << "Write 1 001 rays, 3500 W, LightTools binary, equal-flux sampling, to <folder>/out.ray?";
   QTest::newRow("TracePro") << "RadioButton1" << "Edit3" << "out.txt" << QByteArray("!! Source file")
-                            << "Write 1 001 rays, 3500 W, TracePro, to out.txt?";
+                            << "Write 1 001 rays, 3500 W, TracePro, equal-flux sampling, to <folder>/out.txt?";
   QTest::newRow("Zemax") << "RadioButton2" << "Edit4" << "out.dat" << QByteArray("1000 4 \r\n")
-                         << "Write 1 001 rays, 3500 W, Zemax text, to out.dat?";
+                         << "Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to <folder>/out.dat?";
 }
 
 // Each of the four target buttons writes its format (the LightTools and
@@ -248,6 +253,7 @@ void RunTest::refusedTargets() {
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{});
+  question.replace(QStringLiteral("<folder>"), QDir::currentPath());
   QCOMPARE(services_.shown[0].text, question + QStringLiteral("\n\n Existing file will be overritten!!!"));
   const QByteArray bytes = directory_->read(file);
   QVERIFY2(bytes.startsWith(start), bytes.left(16).toHex().constData());
@@ -261,7 +267,7 @@ void RunTest::noAtTheConfirmationChangesNothing() {
   services_.answers = {DialogButton::No};
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
-  QCOMPARE(services_.texts(), QStringList{kConfirmation});
+  QCOMPARE(services_.texts(), QStringList{confirmation()});
   QCOMPARE(directory_->read("ray.dat"), QByteArray("keep me"));
   QVERIFY(!form_->Chart1->isHidden());
   QCOMPARE(shown_banners(*form_), QStringList{"Image2"});
@@ -314,7 +320,7 @@ void RunTest::pointLimitKeepsTheHeaderOnly() {
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.texts(),
-           (QStringList{kConfirmation,
+           (QStringList{confirmation(),
                         "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450"}));
   QCOMPARE(directory_->read("ray.dat"), QByteArray("1000 4 \r\n"));
   verify_idle_after_run(OutputFormat::Zemax);

@@ -356,7 +356,7 @@ void StartupTest::menuMnemonicsAndShortcuts() {
   services_.answers = {lucidra::DialogButton::No};
   QTest::keyClick(form.get(), Qt::Key_G, Qt::ControlModifier);
   QCOMPARE(services_.texts().size(), 1);  // GENERATE's confirmation
-  QVERIFY2(services_.texts()[0].startsWith("Write ") && services_.texts()[0].contains(", Zemax text, to "),
+  QVERIFY2(services_.texts()[0].startsWith("Write ") && services_.texts()[0].contains(", Zemax text, equal-flux sampling, to "),
            qPrintable(services_.texts()[0]));
   QTest::keyClick(form.get(), Qt::Key_F1);
   QCOMPARE(services_.openedUrls.size(), std::size_t{1});
