@@ -65,6 +65,7 @@
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
 #include "engine/estimate.h"
+#include "app/run_estimate.h"
 #include "engine/generation_run.h"
 #include "engine/input_guard.h"
 #include "lucidra/version.h"
@@ -283,6 +284,22 @@ void TForm1::CSpinEdit3Change() {
   Label10->setText(QString::number(estimate.sizeMb));
   Label13->setText(QString::number(estimate.minutes));
   Label15->setText(QString::number(estimate.seconds));
+  show_estimate();
+}
+
+// The figures shown: the file's size for the chosen format, count and flux,
+// and the time at the rate this machine last wrote that format.
+void TForm1::show_estimate() {
+  const OutputFormat format = selected_format();
+  const bool legacy = LegacySampling1->isChecked();
+  const double flux = legacy ? CSpinEdit5->value() : SourceFluxEdit->value();
+  const FluxUnit unit = !legacy && FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
+  const std::uint64_t bytes = estimated_file_bytes(format, CSpinEdit3->value(), flux, unit);
+  const double rate = QSettings().value(kRateKey + QString::fromLatin1(ray_format(format).cliName), 0.0).toDouble();
+  const QString time = rate > 0 ? to_qt(format_seconds_range(run_time_range(std::int64_t{CSpinEdit3->value()} + 1, rate)))
+                                : QStringLiteral("known after a first run");
+  EstimateLabel->setText(QStringLiteral("Size of Source File %1    Generation Time %2")
+                             .arg(to_qt(format_megabytes(bytes)), time));
 }
 
 }  // namespace lucidra::app

@@ -5,6 +5,7 @@
 // named after its control. Settings reach the run through
 // settings_from_controls(), the one place where controls become numbers.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -141,6 +142,8 @@ class TForm1 : public QMainWindow {
   void RadioGroup1Click();
   void RadioGroup2Click();
   void CSpinEdit3Change();
+  void show_estimate();
+  void show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone);
   void CSpinEdit6Change();
   void Edit6Change();
   void ComboBoxEx1Change();
@@ -262,6 +265,8 @@ class TForm1 : public QMainWindow {
   QLabel* Label35 = nullptr;  // chart caption
   QLabel* Label36 = nullptr;  // intensity unit
   QLabel* Label37 = nullptr;  // abscissa unit
+  // The measured estimate before a run, its speed and time left during one.
+  QLabel* EstimateLabel = nullptr;
 
   QAction* Generate1 = nullptr;
   QAction* Check1 = nullptr;           // far-field check of the last ray file written
@@ -395,6 +400,7 @@ class TForm1 : public QMainWindow {
   std::optional<PreparedRun> prepared_;
   std::optional<WindowRunObserver> display_;
   RunReport runReport_;
+  QElapsedTimer runClock_;
   // The last check's outcome: the comparison, or the reason there is none
   // (empty when it was stopped).
   std::optional<FarFieldResult> checkResult_;

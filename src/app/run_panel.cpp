@@ -46,6 +46,7 @@
 #include <cmath>
 
 #include "app/async_job.h"
+#include "app/run_estimate.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
@@ -107,7 +108,12 @@ void TForm1::build_status_lines() {
   for (QLabel* label : {Label9, Label10, Label11, Label12, Label13, Label14, Label15, Label16}) {
     estimateLayout->addWidget(label);
     if (label == Label11) estimateLayout->addSpacing(12);
+    // Version 3.5's figures (one reference machine, a text file) are kept
+    // for the settings that read them, but the window shows measured ones.
+    label->hide();
   }
+  EstimateLabel = named(new QLabel(estimateLine), "EstimateLabel");
+  estimateLayout->addWidget(EstimateLabel);
   estimateLayout->addStretch();
 }
 
@@ -136,7 +142,10 @@ class PostingObserver : public RunObserver {
   }
   void progress(std::int64_t gaugePosition, std::int64_t itemsDone) override {
     job_.post([display = &display_, gaugePosition, itemsDone] { display->progress(gaugePosition, itemsDone); });
+    if (onProgress_) job_.post([call = onProgress_, gaugePosition, itemsDone] { call(gaugePosition, itemsDone); });
   }
+  // The window's speed line, called on its thread.
+  std::function<void(std::int64_t, std::int64_t)> onProgress_;
   bool stop_requested() override { return job_.stop_requested(); }
 
  private:
@@ -154,8 +163,12 @@ void TForm1::BitBtn1Click() {
   prepared_ = prepare_window_run(*frontEnd_, runReport_);
   if (!prepared_) return;  // refused, declined, or a text that is not a number
   display_.emplace(*frontEnd_);
+  runClock_.start();
   run_->start([this, settings = prepared_->settings](const AsyncJob::Context& job) -> std::function<void()> {
     PostingObserver observer(job, *display_);
+    observer.onProgress_ = [this](std::int64_t gaugePosition, std::int64_t itemsDone) {
+      show_run_speed(gaugePosition, itemsDone);
+    };
     RunReport report = generate(settings, observer);
     return [this, report = std::move(report)] {
       runReport_ = report;
@@ -207,8 +220,29 @@ void TForm1::set_run_controls_enabled(bool enabled) {
   CancelRunButton->setVisible(!enabled);
 }
 
+// While a run works the estimate line shows its speed and the time left,
+// the gauge's share of the elapsed time.
+void TForm1::show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone) {
+  const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+  if (seconds <= 0 || itemsDone <= 0) return;
+  std::optional<double> left;
+  if (gaugePosition > 0) left = seconds * static_cast<double>(1000 - gaugePosition) / static_cast<double>(gaugePosition);
+  EstimateLabel->setText(to_qt(format_progress(static_cast<double>(itemsDone) / seconds, left)));
+}
+
 void TForm1::run_finished() {
   const RunReport& report = runReport_;
+  const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+  if (report.outcome == RunOutcome::Succeeded && seconds > 0 && prepared_) {
+    // The next estimate's base: this machine's rate for this format. A run
+    // of a few rays says little, so only runs of a noticeable length count.
+    const double rays = static_cast<double>(prepared_->settings.rayCount) + 1;
+    if (seconds > 0.05) {
+      QSettings().setValue(kRateKey + QString::fromLatin1(ray_format(prepared_->settings.outputFormat).cliName),
+                           rays / seconds);
+    }
+  }
+  show_estimate();
   set_run_controls_enabled(true);
   if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
     lastRun_ = prepared_->settings;

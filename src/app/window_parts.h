@@ -48,6 +48,9 @@ inline const QString kDistributionFilter = QStringLiteral("Distribution files (*
 inline const QString kSettingsFilter = QStringLiteral("Lucidra settings (*.cfg);;All files (*)");
 inline const QString kRecentKey = QStringLiteral("recentRayFiles");
 inline const QString kChartSizeKey = QStringLiteral("window/chartShownSize");
+// The rays per second this machine last wrote in a format, by its
+// command-line name: the time estimate's base.
+inline const QString kRateKey = QStringLiteral("estimate/raysPerSecond/");
 // The format last chosen for each target, by its command-line name.
 inline const QString kFormatKey = QStringLiteral("rayFileFormat/");
 inline constexpr int kRecentCount = 6;
