@@ -143,6 +143,10 @@ class TForm1 : public QMainWindow {
   void RadioGroup2Click();
   void CSpinEdit3Change();
   void show_estimate();
+  // The first field outside its range, named with its value and range.
+  QString field_problem() const;
+  // Shows field_problem() in an error box; false when there was one.
+  bool commit_fields();
   void show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone);
   void CSpinEdit6Change();
   void Edit6Change();

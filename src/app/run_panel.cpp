@@ -155,8 +155,36 @@ class PostingObserver : public RunObserver {
 
 }  // namespace
 
+// The emitter's sizes, checked against their range when typed and again
+// before the confirmation, so a question is never asked about a run that
+// cannot start. Empty when every field holds a value in its range.
+QString TForm1::field_problem() const {
+  for (const auto& [edit, name] : {std::pair{Edit10, "X size"}, std::pair{Edit9, "Y size"}}) {
+    if (!edit->isEnabled()) continue;  // arc mode: the run does not read it
+    const QString text = edit->text();
+    const std::optional<double> value = try_parse_real(from_qt(text), decimalSeparator_);
+    if (!value) {
+      return QStringLiteral("'%2' is not a valid floating point value: %1 (mm) must be a number greater than 0")
+          .arg(QString::fromLatin1(name), text);
+    }
+    if (!(*value > 0)) {
+      return QStringLiteral("%1 (mm) is '%2'; it must be greater than 0").arg(QString::fromLatin1(name), text);
+    }
+  }
+  return {};
+}
+
+bool TForm1::commit_fields() {
+  const QString problem = field_problem();
+  if (problem.isEmpty()) return true;
+  services_.show_error(error_box_text(problem));
+  activateWindow();
+  return false;
+}
+
 void TForm1::BitBtn1Click() {
   if (run_->running() || check_->running()) return;
+  if (!commit_fields()) return;
   // The questions, the conversion and the displays' reset happen here; the
   // engine works on the job's thread.
   runReport_ = RunReport{};

@@ -267,6 +267,11 @@ void TForm1::show_format_banner(OutputFormat format) {
                      QStringLiteral(" (") + QString::fromUtf8(f.defaultName.substr(f.defaultName.rfind('.')).data()) +
                      QStringLiteral(")");
   if (f.experimental) subtitle += QStringLiteral(", experimental");
+  // The sampling mode sits beside the format: legacy sampling, once ticked,
+  // changes every ray and must not show only in the menu.
+  subtitle += LegacySampling1->isChecked()     ? QStringLiteral(" · legacy sampling")
+              : WeightedSampling1->isChecked() ? QStringLiteral(" · weighted sampling")
+                                               : QStringLiteral(" · equal-flux sampling");
   format_picture(format)->setText(QStringLiteral("<span style=\"font-size:15px; font-weight:bold\">%1</span>"
                                                  "<br><span style=\"font-size:9px\">%2</span>")
                                       .arg(QString::fromLatin1(kTitles[static_cast<int>(f.target)]), subtitle));

@@ -240,6 +240,16 @@ void TForm1::connect_handlers() {
     if (!Edit6->isModified()) guarded([this] { Edit6Change(); });
   });
   connect(Edit6, &QLineEdit::editingFinished, this, [this] { commit_na(); });
+  for (QLineEdit* size : {Edit9, Edit10}) {
+    connect(size, &QLineEdit::editingFinished, this, [this, size] {
+      // Only a change is checked, so leaving a bad field untouched does not
+      // raise the same box again.
+      if (size->isModified()) {
+        size->setModified(false);
+        commit_fields();
+      }
+    });
+  }
   for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
     connect(combo, &QComboBox::editTextChanged, this, [this, combo] {
       if (combo->lineEdit()->isModified()) return;

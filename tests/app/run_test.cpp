@@ -81,6 +81,8 @@ class RunTest : public QObject {
   void pointLimitKeepsTheHeaderOnly();
   void missingDistributionFileStopsBeforeTheOutput();
   void badSizeStopsTheRunBeforeAnyFileIsTouched();
+  void sizeOutOfRangeIsNamedBeforeTheConfirmation_data();
+  void sizeOutOfRangeIsNamedBeforeTheConfirmation();
   void tableErrorsNameFileAndLine_data();
   void tableErrorsNameFileAndLine();
   void sameFileAsTheCommandLine_data();
@@ -349,6 +351,39 @@ void RunTest::missingDistributionFileStopsBeforeTheOutput() {
 // A number field that is not a number stops the run before anything is
 // read or written: the previous ray file stays as it was and the window
 // shows no run.
+void RunTest::sizeOutOfRangeIsNamedBeforeTheConfirmation_data() {
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("X size zero") << "Edit10" << "0" << "X size (mm) is '0'; it must be greater than 0.";
+  QTest::newRow("Y size negative") << "Edit9" << "-2" << "Y size (mm) is '-2'; it must be greater than 0.";
+  QTest::newRow("Y size letters") << "Edit9" << "wide"
+                                  << "'wide' is not a valid floating point value: Y size (mm) must be a number "
+                                     "greater than 0.";
+}
+
+void RunTest::sizeOutOfRangeIsNamedBeforeTheConfirmation() {
+  QFETCH(QString, field);
+  QFETCH(QString, text);
+  QFETCH(QString, message);
+  directory_->write("ray.dat", "previous rays\r\n");
+  auto* edit = form_->findChild<QLineEdit*>(field);
+  // Typed and committed: the box comes at once, naming field, value and range.
+  edit->setText(text);
+  edit->setModified(true);
+  emit edit->editingFinished();
+  QCOMPARE(services_.error_texts(), QStringList{message});
+  // Leaving the field again without a change asks nothing more.
+  emit edit->editingFinished();
+  QCOMPARE(services_.error_texts().size(), 1);
+  // GENERATE names it again, and asks no question.
+  services_.clear();
+  form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
+  QCOMPARE(services_.texts(), QStringList{message});
+  QCOMPARE(directory_->read("ray.dat"), QByteArray("previous rays\r\n"));
+}
+
 void RunTest::badSizeStopsTheRunBeforeAnyFileIsTouched() {
   directory_->write("ray.dat", "previous rays\r\n");
   form_->Edit10->setText(QStringLiteral("abc"));

@@ -335,9 +335,14 @@ void WindowFilesTest::badSettingsFileChangesNothing() {
 
 void WindowFilesTest::formatSamplingAndUnitComeBack() {
   TForm1& f = *form_;
+  QVERIFY2(f.Image2->text().contains(QStringLiteral("equal-flux sampling")), qPrintable(f.Image2->text()));
   f.ZemaxBinaryAction->trigger();
   f.WeightedSampling1->trigger();
   f.FluxUnitBox->setCurrentIndex(1);
+  // The banner names the format and the sampling mode the run will use.
+  QVERIFY2(f.Image2->text().contains(QStringLiteral("Zemax binary")) &&
+               f.Image2->text().contains(QStringLiteral("weighted sampling")),
+           qPrintable(f.Image2->text()));
   f.SaveSettingsAction->trigger();
   QCOMPARE(services_.error_texts(), QStringList{});
   const QByteArray saved = directory_->read("lucidra.cfg");
