@@ -53,6 +53,7 @@
 #include "app/photometric_dialog.h"
 #include "app/photometric_source.h"
 #include "app/radio_group.h"
+#include "app/run_estimate.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
 #include "app/spin_edit.h"
@@ -65,7 +66,6 @@
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
 #include "engine/estimate.h"
-#include "app/run_estimate.h"
 #include "engine/generation_run.h"
 #include "engine/input_guard.h"
 #include "lucidra/version.h"
@@ -296,10 +296,11 @@ void TForm1::show_estimate() {
   const FluxUnit unit = !legacy && FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   const std::uint64_t bytes = estimated_file_bytes(format, CSpinEdit3->value(), flux, unit);
   const double rate = QSettings().value(kRateKey + QString::fromLatin1(ray_format(format).cliName), 0.0).toDouble();
-  const QString time = rate > 0 ? to_qt(format_seconds_range(run_time_range(std::int64_t{CSpinEdit3->value()} + 1, rate)))
-                                : QStringLiteral("known after a first run");
-  EstimateLabel->setText(QStringLiteral("Size of Source File %1    Generation Time %2")
-                             .arg(to_qt(format_megabytes(bytes)), time));
+  const QString time = rate > 0
+                           ? to_qt(format_seconds_range(run_time_range(std::int64_t{CSpinEdit3->value()} + 1, rate)))
+                           : QStringLiteral("known after a first run");
+  EstimateLabel->setText(
+      QStringLiteral("Size of Source File %1    Generation Time %2").arg(to_qt(format_megabytes(bytes)), time));
 }
 
 }  // namespace lucidra::app

@@ -10,15 +10,15 @@
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-#include <string>
-#include <string_view>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
-#include "distributions/distribution_plot.h"
 #include "app/run_front_end.h"
 #include "app/settings_model.h"
+#include "distributions/distribution_plot.h"
 #include "engine/far_field.h"
 #include "engine/settings.h"
 
@@ -183,11 +183,11 @@ class TForm1 : public QMainWindow {
   QFrame* Panel7 = nullptr;
   QFrame* Panel9 = nullptr;
 
-  QLabel* Label1 = nullptr;   // "Source File"
-  QLineEdit* Edit3 = nullptr;  // TracePro ray file
-  QLineEdit* Edit4 = nullptr;  // Zemax ray file
+  QLabel* Label1 = nullptr;     // "Source File"
+  QLineEdit* Edit3 = nullptr;   // TracePro ray file
+  QLineEdit* Edit4 = nullptr;   // Zemax ray file
   QLineEdit* Edit11 = nullptr;  // LightTools ray file
-  QLineEdit* Edit5 = nullptr;  // ASAP ray file
+  QLineEdit* Edit5 = nullptr;   // ASAP ray file
   QLabel* Label5 = nullptr;
   QComboBox* ComboBoxEx1 = nullptr;
   QLabel* Label6 = nullptr;
@@ -199,13 +199,13 @@ class TForm1 : public QMainWindow {
   QLabel* Image3 = nullptr;  // LightTools banner
   QLabel* Image4 = nullptr;  // ASAP banner
   Gauge* CGauge2 = nullptr;
-  QLabel* Label21 = nullptr;  // run status
+  QLabel* Label21 = nullptr;             // run status
   QRadioButton* RadioButton6 = nullptr;  // "ASAP (dis)"
   QRadioButton* RadioButton5 = nullptr;  // "LightTools"
   QRadioButton* RadioButton1 = nullptr;  // "TracePro"
   QRadioButton* RadioButton2 = nullptr;  // "Zemax"
-  QPushButton* BitBtn1 = nullptr;  // "GENERATE"
-  QPushButton* Button1 = nullptr;  // "Plot >>"
+  QPushButton* BitBtn1 = nullptr;        // "GENERATE"
+  QPushButton* Button1 = nullptr;        // "Plot >>"
 
   QLabel* Label3 = nullptr;  // "Number of Rays"
   SpinEdit* CSpinEdit3 = nullptr;
@@ -220,32 +220,32 @@ class TForm1 : public QMainWindow {
 
   QLabel* Label17 = nullptr;  // "Angular Extent About Z Axis"
   SpinEdit* CSpinEdit4 = nullptr;
-  QLabel* Label18 = nullptr;  // "degree"
+  QLabel* Label18 = nullptr;          // "degree"
   RadioGroup* RadioGroup3 = nullptr;  // "Form of Source LED"
 
-  QLabel* Label19 = nullptr;  // "Random Algorithm:"
+  QLabel* Label19 = nullptr;             // "Random Algorithm:"
   QRadioButton* RadioButton3 = nullptr;  // Sobol
   QRadioButton* RadioButton4 = nullptr;  // Uniform
-  QCheckBox* CheckBox5 = nullptr;  // "Emit only within +/- 90 degrees"
+  QCheckBox* CheckBox5 = nullptr;        // "Emit only within +/- 90 degrees"
 
   RadioGroup* RadioGroup1 = nullptr;  // "Plane shape"
   RadioGroup* RadioGroup2 = nullptr;  // "Angular Type"
-  QCheckBox* CheckBox6 = nullptr;  // "Double side"
-  QLabel* Label33 = nullptr;  // "Balance"
+  QCheckBox* CheckBox6 = nullptr;     // "Double side"
+  QLabel* Label33 = nullptr;          // "Balance"
   SpinEdit* CSpinEdit6 = nullptr;
-  QLineEdit* Edit13 = nullptr;  // balance complement
-  QLabel* Label25 = nullptr;  // beside the Y size
-  QLineEdit* Edit9 = nullptr;  // Y size
-  QLabel* Label26 = nullptr;  // "mm"
-  QLabel* Label27 = nullptr;  // "NA"
-  QLineEdit* Edit6 = nullptr;  // NA
-  QLabel* Label29 = nullptr;  // second "NA", hidden
-  QLineEdit* Edit8 = nullptr;  // second NA, hidden
-  QLabel* Label32 = nullptr;  // beside the X size
-  QLineEdit* Edit10 = nullptr;  // X size
-  QLabel* Label28 = nullptr;  // "mm"
-  QCheckBox* CheckBox1 = nullptr;  // "Notify end"
-  QLabel* Label2 = nullptr;  // "Angular shape:"
+  QLineEdit* Edit13 = nullptr;           // balance complement
+  QLabel* Label25 = nullptr;             // beside the Y size
+  QLineEdit* Edit9 = nullptr;            // Y size
+  QLabel* Label26 = nullptr;             // "mm"
+  QLabel* Label27 = nullptr;             // "NA"
+  QLineEdit* Edit6 = nullptr;            // NA
+  QLabel* Label29 = nullptr;             // second "NA", hidden
+  QLineEdit* Edit8 = nullptr;            // second NA, hidden
+  QLabel* Label32 = nullptr;             // beside the X size
+  QLineEdit* Edit10 = nullptr;           // X size
+  QLabel* Label28 = nullptr;             // "mm"
+  QCheckBox* CheckBox1 = nullptr;        // "Notify end"
+  QLabel* Label2 = nullptr;              // "Angular shape:"
   QRadioButton* RadioButton7 = nullptr;  // "Radial"
   QRadioButton* RadioButton8 = nullptr;  // "Square"
 
@@ -309,8 +309,8 @@ class TForm1 : public QMainWindow {
   QLabel* PhotometricLabel = nullptr;
   QLineEdit* PhotometricFileEdit = nullptr;  // empty: the two distribution files
   QPushButton* BrowsePhotometricButton = nullptr;
-  QCheckBox* FlipSolidBox = nullptr;  // "Flip (gamma 180 to +z)"
-  QLabel* PhotometricBrief = nullptr;  // flux, peak, beam angle
+  QCheckBox* FlipSolidBox = nullptr;               // "Flip (gamma 180 to +z)"
+  QLabel* PhotometricBrief = nullptr;              // flux, peak, beam angle
   QPushButton* PhotometricPlanesButton = nullptr;  // "C-planes…"
 
  signals:
@@ -419,7 +419,7 @@ class TForm1 : public QMainWindow {
   QValueAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
   std::unique_ptr<PhotometricSource> photometric_;  // the file read, while it is the source
-  double photometricFlux_ = 0;   // the flux field's value the file set (lm)
+  double photometricFlux_ = 0;                      // the flux field's value the file set (lm)
   double fluxBeforePhotometric_ = 0;
   int fluxUnitBeforePhotometric_ = 0;
   QPointer<PhotometricDialog> photometricDialog_;

@@ -46,13 +46,13 @@
 #include <cmath>
 
 #include "app/async_job.h"
-#include "app/run_estimate.h"
 #include "app/desktop_services.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
 #include "app/photometric_dialog.h"
 #include "app/photometric_source.h"
 #include "app/radio_group.h"
+#include "app/run_estimate.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
 #include "app/spin_edit.h"
@@ -254,7 +254,8 @@ void TForm1::show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone) 
   const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
   if (seconds <= 0 || itemsDone <= 0) return;
   std::optional<double> left;
-  if (gaugePosition > 0) left = seconds * static_cast<double>(1000 - gaugePosition) / static_cast<double>(gaugePosition);
+  if (gaugePosition > 0)
+    left = seconds * static_cast<double>(1000 - gaugePosition) / static_cast<double>(gaugePosition);
   EstimateLabel->setText(to_qt(format_progress(static_cast<double>(itemsDone) / seconds, left)));
 }
 

@@ -307,6 +307,8 @@ void TForm1::SamplingClick() {
   }
   SourceFluxEdit->setVisible(!legacy);
   FluxUnitBox->setVisible(!legacy);
+  show_format_banner(selected_format());
+  show_estimate();
 }
 
 void TForm1::show_format_picture(OutputFormat format) {
