@@ -236,11 +236,22 @@ void TForm1::rescale_chart() {
   minY = std::min(minY, 0.0);
   if (maxX <= minX) maxX = minX + 1;
   if (maxY <= minY) maxY = minY + 1;
-  axisX_->setRange(minX, maxX);
   axisY_->setRange(minY, maxY);
   // Ticks at round steps (1, 2 or 5 times a power of ten) that cover the data.
-  axisX_->applyNiceNumbers();
   axisY_->applyNiceNumbers();
+  if (axisX_->titleText().startsWith(QStringLiteral("Angle"))) {
+    // Angles read best every 10 or 15 degrees, as a goniometer's table
+    // gives them; wider spans take 30 or 60 so the labels do not crowd.
+    const double span = maxX - minX;
+    const double step = span <= 120 ? 10 : span <= 180 ? 15 : span <= 360 ? 30 : 60;
+    const double low = std::floor(minX / step) * step;
+    const double high = std::max(std::ceil(maxX / step) * step, low + step);
+    axisX_->setRange(low, high);
+    axisX_->setTickCount(static_cast<int>(std::lround((high - low) / step)) + 1);
+  } else {
+    axisX_->setRange(minX, maxX);
+    axisX_->applyNiceNumbers();
+  }
 }
 
 // Each curve is named by its series and the file it shows; the series'
