@@ -161,6 +161,10 @@ void TForm1::refresh_distribution_plot(bool tailPoints) {
   plottedNames_[0] = ComboBoxEx1->currentText();
   plottedNames_[1] = ComboBoxEx2->currentText();
   update_legend();
+  // The axis names the unit the tables hold: candela for tables a
+  // photometric import wrote, a relative intensity for measured ones.
+  const bool candela = candelaTables_.contains(plottedNames_[0]) && candelaTables_.contains(plottedNames_[1]);
+  axisY_->setTitleText(candela ? QStringLiteral("Intensity, cd") : QStringLiteral("Relative intensity"));
   // The tail closes a measured curve down to zero, which only means
   // something for angular distributions.
   const bool tails = tailPoints && CheckBox3->isChecked();

@@ -199,6 +199,9 @@ void TForm1::import_photometric(const QString& path) {
     }
   }
   write_imported_tables(files);
+  // The written tables hold candela: the chart's axis says so while they
+  // are the ones shown.
+  candelaTables_ = {to_qt(files[0].path), to_qt(files[1].path)};
   use_distribution_file(ComboBoxEx1, to_qt(files[0].path));
   use_distribution_file(ComboBoxEx2, to_qt(files[1].path));
   if (Chart1->isHidden()) {

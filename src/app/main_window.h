@@ -405,6 +405,8 @@ class TForm1 : public QMainWindow {
   std::optional<WindowRunObserver> display_;
   RunReport runReport_;
   QElapsedTimer runClock_;
+  // The distribution files the last photometric import wrote (in cd).
+  QStringList candelaTables_;
   // The last check's outcome: the comparison, or the reason there is none
   // (empty when it was stopped).
   std::optional<FarFieldResult> checkResult_;
