@@ -334,9 +334,14 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 }
 
 void TForm1::ExportChartClick() {
-  const QString path = services_.save_file_name(QStringLiteral("Export chart"), QDir::currentPath(),
+  // The dialog starts on a name with its extension, and a name typed
+  // without one becomes a PNG picture rather than a file no viewer opens.
+  const QString path = services_.save_file_name(QStringLiteral("Export chart"),
+                                                QDir::current().filePath(QStringLiteral("intensity_chart.png")),
                                                 QStringLiteral("PNG picture (*.png);;SVG drawing (*.svg)"));
-  if (!path.isEmpty()) export_chart(path);
+  activateWindow();
+  if (path.isEmpty()) return;
+  export_chart(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".png") : path);
 }
 
 void TForm1::export_chart(const QString& fileName) {

@@ -8,6 +8,7 @@
 #include <QValueAxis>
 #include <cmath>
 #include <QPen>
+#include <QDir>
 #include <QTest>
 
 #include "window_harness.h"
@@ -404,6 +405,7 @@ void PlotTest::exportChart_data() {
   QTest::addColumn<QByteArray>("start");
   QTest::newRow("PNG") << "chart.png" << QByteArray("\x89PNG");
   QTest::newRow("SVG") << "chart.svg" << QByteArray("<?xml");
+  QTest::newRow("no extension: a PNG") << "chart" << QByteArray("\x89PNG");
 }
 
 void PlotTest::exportChart() {
@@ -415,6 +417,11 @@ void PlotTest::exportChart() {
   f.ExportChartAction->trigger();
   QCOMPARE(services_.error_texts(), QStringList{});
   QVERIFY(services_.fileDialogs.at(0).save);
+  QCOMPARE(services_.fileDialogs.at(0).folder, QDir::current().filePath(QStringLiteral("intensity_chart.png")));
+  if (!name.contains('.')) {
+    QVERIFY(!directory_->exists(name));
+    name += QStringLiteral(".png");
+  }
   const QByteArray bytes = directory_->read(name);
   QVERIFY2(bytes.startsWith(start), bytes.left(16).constData());
   if (name.endsWith(".svg")) QVERIFY(bytes.contains("ANGULAR LED INTENSITY DISTRIBUTION"));
