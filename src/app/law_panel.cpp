@@ -174,6 +174,7 @@ void TForm1::use_distribution_file(QComboBox* combo, const QString& path) {
 void TForm1::BrowseDistributionClick(QComboBox* combo) {
   const QString caption = combo == ComboBoxEx1 ? Label5->text() : Label6->text();
   const QString path = services_.open_file_name(caption, QDir::currentPath(), kDistributionFilter);
+  activateWindow();  // the keyboard comes back to the window after the dialog
   if (!path.isEmpty()) use_distribution_file(combo, path);
 }
 
@@ -181,6 +182,7 @@ void TForm1::ImportPhotometricClick() {
   const QString path =
       services_.open_file_name(QStringLiteral("Import photometric file"), QDir::currentPath(),
                                QStringLiteral("Photometric files (*.ies *.IES *.ldt *.LDT);;All files (*)"));
+  activateWindow();  // the keyboard comes back to the window after the dialog
   if (!path.isEmpty()) import_photometric(path);
 }
 
@@ -216,6 +218,7 @@ void TForm1::BrowsePhotometricClick() {
   const QString path =
       services_.open_file_name(QStringLiteral("Photometric source"), QDir::currentPath(),
                                QStringLiteral("Photometric files (*.ies *.IES *.ldt *.LDT);;All files (*)"));
+  activateWindow();  // the keyboard comes back to the window after the dialog
   if (!path.isEmpty()) use_photometric_source(path, true);
 }
 

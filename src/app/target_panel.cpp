@@ -329,6 +329,7 @@ void TForm1::BrowseOutputClick() {
   const QString path = services_.save_file_name(
       Label1->text(), start,
       QString::fromUtf8(ray_format(selected_format()).fileFilter.data()) + QStringLiteral(";;All files (*)"));
+  activateWindow();  // the keyboard comes back to the window after the dialog
   if (!path.isEmpty()) field->setText(QDir::toNativeSeparators(path));
 }
 
