@@ -271,6 +271,9 @@ class TForm1 : public QMainWindow {
   QLabel* Label37 = nullptr;  // abscissa unit
   // The measured estimate before a run, its speed and time left during one.
   QLabel* EstimateLabel = nullptr;
+  // After a successful run: the rays and the file written, and its folder.
+  QLabel* RunSummaryLabel = nullptr;
+  QPushButton* OpenFolderButton = nullptr;
 
   QAction* Generate1 = nullptr;
   QAction* Check1 = nullptr;           // far-field check of the last ray file written

@@ -56,6 +56,8 @@ std::string number(double value, int decimals) {
 
 }  // namespace
 
+std::string format_count(std::uint64_t count) { return grouped(count); }
+
 std::uint64_t estimated_file_bytes(OutputFormat id, std::int32_t rayCount, double flux, FluxUnit unit, double size) {
   const RayFormat& format = ray_format(id);
   const std::uint64_t rays = static_cast<std::uint64_t>(std::max(rayCount, 0)) + 1;

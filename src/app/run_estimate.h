@@ -27,6 +27,8 @@ struct SecondsRange {
 };
 SecondsRange run_time_range(std::int64_t rays, double raysPerSecond);
 
+// "30 001": a count grouped by thousands with blanks.
+std::string format_count(std::uint64_t count);
 // "0.03 MB", "2.41 MB", "1 234 MB" (10^6 bytes).
 std::string format_megabytes(std::uint64_t bytes);
 // "under 1 s", "2–4 s", "1–3 min", "1.2–2.3 h".

@@ -91,6 +91,21 @@ void TForm1::build_status_lines() {
     fluxLayout->addWidget(label);
   }
   fluxLayout->addStretch();
+  // After a run: what was written and where, with the way to the folder.
+  RunSummaryLabel = named(new QLabel(fluxLine), "RunSummaryLabel");
+  OpenFolderButton = named(new QPushButton(QStringLiteral("Open folder"), fluxLine), "OpenFolderButton");
+  OpenFolderButton->setFixedHeight(16);
+  fluxLayout->addWidget(RunSummaryLabel);
+  fluxLayout->addWidget(OpenFolderButton);
+  RunSummaryLabel->hide();
+  OpenFolderButton->hide();
+  connect(OpenFolderButton, &QPushButton::clicked, this, [this] {
+    if (!lastRun_) return;
+    const QString folder = QFileInfo(QFileInfo(to_qt(lastRun_->outputPath)).absoluteFilePath()).absolutePath();
+    if (!services_.open_url(QUrl::fromLocalFile(folder))) {
+      services_.show_error(error_box_text(QStringLiteral("No program opens the folder ") + folder));
+    }
+  });
 
   auto* estimateLine = named(new QWidget(Panel1), "EstimateLine");
   estimateLine->setGeometry(8, 456, 390, 16);
@@ -276,6 +291,15 @@ void TForm1::run_finished() {
   if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
     lastRun_ = prepared_->settings;
     remember_ray_file(to_qt(lastRun_->outputPath));
+    const QString path = QFileInfo(to_qt(lastRun_->outputPath)).absoluteFilePath();
+    RunSummaryLabel->setText(
+        QStringLiteral("%1 rays in %2")
+            .arg(to_qt(format_count(static_cast<std::uint64_t>(std::max<std::int64_t>(report.raysWritten, 0)))),
+                 QFileInfo(path).fileName()));
+    RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path));
+    OpenFolderButton->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    RunSummaryLabel->show();
+    OpenFolderButton->show();
   }
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   emit runFinished();

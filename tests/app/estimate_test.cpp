@@ -3,12 +3,15 @@
 // the time from this machine's measured rate, as a range; and the texts.
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QTest>
+#include <QUrl>
 
 #include "app/run_estimate.h"
 #include "window_harness.h"
@@ -29,6 +32,7 @@ class EstimateTest : public QObject {
   void texts();
   void timeComesFromTheMeasuredRate();
   void speedAndTimeLeftWhileRunning();
+  void summaryAfterARunOpensTheFolder();
 
  private:
   std::unique_ptr<TestDirectory> directory_;
@@ -128,6 +132,7 @@ void EstimateTest::texts_data() {
   QTest::newRow("no rate yet") << QString::fromStdString(format_seconds_range(run_time_range(1000, 0))) << "under 1 s";
   QTest::newRow("running") << QString::fromStdString(format_progress(1234567.4, 11.2)) << "1 234 567 rays/s, 12 s left";
   QTest::newRow("running long") << QString::fromStdString(format_progress(1000, 600)) << "1 000 rays/s, 10 min left";
+  QTest::newRow("count") << QString::fromStdString(format_count(1234567)) << "1 234 567";
   QTest::newRow("rate only") << QString::fromStdString(format_progress(999.6, std::nullopt)) << "1 000 rays/s";
 }
 
@@ -158,6 +163,26 @@ void EstimateTest::timeComesFromTheMeasuredRate() {
   QVERIFY2(f.EstimateLabel->text().endsWith(QStringLiteral("Generation Time ") + expected),
            qPrintable(f.EstimateLabel->text()));
   QVERIFY(expected.contains(QStringLiteral("–")));
+}
+
+void EstimateTest::summaryAfterARunOpensTheFolder() {
+  TForm1& f = *form_;
+  QVERIFY(f.OpenFolderButton->isHidden());
+  f.CSpinEdit3->setValue(30000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(!f.OpenFolderButton->isHidden() && !f.RunSummaryLabel->isHidden());
+  QCOMPARE(f.RunSummaryLabel->text(), QStringLiteral("30 001 rays in ray.dat"));
+  QCOMPARE(f.RunSummaryLabel->toolTip(), QDir::toNativeSeparators(directory_->path("ray.dat")));
+  f.OpenFolderButton->click();
+  QCOMPARE(services_.openedUrls.size(), std::size_t{1});
+  QCOMPARE(services_.openedUrls[0], QUrl::fromLocalFile(QFileInfo(directory_->path("ray.dat")).absolutePath()));
+  // No program for folders: said so, not passed over.
+  services_.urlOpens = false;
+  f.OpenFolderButton->click();
+  QCOMPARE(services_.error_texts().size(), 1);
 }
 
 void EstimateTest::speedAndTimeLeftWhileRunning() {
