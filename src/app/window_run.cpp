@@ -33,7 +33,7 @@ std::string fixed6(double value, char separator) {
 }  // namespace
 
 void WindowRunObserver::table_points(ChartSeries series, const std::vector<PlotPoint>& points) {
-  for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y, kColourRed);
+  for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y);
 }
 
 void WindowRunObserver::phase_started(RunPhase phase) {
@@ -92,8 +92,7 @@ RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
 
 std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report) {
   PreparedRun run{ui.read_settings(), ui.read_setting_texts()};
-  if (ui.message_box(kRunCaption, run_confirmation(run.settings),
-                     message_flags::YesNo | message_flags::IconExclamation) != DialogButton::Yes) {
+  if (!ui.confirm(kRunCaption, run_confirmation(run.settings))) {
     report.outcome = RunOutcome::Cancelled;
     return std::nullopt;
   }
