@@ -414,6 +414,8 @@ class TForm1 : public QMainWindow {
   // (empty when it was stopped).
   std::optional<FarFieldResult> checkResult_;
   std::string checkError_;
+  QString checkedFile_;  // the file the last check read, for its dialog's title
+  FluxUnit checkedUnit_ = FluxUnit::Watt;
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QString plottedNames_[2];  // the files the curves show, for the legend
   QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};

@@ -67,6 +67,7 @@
 #include "engine/estimate.h"
 #include "engine/generation_run.h"
 #include "engine/input_guard.h"
+#include "engine/settings_text.h"
 #include "lucidra/version.h"
 #include "photometry/import_files.h"
 #include "photometry/photometric_import.h"
@@ -307,11 +308,18 @@ void TForm1::run_finished() {
 
 void TForm1::Check1Click() {
   if (!lastRun_ || run_->running() || check_->running()) return;
-  // The tables are read here, so that a table gone bad is reported at once.
-  auto law = std::make_shared<const IntensityLaw>(*lastRun_);
+  // The file named in Source File, judged against the law the settings
+  // shown describe: a file written earlier, or by another run, can be
+  // checked by naming it. The tables are read here, so that a table gone
+  // bad is reported at once.
+  GenerationSettings settings = settings_from_controls();
+  apply_setting_texts(settings, setting_texts());
+  auto law = std::make_shared<const IntensityLaw>(settings);
   checkResult_.reset();
   checkError_.clear();
-  check_->start([this, path = lastRun_->outputPath, law = std::move(law)](const AsyncJob::Context& job) {
+  checkedFile_ = to_qt(settings.outputPath);
+  checkedUnit_ = settings.fluxUnit;
+  check_->start([this, path = settings.outputPath, law = std::move(law)](const AsyncJob::Context& job) {
     std::optional<FarFieldResult> result;
     std::string error;
     FarFieldOptions options;
@@ -331,7 +339,7 @@ void TForm1::Check1Click() {
   // The file must stay as it is while it is read: the settings and GENERATE
   // are locked as during a run, and Cancel (Esc) stops the check.
   set_run_controls_enabled(false);
-  frontEnd_->set_status_text("Checking " + lastRun_->outputPath + "…");
+  frontEnd_->set_status_text("Checking " + settings.outputPath + "…");
 }
 
 void TForm1::check_finished() {
@@ -339,7 +347,8 @@ void TForm1::check_finished() {
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   frontEnd_->set_status_text("");
   if (checkResult_) {
-    auto* dialog = new FarFieldDialog(*checkResult_, this, lastRun_ ? lastRun_->fluxUnit : FluxUnit::Watt);
+    auto* dialog = new FarFieldDialog(*checkResult_, this, checkedUnit_);
+    dialog->setWindowTitle(QStringLiteral("Far-field check – %1").arg(QFileInfo(checkedFile_).fileName()));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   } else if (!checkError_.empty()) {

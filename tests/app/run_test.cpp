@@ -88,6 +88,7 @@ class RunTest : public QObject {
   void sameFileAsTheCommandLine_data();
   void sameFileAsTheCommandLine();
   void checkShowsTheFarFieldOfTheFileJustWritten();
+  void checkReadsTheFileNamedInSourceFile();
 
  private:
   void show_window();
@@ -529,6 +530,33 @@ void RunTest::sameFileAsTheCommandLine() {
 
 // After a run, File > Check compares the file just written with the law of
 // the run's settings and shows it as points over curves, verdict on top.
+// File > Check reads the file named in Source File, which need not be the
+// one the last run wrote, and names it in the dialog's title.
+void RunTest::checkReadsTheFileNamedInSourceFile() {
+  TForm1& f = *form_;
+  f.CSpinEdit3->setValue(20000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  directory_->write("earlier.dat", directory_->read("ray.dat"));
+  directory_->remove("ray.dat");
+  f.Edit4->setText(QStringLiteral("earlier.dat"));
+  QSignalSpy checked(&f, &TForm1::checkFinished);
+  f.Check1->trigger();
+  QVERIFY(checked.wait(30000));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  auto* dialog = f.findChild<FarFieldDialog*>(QStringLiteral("FarFieldCheck"));
+  QVERIFY(dialog != nullptr);
+  QCOMPARE(dialog->windowTitle(), QStringLiteral("Far-field check – earlier.dat"));
+  // A name that holds no file is reported, naming it.
+  f.Edit4->setText(QStringLiteral("missing.dat"));
+  f.Check1->trigger();
+  QVERIFY(checked.wait(30000));
+  QCOMPARE(services_.error_texts().size(), 1);
+  QVERIFY2(services_.error_texts()[0].contains(QStringLiteral("missing.dat")), qPrintable(services_.error_texts()[0]));
+}
+
 void RunTest::checkShowsTheFarFieldOfTheFileJustWritten() {
   TForm1& f = *form_;
   QVERIFY(!f.Check1->isEnabled());
