@@ -13,6 +13,20 @@
 
 class QWidget;
 
+namespace lucidra {
+
+// Message-box flags and answers, with the values the users' platform gives them.
+namespace message_flags {
+inline constexpr unsigned Ok = 0x00;
+inline constexpr unsigned YesNo = 0x04;
+inline constexpr unsigned IconExclamation = 0x30;
+inline constexpr unsigned IconInformation = 0x40;
+}  // namespace message_flags
+
+enum class DialogButton { Ok = 1, Yes = 6, No = 7 };
+
+}  // namespace lucidra
+
 namespace lucidra::app {
 
 // Task-bar text and the caption of every notice and error box.

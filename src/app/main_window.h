@@ -5,18 +5,21 @@
 // named after its control. Settings reach the run through
 // settings_from_controls(), the one place where controls become numbers.
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 #include <functional>
-#include <string>
-#include <string_view>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
-#include "distributions/distribution_plot.h"
 #include "app/run_front_end.h"
+#include "app/settings_model.h"
+#include "distributions/distribution_plot.h"
+#include "engine/far_field.h"
 #include "engine/settings.h"
 
 class QAction;
@@ -38,8 +41,7 @@ class QValueAxis;
 
 namespace lucidra::app {
 
-class BackgroundCheck;
-class BackgroundRun;
+class AsyncJob;
 class PhotometricDialog;
 struct PhotometricSource;
 class DesktopServices;
@@ -104,6 +106,8 @@ class TForm1 : public QMainWindow {
   // writes them into the working folder's lucidra.cfg, File > Open settings
   // reads another file as start-up reads lucidra.cfg.
   void save_settings(const QString& fileName);
+  // The settings the controls show, as the settings file holds them.
+  SettingsModel settings_model() const;
   void open_settings(const QString& fileName);
   // The ray files last written, newest first (File > Recent).
   QStringList recent_ray_files() const;
@@ -138,6 +142,12 @@ class TForm1 : public QMainWindow {
   void RadioGroup1Click();
   void RadioGroup2Click();
   void CSpinEdit3Change();
+  void show_estimate();
+  // The first field outside its range, named with its value and range.
+  QString field_problem() const;
+  // Shows field_problem() in an error box; false when there was one.
+  bool commit_fields();
+  void show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone);
   void CSpinEdit6Change();
   void Edit6Change();
   void ComboBoxEx1Change();
@@ -146,6 +156,7 @@ class TForm1 : public QMainWindow {
   void BrowseDistributionClick(QComboBox* combo);
   void SaveSettingsClick();
   void OpenSettingsClick();
+  void SaveSettingsAsClick();
   void ExportChartClick();
   void ImportPhotometricClick();
   // The photometric source: an IES or EULUMDAT file whose whole solid the
@@ -172,11 +183,11 @@ class TForm1 : public QMainWindow {
   QFrame* Panel7 = nullptr;
   QFrame* Panel9 = nullptr;
 
-  QLabel* Label1 = nullptr;   // "Source File"
-  QLineEdit* Edit3 = nullptr;  // TracePro ray file
-  QLineEdit* Edit4 = nullptr;  // Zemax ray file
+  QLabel* Label1 = nullptr;     // "Source File"
+  QLineEdit* Edit3 = nullptr;   // TracePro ray file
+  QLineEdit* Edit4 = nullptr;   // Zemax ray file
   QLineEdit* Edit11 = nullptr;  // LightTools ray file
-  QLineEdit* Edit5 = nullptr;  // ASAP ray file
+  QLineEdit* Edit5 = nullptr;   // ASAP ray file
   QLabel* Label5 = nullptr;
   QComboBox* ComboBoxEx1 = nullptr;
   QLabel* Label6 = nullptr;
@@ -188,13 +199,13 @@ class TForm1 : public QMainWindow {
   QLabel* Image3 = nullptr;  // LightTools banner
   QLabel* Image4 = nullptr;  // ASAP banner
   Gauge* CGauge2 = nullptr;
-  QLabel* Label21 = nullptr;  // run status
+  QLabel* Label21 = nullptr;             // run status
   QRadioButton* RadioButton6 = nullptr;  // "ASAP (dis)"
   QRadioButton* RadioButton5 = nullptr;  // "LightTools"
   QRadioButton* RadioButton1 = nullptr;  // "TracePro"
   QRadioButton* RadioButton2 = nullptr;  // "Zemax"
-  QPushButton* BitBtn1 = nullptr;  // "GENERATE"
-  QPushButton* Button1 = nullptr;  // "Plot >>"
+  QPushButton* BitBtn1 = nullptr;        // "GENERATE"
+  QPushButton* Button1 = nullptr;        // "Plot >>"
 
   QLabel* Label3 = nullptr;  // "Number of Rays"
   SpinEdit* CSpinEdit3 = nullptr;
@@ -209,32 +220,32 @@ class TForm1 : public QMainWindow {
 
   QLabel* Label17 = nullptr;  // "Angular Extent About Z Axis"
   SpinEdit* CSpinEdit4 = nullptr;
-  QLabel* Label18 = nullptr;  // "degree"
+  QLabel* Label18 = nullptr;          // "degree"
   RadioGroup* RadioGroup3 = nullptr;  // "Form of Source LED"
 
-  QLabel* Label19 = nullptr;  // "Random Algorithm:"
+  QLabel* Label19 = nullptr;             // "Random Algorithm:"
   QRadioButton* RadioButton3 = nullptr;  // Sobol
   QRadioButton* RadioButton4 = nullptr;  // Uniform
-  QCheckBox* CheckBox5 = nullptr;  // "Emit only within +/- 90 degrees"
+  QCheckBox* CheckBox5 = nullptr;        // "Emit only within +/- 90 degrees"
 
   RadioGroup* RadioGroup1 = nullptr;  // "Plane shape"
   RadioGroup* RadioGroup2 = nullptr;  // "Angular Type"
-  QCheckBox* CheckBox6 = nullptr;  // "Double side"
-  QLabel* Label33 = nullptr;  // "Balance"
+  QCheckBox* CheckBox6 = nullptr;     // "Double side"
+  QLabel* Label33 = nullptr;          // "Balance"
   SpinEdit* CSpinEdit6 = nullptr;
-  QLineEdit* Edit13 = nullptr;  // balance complement
-  QLabel* Label25 = nullptr;  // beside the Y size
-  QLineEdit* Edit9 = nullptr;  // Y size
-  QLabel* Label26 = nullptr;  // "mm"
-  QLabel* Label27 = nullptr;  // "NA"
-  QLineEdit* Edit6 = nullptr;  // NA
-  QLabel* Label29 = nullptr;  // second "NA", hidden
-  QLineEdit* Edit8 = nullptr;  // second NA, hidden
-  QLabel* Label32 = nullptr;  // beside the X size
-  QLineEdit* Edit10 = nullptr;  // X size
-  QLabel* Label28 = nullptr;  // "mm"
-  QCheckBox* CheckBox1 = nullptr;  // "Notify end"
-  QLabel* Label2 = nullptr;  // "Angular shape:"
+  QLineEdit* Edit13 = nullptr;           // balance complement
+  QLabel* Label25 = nullptr;             // beside the Y size
+  QLineEdit* Edit9 = nullptr;            // Y size
+  QLabel* Label26 = nullptr;             // "mm"
+  QLabel* Label27 = nullptr;             // "NA"
+  QLineEdit* Edit6 = nullptr;            // NA
+  QLabel* Label29 = nullptr;             // second "NA", hidden
+  QLineEdit* Edit8 = nullptr;            // second NA, hidden
+  QLabel* Label32 = nullptr;             // beside the X size
+  QLineEdit* Edit10 = nullptr;           // X size
+  QLabel* Label28 = nullptr;             // "mm"
+  QCheckBox* CheckBox1 = nullptr;        // "Notify end"
+  QLabel* Label2 = nullptr;              // "Angular shape:"
   QRadioButton* RadioButton7 = nullptr;  // "Radial"
   QRadioButton* RadioButton8 = nullptr;  // "Square"
 
@@ -258,6 +269,11 @@ class TForm1 : public QMainWindow {
   QLabel* Label35 = nullptr;  // chart caption
   QLabel* Label36 = nullptr;  // intensity unit
   QLabel* Label37 = nullptr;  // abscissa unit
+  // The measured estimate before a run, its speed and time left during one.
+  QLabel* EstimateLabel = nullptr;
+  // After a successful run: the rays and the file written, and its folder.
+  QLabel* RunSummaryLabel = nullptr;
+  QPushButton* OpenFolderButton = nullptr;
 
   QAction* Generate1 = nullptr;
   QAction* Check1 = nullptr;           // far-field check of the last ray file written
@@ -279,6 +295,7 @@ class TForm1 : public QMainWindow {
   QLabel* ChartReadout = nullptr;  // the point under the mouse
   QAction* OpenSettingsAction = nullptr;
   QAction* SaveSettingsAction = nullptr;
+  QAction* SaveSettingsAsAction = nullptr;
   QAction* ExportChartAction = nullptr;
   QMenu* RecentMenu = nullptr;
   QAction* ImportPhotometricAction = nullptr;
@@ -295,8 +312,8 @@ class TForm1 : public QMainWindow {
   QLabel* PhotometricLabel = nullptr;
   QLineEdit* PhotometricFileEdit = nullptr;  // empty: the two distribution files
   QPushButton* BrowsePhotometricButton = nullptr;
-  QCheckBox* FlipSolidBox = nullptr;  // "Flip (gamma 180 to +z)"
-  QLabel* PhotometricBrief = nullptr;  // flux, peak, beam angle
+  QCheckBox* FlipSolidBox = nullptr;               // "Flip (gamma 180 to +z)"
+  QLabel* PhotometricBrief = nullptr;              // flux, peak, beam angle
   QPushButton* PhotometricPlanesButton = nullptr;  // "C-planes…"
 
  signals:
@@ -341,6 +358,8 @@ class TForm1 : public QMainWindow {
   void build_browse_buttons();
   void set_tooltips();
   void apply_configuration(const std::string& fileName);
+  void apply_settings(const SettingsModel& model);
+  void offer_first_start_save();
   void watch_working_folder();
   void set_run_controls_enabled(bool enabled);
   void run_finished();
@@ -381,8 +400,22 @@ class TForm1 : public QMainWindow {
 
   DesktopServices& services_;
   std::unique_ptr<WindowFrontEnd> frontEnd_;
-  std::unique_ptr<BackgroundRun> run_;  // after frontEnd_, which it uses
-  std::unique_ptr<BackgroundCheck> check_;
+  std::unique_ptr<AsyncJob> run_;  // after frontEnd_, which its calls use
+  std::unique_ptr<AsyncJob> check_;
+  // The run under way or last ended: its converted settings, what the
+  // engine reports while it works, and its report.
+  std::optional<PreparedRun> prepared_;
+  std::optional<WindowRunObserver> display_;
+  RunReport runReport_;
+  QElapsedTimer runClock_;
+  // The distribution files the last photometric import wrote (in cd).
+  QStringList candelaTables_;
+  // The last check's outcome: the comparison, or the reason there is none
+  // (empty when it was stopped).
+  std::optional<FarFieldResult> checkResult_;
+  std::string checkError_;
+  QString checkedFile_;  // the file the last check read, for its dialog's title
+  FluxUnit checkedUnit_ = FluxUnit::Watt;
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QString plottedNames_[2];  // the files the curves show, for the legend
   QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};
@@ -393,7 +426,7 @@ class TForm1 : public QMainWindow {
   QValueAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
   std::unique_ptr<PhotometricSource> photometric_;  // the file read, while it is the source
-  double photometricFlux_ = 0;   // the flux field's value the file set (lm)
+  double photometricFlux_ = 0;                      // the flux field's value the file set (lm)
   double fluxBeforePhotometric_ = 0;
   int fluxUnitBeforePhotometric_ = 0;
   QPointer<PhotometricDialog> photometricDialog_;

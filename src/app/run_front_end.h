@@ -16,19 +16,6 @@
 
 namespace lucidra {
 
-// Message-box flags and answers, with the values the users' platform gives them.
-namespace message_flags {
-inline constexpr unsigned Ok = 0x00;
-inline constexpr unsigned YesNo = 0x04;
-inline constexpr unsigned IconExclamation = 0x30;
-inline constexpr unsigned IconInformation = 0x40;
-}  // namespace message_flags
-
-enum class DialogButton { Ok = 1, Yes = 6, No = 7 };
-
-inline constexpr std::uint32_t kColourRed = 255;
-inline constexpr std::uint32_t kColourGreen = 32768;
-
 class RunFrontEnd {
  public:
   virtual ~RunFrontEnd() = default;
@@ -40,9 +27,8 @@ class RunFrontEnd {
   virtual GenerationSettings read_settings() = 0;
   virtual SettingTexts read_setting_texts() = 0;
 
-  // A message box with caption and flags; returns the button pressed.
-  virtual DialogButton message_box(std::string_view caption, std::string_view text,
-                                   unsigned flags) = 0;
+  // A yes/no question with a warning; true when the user says yes.
+  virtual bool confirm(std::string_view caption, std::string_view question) = 0;
   // A plain notice: OK button, the application title as caption.
   virtual void show_notice(std::string_view text) = 0;
   // The error display for an error that ended the run.
@@ -59,8 +45,7 @@ class RunFrontEnd {
   virtual void hide_chart() = 0;
   virtual void repaint_window() = 0;
   virtual void clear_series(ChartSeries series) = 0;
-  virtual void add_series_point(ChartSeries series, double x, double y,
-                                std::uint32_t colour) = 0;
+  virtual void add_series_point(ChartSeries series, double x, double y) = 0;
   virtual void set_obtained_flux_text(std::string_view text) = 0;
   virtual void beep(int frequencyHz, int durationMs) = 0;
   // Current calendar time in whole seconds; seeds the runtime generator.

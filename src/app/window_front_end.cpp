@@ -15,9 +15,9 @@ GenerationSettings WindowFrontEnd::read_settings() { return form_.settings_from_
 
 SettingTexts WindowFrontEnd::read_setting_texts() { return form_.setting_texts(); }
 
-DialogButton WindowFrontEnd::message_box(std::string_view caption, std::string_view text,
-                                         unsigned flags) {
-  return form_.services().message_box(to_qt(caption), to_qt(text), flags);
+bool WindowFrontEnd::confirm(std::string_view caption, std::string_view question) {
+  return form_.services().message_box(to_qt(caption), to_qt(question),
+                                      message_flags::YesNo | message_flags::IconExclamation) == DialogButton::Yes;
 }
 
 void WindowFrontEnd::show_notice(std::string_view text) {
@@ -58,8 +58,7 @@ void WindowFrontEnd::clear_series(ChartSeries series) { form_.clear_series(serie
 
 // A run draws every point red; the series keeps its own colour, which tells
 // the two curves apart better than per-point colours would.
-void WindowFrontEnd::add_series_point(ChartSeries series, double x, double y,
-                                      std::uint32_t /*colour*/) {
+void WindowFrontEnd::add_series_point(ChartSeries series, double x, double y) {
   form_.add_series_point(series, x, y);
 }
 

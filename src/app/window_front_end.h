@@ -17,8 +17,7 @@ class WindowFrontEnd : public RunFrontEnd {
   OutputFormat selected_format() override;
   GenerationSettings read_settings() override;
   SettingTexts read_setting_texts() override;
-  DialogButton message_box(std::string_view caption, std::string_view text,
-                           unsigned flags) override;
+  bool confirm(std::string_view caption, std::string_view question) override;
   void show_notice(std::string_view text) override;
   void show_error(std::string_view text) override;
   void set_status_text(std::string_view text) override;
@@ -29,7 +28,7 @@ class WindowFrontEnd : public RunFrontEnd {
   void hide_chart() override;
   void repaint_window() override;
   void clear_series(ChartSeries series) override;
-  void add_series_point(ChartSeries series, double x, double y, std::uint32_t colour) override;
+  void add_series_point(ChartSeries series, double x, double y) override;
   void set_obtained_flux_text(std::string_view text) override;
   void beep(int frequencyHz, int durationMs) override;
   std::int64_t clock_seconds() override;

@@ -3,6 +3,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <optional>
 
@@ -32,7 +33,7 @@ std::string fixed6(double value, char separator) {
 }  // namespace
 
 void WindowRunObserver::table_points(ChartSeries series, const std::vector<PlotPoint>& points) {
-  for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y, kColourRed);
+  for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y);
 }
 
 void WindowRunObserver::phase_started(RunPhase phase) {
@@ -63,9 +64,18 @@ std::string run_confirmation(const GenerationSettings& settings) {
   char flux[64];
   std::snprintf(flux, sizeof flux, "%g", settings.sourceFlux);
   const RayFormat& format = ray_format(settings.outputFormat);
+  // The full path: a name typed without a folder lands in the working
+  // folder, which the user may not have in mind.
+  std::string path = settings.outputPath;
+  if (path != "-") {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(std::filesystem::path(path), error);
+    if (!error) path = absolute.string();
+  }
+  const char* sampling = settings.weightedSampling ? "weighted sampling" : "equal-flux sampling";
   return "Write " + count + " rays, " + flux + " " + flux_unit_symbol(settings.fluxUnit) + ", " +
-         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", to " +
-         settings.outputPath + "?\n\n Existing file will be overritten!!!";
+         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", " + sampling +
+         ", to " + path + "?\n\n Existing file will be overritten!!!";
 }
 
 RunReport run_from_window(RunFrontEnd& ui) { return run_from_window(ui, process_random_state()); }
@@ -82,8 +92,7 @@ RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
 
 std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report) {
   PreparedRun run{ui.read_settings(), ui.read_setting_texts()};
-  if (ui.message_box(kRunCaption, run_confirmation(run.settings),
-                     message_flags::YesNo | message_flags::IconExclamation) != DialogButton::Yes) {
+  if (!ui.confirm(kRunCaption, run_confirmation(run.settings))) {
     report.outcome = RunOutcome::Cancelled;
     return std::nullopt;
   }

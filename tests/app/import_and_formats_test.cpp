@@ -4,7 +4,9 @@
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QLineEdit>
 #include <QTest>
+#include <QValueAxis>
 #include <QUrl>
 
 #include "window_harness.h"
@@ -89,6 +91,9 @@ void ImportAndFormatsTest::importWritesSelectsPlotsAndSummarises() {
   QCOMPARE(f.ComboBoxEx2->currentText(), QStringLiteral("led_C90-C270.txt"));
   QVERIFY(!f.Chart1->isHidden());
   QVERIFY(f.Series1->count() >= 9);  // the ten angles, drawn as the chart draws a file
+  // The imported tables hold candela, and the axis says so.
+  auto* axisY = static_cast<QValueAxis*>(f.Chart1->chart()->axes(Qt::Vertical).front());
+  QCOMPARE(axisY->titleText(), QStringLiteral("Intensity, cd"));
   const QStringList texts = services_.texts();
   QCOMPARE(texts.size(), 1);
   QVERIFY2(texts[0].contains(QStringLiteral("format:      IES LM-63 (IESNA:LM-63-2002)")), qPrintable(texts[0]));
@@ -96,6 +101,13 @@ void ImportAndFormatsTest::importWritesSelectsPlotsAndSummarises() {
   // The written table reads back as the run will read it.
   const QByteArray written = directory_->read("led_C0-C180.txt");
   QVERIFY(written.startsWith("0 10 20 30 40 50 60 70 80 90 \r\n"));
+  // A measured table chosen again: back to a relative intensity.
+  QLineEdit* edit = f.ComboBoxEx1->lineEdit();
+  edit->setText(QStringLiteral("horizontal.txt"));
+  edit->setModified(true);
+  emit edit->editingFinished();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QCOMPARE(axisY->titleText(), QStringLiteral("Relative intensity"));
 }
 
 void ImportAndFormatsTest::importAsksBeforeReplacingAndReportsBadFiles() {

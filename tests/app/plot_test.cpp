@@ -8,6 +8,7 @@
 #include <QValueAxis>
 #include <cmath>
 #include <QPen>
+#include <QDir>
 #include <QTest>
 
 #include "window_harness.h"
@@ -332,6 +333,8 @@ void PlotTest::ticksAtRoundSteps() {
       {{0, 10, 20}, {100, 50, 0}},
       {{0, 22.3, 44.5, 66.8, 89.1}, {97, 60, 33, 12, 0}},
       {{-3.7, 0, 3.7}, {0.2, 1.3, 0.2}},
+      {{-90, 0, 90}, {0, 1, 0}},
+      {{0, 90, 180, 270, 360}, {1, 2, 3, 2, 1}},
   };
   for (const auto& [x, y] : curves) {
     write_files(distribution_bytes(x, y), distribution_bytes(x, y));
@@ -339,10 +342,18 @@ void PlotTest::ticksAtRoundSteps() {
     for (Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical}) {
       auto* axis = static_cast<QValueAxis*>(f.Chart1->chart()->axes(orientation).front());
       const double step = (axis->max() - axis->min()) / (axis->tickCount() - 1);
-      const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
-      QVERIFY2(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
-                   std::abs(mantissa - 2.5) < 1e-9 || std::abs(mantissa - 5) < 1e-9,
-               qPrintable(QString::number(step)));
+      if (orientation == Qt::Horizontal) {
+        // Angles (LED mode): every 10 or 15 degrees, 30 or 60 over wider spans,
+        // never more than 13 labels.
+        QVERIFY2(step == 10.0 || step == 15.0 || step == 30.0 || step == 60.0, qPrintable(QString::number(step)));
+        QVERIFY(axis->tickCount() <= 13);
+        if (step > 10.0) QVERIFY(axis->max() - axis->min() > 120.0);
+      } else {
+        const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+        QVERIFY2(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+                     std::abs(mantissa - 2.5) < 1e-9 || std::abs(mantissa - 5) < 1e-9,
+                 qPrintable(QString::number(step)));
+      }
       QVERIFY(std::abs(std::remainder(axis->min(), step)) < 1e-9);  // ticks on multiples of the step
     }
     // The data stays inside the axes.
@@ -394,6 +405,7 @@ void PlotTest::exportChart_data() {
   QTest::addColumn<QByteArray>("start");
   QTest::newRow("PNG") << "chart.png" << QByteArray("\x89PNG");
   QTest::newRow("SVG") << "chart.svg" << QByteArray("<?xml");
+  QTest::newRow("no extension: a PNG") << "chart" << QByteArray("\x89PNG");
 }
 
 void PlotTest::exportChart() {
@@ -405,6 +417,11 @@ void PlotTest::exportChart() {
   f.ExportChartAction->trigger();
   QCOMPARE(services_.error_texts(), QStringList{});
   QVERIFY(services_.fileDialogs.at(0).save);
+  QCOMPARE(services_.fileDialogs.at(0).folder, QDir::current().filePath(QStringLiteral("intensity_chart.png")));
+  if (!name.contains('.')) {
+    QVERIFY(!directory_->exists(name));
+    name += QStringLiteral(".png");
+  }
   const QByteArray bytes = directory_->read(name);
   QVERIFY2(bytes.startsWith(start), bytes.left(16).constData());
   if (name.endsWith(".svg")) QVERIFY(bytes.contains("ANGULAR LED INTENSITY DISTRIBUTION"));

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/desktop_services.h"
 #include "app/run_front_end.h"
 
 namespace lucidra::app::test {
@@ -35,9 +36,9 @@ class RecordingFrontEnd : public RunFrontEnd {
     return settings;
   }
   SettingTexts read_setting_texts() override { return texts; }
-  DialogButton message_box(std::string_view caption, std::string_view text, unsigned flags) override {
-    events.push_back("box " + std::string(caption) + "|" + std::string(text) + "|" + std::to_string(flags));
-    return (flags & message_flags::YesNo) != 0 ? answer : DialogButton::Ok;
+  bool confirm(std::string_view caption, std::string_view question) override {
+    events.push_back("box " + std::string(caption) + "|" + std::string(question));
+    return answer == DialogButton::Yes;
   }
   void show_notice(std::string_view text) override {
     events.push_back("notice " + std::string(text));
@@ -60,10 +61,7 @@ class RecordingFrontEnd : public RunFrontEnd {
     events.push_back("clear series " + std::to_string(static_cast<int>(series)));
     seriesPoints[static_cast<int>(series)] = 0;
   }
-  void add_series_point(ChartSeries series, double, double, std::uint32_t colour) override {
-    ++seriesPoints[static_cast<int>(series)];
-    lastColour = colour;
-  }
+  void add_series_point(ChartSeries series, double, double) override { ++seriesPoints[static_cast<int>(series)]; }
   void set_obtained_flux_text(std::string_view text) override {
     events.push_back("flux " + std::string(text));
     obtainedFluxText = text;
@@ -75,7 +73,6 @@ class RecordingFrontEnd : public RunFrontEnd {
   std::int64_t clock_seconds() override { return clock; }
   bool stop_requested() override { return stopAfterPolls >= 0 && ++polls > stopAfterPolls; }
 
-  std::uint32_t lastColour = 0;
   std::int64_t polls = 0;
 };
 

@@ -11,6 +11,7 @@
 #include <QValueAxis>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QDir>
 #include <QTest>
 
 #include "app/far_field_dialog.h"
@@ -23,9 +24,13 @@ using namespace lucidra::app::test;
 
 namespace {
 
-// What GENERATE asks before it writes: the count, flux, format and file.
-const QString kConfirmation =
-    QStringLiteral("Write 1 001 rays, 3500 W, Zemax text, to ray.dat?\n\n Existing file will be overritten!!!");
+// What GENERATE asks before it writes: the count, flux, format, sampling and
+// the file's full path.
+QString confirmation(const QString& name = QStringLiteral("ray.dat")) {
+  return QStringLiteral("Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to %1?\n\n Existing file will be "
+                        "overritten!!!")
+      .arg(QDir::current().filePath(name));
+}
 const QString kSuccess = QStringLiteral(" Source File Created Succesfully!!! ");
 const QString kFailure = QStringLiteral("GENERATION ERROR!!! \n PLEASE REGENERATE!!! ");
 constexpr unsigned kYesNoExclamation = 52;
@@ -76,11 +81,14 @@ class RunTest : public QObject {
   void pointLimitKeepsTheHeaderOnly();
   void missingDistributionFileStopsBeforeTheOutput();
   void badSizeStopsTheRunBeforeAnyFileIsTouched();
+  void sizeOutOfRangeIsNamedBeforeTheConfirmation_data();
+  void sizeOutOfRangeIsNamedBeforeTheConfirmation();
   void tableErrorsNameFileAndLine_data();
   void tableErrorsNameFileAndLine();
   void sameFileAsTheCommandLine_data();
   void sameFileAsTheCommandLine();
   void checkShowsTheFarFieldOfTheFileJustWritten();
+  void checkReadsTheFileNamedInSourceFile();
 
  private:
   void show_window();
@@ -169,7 +177,7 @@ void RunTest::runWritesTheRayFile() {
   QCOMPARE(services_.unanswered, 0);
   QCOMPARE(services_.shown[0].kind, ShownMessage::Kind::Box);
   QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
-  QCOMPARE(services_.shown[0].text, kConfirmation);
+  QCOMPARE(services_.shown[0].text, confirmation());
   QCOMPARE(services_.shown[0].flags, kYesNoExclamation);
   const QRegularExpression fixed6(QStringLiteral("^\\d+%1\\d{6}$")
                                       .arg(QRegularExpression::escape(QString(separator()))));
@@ -224,13 +232,13 @@ void RunTest::refusedTargets_data() {
   QTest::addColumn<QByteArray>("start");
   QTest::addColumn<QString>("question");
   QTest::newRow("ASAP") << "RadioButton6" << "Edit5" << "out.dis" << QByteArray("\xf7\x1c\x00\x00", 4)
-                        << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), to out.dis?";
+                        << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), equal-flux sampling, to <folder>/out.dis?";
   QTest::newRow("LightTools") << "RadioButton5" << "Edit11" << "out.ray" << QByteArray("LTRF\x02\x00", 6)
-                              << "Write 1 001 rays, 3500 W, LightTools binary, to out.ray?";
+                              << "Write 1 001 rays, 3500 W, LightTools binary, equal-flux sampling, to <folder>/out.ray?";
   QTest::newRow("TracePro") << "RadioButton1" << "Edit3" << "out.txt" << QByteArray("!! Source file")
-                            << "Write 1 001 rays, 3500 W, TracePro, to out.txt?";
+                            << "Write 1 001 rays, 3500 W, TracePro, equal-flux sampling, to <folder>/out.txt?";
   QTest::newRow("Zemax") << "RadioButton2" << "Edit4" << "out.dat" << QByteArray("1000 4 \r\n")
-                         << "Write 1 001 rays, 3500 W, Zemax text, to out.dat?";
+                         << "Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to <folder>/out.dat?";
 }
 
 // Each of the four target buttons writes its format (the LightTools and
@@ -248,6 +256,7 @@ void RunTest::refusedTargets() {
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.error_texts(), QStringList{});
+  question.replace(QStringLiteral("<folder>"), QDir::currentPath());
   QCOMPARE(services_.shown[0].text, question + QStringLiteral("\n\n Existing file will be overritten!!!"));
   const QByteArray bytes = directory_->read(file);
   QVERIFY2(bytes.startsWith(start), bytes.left(16).toHex().constData());
@@ -261,7 +270,7 @@ void RunTest::noAtTheConfirmationChangesNothing() {
   services_.answers = {DialogButton::No};
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
-  QCOMPARE(services_.texts(), QStringList{kConfirmation});
+  QCOMPARE(services_.texts(), QStringList{confirmation()});
   QCOMPARE(directory_->read("ray.dat"), QByteArray("keep me"));
   QVERIFY(!form_->Chart1->isHidden());
   QCOMPARE(shown_banners(*form_), QStringList{"Image2"});
@@ -314,7 +323,7 @@ void RunTest::pointLimitKeepsTheHeaderOnly() {
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
   QCOMPARE(services_.texts(),
-           (QStringList{kConfirmation,
+           (QStringList{confirmation(),
                         "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450"}));
   QCOMPARE(directory_->read("ray.dat"), QByteArray("1000 4 \r\n"));
   verify_idle_after_run(OutputFormat::Zemax);
@@ -343,6 +352,39 @@ void RunTest::missingDistributionFileStopsBeforeTheOutput() {
 // A number field that is not a number stops the run before anything is
 // read or written: the previous ray file stays as it was and the window
 // shows no run.
+void RunTest::sizeOutOfRangeIsNamedBeforeTheConfirmation_data() {
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("X size zero") << "Edit10" << "0" << "X size (mm) is '0'; it must be greater than 0.";
+  QTest::newRow("Y size negative") << "Edit9" << "-2" << "Y size (mm) is '-2'; it must be greater than 0.";
+  QTest::newRow("Y size letters") << "Edit9" << "wide"
+                                  << "'wide' is not a valid floating point value: Y size (mm) must be a number "
+                                     "greater than 0.";
+}
+
+void RunTest::sizeOutOfRangeIsNamedBeforeTheConfirmation() {
+  QFETCH(QString, field);
+  QFETCH(QString, text);
+  QFETCH(QString, message);
+  directory_->write("ray.dat", "previous rays\r\n");
+  auto* edit = form_->findChild<QLineEdit*>(field);
+  // Typed and committed: the box comes at once, naming field, value and range.
+  edit->setText(text);
+  edit->setModified(true);
+  emit edit->editingFinished();
+  QCOMPARE(services_.error_texts(), QStringList{message});
+  // Leaving the field again without a change asks nothing more.
+  emit edit->editingFinished();
+  QCOMPARE(services_.error_texts().size(), 1);
+  // GENERATE names it again, and asks no question.
+  services_.clear();
+  form_->BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
+  QCOMPARE(services_.texts(), QStringList{message});
+  QCOMPARE(directory_->read("ray.dat"), QByteArray("previous rays\r\n"));
+}
+
 void RunTest::badSizeStopsTheRunBeforeAnyFileIsTouched() {
   directory_->write("ray.dat", "previous rays\r\n");
   form_->Edit10->setText(QStringLiteral("abc"));
@@ -488,6 +530,33 @@ void RunTest::sameFileAsTheCommandLine() {
 
 // After a run, File > Check compares the file just written with the law of
 // the run's settings and shows it as points over curves, verdict on top.
+// File > Check reads the file named in Source File, which need not be the
+// one the last run wrote, and names it in the dialog's title.
+void RunTest::checkReadsTheFileNamedInSourceFile() {
+  TForm1& f = *form_;
+  f.CSpinEdit3->setValue(20000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(*form_));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  directory_->write("earlier.dat", directory_->read("ray.dat"));
+  directory_->remove("ray.dat");
+  f.Edit4->setText(QStringLiteral("earlier.dat"));
+  QSignalSpy checked(&f, &TForm1::checkFinished);
+  f.Check1->trigger();
+  QVERIFY(checked.wait(30000));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  auto* dialog = f.findChild<FarFieldDialog*>(QStringLiteral("FarFieldCheck"));
+  QVERIFY(dialog != nullptr);
+  QCOMPARE(dialog->windowTitle(), QStringLiteral("Far-field check – earlier.dat"));
+  // A name that holds no file is reported, naming it.
+  f.Edit4->setText(QStringLiteral("missing.dat"));
+  f.Check1->trigger();
+  QVERIFY(checked.wait(30000));
+  QCOMPARE(services_.error_texts().size(), 1);
+  QVERIFY2(services_.error_texts()[0].contains(QStringLiteral("missing.dat")), qPrintable(services_.error_texts()[0]));
+}
+
 void RunTest::checkShowsTheFarFieldOfTheFileJustWritten() {
   TForm1& f = *form_;
   QVERIFY(!f.Check1->isEnabled());

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QMenuBar>
@@ -43,8 +44,8 @@ QStringList first_lines(int count) { return full_config().mid(0, count); }
 // The defaults of every control the file can set.
 Expected defaults() {
   const QString size = localized("0.00001");
-  return {{"Edit3", "C:\\ray1.txt"},
-          {"Edit4", "D:\\Program files\\ZEMAX\\Objects\\ray.dat"},
+  return {{"Edit3", "tracepro_rays.txt"},
+          {"Edit4", "zemax_rays.dat"},
           {"ComboBoxEx1", ""},
           {"ComboBoxEx2", ""},
           {"CSpinEdit3", "30000"},
@@ -94,6 +95,7 @@ class StartupTest : public QObject {
   void configurationFile_data();
   void configurationFile();
   void failedStartStillEndsInLedModeWithItsLists();
+  void firstStartSavesAndGeneratesInTheWorkingFolder();
   void lineEndsOfEveryKindReadTheSame_data();
   void lineEndsOfEveryKindReadTheSame();
   void menuItems();
@@ -128,30 +130,36 @@ void StartupTest::configurationFile_data() {
   const Expected all = applied_through(15);
   const QStringList none;
 
-  QTest::newRow("no file") << false << none << QStringList{"Cannot open file lucidra.cfg."} << defaults();
+  // No file: the defaults, and one question offering to save them.
+  QTest::newRow("no file") << false << none
+                           << QStringList{QStringLiteral("There is no settings file lucidra.cfg in <folder>, so the "
+                                                         "window starts with its defaults: ray files in this folder "
+                                                         "named after their target and format.\n\nSave these "
+                                                         "settings as lucidra.cfg now?")}
+                           << defaults();
   QTest::newRow("fifteen lines") << true << full_config() << none << all;
   QTest::newRow("later lines change nothing")
       << true << full_config() + QStringList{"16", "", "abc"} << none << all;
-  QTest::newRow("empty file") << true << QStringList{} << QStringList{"List index out of bounds (0)"} << defaults();
+  QTest::newRow("empty file") << true << QStringList{} << QStringList{"Settings file lucidra.cfg has 0 lines; line 1 (TracePro file) is missing."} << defaults();
   QTest::newRow("ten lines stop at line 11")
-      << true << first_lines(10) << QStringList{"List index out of bounds (10)"}
-      << applied_through(10);
+      << true << first_lines(10) << QStringList{"Settings file lucidra.cfg has 10 lines; line 11 (NA) is missing."}
+      << defaults();
   QTest::newRow("fourteen lines stop at line 15")
-      << true << first_lines(14) << QStringList{"List index out of bounds (14)"}
-      << applied_through(14);
+      << true << first_lines(14) << QStringList{"Settings file lucidra.cfg has 14 lines; line 15 (X size) is missing."}
+      << defaults();
   QTest::newRow("four lines stop at line 5")
-      << true << first_lines(4) << QStringList{"List index out of bounds (4)"}
-      << applied_through(4);
+      << true << first_lines(4) << QStringList{"Settings file lucidra.cfg has 4 lines; line 5 (rays) is missing."}
+      << defaults();
   QTest::newRow("rays: letters") << true << with_line(5, "abc")
-                                 << QStringList{"'abc' is not a valid integer value."}
-                                 << applied_through(4);
+                                 << QStringList{"Settings file lucidra.cfg, line 5 (rays): 'abc' is not a valid integer value."}
+                                 << defaults();
   QTest::newRow("rays: empty") << true << with_line(5, "")
-                               << QStringList{"'' is not a valid integer value."}
-                               << applied_through(4);
+                               << QStringList{"Settings file lucidra.cfg, line 5 (rays): '' is not a valid integer value."}
+                               << defaults();
   QTest::newRow("rays: beyond 32 bits") << true << with_line(5, "2147483648")
-                                        << QStringList{"'2147483648' is not a valid integer value."} << applied_through(4);
+                                        << QStringList{"Settings file lucidra.cfg, line 5 (rays): '2147483648' is not a valid integer value."} << defaults();
   QTest::newRow("rays: decimal") << true << with_line(5, localized("2.5"))
-      << QStringList{QStringLiteral("'%1' is not a valid integer value.").arg(localized("2.5"))} << applied_through(4);
+      << QStringList{QStringLiteral("Settings file lucidra.cfg, line 5 (rays): '%1' is not a valid integer value.").arg(localized("2.5"))} << defaults();
   QTest::newRow("rays: 0 starts at 1")
       << true << with_line(5, "0") << none
       << changed(all, {{"CSpinEdit3", "1"}, {"Label10", "0"}, {"Label13", "0"}, {"Label15", "0"}});
@@ -166,24 +174,24 @@ void StartupTest::configurationFile_data() {
   QTest::newRow("flux: above the range") << true << with_line(6, "99999") << none
                                          << changed(all, {{"CSpinEdit5", "50000"}});
   QTest::newRow("flux: letters") << true << with_line(6, "x")
-                                 << QStringList{"'x' is not a valid integer value."}
-                                 << applied_through(5);
+                                 << QStringList{"Settings file lucidra.cfg, line 6 (source flux): 'x' is not a valid integer value."}
+                                 << defaults();
   QTest::newRow("extent: 400 starts at 360") << true << with_line(9, "400") << none
                                              << changed(all, {{"CSpinEdit4", "360"}});
   QTest::newRow("extent: negative starts at 0") << true << with_line(9, "-5") << none
                                                 << changed(all, {{"CSpinEdit4", "0"}});
   QTest::newRow("extent: empty") << true << with_line(9, "")
-                                 << QStringList{"'' is not a valid integer value."}
-                                 << applied_through(6);
-  QTest::newRow("NA: empty stops silently") << true << with_line(11, "") << none
-      << changed(applied_through(9), {{"Edit6", ""}});
+                                 << QStringList{"Settings file lucidra.cfg, line 9 (extent about Z): '' is not a valid integer value."}
+                                 << defaults();
+  QTest::newRow("NA: empty") << true << with_line(11, "")
+      << QStringList{"Settings file lucidra.cfg, line 11 (NA): it is empty."} << defaults();
   QTest::newRow("NA: 5 becomes 1") << true << with_line(11, "5") << none
                                    << changed(all, {{"Edit6", "1"}});
   QTest::newRow("NA: lone minus becomes 0") << true << with_line(11, "-") << none
                                             << changed(all, {{"Edit6", "0"}});
   QTest::newRow("NA: negative becomes 0") << true << with_line(11, localized("-0.5")) << none << changed(all, {{"Edit6", "0"}});
   QTest::newRow("NA: letters") << true << with_line(11, "abc")
-                               << QStringList{"'abc' is not a valid floating point value."} << changed(applied_through(9), {{"Edit6", "abc"}});
+                               << QStringList{"Settings file lucidra.cfg, line 11 (NA): 'abc' is not a valid floating point value."} << defaults();
   QTest::newRow("NA: same as the default") << true << with_line(11, "0") << none
                                            << changed(all, {{"Edit6", "0"}});
   QTest::newRow("distribution files that do not exist")
@@ -199,6 +207,7 @@ void StartupTest::configurationFile() {
   QFETCH(QStringList, lines);
   QFETCH(QStringList, errors);
   QFETCH(Expected, expected);
+  errors.replaceInStrings(QStringLiteral("<folder>"), QDir::toNativeSeparators(QDir::currentPath()));
   if (present) {
     directory_->write("lucidra.cfg", config_bytes(lines));
   } else {
@@ -242,8 +251,8 @@ void StartupTest::failedStartStillEndsInLedModeWithItsLists() {
   directory_->remove("lucidra.cfg");
   TForm1 form(services_);
   form.FormCreate();
-  QCOMPARE(services_.error_texts(), QStringList{"Cannot open file lucidra.cfg."});
-  // The missing file reports itself; the rest of the start-up happens.
+  QCOMPARE(services_.error_texts(), QStringList{});
+  // The missing file is a first start, not an error; the rest of the start-up happens.
   QVERIFY(form.CheckBox3->isChecked() && !form.CheckBox4->isChecked());
   QCOMPARE(form.Label5->text(), QStringLiteral("Horisontal Distribution"));
   QCOMPARE(form.FileListBox1->count(), 3);
@@ -347,7 +356,7 @@ void StartupTest::menuMnemonicsAndShortcuts() {
   services_.answers = {lucidra::DialogButton::No};
   QTest::keyClick(form.get(), Qt::Key_G, Qt::ControlModifier);
   QCOMPARE(services_.texts().size(), 1);  // GENERATE's confirmation
-  QVERIFY2(services_.texts()[0].startsWith("Write ") && services_.texts()[0].contains(", Zemax text, to "),
+  QVERIFY2(services_.texts()[0].startsWith("Write ") && services_.texts()[0].contains(", Zemax text, equal-flux sampling, to "),
            qPrintable(services_.texts()[0]));
   QTest::keyClick(form.get(), Qt::Key_F1);
   QCOMPARE(services_.openedUrls.size(), std::size_t{1});
@@ -433,6 +442,36 @@ void StartupTest::tabEntersARadioGroupOnItsCheckedButton() {
   QTest::keyClick(checked, static_cast<Qt::Key>(arrow));
   QVERIFY(QApplication::focusWidget() != checked);
   QVERIFY(static_cast<QRadioButton*>(QApplication::focusWidget())->isChecked());
+}
+
+void StartupTest::firstStartSavesAndGeneratesInTheWorkingFolder() {
+  directory_->remove("lucidra.cfg");
+  directory_->write("lambertian.txt", directory_->read("horizontal.txt"));
+  directory_->write("narrow.txt", directory_->read("vertical.txt"));
+  services_.answers = {lucidra::DialogButton::Yes};  // save the defaults
+  TForm1 form(services_);
+  form.FormCreate();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QCOMPARE(services_.unanswered, 0);
+  // The shipped example tables, every emitter control enabled.
+  QCOMPARE(form.ComboBoxEx1->currentText(), QStringLiteral("lambertian.txt"));
+  QCOMPARE(form.ComboBoxEx2->currentText(), QStringLiteral("narrow.txt"));
+  for (QWidget* control : {static_cast<QWidget*>(form.CSpinEdit3), static_cast<QWidget*>(form.Edit9),
+                           static_cast<QWidget*>(form.Edit10), static_cast<QWidget*>(form.RadioGroup2),
+                           static_cast<QWidget*>(form.BitBtn1)}) {
+    QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
+  }
+  // Saved: the next start reads them back.
+  QVERIFY(directory_->exists("lucidra.cfg"));
+  QVERIFY(directory_->read("lucidra.cfg").startsWith("tracepro_rays.txt\r\nzemax_rays.dat\r\nlambertian.txt\r\n"));
+
+  services_.clear();
+  services_.answers = {lucidra::DialogButton::Yes};  // the confirmation
+  form.BitBtn1->click();
+  QVERIFY(wait_for_idle(form));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(directory_->exists("zemax_rays.dat"));
+  QVERIFY(!directory_->exists("C:\\ray1.txt") && !directory_->exists("D:\\Program files\\ZEMAX\\Objects\\ray.dat"));
 }
 
 LUCIDRA_QT_TEST_MAIN(StartupTest)

@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "base/user_error.h"
+#include "output/ray_format.h"
 #include "window_harness.h"
 
 using namespace lucidra;
@@ -33,6 +34,10 @@ class WindowFilesTest : public QObject {
   void savedSettingsComeBackAtTheNextStart();
   void openSettingsReadsAnotherFile();
   void settingsErrors();
+  void badSettingsFileChangesNothing_data();
+  void badSettingsFileChangesNothing();
+  void formatSamplingAndUnitComeBack();
+  void saveSettingsAs();
   void recentRayFiles();
 
  private:
@@ -237,7 +242,9 @@ void WindowFilesTest::settingsErrors() {
   directory_->write("short.cfg", config_bytes({"a.txt", "b.dat"}));
   services_.fileAnswers = {directory_->path("short.cfg")};
   f.OpenSettingsAction->trigger();
-  QCOMPARE(services_.error_texts(), QStringList{"List index out of bounds (2)"});
+  QCOMPARE(services_.error_texts(),
+           QStringList{"Settings file " + directory_->path("short.cfg") +
+                       " has 2 lines; line 3 (first distribution) is missing."});
   services_.clear();
   services_.fileAnswers = {directory_->path("gone.cfg")};
   f.OpenSettingsAction->trigger();
@@ -272,6 +279,116 @@ void WindowFilesTest::recentRayFiles() {
   ScriptedServices again;
   auto restarted = started_window(again);
   QCOMPARE(restarted->RecentMenu->actions().size(), 2);
+}
+
+namespace {
+
+// What every setting a file can hold shows, to compare before and after.
+QStringList every_setting(const TForm1& f) {
+  QStringList shown;
+  for (const char* name : {"Edit3", "Edit4", "ComboBoxEx1", "ComboBoxEx2", "CSpinEdit3", "CSpinEdit5",
+                           "CSpinEdit4", "Edit6", "Edit8", "Edit9", "Edit10"}) {
+    shown << control_text(f, name);
+  }
+  shown << f.FormatBox->currentText() << f.FluxUnitBox->currentText()
+        << QString::number(f.LegacySampling1->isChecked()) << QString::number(f.WeightedSampling1->isChecked());
+  return shown;
+}
+
+}  // namespace
+
+void WindowFilesTest::badSettingsFileChangesNothing_data() {
+  QTest::addColumn<int>("line");
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("message");
+  // Each fault sits after lines that would change the controls; none may.
+  QTest::newRow("rays") << 5 << "many" << "line 5 (rays): 'many' is not a valid integer value.";
+  QTest::newRow("extent") << 9 << "" << "line 9 (extent about Z): '' is not a valid integer value.";
+  QTest::newRow("NA") << 11 << "wide" << "line 11 (NA): 'wide' is not a valid floating point value.";
+  QTest::newRow("NA empty") << 11 << "" << "line 11 (NA): it is empty.";
+  QTest::newRow("Y size zero") << 14 << "0" << "line 14 (Y size): '0' is not above 0.";
+  QTest::newRow("X size negative") << 15 << "-1" << "line 15 (X size): '-1' is not above 0.";
+  QTest::newRow("X size letters") << 15 << "x" << "line 15 (X size): 'x' is not a valid floating point value.";
+  QTest::newRow("format") << 16 << "format=bmp"
+                          << "line 16 (format): 'bmp' is not one of " + QString::fromStdString(ray_format_names()) + ".";
+  QTest::newRow("sampling") << 17 << "sampling=fast" << "line 17 (sampling): 'fast' is not equal flux, weighted or legacy.";
+  QTest::newRow("flux unit") << 18 << "flux unit=cd" << "line 18 (flux unit): 'cd' is not W or lm.";
+}
+
+void WindowFilesTest::badSettingsFileChangesNothing() {
+  QFETCH(int, line);
+  QFETCH(QString, text);
+  QFETCH(QString, message);
+  TForm1& f = *form_;
+  const QStringList before = every_setting(f);
+  QStringList lines = standard_config_lines();
+  lines[0] = QStringLiteral("changed.txt");
+  lines[4] = QStringLiteral("777");
+  lines << QStringLiteral("format=zemax-binary") << QStringLiteral("sampling=weighted") << QStringLiteral("flux unit=lm");
+  lines[line - 1] = text;
+  directory_->write("bad.cfg", config_bytes(lines));
+  services_.fileAnswers = {directory_->path("bad.cfg")};
+  f.OpenSettingsAction->trigger();
+  QCOMPARE(services_.error_texts(), QStringList{"Settings file " + directory_->path("bad.cfg") + ", " + message});
+  QCOMPARE(every_setting(f), before);
+}
+
+void WindowFilesTest::formatSamplingAndUnitComeBack() {
+  TForm1& f = *form_;
+  QVERIFY2(f.Image2->text().contains(QStringLiteral("equal-flux sampling")), qPrintable(f.Image2->text()));
+  f.ZemaxBinaryAction->trigger();
+  f.WeightedSampling1->trigger();
+  f.FluxUnitBox->setCurrentIndex(1);
+  // The banner names the format and the sampling mode the run will use.
+  QVERIFY2(f.Image2->text().contains(QStringLiteral("Zemax binary")) &&
+               f.Image2->text().contains(QStringLiteral("weighted sampling")),
+           qPrintable(f.Image2->text()));
+  f.SaveSettingsAction->trigger();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const QByteArray saved = directory_->read("lucidra.cfg");
+  QVERIFY(saved.endsWith("\r\nformat=zemax-binary\r\nsampling=weighted\r\nflux unit=lm\r\n"));
+  // The command line and older versions read the first fifteen lines only.
+  QCOMPARE(saved.count("\r\n"), 18);
+  const QStringList shown = every_setting(f);
+  form_.reset();
+
+  ScriptedServices again;
+  auto restarted = started_window(again);
+  QCOMPARE(again.error_texts(), QStringList{});
+  QCOMPARE(every_setting(*restarted), shown);
+  QVERIFY(restarted->WeightedSampling1->isChecked());
+  QCOMPARE(restarted->FormatBox->currentData().toInt(), static_cast<int>(OutputFormat::ZemaxBinary));
+
+  // A file of fifteen lines, as every older version wrote, keeps the choices.
+  QStringList older = standard_config_lines();
+  older[4] = QStringLiteral("5555");
+  directory_->write("older.cfg", config_bytes(older));
+  again.fileAnswers = {directory_->path("older.cfg")};
+  restarted->OpenSettingsAction->trigger();
+  QCOMPARE(again.error_texts(), QStringList{});
+  QCOMPARE(restarted->CSpinEdit3->value(), 5555);
+  QVERIFY(restarted->WeightedSampling1->isChecked());
+  QCOMPARE(restarted->FluxUnitBox->currentIndex(), 1);
+}
+
+void WindowFilesTest::saveSettingsAs() {
+  TForm1& f = *form_;
+  f.CSpinEdit3->setValue(4321);
+  services_.fileAnswers = {directory_->path("elsewhere")};
+  f.SaveSettingsAsAction->trigger();
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(services_.fileDialogs.at(0).save);
+  QVERIFY(services_.fileDialogs.at(0).filter.contains("*.cfg"));
+  // The name gets the settings extension; lucidra.cfg is not touched.
+  QVERIFY(directory_->exists("elsewhere.cfg"));
+  QVERIFY(directory_->read("elsewhere.cfg").contains("\r\n4321\r\n"));
+  QVERIFY(!directory_->read("lucidra.cfg").contains("4321"));
+  // Cancelled: nothing written.
+  services_.clear();
+  directory_->remove("elsewhere.cfg");
+  f.SaveSettingsAsAction->trigger();
+  QVERIFY(!directory_->exists("elsewhere.cfg"));
+  QCOMPARE(services_.shown.size(), std::size_t{0});
 }
 
 LUCIDRA_QT_TEST_MAIN(WindowFilesTest)

@@ -1,0 +1,108 @@
+#include "app/run_estimate.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <random>
+
+namespace lucidra::app {
+
+namespace {
+
+constexpr int kSampleRays = 4096;
+// A run is rarely faster than the rate it last showed, and may be up to
+// twice as slow when the disk or other programs are busy.
+constexpr double kFastest = 0.8;
+constexpr double kSlowest = 2.0;
+
+// The mean length of a text line over sample rays: start points spread over
+// the emitter, directions over the forward hemisphere, the equal flux each.
+double mean_line_bytes(const RayFormat& format, double flux, double size) {
+  std::mt19937 generator(20240611u);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::array<char, kMaxRayLineLength> line{};
+  double total = 0;
+  for (int i = 0; i < kSampleRays; ++i) {
+    RayRecord ray;
+    ray.x = unit(generator) * size;
+    ray.y = unit(generator) * size;
+    double dx = unit(generator), dy = unit(generator), dz = std::abs(unit(generator));
+    const double length = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), 1e-12);
+    ray.dx = dx / length;
+    ray.dy = dy / length;
+    ray.dz = dz / length;
+    ray.flux = flux;
+    total += static_cast<double>(format.encoder(ray, line.data()) - line.data());
+  }
+  return total / kSampleRays;
+}
+
+std::string grouped(std::uint64_t value) {
+  const std::string digits = std::to_string(value);
+  std::string text;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) text += ' ';
+    text += digits[i];
+  }
+  return text;
+}
+
+std::string number(double value, int decimals) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+}  // namespace
+
+std::string format_count(std::uint64_t count) { return grouped(count); }
+
+std::uint64_t estimated_file_bytes(OutputFormat id, std::int32_t rayCount, double flux, FluxUnit unit, double size) {
+  const RayFormat& format = ray_format(id);
+  const std::uint64_t rays = static_cast<std::uint64_t>(std::max(rayCount, 0)) + 1;
+  HeaderFacts facts;
+  facts.fluxUnit = unit;
+  facts.rayCount = rayCount;
+  const std::uint64_t header = format.header != nullptr ? format.header(facts, rays, flux).size() : 0;
+  const double perRay = format.binary ? static_cast<double>(format.recordBytes)
+                                      : mean_line_bytes(format, flux / static_cast<double>(rays), size);
+  return header + static_cast<std::uint64_t>(std::llround(perRay * static_cast<double>(rays))) + format.trailer.size();
+}
+
+SecondsRange run_time_range(std::int64_t rays, double raysPerSecond) {
+  if (!(raysPerSecond > 0)) return {};
+  const double seconds = static_cast<double>(rays) / raysPerSecond;
+  return {seconds * kFastest, seconds * kSlowest};
+}
+
+std::string format_megabytes(std::uint64_t bytes) {
+  const double megabytes = static_cast<double>(bytes) / 1e6;
+  if (megabytes < 10) return number(megabytes, 2) + " MB";
+  if (megabytes < 1000) return number(megabytes, 1) + " MB";
+  return grouped(static_cast<std::uint64_t>(std::llround(megabytes))) + " MB";
+}
+
+std::string format_seconds_range(SecondsRange range) {
+  if (range.high < 1) return "under 1 s";
+  const auto span = [&range](double unit, const char* name) {
+    const double low = std::floor(range.low / unit);
+    const double high = std::max(std::ceil(range.high / unit), low + 1);
+    return number(low, 0) + "–" + number(high, 0) + " " + name;
+  };
+  if (range.high < 120) return span(1, "s");
+  if (range.high < 7200) return span(60, "min");
+  return number(range.low / 3600, 1) + "–" + number(range.high / 3600, 1) + " h";
+}
+
+std::string format_progress(double raysPerSecond, std::optional<double> secondsLeft) {
+  std::string text = grouped(static_cast<std::uint64_t>(std::llround(std::max(raysPerSecond, 0.0)))) + " rays/s";
+  if (secondsLeft) {
+    const double left = std::max(*secondsLeft, 0.0);
+    text += left < 120 ? ", " + number(std::ceil(left), 0) + " s left"
+                       : ", " + number(std::ceil(left / 60), 0) + " min left";
+  }
+  return text;
+}
+
+}  // namespace lucidra::app

@@ -1,0 +1,371 @@
+// The run and check life cycle: GENERATE and its confirmation, the status
+// lines and gauge, Cancel, the end of a run, File > Check.
+
+#include "app/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QBuffer>
+#include <QButtonGroup>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSvgGenerator>
+#include <QUrl>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "app/async_job.h"
+#include "app/desktop_services.h"
+#include "app/far_field_dialog.h"
+#include "app/gauge.h"
+#include "app/photometric_dialog.h"
+#include "app/photometric_source.h"
+#include "app/radio_group.h"
+#include "app/run_estimate.h"
+#include "app/settings_model.h"
+#include "app/silent_abort.h"
+#include "app/spin_edit.h"
+#include "app/window_front_end.h"
+#include "app/window_parts.h"
+#include "base/output_target.h"
+#include "base/user_error.h"
+#include "distributions/distribution_file.h"
+#include "distributions/file_list.h"
+#include "distributions/number_text.h"
+#include "engine/config_file.h"
+#include "engine/estimate.h"
+#include "engine/generation_run.h"
+#include "engine/input_guard.h"
+#include "engine/settings_text.h"
+#include "lucidra/version.h"
+#include "photometry/import_files.h"
+#include "photometry/photometric_import.h"
+#include "photometry/text_cursor.h"
+
+namespace lucidra::app {
+
+using namespace window_parts;
+
+void TForm1::build_status_lines() {
+  auto* fluxLine = named(new QWidget(Panel1), "FluxLine");
+  fluxLine->setGeometry(8, 440, 390, 16);
+  auto* fluxLayout = new QHBoxLayout(fluxLine);
+  fluxLayout->setContentsMargins(0, 0, 0, 0);
+  fluxLayout->setSpacing(6);
+  Label20 = named(new QLabel(QStringLiteral("Obtained Source Flux,  Watt:"), fluxLine), "Label20");
+  Label7 = named(new QLabel(fluxLine), "Label7");
+  for (QLabel* label : {Label20, Label7}) {
+    QFont bold = label->font();
+    bold.setBold(true);
+    label->setFont(bold);
+    fluxLayout->addWidget(label);
+  }
+  fluxLayout->addStretch();
+  // After a run: what was written and where, with the way to the folder.
+  RunSummaryLabel = named(new QLabel(fluxLine), "RunSummaryLabel");
+  OpenFolderButton = named(new QPushButton(QStringLiteral("Open folder"), fluxLine), "OpenFolderButton");
+  OpenFolderButton->setFixedHeight(16);
+  fluxLayout->addWidget(RunSummaryLabel);
+  fluxLayout->addWidget(OpenFolderButton);
+  RunSummaryLabel->hide();
+  OpenFolderButton->hide();
+  connect(OpenFolderButton, &QPushButton::clicked, this, [this] {
+    if (!lastRun_) return;
+    const QString folder = QFileInfo(QFileInfo(to_qt(lastRun_->outputPath)).absoluteFilePath()).absolutePath();
+    if (!services_.open_url(QUrl::fromLocalFile(folder))) {
+      services_.show_error(error_box_text(QStringLiteral("No program opens the folder ") + folder));
+    }
+  });
+
+  auto* estimateLine = named(new QWidget(Panel1), "EstimateLine");
+  estimateLine->setGeometry(8, 456, 390, 16);
+  auto* estimateLayout = new QHBoxLayout(estimateLine);
+  estimateLayout->setContentsMargins(0, 0, 0, 0);
+  estimateLayout->setSpacing(4);
+  Label9 = named(new QLabel(QStringLiteral("Size of Source File"), estimateLine), "Label9");
+  Label10 = named(new QLabel(estimateLine), "Label10");
+  Label11 = named(new QLabel(QStringLiteral("Мб"), estimateLine), "Label11");
+  Label12 = named(new QLabel(QStringLiteral("Generation Time ~ "), estimateLine), "Label12");
+  Label13 = named(new QLabel(estimateLine), "Label13");
+  Label14 = named(new QLabel(QStringLiteral("min"), estimateLine), "Label14");
+  Label15 = named(new QLabel(estimateLine), "Label15");
+  Label16 = named(new QLabel(QStringLiteral("sec"), estimateLine), "Label16");
+  for (QLabel* label : {Label9, Label10, Label11, Label12, Label13, Label14, Label15, Label16}) {
+    estimateLayout->addWidget(label);
+    if (label == Label11) estimateLayout->addSpacing(12);
+    // Version 3.5's figures (one reference machine, a text file) are kept
+    // for the settings that read them, but the window shows measured ones.
+    label->hide();
+  }
+  EstimateLabel = named(new QLabel(estimateLine), "EstimateLabel");
+  estimateLayout->addWidget(EstimateLabel);
+  estimateLayout->addStretch();
+}
+
+void TForm1::stop_for_signal() {
+  // No question: the system asked the program to end. A run stops and
+  // removes its temporary file before the program goes.
+  if (check_->running()) check_->stop_and_wait();
+  if (run_->running()) run_->stop_and_wait();
+}
+
+// ------------------------------------------------------------- generation
+
+namespace {
+
+// Runs on the worker: each report becomes a call posted to the window's
+// thread, and "stop?" reads the flag the window sets.
+class PostingObserver : public RunObserver {
+ public:
+  PostingObserver(const AsyncJob::Context& job, WindowRunObserver& display) : job_(job), display_(display) {}
+
+  void table_points(ChartSeries series, const std::vector<PlotPoint>& points) override {
+    job_.post([display = &display_, series, points] { display->table_points(series, points); });
+  }
+  void phase_started(RunPhase phase) override {
+    job_.post([display = &display_, phase] { display->phase_started(phase); });
+  }
+  void progress(std::int64_t gaugePosition, std::int64_t itemsDone) override {
+    job_.post([display = &display_, gaugePosition, itemsDone] { display->progress(gaugePosition, itemsDone); });
+    if (onProgress_) job_.post([call = onProgress_, gaugePosition, itemsDone] { call(gaugePosition, itemsDone); });
+  }
+  // The window's speed line, called on its thread.
+  std::function<void(std::int64_t, std::int64_t)> onProgress_;
+  bool stop_requested() override { return job_.stop_requested(); }
+
+ private:
+  const AsyncJob::Context& job_;
+  WindowRunObserver& display_;
+};
+
+}  // namespace
+
+// The emitter's sizes, checked against their range when typed and again
+// before the confirmation, so a question is never asked about a run that
+// cannot start. Empty when every field holds a value in its range.
+QString TForm1::field_problem() const {
+  for (const auto& [edit, name] : {std::pair{Edit10, "X size"}, std::pair{Edit9, "Y size"}}) {
+    if (!edit->isEnabled()) continue;  // arc mode: the run does not read it
+    const QString text = edit->text();
+    const std::optional<double> value = try_parse_real(from_qt(text), decimalSeparator_);
+    if (!value) {
+      return QStringLiteral("'%2' is not a valid floating point value: %1 (mm) must be a number greater than 0")
+          .arg(QString::fromLatin1(name), text);
+    }
+    if (!(*value > 0)) {
+      return QStringLiteral("%1 (mm) is '%2'; it must be greater than 0").arg(QString::fromLatin1(name), text);
+    }
+  }
+  return {};
+}
+
+bool TForm1::commit_fields() {
+  const QString problem = field_problem();
+  if (problem.isEmpty()) return true;
+  services_.show_error(error_box_text(problem));
+  activateWindow();
+  return false;
+}
+
+void TForm1::BitBtn1Click() {
+  if (run_->running() || check_->running()) return;
+  if (!commit_fields()) return;
+  // The questions, the conversion and the displays' reset happen here; the
+  // engine works on the job's thread.
+  runReport_ = RunReport{};
+  prepared_ = prepare_window_run(*frontEnd_, runReport_);
+  if (!prepared_) return;  // refused, declined, or a text that is not a number
+  display_.emplace(*frontEnd_);
+  runClock_.start();
+  run_->start([this, settings = prepared_->settings](const AsyncJob::Context& job) -> std::function<void()> {
+    PostingObserver observer(job, *display_);
+    observer.onProgress_ = [this](std::int64_t gaugePosition, std::int64_t itemsDone) {
+      show_run_speed(gaugePosition, itemsDone);
+    };
+    RunReport report = generate(settings, observer);
+    return [this, report = std::move(report)] {
+      runReport_ = report;
+      show_run_report(*frontEnd_, *prepared_, runReport_);
+      display_.reset();
+    };
+  });
+  set_run_controls_enabled(false);
+}
+
+bool TForm1::run_in_progress() const { return run_->running(); }
+
+bool TForm1::check_in_progress() const { return check_->running(); }
+
+void TForm1::cancel_run() {
+  if (run_->running()) {
+    run_->request_stop();
+  } else if (check_->running()) {
+    check_->request_stop();
+  } else {
+    return;
+  }
+  CancelRunButton->setEnabled(false);  // once is enough; the work stops at its next poll
+}
+
+// During a run every setting stays as the run read it, and nothing starts a
+// second run; Cancel takes the Plot button's place.
+void TForm1::set_run_controls_enabled(bool enabled) {
+  for (QWidget* panel : {static_cast<QWidget*>(Panel5), static_cast<QWidget*>(Panel2), static_cast<QWidget*>(Panel3),
+                         static_cast<QWidget*>(Panel7), static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5),
+                         static_cast<QWidget*>(PhotometricPanel)}) {
+    panel->setEnabled(enabled);
+  }
+  for (QWidget* control :
+       {static_cast<QWidget*>(RadioButton1), static_cast<QWidget*>(RadioButton2), static_cast<QWidget*>(RadioButton5),
+        static_cast<QWidget*>(RadioButton6), static_cast<QWidget*>(BitBtn1)}) {
+    control->setEnabled(enabled);
+  }
+  for (QAction* action :
+       {Generate1, LegacySampling1, EqualFluxSampling1, WeightedSampling1, Notyfy1, OpenSettingsAction,
+        ImportPhotometricAction, TextFormatAction, ZemaxBinaryAction, Tm25Action}) {
+    action->setEnabled(enabled);
+  }
+  FormatBox->setEnabled(enabled && FormatBox->count() > 1);
+  RecentMenu->setEnabled(enabled && !RecentMenu->isEmpty());
+  if (!enabled) Check1->setEnabled(false);
+  Button1->setVisible(enabled);
+  CancelRunButton->setEnabled(true);
+  CancelRunButton->setVisible(!enabled);
+}
+
+// While a run works the estimate line shows its speed and the time left,
+// the gauge's share of the elapsed time.
+void TForm1::show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone) {
+  const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+  if (seconds <= 0 || itemsDone <= 0) return;
+  std::optional<double> left;
+  if (gaugePosition > 0)
+    left = seconds * static_cast<double>(1000 - gaugePosition) / static_cast<double>(gaugePosition);
+  EstimateLabel->setText(to_qt(format_progress(static_cast<double>(itemsDone) / seconds, left)));
+}
+
+void TForm1::run_finished() {
+  const RunReport& report = runReport_;
+  const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+  if (report.outcome == RunOutcome::Succeeded && seconds > 0 && prepared_) {
+    // The next estimate's base: this machine's rate for this format. A run
+    // of a few rays says little, so only runs of a noticeable length count.
+    const double rays = static_cast<double>(prepared_->settings.rayCount) + 1;
+    if (seconds > 0.05) {
+      QSettings().setValue(kRateKey + QString::fromLatin1(ray_format(prepared_->settings.outputFormat).cliName),
+                           rays / seconds);
+    }
+  }
+  show_estimate();
+  set_run_controls_enabled(true);
+  if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
+    lastRun_ = prepared_->settings;
+    remember_ray_file(to_qt(lastRun_->outputPath));
+    const QString path = QFileInfo(to_qt(lastRun_->outputPath)).absoluteFilePath();
+    RunSummaryLabel->setText(
+        QStringLiteral("%1 rays in %2")
+            .arg(to_qt(format_count(static_cast<std::uint64_t>(std::max<std::int64_t>(report.raysWritten, 0)))),
+                 QFileInfo(path).fileName()));
+    RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path));
+    OpenFolderButton->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    RunSummaryLabel->show();
+    OpenFolderButton->show();
+  }
+  Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+  emit runFinished();
+}
+
+void TForm1::Check1Click() {
+  if (!lastRun_ || run_->running() || check_->running()) return;
+  // The file named in Source File, judged against the law the settings
+  // shown describe: a file written earlier, or by another run, can be
+  // checked by naming it. The tables are read here, so that a table gone
+  // bad is reported at once.
+  GenerationSettings settings = settings_from_controls();
+  apply_setting_texts(settings, setting_texts());
+  auto law = std::make_shared<const IntensityLaw>(settings);
+  checkResult_.reset();
+  checkError_.clear();
+  checkedFile_ = to_qt(settings.outputPath);
+  checkedUnit_ = settings.fluxUnit;
+  check_->start([this, path = settings.outputPath, law = std::move(law)](const AsyncJob::Context& job) {
+    std::optional<FarFieldResult> result;
+    std::string error;
+    FarFieldOptions options;
+    options.stopRequested = [&job] { return job.stop_requested(); };
+    try {
+      result = check_ray_file(path, RayFileKind::Auto, *law, options);
+    } catch (const CheckStopped&) {
+      // Stopped: neither a result nor an error.
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    return std::function<void()>([this, result = std::move(result), error = std::move(error)] {
+      checkResult_ = result;
+      checkError_ = error;
+    });
+  });
+  // The file must stay as it is while it is read: the settings and GENERATE
+  // are locked as during a run, and Cancel (Esc) stops the check.
+  set_run_controls_enabled(false);
+  frontEnd_->set_status_text("Checking " + settings.outputPath + "…");
+}
+
+void TForm1::check_finished() {
+  set_run_controls_enabled(true);
+  Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+  frontEnd_->set_status_text("");
+  if (checkResult_) {
+    auto* dialog = new FarFieldDialog(*checkResult_, this, checkedUnit_);
+    dialog->setWindowTitle(QStringLiteral("Far-field check – %1").arg(QFileInfo(checkedFile_).fileName()));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+  } else if (!checkError_.empty()) {
+    services_.show_error(error_box_text(to_qt(checkError_)));
+  }
+  emit checkFinished();
+}
+
+void TForm1::Generate1Click() { BitBtn1->click(); }
+
+void TForm1::keyPressEvent(QKeyEvent* event) {
+  if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && BitBtn1->isEnabled()) {
+    event->accept();
+    BitBtn1->click();
+    return;
+  }
+  QMainWindow::keyPressEvent(event);
+}
+
+}  // namespace lucidra::app

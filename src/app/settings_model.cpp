@@ -1,0 +1,204 @@
+#include "app/settings_model.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+#include "base/output_target.h"
+#include "distributions/distribution_file.h"
+#include "distributions/number_text.h"
+
+namespace lucidra::app {
+
+namespace {
+
+// The lines a settings file has at most: fifteen positional ones and the
+// keyed ones after them (with room for blank lines in between).
+constexpr int kMostLines = 64;
+
+constexpr std::string_view kFormatKey = "format=";
+constexpr std::string_view kSamplingKey = "sampling=";
+constexpr std::string_view kFluxUnitKey = "flux unit=";
+
+constexpr std::array<std::pair<SamplingMode, std::string_view>, 3> kSamplingNames{
+    {{SamplingMode::EqualFlux, "equal flux"}, {SamplingMode::Weighted, "weighted"}, {SamplingMode::Legacy, "legacy"}}};
+
+// 'text', built by appending: prepending to a temporary trips a false
+// -Wrestrict in GCC 12.
+std::string quoted(std::string_view text, std::string_view after) {
+  std::string result;
+  result.reserve(text.size() + after.size() + 2);
+  result += '\'';
+  result.append(text);
+  result += '\'';
+  result.append(after);
+  return result;
+}
+
+class LineReader {
+ public:
+  LineReader(std::vector<std::string> lines, const std::string& fileName)
+      : lines_(std::move(lines)), fileName_(fileName) {}
+
+  const std::string& line(int number, const char* field) const {
+    if (static_cast<std::size_t>(number) > lines_.size()) {
+      throw UserError("Settings file " + fileName_ + " has " + std::to_string(lines_.size()) + " lines; line " +
+                      std::to_string(number) + " (" + field + ") is missing");
+    }
+    return lines_[static_cast<std::size_t>(number - 1)];
+  }
+
+  [[noreturn]] void fail(int number, const char* field, const std::string& what) const {
+    throw UserError("Settings file " + fileName_ + ", line " + std::to_string(number) + " (" + field + "): " + what);
+  }
+
+  std::int32_t whole(int number, const char* field, std::int32_t minimum, std::int32_t maximum) const {
+    const std::string& text = line(number, field);
+    std::int32_t value = 0;
+    try {
+      value = parse_whole_number(text);
+    } catch (const ConversionError& error) {
+      fail(number, field, error.what());
+    }
+    // Earlier versions took a number beyond the range as its nearest end.
+    return std::clamp(value, minimum, maximum);
+  }
+
+  const std::string& size(int number, const char* field, char separator) const {
+    const std::string& text = line(number, field);
+    double value = 0.0;
+    try {
+      value = parse_real(text, separator);
+    } catch (const ConversionError& error) {
+      fail(number, field, error.what());
+    }
+    if (!(value > 0.0)) fail(number, field, quoted(text, " is not above 0"));
+    return text;
+  }
+
+  std::size_t count() const { return lines_.size(); }
+  const std::vector<std::string>& all() const { return lines_; }
+
+ private:
+  std::vector<std::string> lines_;
+  std::string fileName_;
+};
+
+void read_keyed_lines(const LineReader& reader, SettingsModel& model) {
+  for (std::size_t index = 15; index < reader.count(); ++index) {
+    const std::string& text = reader.all()[index];
+    const int number = static_cast<int>(index + 1);
+    const auto value_of = [&text](std::string_view key) -> std::optional<std::string_view> {
+      if (text.size() < key.size() || std::string_view(text).substr(0, key.size()) != key) return {};
+      return std::string_view(text).substr(key.size());
+    };
+    if (const auto name = value_of(kFormatKey)) {
+      const RayFormat* format = ray_format_named(*name);
+      if (format == nullptr) {
+        reader.fail(number, "format", quoted(*name, " is not one of " + ray_format_names()));
+      }
+      model.format = format->id;
+    } else if (const auto mode = value_of(kSamplingKey)) {
+      const auto found = std::find_if(kSamplingNames.begin(), kSamplingNames.end(),
+                                      [&](const auto& entry) { return entry.second == *mode; });
+      if (found == kSamplingNames.end()) {
+        reader.fail(number, "sampling", quoted(*mode, " is not equal flux, weighted or legacy"));
+      }
+      model.sampling = found->first;
+    } else if (const auto unit = value_of(kFluxUnitKey)) {
+      if (*unit == "W") {
+        model.fluxUnit = FluxUnit::Watt;
+      } else if (*unit == "lm") {
+        model.fluxUnit = FluxUnit::Lumen;
+      } else {
+        reader.fail(number, "flux unit", quoted(*unit, " is not W or lm"));
+      }
+    }
+    // Other lines after the fifteenth were never read; they stay ignored.
+  }
+}
+
+}  // namespace
+
+std::string_view sampling_mode_name(SamplingMode mode) {
+  for (const auto& [value, name] : kSamplingNames) {
+    if (value == mode) return name;
+  }
+  return "equal flux";
+}
+
+std::string first_start_ray_file(OutputFormat target) {
+  const RayFormat& format = ray_format(target);
+  std::string name(format.cliName);
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name + "_rays" + std::string(format.extensions[0]);
+}
+
+SettingsModel first_start_settings(SettingsModel model, const std::vector<std::string>& distributionFiles) {
+  model.lines.traceProPath = first_start_ray_file(OutputFormat::TracePro);
+  model.lines.zemaxPath = first_start_ray_file(OutputFormat::Zemax);
+  const auto present = [&distributionFiles](const char* name) {
+    return std::find(distributionFiles.begin(), distributionFiles.end(), name) != distributionFiles.end();
+  };
+  // The example the program ships: a Lambertian emitter across, a narrow one
+  // along. Without them the fields stay empty for the user to choose.
+  if (present("lambertian.txt")) model.lines.longitudinalFile = "lambertian.txt";
+  if (present("narrow.txt")) model.lines.transversalFile = "narrow.txt";
+  return model;
+}
+
+SettingsModel parse_settings_text(std::string_view text, const std::string& fileName, char decimalSeparator,
+                                  const std::string& currentNa) {
+  const LineReader reader(split_config_text(text), fileName);
+  SettingsModel model;
+  ConfigValues& values = model.lines;
+  values.numericalAperture = currentNa;
+  values.traceProPath = reader.line(1, "TracePro file");
+  values.zemaxPath = reader.line(2, "Zemax file");
+  values.longitudinalFile = reader.line(3, "first distribution");
+  values.transversalFile = reader.line(4, "second distribution");
+  values.rayCount = reader.whole(5, "rays", 1, 1000000000);
+  values.sourceFlux = reader.whole(6, "source flux", 5, 50000);
+  values.extentAboutZ = reader.whole(9, "extent about Z", 0, 360);
+
+  const std::string& na = reader.line(11, "NA");
+  if (na != currentNa) {
+    if (na.empty()) reader.fail(11, "NA", "it is empty");
+    NaValidation validation;
+    try {
+      validation = validate_na_text(na, decimalSeparator);
+    } catch (const ConversionError& error) {
+      reader.fail(11, "NA", error.what());
+    }
+    values.numericalAperture = validation.action == NaValidation::Action::Replace ? validation.replacement : na;
+  }
+  // The second NA is a text the run converts, as earlier versions did.
+  values.secondNa = reader.line(13, "second NA");
+  values.sizeY = reader.size(14, "Y size", decimalSeparator);
+  values.sizeX = reader.size(15, "X size", decimalSeparator);
+  values.lastLineApplied = 15;
+  read_keyed_lines(reader, model);
+  return model;
+}
+
+SettingsModel read_settings_file(const std::string& fileName, char decimalSeparator, const std::string& currentNa) {
+  return parse_settings_text(read_leading_lines(fileName, kMostLines, true), fileName, decimalSeparator, currentNa);
+}
+
+std::string format_settings_text(const SettingsModel& model) {
+  std::string text = format_config_text(model.lines);
+  if (model.format) text += std::string(kFormatKey) + std::string(ray_format(*model.format).cliName) + "\r\n";
+  if (model.sampling) text += std::string(kSamplingKey) + std::string(sampling_mode_name(*model.sampling)) + "\r\n";
+  if (model.fluxUnit) text += std::string(kFluxUnitKey) + flux_unit_symbol(*model.fluxUnit) + "\r\n";
+  return text;
+}
+
+void write_settings_file(const std::string& fileName, const SettingsModel& model) {
+  const std::string text = format_settings_text(model);
+  // Written beside and put in place: a full disk keeps the previous settings.
+  if (const auto failure = write_whole_file(fileName, text)) {
+    throw UserError((failure->created ? "Cannot write file " : "Cannot create file ") + fileName);
+  }
+}
+
+}  // namespace lucidra::app

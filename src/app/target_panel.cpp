@@ -1,0 +1,359 @@
+// The target and output panel: the ray file fields, the target buttons and
+// banners, the format box, Browse for the ray file and File > Recent.
+
+#include "app/main_window.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QBuffer>
+#include <QButtonGroup>
+#include <QChart>
+#include <QChartView>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCompleter>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLegend>
+#include <QLegendMarker>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSettings>
+#include <QSignalBlocker>
+#include <QSvgGenerator>
+#include <QUrl>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+
+#include "app/async_job.h"
+#include "app/desktop_services.h"
+#include "app/far_field_dialog.h"
+#include "app/gauge.h"
+#include "app/photometric_dialog.h"
+#include "app/photometric_source.h"
+#include "app/radio_group.h"
+#include "app/settings_model.h"
+#include "app/silent_abort.h"
+#include "app/spin_edit.h"
+#include "app/window_front_end.h"
+#include "app/window_parts.h"
+#include "base/output_target.h"
+#include "base/user_error.h"
+#include "distributions/distribution_file.h"
+#include "distributions/file_list.h"
+#include "distributions/number_text.h"
+#include "engine/config_file.h"
+#include "engine/estimate.h"
+#include "engine/generation_run.h"
+#include "engine/input_guard.h"
+#include "lucidra/version.h"
+#include "photometry/import_files.h"
+#include "photometry/photometric_import.h"
+#include "photometry/text_cursor.h"
+
+namespace lucidra::app {
+
+using namespace window_parts;
+
+void TForm1::build_file_panel() {
+  Panel5 = make_panel(Panel1, "Panel5", QRect(1, 1, 402, 89), kCream);
+  Label1 = make_label(Panel5, "Label1", QStringLiteral("Source File"), 8, 11);
+  const QRect fileField(96, 8, 235, 21);
+  // Ray files start in the working folder, named after their target and
+  // format, so a first start writes where the user looks on any platform.
+  Edit3 = make_edit(Panel5, "Edit3", to_qt(first_start_ray_file(OutputFormat::TracePro)), fileField);
+  Edit4 = make_edit(Panel5, "Edit4", to_qt(first_start_ray_file(OutputFormat::Zemax)), fileField);
+  Edit11 = make_edit(Panel5, "Edit11", QStringLiteral("c:\\sample.ray"), fileField);
+  Edit5 = make_edit(Panel5, "Edit5", QStringLiteral("c:\\source.dis"), fileField);
+  Edit3->hide();
+  Edit11->hide();
+  Edit5->hide();
+
+  Label5 = make_label(Panel5, "Label5", QStringLiteral("Longitudial Distribution"), 8, 40, 126);
+  ComboBoxEx1 = named(new QComboBox(Panel5), "ComboBoxEx1");
+  ComboBoxEx1->setGeometry(136, 36, 195, 21);
+  Label6 = make_label(Panel5, "Label6", QStringLiteral("Transversal Distribution"), 8, 64, 126);
+  ComboBoxEx2 = named(new QComboBox(Panel5), "ComboBoxEx2");
+  ComboBoxEx2->setGeometry(136, 60, 195, 21);
+  for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // Completing inside the field would read a file per keystroke; the
+    // popup offers the names and reads one only when it is chosen.
+    combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    combo->setAcceptDrops(true);
+    combo->installEventFilter(this);
+    combo->lineEdit()->installEventFilter(this);
+  }
+  build_browse_buttons();
+}
+
+void TForm1::build_browse_buttons() {
+  const auto browse = [this](const char* name, int y) {
+    auto* button = named(new QPushButton(QStringLiteral("Browse…"), Panel5), name);
+    button->setGeometry(334, y, 62, 23);
+    button->setAutoDefault(false);
+    return button;
+  };
+  BrowseOutputButton = browse("BrowseOutputButton", 7);
+  BrowseLongitudinalButton = browse("BrowseLongitudinalButton", 35);
+  BrowseTransversalButton = browse("BrowseTransversalButton", 59);
+}
+
+void TForm1::build_target_panel() {
+  Panel6 = make_panel(Panel1, "Panel6", QRect(1, 90, 402, 65), kCream);
+  Image1 =
+      make_banner(Panel6, "Image1", QStringLiteral("TracePro"), QStringLiteral("ray source file"), QColor(0, 84, 147));
+  Image2 = make_banner(Panel6, "Image2", QStringLiteral("ZEMAX"), QStringLiteral("source DLL ray file"),
+                       QColor(150, 20, 30));
+  Image3 = make_banner(Panel6, "Image3", QStringLiteral("LightTools"), QStringLiteral("ray data source"),
+                       QColor(30, 110, 50));
+  Image4 = make_banner(Panel6, "Image4", QStringLiteral("ASAP"), QStringLiteral("distribution file (dis)"),
+                       QColor(90, 60, 130));
+  Image1->hide();
+  Image3->hide();
+  Image4->hide();
+
+  CGauge2 = named(new Gauge(Panel6), "CGauge2");
+  CGauge2->setGeometry(8, 32, 225, 25);
+  CGauge2->hide();
+  Label21 = make_label(Panel6, "Label21", QString(), 11, 9, 220);
+
+  RadioButton6 = make_radio(Panel6, "RadioButton6", QStringLiteral("ASAP (dis)"), 238, 3);
+  RadioButton5 = make_radio(Panel6, "RadioButton5", QStringLiteral("LightTools"), 238, 18);
+  RadioButton1 = make_radio(Panel6, "RadioButton1", QStringLiteral("TracePro"), 238, 33);
+  RadioButton2 = make_radio(Panel6, "RadioButton2", QStringLiteral("Zemax"), 238, 48);
+  RadioButton2->setChecked(true);
+
+  FormatBox = named(new QComboBox(Panel6), "FormatBox");
+  FormatBox->setGeometry(16, 39, 217, 22);
+
+  BitBtn1 = named(new QPushButton(QStringLiteral("GENERATE"), Panel6), "BitBtn1");
+  BitBtn1->setGeometry(312, 6, 81, 25);
+  QFont buttonFont(QStringLiteral("Times New Roman"));
+  buttonFont.setPixelSize(13);
+  buttonFont.setBold(true);
+  BitBtn1->setFont(buttonFont);
+  QPalette buttonPalette = BitBtn1->palette();
+  buttonPalette.setColor(QPalette::ButtonText, Qt::red);
+  BitBtn1->setPalette(buttonPalette);
+  BitBtn1->setDefault(true);
+  Button1 = named(new QPushButton(QStringLiteral("Plot >>"), Panel6), "Button1");
+  Button1->setGeometry(312, 35, 81, 25);
+  // A focused push button takes Enter for itself; elsewhere Enter means GENERATE.
+  BitBtn1->setAutoDefault(true);
+  Button1->setAutoDefault(true);
+
+  CancelRunButton = named(new QPushButton(QStringLiteral("Cancel"), Panel6), "CancelRunButton");
+  CancelRunButton->setGeometry(Button1->geometry());
+  CancelRunButton->setAutoDefault(false);
+  CancelRunButton->setShortcut(QKeySequence(Qt::Key_Escape));
+  CancelRunButton->hide();
+  keep_tab_on_checked({RadioButton6, RadioButton5, RadioButton1, RadioButton2});
+}
+
+// ------------------------------------------------------- settings mapping
+
+OutputFormat TForm1::selected_format() const {
+  const QVariant chosen = FormatBox->currentData();
+  if (chosen.isValid()) return static_cast<OutputFormat>(chosen.toInt());
+  if (RadioButton1->isChecked()) return OutputFormat::TracePro;
+  if (RadioButton5->isChecked()) return OutputFormat::LightTools;
+  if (RadioButton6->isChecked()) return OutputFormat::Asap;
+  return OutputFormat::Zemax;
+}
+
+QLineEdit* TForm1::output_path_field(OutputFormat format) const {
+  switch (ray_format(format).target) {
+    case OutputFormat::TracePro: return Edit3;
+    case OutputFormat::LightTools: return Edit11;
+    case OutputFormat::Asap: return Edit5;
+    default: return Edit4;
+  }
+}
+
+QLabel* TForm1::format_picture(OutputFormat format) const {
+  switch (ray_format(format).target) {
+    case OutputFormat::TracePro: return Image1;
+    case OutputFormat::LightTools: return Image3;
+    case OutputFormat::Asap: return Image4;
+    default: return Image2;
+  }
+}
+
+void TForm1::fill_format_box(OutputFormat target) {
+  const QSignalBlocker blocker(FormatBox);
+  FormatBox->clear();
+  const QString remembered =
+      QSettings().value(kFormatKey + QString::fromLatin1(ray_format(target).cliName.data())).toString();
+  for (const RayFormat& f : ray_formats()) {
+    if (f.target != target) continue;
+    QString text = QString::fromUtf8(f.displayName.data(), static_cast<qsizetype>(f.displayName.size()));
+    if (f.experimental) text += QStringLiteral(" \u2014 experimental");
+    FormatBox->addItem(text, static_cast<int>(f.id));
+    FormatBox->setItemData(FormatBox->count() - 1, text, Qt::ToolTipRole);
+    if (remembered == QLatin1String(f.cliName.data(), static_cast<qsizetype>(f.cliName.size()))) {
+      FormatBox->setCurrentIndex(FormatBox->count() - 1);
+    }
+  }
+  FormatBox->setEnabled(FormatBox->count() > 1);
+}
+
+void TForm1::choose_format(OutputFormat format) {
+  const OutputFormat target = ray_format(format).target;
+  QRadioButton* button = target == OutputFormat::TracePro     ? RadioButton1
+                         : target == OutputFormat::LightTools ? RadioButton5
+                         : target == OutputFormat::Asap       ? RadioButton6
+                                                              : RadioButton2;
+  if (!button->isChecked()) button->click();
+  const int index = FormatBox->findData(static_cast<int>(format));
+  if (index < 0 || index == FormatBox->currentIndex()) return;
+  FormatBox->setCurrentIndex(index);
+  format_chosen();
+}
+
+void TForm1::format_chosen() {
+  const RayFormat& format = ray_format(selected_format());
+  QSettings().setValue(kFormatKey + QString::fromLatin1(ray_format(format.target).cliName.data()),
+                       QString::fromLatin1(format.cliName.data()));
+  // The ray tracer chooses its reader by the extension: the name follows
+  // the format, but a name the user typed is changed only if they agree.
+  QLineEdit* field = output_path_field(format.id);
+  const std::string name = from_qt(field->text());
+  if (!name.empty() && !extension_matches(format, name)) {
+    const QString renamed = to_qt(with_format_extension(format, name));
+    const bool typed = field->isModified();
+    if (!typed ||
+        services_.message_box(QString::fromLatin1(kApplicationTitle),
+                              QStringLiteral("Change the ray file's name to %1 for the %2 format?")
+                                  .arg(renamed, QString::fromLatin1(format.displayName.data(),
+                                                                    static_cast<qsizetype>(format.displayName.size()))),
+                              message_flags::YesNo | message_flags::IconInformation) == DialogButton::Yes) {
+      field->setText(renamed);
+      field->setModified(false);
+    }
+  }
+  (format.binary ? (format.id == OutputFormat::Tm25 ? Tm25Action : ZemaxBinaryAction) : TextFormatAction)
+      ->setChecked(true);
+  show_format_picture(format.id);
+  CSpinEdit3Change();
+}
+
+void TForm1::show_format_banner(OutputFormat format) {
+  // The banner names the target in large letters and the format under it.
+  const RayFormat& f = ray_format(format);
+  static const char* const kTitles[] = {"TracePro", "ZEMAX", "LightTools", "ASAP"};
+  QString subtitle = QString::fromUtf8(f.displayName.data(), static_cast<qsizetype>(f.displayName.size())) +
+                     QStringLiteral(" (") + QString::fromUtf8(f.defaultName.substr(f.defaultName.rfind('.')).data()) +
+                     QStringLiteral(")");
+  if (f.experimental) subtitle += QStringLiteral(", experimental");
+  // The sampling mode sits beside the format: legacy sampling, once ticked,
+  // changes every ray and must not show only in the menu.
+  subtitle += LegacySampling1->isChecked()     ? QStringLiteral(" · legacy sampling")
+              : WeightedSampling1->isChecked() ? QStringLiteral(" · weighted sampling")
+                                               : QStringLiteral(" · equal-flux sampling");
+  format_picture(format)->setText(QStringLiteral("<span style=\"font-size:15px; font-weight:bold\">%1</span>"
+                                                 "<br><span style=\"font-size:9px\">%2</span>")
+                                      .arg(QString::fromLatin1(kTitles[static_cast<int>(f.target)]), subtitle));
+}
+
+void TForm1::RadioButton1Click() {
+  if (RadioButton1->isChecked()) select_target(OutputFormat::TracePro);
+}
+
+void TForm1::RadioButton2Click() {
+  if (RadioButton2->isChecked()) select_target(OutputFormat::Zemax);
+}
+
+void TForm1::RadioButton5Click() {
+  if (RadioButton5->isChecked()) select_target(OutputFormat::LightTools);
+}
+
+void TForm1::RadioButton6Click() {
+  if (RadioButton6->isChecked()) select_target(OutputFormat::Asap);
+}
+
+void TForm1::RadioButton4Click() {}
+
+void TForm1::CheckBox2Click() { CSpinEdit5->setEnabled(CheckBox2->isChecked()); }
+
+void TForm1::SamplingClick() {
+  // Version 3.5 knew whole watts, used only with "Consider Sorce Flux"; the
+  // other samplings always carry the flux given, in watts or lumens.
+  const bool legacy = LegacySampling1->isChecked();
+  for (QWidget* control :
+       {static_cast<QWidget*>(CSpinEdit5), static_cast<QWidget*>(Label8), static_cast<QWidget*>(CheckBox2)}) {
+    control->setVisible(legacy);
+  }
+  SourceFluxEdit->setVisible(!legacy);
+  FluxUnitBox->setVisible(!legacy);
+  show_format_banner(selected_format());
+  show_estimate();
+}
+
+void TForm1::show_format_picture(OutputFormat format) {
+  show_format_banner(format);
+  for (OutputFormat each : kFormats) format_picture(each)->setVisible(format_picture(each) == format_picture(format));
+}
+
+void TForm1::hide_format_pictures() {
+  for (OutputFormat each : kFormats) format_picture(each)->hide();
+}
+
+void TForm1::BrowseOutputClick() {
+  QLineEdit* field = output_path_field(selected_format());
+  const QFileInfo current(field->text());
+  const QString start = current.isAbsolute() && current.absoluteDir().exists()
+                            ? current.absoluteFilePath()
+                            : QDir::current().filePath(current.fileName());
+  const QString path = services_.save_file_name(
+      Label1->text(), start,
+      QString::fromUtf8(ray_format(selected_format()).fileFilter.data()) + QStringLiteral(";;All files (*)"));
+  activateWindow();  // the keyboard comes back to the window after the dialog
+  if (!path.isEmpty()) field->setText(QDir::toNativeSeparators(path));
+}
+
+QStringList TForm1::recent_ray_files() const { return QSettings().value(kRecentKey).toStringList(); }
+
+void TForm1::remember_ray_file(const QString& path) {
+  QStringList recent = recent_ray_files();
+  const QString full = QFileInfo(path).absoluteFilePath();
+  recent.removeAll(full);
+  recent.prepend(full);
+  while (recent.size() > kRecentCount) recent.removeLast();
+  QSettings().setValue(kRecentKey, recent);
+  fill_recent_menu();
+}
+
+// Picking a recent file makes it the ray file of the selected target.
+void TForm1::fill_recent_menu() {
+  RecentMenu->clear();
+  for (const QString& path : recent_ray_files()) {
+    QAction* action = RecentMenu->addAction(QDir::toNativeSeparators(path));
+    connect(action, &QAction::triggered, this,
+            [this, path] { output_path_field(selected_format())->setText(QDir::toNativeSeparators(path)); });
+  }
+  RecentMenu->setEnabled(!RecentMenu->isEmpty() && !run_->running());
+}
+
+}  // namespace lucidra::app

@@ -1,0 +1,209 @@
+// The figures the window shows before and during a run: the file's size for
+// the chosen format and count, compared with the file a run then writes;
+// the time from this machine's measured rate, as a range; and the texts.
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTest>
+#include <QUrl>
+
+#include "app/run_estimate.h"
+#include "window_harness.h"
+
+using namespace lucidra;
+using namespace lucidra::app;
+using namespace lucidra::app::test;
+
+class EstimateTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+  void sizeMatchesTheWrittenFile_data();
+  void sizeMatchesTheWrittenFile();
+  void texts_data();
+  void texts();
+  void timeComesFromTheMeasuredRate();
+  void speedAndTimeLeftWhileRunning();
+  void summaryAfterARunOpensTheFolder();
+
+ private:
+  std::unique_ptr<TestDirectory> directory_;
+  ScriptedServices services_;
+  std::unique_ptr<TForm1> form_;
+};
+
+void EstimateTest::init() {
+  QSettings().clear();
+  directory_ = std::make_unique<TestDirectory>();
+  write_standard_files(*directory_);
+  form_ = started_window(services_);
+}
+
+void EstimateTest::cleanup() {
+  form_.reset();
+  directory_.reset();
+  services_.clear();
+  QSettings().clear();
+}
+
+void EstimateTest::sizeMatchesTheWrittenFile_data() {
+  QTest::addColumn<QString>("button");
+  QTest::addColumn<QString>("field");
+  QTest::addColumn<QString>("binaryFormat");  // "", "zemax-binary" or "tm25"
+  QTest::addColumn<QString>("file");
+  QTest::addColumn<int>("format");
+  QTest::addColumn<double>("tolerance");  // relative; 0: exact
+  QTest::newRow("Zemax text") << "RadioButton2"
+                              << "Edit4"
+                              << ""
+                              << "out.dat" << static_cast<int>(OutputFormat::Zemax) << 0.01;
+  QTest::newRow("TracePro") << "RadioButton1"
+                            << "Edit3"
+                            << ""
+                            << "out.txt" << static_cast<int>(OutputFormat::TracePro) << 0.01;
+  QTest::newRow("Zemax binary") << "RadioButton2"
+                                << "Edit4"
+                                << "zemax-binary"
+                                << "out.dat" << static_cast<int>(OutputFormat::ZemaxBinary) << 0.0;
+  QTest::newRow("TM-25") << "RadioButton2"
+                         << "Edit4"
+                         << "tm25"
+                         << "out.tm25ray" << static_cast<int>(OutputFormat::Tm25) << 0.0;
+  QTest::newRow("LightTools binary") << "RadioButton5"
+                                     << "Edit11"
+                                     << ""
+                                     << "out.ray" << static_cast<int>(OutputFormat::LightTools) << 0.0;
+  QTest::newRow("ASAP") << "RadioButton6"
+                        << "Edit5"
+                        << ""
+                        << "out.dis" << static_cast<int>(OutputFormat::Asap) << 0.0;
+}
+
+void EstimateTest::sizeMatchesTheWrittenFile() {
+  QFETCH(QString, button);
+  QFETCH(QString, field);
+  QFETCH(QString, binaryFormat);
+  QFETCH(QString, file);
+  QFETCH(int, format);
+  QFETCH(double, tolerance);
+  TForm1& f = *form_;
+  f.findChild<QRadioButton*>(button)->click();
+  if (binaryFormat == "zemax-binary") f.ZemaxBinaryAction->trigger();
+  if (binaryFormat == "tm25") f.Tm25Action->trigger();
+  f.findChild<QLineEdit*>(field)->setText(file);
+  f.CSpinEdit3->setValue(20000);
+  const std::uint64_t estimate = estimated_file_bytes(static_cast<OutputFormat>(format), 20000, 3500, FluxUnit::Watt);
+  // What the window shows is the same figure.
+  QVERIFY2(f.EstimateLabel->text().contains(QString::fromStdString(format_megabytes(estimate))),
+           qPrintable(f.EstimateLabel->text()));
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const auto written = static_cast<double>(QFileInfo(directory_->path(file)).size());
+  QVERIFY(written > 0);
+  const double error = std::abs(static_cast<double>(estimate) - written) / written;
+  QVERIFY2(error <= tolerance,
+           qPrintable(QStringLiteral("estimated %1, written %2").arg(estimate).arg(static_cast<qint64>(written))));
+}
+
+void EstimateTest::texts_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("expected");
+  QTest::newRow("small file") << QString::fromStdString(format_megabytes(28028)) << "0.03 MB";
+  QTest::newRow("megabytes") << QString::fromStdString(format_megabytes(2414000)) << "2.41 MB";
+  QTest::newRow("hundreds") << QString::fromStdString(format_megabytes(748000000)) << "748.0 MB";
+  QTest::newRow("gigabytes") << QString::fromStdString(format_megabytes(7480000000)) << "7 480 MB";
+  QTest::newRow("quick run") << QString::fromStdString(format_seconds_range(run_time_range(1000, 1e6))) << "under 1 s";
+  // 10^7 rays at 5 million a second: 2 s, shown as 1.6 to 4 s.
+  QTest::newRow("seconds") << QString::fromStdString(format_seconds_range(run_time_range(10000000, 5e6))) << "1–4 s";
+  QTest::newRow("minutes") << QString::fromStdString(format_seconds_range(run_time_range(1000000000, 5e6)))
+                           << "2–7 min";
+  QTest::newRow("hours") << QString::fromStdString(format_seconds_range(run_time_range(1000000000, 1e5)))
+                         << "2.2–5.6 h";
+  QTest::newRow("no rate yet") << QString::fromStdString(format_seconds_range(run_time_range(1000, 0))) << "under 1 s";
+  QTest::newRow("running") << QString::fromStdString(format_progress(1234567.4, 11.2)) << "1 234 567 rays/s, 12 s left";
+  QTest::newRow("running long") << QString::fromStdString(format_progress(1000, 600)) << "1 000 rays/s, 10 min left";
+  QTest::newRow("count") << QString::fromStdString(format_count(1234567)) << "1 234 567";
+  QTest::newRow("rate only") << QString::fromStdString(format_progress(999.6, std::nullopt)) << "1 000 rays/s";
+}
+
+void EstimateTest::texts() {
+  QFETCH(QString, text);
+  QFETCH(QString, expected);
+  // Decimals follow the user's regional separator.
+  QCOMPARE(text, localized(expected));
+}
+
+void EstimateTest::timeComesFromTheMeasuredRate() {
+  TForm1& f = *form_;
+  // Nothing measured yet: no figure made up.
+  QVERIFY2(f.EstimateLabel->text().endsWith(QStringLiteral("Generation Time known after a first run")),
+           qPrintable(f.EstimateLabel->text()));
+  QVERIFY(f.EstimateLabel->text().contains(QStringLiteral(" MB")));
+  QVERIFY(!f.Label10->isVisible() && !f.Label11->isVisible());
+  f.CSpinEdit3->setValue(2000000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const double rate = QSettings().value(QStringLiteral("estimate/raysPerSecond/zemax")).toDouble();
+  QVERIFY2(rate > 1000, qPrintable(QString::number(rate)));
+  // The next estimate is a range around the measured time.
+  f.CSpinEdit3->setValue(100000000);
+  const QString expected = QString::fromStdString(format_seconds_range(run_time_range(100000001, rate)));
+  QVERIFY2(f.EstimateLabel->text().endsWith(QStringLiteral("Generation Time ") + expected),
+           qPrintable(f.EstimateLabel->text()));
+  QVERIFY(expected.contains(QStringLiteral("–")));
+}
+
+void EstimateTest::summaryAfterARunOpensTheFolder() {
+  TForm1& f = *form_;
+  QVERIFY(f.OpenFolderButton->isHidden());
+  f.CSpinEdit3->setValue(30000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(!f.OpenFolderButton->isHidden() && !f.RunSummaryLabel->isHidden());
+  QCOMPARE(f.RunSummaryLabel->text(), QStringLiteral("30 001 rays in ray.dat"));
+  QCOMPARE(f.RunSummaryLabel->toolTip(), QDir::toNativeSeparators(directory_->path("ray.dat")));
+  f.OpenFolderButton->click();
+  QCOMPARE(services_.openedUrls.size(), std::size_t{1});
+  QCOMPARE(services_.openedUrls[0], QUrl::fromLocalFile(QFileInfo(directory_->path("ray.dat")).absolutePath()));
+  // No program for folders: said so, not passed over.
+  services_.urlOpens = false;
+  f.OpenFolderButton->click();
+  QCOMPARE(services_.error_texts().size(), 1);
+}
+
+void EstimateTest::speedAndTimeLeftWhileRunning() {
+  TForm1& f = *form_;
+  f.CSpinEdit3->setValue(100000000);
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(f.run_in_progress());
+  QVERIFY(QTest::qWaitFor(
+      [&] {
+        return f.EstimateLabel->text().contains(QStringLiteral(" rays/s, ")) &&
+               f.EstimateLabel->text().contains(QStringLiteral(" left"));
+      },
+      20000));
+  f.cancel_run();
+  QVERIFY(wait_for_idle(f));
+  // A cancelled run measures nothing; the estimate is back.
+  QVERIFY(!QSettings().contains(QStringLiteral("estimate/raysPerSecond/zemax")));
+  QVERIFY2(f.EstimateLabel->text().startsWith(QStringLiteral("Size of Source File ")),
+           qPrintable(f.EstimateLabel->text()));
+}
+
+LUCIDRA_QT_TEST_MAIN(EstimateTest)
+#include "estimate_test.moc"
