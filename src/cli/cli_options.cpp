@@ -453,11 +453,8 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   s.fileDecimalSeparator = separator;
   s.outputFormat = o.format.value_or(OutputFormat::Zemax);
 
-  // Files the user named that cannot be opened come first, before
-  // anything is said about their contents.
-  for (const auto* name : {&o.configFile, &o.longitudinalFile, &o.transversalFile, &o.photometricFile}) {
-    if (*name) require_readable(**name);
-  }
+  // A configuration that cannot be opened is named with the system's reason.
+  if (o.configFile) require_readable(*o.configFile);
   std::optional<ConfigValues> config;
   if (o.configFile) {
     s.settingsFile = *o.configFile;
@@ -607,7 +604,19 @@ void require_readable(const std::string& name) {
   std::fclose(file);
 }
 
+void require_inputs_readable(const GenerationSettings& s) {
+  if (!s.photometricFile.empty()) {
+    require_readable(s.photometricFile);
+    return;
+  }
+  require_readable(s.longitudinalFile);
+  require_readable(s.transversalFile);
+}
+
 void check_run_files(const GenerationSettings& s) {
+  // Files that cannot be opened come first, before anything is said about
+  // their contents.
+  require_inputs_readable(s);
   refuse_output_over_input("ray file", s.outputPath, run_input_files(s));
   if (!s.photometricFile.empty()) return;  // the run reads it, and names it in any message
   for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {

@@ -112,6 +112,10 @@ std::string command_help(Command command);
 // ray count, flux, extent or NA beyond their range), one line each.
 std::vector<std::string> clamped_value_notes(const CliOptions& options, char defaultDecimalSeparator);
 
+// require_readable for the photometric file, else both distribution files
+// (those named). Throws UserError.
+void require_inputs_readable(const GenerationSettings& settings);
+
 // Refuses an input file that cannot be opened, with the system's reason:
 // "Cannot open <name>: No such file or directory". Pipes and devices are
 // left to their reader, which reads them once. Throws UserError.

@@ -116,6 +116,7 @@ int run_check(const lucidra::cli::CliOptions& options, char localeSeparator) {
     // The ray file first: nothing about the law matters when it is missing.
     lucidra::cli::require_readable(*options.checkPath);
     settings = lucidra::cli::resolve_law_settings(options, localeSeparator);
+    lucidra::cli::require_inputs_readable(settings);
   } catch (const lucidra::cli::UsageError& error) {
     return usage_failure(error, "check");
   } catch (const lucidra::UserError& error) {
