@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -82,7 +82,7 @@ namespace {
 
 constexpr std::pair<std::string_view, Command> kCommands[] = {
     {"generate", Command::Generate}, {"check", Command::Check}, {"import", Command::Import},
-    {"estimate", Command::Estimate}, {"help", Command::Help},    {"version", Command::Version}};
+    {"estimate", Command::Estimate}, {"help", Command::Help},   {"version", Command::Version}};
 
 // The number of single-character edits that turn `a` into `b`.
 std::size_t edit_distance(std::string_view a, std::string_view b) {
@@ -114,7 +114,9 @@ std::optional<std::string_view> closest_name(std::string_view word, const Names&
       bestDistance = d;
       best = name;
     }
-    if (word.size() >= 4 && name.rfind(word, 0) == 0) {
+    // The beginning of one name (--out for --out-dir), or one name with
+    // more after it (--tolerance for --tol).
+    if (word.size() >= 4 && name.size() >= 4 && (name.rfind(word, 0) == 0 || word.rfind(name, 0) == 0)) {
       ++prefixes;
       prefixOf = name;
     }
@@ -177,7 +179,8 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     std::vector<std::string_view> names;
     for (const auto& c : kCommands) names.push_back(c.first);
     const auto close = closest_name(command, names);
-    throw UsageError("unknown command '" + command + "'" + (close ? suggestion(close) : std::string(": ") + kCommandList));
+    throw UsageError("unknown command '" + command + "'" +
+                     (close ? suggestion(close) : std::string(": ") + kCommandList));
   }
   // `COMMAND --help` anywhere before a lone `--` asks for that command's help.
   for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
@@ -205,9 +208,8 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
 
   std::map<std::string_view, OptionRule> rules;
   std::map<std::string_view, std::string_view> shortNames = {
-      {"-c", "--config"}, {"-f", "--format"},       {"-o", "--output"},
-      {"-L", "--longitudinal"}, {"-T", "--transversal"}, {"-n", "--rays"},
-      {"-q", "--quiet"}};
+      {"-c", "--config"},      {"-f", "--format"}, {"-o", "--output"}, {"-L", "--longitudinal"},
+      {"-T", "--transversal"}, {"-n", "--rays"},   {"-q", "--quiet"}};
   const bool check = o.command == Command::Check;
   // check takes the options that describe the law as generate does.
   const bool generate = o.command == Command::Generate || check;
@@ -540,9 +542,7 @@ std::vector<std::string> clamped_value_notes(const CliOptions& o, char defaultDe
   } catch (const UserError&) {
     return notes;  // the settings report the file itself
   }
-  const auto line = [&lines](std::size_t number) {
-    return number <= lines.size() ? lines[number - 1] : std::string();
-  };
+  const auto line = [&lines](std::size_t number) { return number <= lines.size() ? lines[number - 1] : std::string(); };
   // Whole numbers the configuration clamps to the window's ranges, unless
   // an option replaces them.
   struct Whole {
@@ -720,7 +720,7 @@ generate options:
   -c, --config FILE          start values from a lucidra.cfg file (its 15 positional lines)
   -f, --format FMT           the ray file's format (default zemax):
 )") + format_lines() +
-         R"(  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
+             R"(  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
                              and zemax-binary, else the format's name above, such as
                              sample.ray); - writes it to standard output. A name whose
                              extension belongs to another format is refused
@@ -801,8 +801,7 @@ Law options: as for generate (-L, -T, --photometric, --angular, --na, --extent,
 --double-side, --balance, --square, --arc, --arc-margins, --weighted,
 --legacy-sampling, --flip, -c, --decimal-separator).
 )") + kExitCodes;
-    case Command::Import:
-      return import_usage_text();
+    case Command::Import: return import_usage_text();
     case Command::Estimate:
       return std::string(R"(Usage:
   lucidra-cli estimate --rays N [-f FORMAT]
@@ -814,8 +813,7 @@ estimate options:
   -f, --format FMT           the ray file's format (default zemax):
 )") + format_lines();
     case Command::Help:
-    case Command::Version:
-      break;
+    case Command::Version: break;
   }
   return usage_text();
 }

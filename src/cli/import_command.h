@@ -14,7 +14,7 @@ struct ImportOptions {
   std::string outDir;                   // empty: the current folder
   bool force = false;                   // overwrite existing distribution files
   std::optional<char> decimalSeparator;  // default: the locale's
-  bool quiet = false;                   // no summary on success
+  bool quiet = false;                    // no summary on success
 };
 
 // Parses the arguments from "import" on. Throws UsageError.

@@ -42,7 +42,8 @@ TEST_F(CliTest, CheckVerdictsAndExitCodes) {
       {"bad bin", with({"check", "ray.dat", "--bin", "0"}, kLaw), 2, "", "invalid value '0' for --bin"},
       {"generate-only option", with({"check", "ray.dat", "-n", "5"}, kLaw), 2, "", "unknown option '-n' for 'check'"},
       // LED rays judged as an arc's even band of directions.
-      {"arc law", with({"check", "ray.dat", "--arc"}, kLaw), 6, "law: arc, even in every direction from theta 0 deg", ""},
+      {"arc law", with({"check", "ray.dat", "--arc"}, kLaw), 6, "law: arc, even in every direction from theta 0 deg",
+       ""},
       {"tables missing", {"check", "ray.dat"}, 1, "", "The law needs both distribution files (-L and -T)"},
   };
   for (const Case& c : cases) {
@@ -140,7 +141,8 @@ TEST_F(CliTest, GenerateCheckPlotAndCsv) {
   const CliResult legacy = run(generate({"-n", "50000", "--angular", "user-defined", "--legacy-sampling", "--check"}));
   EXPECT_EQ(legacy.exitCode, 6) << legacy.out << legacy.err;
   EXPECT_NE(legacy.out.find("verdict: FAIL"), std::string::npos);
-  EXPECT_NE(run({"generate", "--help"}).out.find("--legacy-sampling      reproduce ray files of version 3.5"), std::string::npos);
+  EXPECT_NE(run({"generate", "--help"}).out.find("--legacy-sampling      reproduce ray files of version 3.5"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -11,9 +11,27 @@ namespace {
 CliOptions parse(std::vector<std::string> args) { return parse_command_line(args); }
 
 TEST(CliOptions, ValuesFollowAsNextArgumentOrAfterEquals) {
-  const CliOptions a = parse({"generate", "--size-x", "2", "--size-y=0.5", "-n", "12", "--rays=13", "-f", "tracepro",
-                              "--na=0.25", "--extent", "90", "--balance=0", "--source-flux", "5", "--threads=3",
-                              "--arc-margins", "10,20", "--clock-seed", "-7", "-o=out.dat"});
+  const CliOptions a = parse({"generate",
+                              "--size-x",
+                              "2",
+                              "--size-y=0.5",
+                              "-n",
+                              "12",
+                              "--rays=13",
+                              "-f",
+                              "tracepro",
+                              "--na=0.25",
+                              "--extent",
+                              "90",
+                              "--balance=0",
+                              "--source-flux",
+                              "5",
+                              "--threads=3",
+                              "--arc-margins",
+                              "10,20",
+                              "--clock-seed",
+                              "-7",
+                              "-o=out.dat"});
   EXPECT_EQ(a.command, Command::Generate);
   EXPECT_EQ(a.sizeX, "2");
   EXPECT_EQ(a.sizeY, "0.5");

@@ -252,25 +252,32 @@ TEST_F(CliTest, RefusalsAndEarlyStopsLeaveTheRayFileByteIdentical) {
     std::string expectedErr;
   };
   const Case cases[] = {
-      {{"--format", "asap"}, 1,
+      {{"--format", "asap"},
+       1,
        "lucidra-cli: Ray file ray.dat: the extension .dat does not fit the ASAP (dis) format, which uses .dis; the "
        "ray tracer would take it for Zemax text. Use .dis or --force-extension to keep the name\n"},
-      {{"--format", "tm25"}, 1,
+      {{"--format", "tm25"},
+       1,
        "lucidra-cli: Ray file ray.dat: the extension .dat does not fit the TM-25 format, which uses .TM25RAY; the "
        "ray tracer would take it for Zemax text. Use .TM25RAY or --force-extension to keep the name\n"},
       {{"-L", "missing.txt"}, 1, "lucidra-cli: Cannot open missing.txt: No such file or directory\n"},
       {{"-c", "missing.cfg"}, 1, "lucidra-cli: Cannot open missing.cfg: No such file or directory\n"},
-      {{"-o", "narrow.txt"}, 1,
+      {{"-o", "narrow.txt"},
+       1,
        "lucidra-cli: The ray file narrow.txt is the distribution file narrow.txt, which it would overwrite; "
        "choose another output name\n"},
-      {{"--rays", "0"}, 2,
+      {{"--rays", "0"},
+       2,
        "lucidra-cli: invalid value '0' for --rays: expected a whole number from 1 to 1000000000\n"
        "Try 'lucidra-cli generate --help'.\n"},
-      {{"--size-x", "nan"}, 2,
+      {{"--size-x", "nan"},
+       2,
        "lucidra-cli: invalid value 'nan' for --size-x: expected a size in mm greater than 0\n"
        "Try 'lucidra-cli generate --help'.\n"},
-      {{"--na=1.5"}, 2,
-       "lucidra-cli: invalid value '1.5' for --na: expected a number from 0 to 1\nTry 'lucidra-cli generate --help'.\n"},
+      {{"--na=1.5"},
+       2,
+       "lucidra-cli: invalid value '1.5' for --na: expected a number from 0 to 1\nTry 'lucidra-cli generate "
+       "--help'.\n"},
       {{"--extent"}, 2, "lucidra-cli: option --extent needs a value\nTry 'lucidra-cli generate --help'.\n"},
       {{"--bogus"}, 2, "lucidra-cli: unknown option '--bogus' for 'generate'\nTry 'lucidra-cli generate --help'.\n"},
   };

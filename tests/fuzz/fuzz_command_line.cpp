@@ -58,9 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   try {
     const lucidra::GenerationSettings settings = cli::resolve_settings(options, '.');
-    check(!settings.outputPath.empty() &&
-              (!lucidra::run_reads_tables(settings) || !settings.photometricFile.empty() ||
-               (!settings.longitudinalFile.empty() && !settings.transversalFile.empty())),
+    check(!settings.outputPath.empty() && (!lucidra::run_reads_tables(settings) || !settings.photometricFile.empty() ||
+                                           (!settings.longitudinalFile.empty() && !settings.transversalFile.empty())),
           "settings without the file names a run needs");
     check(settings.rayCount >= 1, "settings with no rays");
   } catch (const lucidra::UserError& error) {
