@@ -10,13 +10,14 @@
 #include <cstdint>
 
 #include "app/run_front_end.h"
+#include "lucidra/version.h"
 
 class QWidget;
 
 namespace lucidra::app {
 
 // Task-bar text and the caption of every notice and error box.
-inline constexpr const char* kApplicationTitle = "Lucidra LED 3.5";
+inline constexpr const char* kApplicationTitle = "Lucidra LED " LUCIDRA_VERSION_SHORT;
 
 class DesktopServices {
  public:

@@ -676,13 +676,12 @@ Exit codes:
 }  // namespace
 
 std::string usage_text() {
-  return std::string(R"(Usage:
-  lucidra-cli generate [OPTIONS]
-  lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
-  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C]
-  lucidra-cli estimate --rays N [-f FORMAT]
-  lucidra-cli help [COMMAND] | COMMAND --help
-  lucidra-cli --version
+  return std::string(R"(Usage: lucidra-cli generate [OPTIONS]
+  or:  lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
+  or:  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C]
+  or:  lucidra-cli estimate --rays N [-f FORMAT]
+  or:  lucidra-cli help [COMMAND] | COMMAND --help
+  or:  lucidra-cli --version
 
 Writes a ray file of N + 1 rays (start point, direction cosines, flux) for
 TracePro, Zemax, LightTools or ASAP, as text or binary, from two measured
@@ -709,8 +708,7 @@ for a short option, directly (-n5).
 std::string command_help(Command command) {
   switch (command) {
     case Command::Generate:
-      return std::string(R"(Usage:
-  lucidra-cli generate [OPTIONS]
+      return std::string(R"(Usage: lucidra-cli generate [OPTIONS]
 
 Writes a ray file of N + 1 rays from two distribution files (-L, -T), a
 photometric file (--photometric), or, for a Lambertian or uniform LED, its NA
@@ -772,8 +770,7 @@ file is replaced without asking, but only once the run is complete: a run that
 fails or is interrupted leaves it exactly as it was.
 )" + kExitCodes;
     case Command::Check:
-      return std::string(R"(Usage:
-  lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
+      return std::string(R"(Usage: lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
 
 check reads a ray file of any format generate writes (any size, streamed), prints and
 verifies its header (count, flux against the sum of the rays, flux and length
@@ -803,8 +800,7 @@ Law options: as for generate (-L, -T, --photometric, --angular, --na, --extent,
 )") + kExitCodes;
     case Command::Import: return import_usage_text();
     case Command::Estimate:
-      return std::string(R"(Usage:
-  lucidra-cli estimate --rays N [-f FORMAT]
+      return std::string(R"(Usage: lucidra-cli estimate --rays N [-f FORMAT]
 
 Prints the size of the ray file a run of N rays writes and the time it takes.
 

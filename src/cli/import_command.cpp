@@ -97,8 +97,7 @@ int run_import(const ImportOptions& options, char localeSeparator, std::FILE* ou
 }
 
 std::string import_usage_text() {
-  return R"(Usage:
-  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C] [-q]
+  return R"(Usage: lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C] [-q]
 
 Reads an IES LM-63 (.ies) or EULUMDAT (.ldt) file of type C photometry and
 writes the two distribution files of a run, in candela over degrees from the

@@ -116,7 +116,7 @@ TEST_F(ImportTest, RefusesBadInputAndCommandLines) {
 TEST_F(ImportTest, HelpDescribesImport) {
   const CliResult r = run({"import", "--help"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C] [-q]\n"),
+  EXPECT_NE(r.out.find("Usage: lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C] [-q]\n"),
             std::string::npos);
 }
 

@@ -47,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto* sizeText : {&options.sizeX, &options.sizeY}) {
     if (*sizeText) {
-      const std::optional<double> size = lucidra::try_parse_real(**sizeText, '.');
-      check(size && *size > 0, "a size that is not a positive number");
+      const std::optional<double> sizeMm = lucidra::try_parse_real(**sizeText, '.');
+      check(sizeMm && *sizeMm > 0, "a size that is not a positive number");
     }
   }
   check(options.arcMarginADeg >= 0 && options.arcMarginBDeg >= 0 &&
