@@ -199,7 +199,12 @@ int run_command(int argc, char** argv) {
       const bool succeeded = report.outcome == lucidra::RunOutcome::Succeeded;
       // Quiet: a success prints nothing; a low flux is a warning and shows.
       if (options.quiet && succeeded) break;
-      std::fprintf(succeeded ? info : stderr, "%s\n", succeeded ? lucidra::kSuccessNotice : lucidra::kLowFluxNotice);
+      // The low-flux notice is a warning: on stderr, with the one prefix.
+      if (succeeded) {
+        std::fprintf(info, "%s\n", lucidra::kSuccessNotice);
+      } else {
+        std::fprintf(stderr, "lucidra-cli: %s\n", lucidra::kLowFluxNotice);
+      }
       // Fluxes carry their unit; every figure has six decimals.
       const char* unit = lucidra::flux_unit_symbol(settings.fluxUnit);
       if (!settings.legacySampling) {
