@@ -229,8 +229,8 @@ TEST(PhotometricImportFile, ChoosesTheFormatByContentThenExtension) {
     std::string text, path;
   } neither[] = {
       {"0 5 10 20 40 \r\n\r\n100 80 50 10 0 \r\n", "narrow.txt"},  // a distribution table
-      {"Maker\r\n4\r\n", "lamp.txt"},                             // a type indicator beyond 3
-      {"Maker\r\n", "lamp"},                                        // no second line
+      {"Maker\r\n4\r\n", "lamp.txt"},                              // a type indicator beyond 3
+      {"Maker\r\n", "lamp"},                                       // no second line
   };
   for (const auto& n : neither) {
     try {
