@@ -76,10 +76,6 @@ std::string with_file_name(std::string_view kind, const std::string& name, const
   return std::string(kind) + " " + name + ": " + message;
 }
 
-}  // namespace
-
-namespace {
-
 constexpr std::pair<std::string_view, Command> kCommands[] = {
     {"generate", Command::Generate}, {"check", Command::Check}, {"import", Command::Import},
     {"estimate", Command::Estimate}, {"help", Command::Help},   {"version", Command::Version}};
@@ -138,17 +134,20 @@ std::optional<Command> command_named(std::string_view word) {
 
 bool is_help(std::string_view arg) { return arg == "--help" || arg == "-h"; }
 
+constexpr const char* kCommandList = "use 'generate', 'check', 'import', 'estimate', 'help' or 'version'";
+
+// "; did you mean 'generate'?" for a mistyped command, or "".
+std::string command_suggestion(std::string_view word) {
+  std::vector<std::string_view> names;
+  for (const auto& command : kCommands) names.push_back(command.first);
+  return suggestion(closest_name(word, names));
+}
+
 }  // namespace
 
 std::string did_you_mean(std::string_view word, const std::vector<std::string_view>& names) {
   return suggestion(closest_name(word, names));
 }
-
-namespace {
-
-constexpr const char* kCommandList = "use 'generate', 'check', 'import', 'estimate', 'help' or 'version'";
-
-}  // namespace
 
 CliOptions parse_command_line(const std::vector<std::string>& args) {
   CliOptions o;
@@ -159,10 +158,8 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     if (args.size() > 1) {
       const auto topic = command_named(args[1]);
       if (!topic || args.size() > 2) {
-        std::vector<std::string_view> names;
-        for (const auto& c : kCommands) names.push_back(c.first);
-        throw UsageError("help takes one command name, not '" + args[args.size() > 2 && topic ? 2 : 1] + "'" +
-                         suggestion(topic ? std::nullopt : closest_name(args[1], names)));
+        throw UsageError("help takes one command name, not '" + args[topic ? 2 : 1] + "'" +
+                         (topic ? std::string() : command_suggestion(args[1])));
       }
       if (*topic != Command::Help && *topic != Command::Version) o.helpTopic = *topic;
     }
@@ -176,11 +173,8 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
   if (const auto named = command_named(command)) {
     o.command = *named;
   } else {
-    std::vector<std::string_view> names;
-    for (const auto& c : kCommands) names.push_back(c.first);
-    const auto close = closest_name(command, names);
-    throw UsageError("unknown command '" + command + "'" +
-                     (close ? suggestion(close) : std::string(": ") + kCommandList));
+    const std::string close = command_suggestion(command);
+    throw UsageError("unknown command '" + command + "'" + (close.empty() ? std::string(": ") + kCommandList : close));
   }
   // `COMMAND --help` anywhere before a lone `--` asks for that command's help.
   for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
