@@ -85,8 +85,9 @@ std::string did_you_mean(std::string_view word, const std::vector<std::string_vi
 
 // Builds the run's settings: the configuration file's values (when given),
 // then the options on top. Throws UserError for a bad configuration file
-// ("Configuration file <name>: <reason>") or a missing output or distribution
-// file name.
+// ("Configuration file <name>: <reason>"), UsageError for a missing output
+// name, a missing distribution file name where the law uses the tables, or
+// an emitter size of 0 or below.
 GenerationSettings resolve_settings(const CliOptions& options, char defaultDecimalSeparator);
 
 // The settings that describe the law a `check` compares with: the
@@ -94,11 +95,12 @@ GenerationSettings resolve_settings(const CliOptions& options, char defaultDecim
 // output file. Throws UserError for a bad configuration file.
 GenerationSettings resolve_law_settings(const CliOptions& options, char defaultDecimalSeparator);
 
-// Reads both distribution files once before the run, so that a bad file is
+// Refuses an input that cannot be opened first (require_inputs_readable),
+// then reads both distribution files once before the run, so that a bad file is
 // reported with its name and line ("<reason>\n(distribution file <name>,
 // line 3, value 2)"; "Distribution file <name>: <reason>" for the rest) and refuses a
 // ray file that is one of them. Pipes and devices are left to the run, which
-// reads them once. Does nothing for a refused format. Throws UserError.
+// reads them once. Throws UserError.
 void check_run_files(const GenerationSettings& settings);
 
 // The overview --help prints: every command's usage line, the options every
