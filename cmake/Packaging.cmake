@@ -42,10 +42,27 @@ set(man_pages lucidra-cli)
 if(LUCIDRA_BUILD_APP)
   list(APPEND man_pages lucidra)
 endif()
+# The man pages and the changelog carry the version of project(); the
+# command line's page is made from its help texts when it is built.
+string(TIMESTAMP LUCIDRA_BUILD_DATE "%Y-%m-%d" UTC)
+set(generated_man_dir ${PROJECT_BINARY_DIR}/packaging/man-source)
+file(MAKE_DIRECTORY ${generated_man_dir})
+find_program(LUCIDRA_HELP2MAN help2man)
+if(NOT LUCIDRA_HELP2MAN)
+  message(FATAL_ERROR "help2man makes the command line's man page from its help: run scripts/install-deps.sh")
+endif()
+add_custom_command(OUTPUT ${generated_man_dir}/lucidra-cli.1
+  COMMAND ${CMAKE_COMMAND} -DCLI=$<TARGET_FILE:lucidra-cli> -DHELP2MAN=${LUCIDRA_HELP2MAN}
+          -DINCLUDE=${PROJECT_SOURCE_DIR}/docs/lucidra-cli.h2m -DOUTPUT=${generated_man_dir}/lucidra-cli.1
+          -P ${PROJECT_SOURCE_DIR}/cmake/man_page.cmake
+  DEPENDS lucidra-cli ${PROJECT_SOURCE_DIR}/docs/lucidra-cli.h2m ${PROJECT_SOURCE_DIR}/cmake/man_page.cmake
+  VERBATIM)
+configure_file(${PROJECT_SOURCE_DIR}/docs/lucidra.1.in ${generated_man_dir}/lucidra.1 @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/packaging/changelog.in ${PROJECT_BINARY_DIR}/packaging/changelog @ONLY)
 foreach(page IN LISTS man_pages)
-  lucidra_compressed_file(${PROJECT_SOURCE_DIR}/docs/${page}.1 ${man_dir}/${page}.1.gz)
+  lucidra_compressed_file(${generated_man_dir}/${page}.1 ${man_dir}/${page}.1.gz)
 endforeach()
-lucidra_compressed_file(${PROJECT_SOURCE_DIR}/packaging/changelog ${doc_dir}/changelog.gz)
+lucidra_compressed_file(${PROJECT_BINARY_DIR}/packaging/changelog ${doc_dir}/changelog.gz)
 add_custom_target(lucidra_packaging_files ALL DEPENDS ${lucidra_compressed})
 
 if(LUCIDRA_GZIP)

@@ -32,7 +32,9 @@ xvfb-run --auto-servernum --server-args="-screen 0 1280x900x24" bash -euo pipefa
   trap "kill $program_pid 2>/dev/null || true" EXIT
 
   # The freeware notice comes first; OK is its default button.
-  notice=$(timeout 20 xdotool search --sync --onlyvisible --name "^Lucidra LED 3.5\$" | head -n 1)
+  # Its title is the product's name and version, as project() states it.
+  version=$(sed -n 's/^project(LucidraLED VERSION \([0-9]*\.[0-9]*\).*/\1/p' "$root/CMakeLists.txt")
+  notice=$(timeout 20 xdotool search --sync --onlyvisible --name "^Lucidra LED $version\$" | head -n 1)
   xdotool windowfocus --sync "$notice" key Return
 
   # Then the main window: press "Plot >>" (panel at 1,90; button at 312,35,

@@ -10,7 +10,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${LUCIDRA_CLI_BUILD_DIR:-$root/build-cli}
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DLUCIDRA_BUILD_APP=OFF -DLUCIDRA_BUILD_TESTS=OFF \
-  -DLUCIDRA_BUILD_BENCH=OFF >&2
+  -DLUCIDRA_BUILD_BENCH=OFF -DLUCIDRA_WERROR="${LUCIDRA_WERROR:-ON}" >&2
 cmake --build "$build" -j "$(nproc)" >&2
 rm -f "$build"/package/lucidra_*.deb
 (cd "$build" && cpack -G DEB --config CPackConfig.cmake >&2)

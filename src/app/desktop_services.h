@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "app/run_front_end.h"
+#include "lucidra/version.h"
 
 class QWidget;
 
@@ -30,7 +31,7 @@ enum class DialogButton { Ok = 1, Yes = 6, No = 7 };
 namespace lucidra::app {
 
 // Task-bar text and the caption of every notice and error box.
-inline constexpr const char* kApplicationTitle = "Lucidra LED 3.5";
+inline constexpr const char* kApplicationTitle = "Lucidra LED " LUCIDRA_VERSION_SHORT;
 
 class DesktopServices {
  public:

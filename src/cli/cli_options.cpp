@@ -1,7 +1,10 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -18,6 +21,9 @@
 
 namespace lucidra::cli {
 namespace {
+
+// The smallest emitter size the run takes: an emitter of no size is none.
+constexpr double kSmallestSize = 1e-300;
 
 [[noreturn]] void bad_value(std::string_view option, std::string_view value, std::string_view expected) {
   throw UsageError("invalid value '" + std::string(value) + "' for " + std::string(option) + ": expected " +
@@ -71,32 +77,118 @@ std::string with_file_name(std::string_view kind, const std::string& name, const
   return std::string(kind) + " " + name + ": " + message;
 }
 
+constexpr std::pair<std::string_view, Command> kCommands[] = {
+    {"generate", Command::Generate}, {"check", Command::Check}, {"import", Command::Import},
+    {"estimate", Command::Estimate}, {"help", Command::Help},   {"version", Command::Version}};
+
+// The number of single-character edits that turn `a` into `b`.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The closest of `names` to a mistyped `word` (two edits at most, or a
+// beginning of one name only), or nothing.
+template <class Names>
+std::optional<std::string_view> closest_name(std::string_view word, const Names& names) {
+  std::optional<std::string_view> best;
+  std::size_t bestDistance = 3;
+  std::size_t prefixes = 0;
+  std::string_view prefixOf;
+  for (std::string_view name : names) {
+    const std::size_t d = edit_distance(word, name);
+    if (d < bestDistance) {
+      bestDistance = d;
+      best = name;
+    }
+    // The beginning of one name (--out for --out-dir), or one name with
+    // more after it (--tolerance for --tol).
+    if (word.size() >= 4 && name.size() >= 4 && (name.rfind(word, 0) == 0 || word.rfind(name, 0) == 0)) {
+      ++prefixes;
+      prefixOf = name;
+    }
+  }
+  if (!best && prefixes == 1) best = prefixOf;
+  return best;
+}
+
+std::string suggestion(std::optional<std::string_view> name) {
+  return name ? "; did you mean '" + std::string(*name) + "'?" : std::string();
+}
+
+std::optional<Command> command_named(std::string_view word) {
+  for (const auto& [name, command] : kCommands) {
+    if (word == name) return command;
+  }
+  return std::nullopt;
+}
+
+bool is_help(std::string_view arg) { return arg == "--help" || arg == "-h"; }
+
+constexpr const char* kCommandList = "use 'generate', 'check', 'import', 'estimate', 'help' or 'version'";
+
+// "; did you mean 'generate'?" for a mistyped command, or "".
+std::string command_suggestion(std::string_view word) {
+  std::vector<std::string_view> names;
+  for (const auto& command : kCommands) names.push_back(command.first);
+  return suggestion(closest_name(word, names));
+}
+
 }  // namespace
+
+std::string did_you_mean(std::string_view word, const std::vector<std::string_view>& names) {
+  return suggestion(closest_name(word, names));
+}
 
 CliOptions parse_command_line(const std::vector<std::string>& args) {
   CliOptions o;
-  if (args.empty()) throw UsageError("missing command: use 'generate', 'check', 'import', 'estimate', --help or --version");
+  if (args.empty()) throw UsageError(std::string("missing command: ") + kCommandList);
   const std::string& command = args[0];
-  if (command == "--help" || command == "-h" || command == "help") {
+  if (is_help(command) || command == "help") {
     o.command = Command::Help;
+    if (args.size() > 1) {
+      const auto topic = command_named(args[1]);
+      if (!topic || args.size() > 2) {
+        throw UsageError("help takes one command name, not '" + args[topic ? 2 : 1] + "'" +
+                         (topic ? std::string() : command_suggestion(args[1])));
+      }
+      if (*topic != Command::Help && *topic != Command::Version) o.helpTopic = *topic;
+    }
     return o;
   }
-  if (command == "--version") {
+  if (command == "--version" || command == "-V" || command == "version") {
+    if (args.size() > 1) throw UsageError("version takes no arguments; '" + args[1] + "' is one");
     o.command = Command::Version;
     return o;
   }
-  if (command == "generate") {
-    o.command = Command::Generate;
-  } else if (command == "estimate") {
-    o.command = Command::Estimate;
-  } else if (command == "check") {
-    o.command = Command::Check;
-  } else if (command == "import") {
-    o.command = Command::Import;
-    o.import = parse_import_arguments(args);
-    return o;
+  if (const auto named = command_named(command)) {
+    o.command = *named;
   } else {
-    throw UsageError("unknown command '" + command + "': use 'generate', 'check', 'import', 'estimate', --help or --version");
+    const std::string close = command_suggestion(command);
+    throw UsageError("unknown command '" + command + "'" + (close.empty() ? std::string(": ") + kCommandList : close));
+  }
+  // `COMMAND --help` anywhere before a lone `--` asks for that command's help.
+  for (std::size_t i = 1; i < args.size() && args[i] != "--"; ++i) {
+    if (is_help(args[i])) {
+      o.helpTopic = o.command;
+      o.command = Command::Help;
+      return o;
+    }
+  }
+  if (o.command == Command::Import) {
+    o.import = parse_import_arguments(args);
+    o.quiet = o.import->quiet;
+    return o;
   }
 
   using Handler = std::function<void(std::string_view option, std::string_view value)>;
@@ -111,8 +203,8 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
 
   std::map<std::string_view, OptionRule> rules;
   std::map<std::string_view, std::string_view> shortNames = {
-      {"-c", "--config"}, {"-f", "--format"},       {"-o", "--output"},
-      {"-L", "--longitudinal"}, {"-T", "--transversal"}, {"-n", "--rays"}};
+      {"-c", "--config"},      {"-f", "--format"}, {"-o", "--output"}, {"-L", "--longitudinal"},
+      {"-T", "--transversal"}, {"-n", "--rays"},   {"-q", "--quiet"}};
   const bool check = o.command == Command::Check;
   // check takes the options that describe the law as generate does.
   const bool generate = o.command == Command::Generate || check;
@@ -193,10 +285,10 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                         "rectangular or elliptical");
                   }));
     rules.emplace("--size-x", valued([&](auto opt, auto v) {
-                    o.sizeX = real_text(opt, v, -HUGE_VAL, HUGE_VAL, "a size in mm");
+                    o.sizeX = real_text(opt, v, kSmallestSize, HUGE_VAL, "a size in mm greater than 0");
                   }));
     rules.emplace("--size-y", valued([&](auto opt, auto v) {
-                    o.sizeY = real_text(opt, v, -HUGE_VAL, HUGE_VAL, "a size in mm");
+                    o.sizeY = real_text(opt, v, kSmallestSize, HUGE_VAL, "a size in mm greater than 0");
                   }));
     rules.emplace("--double-side", flag([&] { o.doubleSide = true; }));
     rules.emplace("--balance", valued([&](auto opt, auto v) {
@@ -249,7 +341,7 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                     o.decimalSeparator = v[0];
                   }));
     rules.emplace("--progress", flag([&] { o.progress = ProgressMode::On; }));
-    rules.emplace("--quiet", flag([&] { o.progress = ProgressMode::Off; }));
+    rules.emplace("--quiet", flag([&] { o.quiet = true; }));
     rules.emplace("--threads", valued([&](auto opt, auto v) {
                     o.threads = static_cast<unsigned>(whole_number(opt, v, 1, 1024, "a whole number from 1 to 1024"));
                   }));
@@ -259,40 +351,69 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
     // Options that make rays mean nothing to a check of rays already written
     // (the sampling, arc mode and its margins still say which law to judge).
     for (const char* name : {"--output", "--rays", "--source-flux", "--consider-flux", "--algorithm", "--clock-seed",
-                             "--progress", "--quiet", "--check"}) {
+                             "--progress", "--check"}) {
       rules.erase(name);
     }
   }
 
+  std::vector<std::string_view> ruleNames;
+  for (const auto& rule : rules) ruleNames.push_back(rule.first);
+  bool optionsEnded = false;
+  std::map<std::string_view, std::string> given;  // option name -> as the user wrote it
   for (std::size_t i = 1; i < args.size(); ++i) {
     std::string_view arg = args[i];
-    std::string_view name = arg;
-    std::optional<std::string_view> inlineValue;
-    if (const auto eq = arg.find('='); arg.size() > 1 && arg[0] == '-' && eq != std::string_view::npos) {
-      name = arg.substr(0, eq);
-      inlineValue = arg.substr(eq + 1);
+    if (arg == "--" && !optionsEnded) {
+      optionsEnded = true;
+      continue;
     }
-    if (const auto s = shortNames.find(name); s != shortNames.end()) name = s->second;
-    if (check && !arg.empty() && (arg[0] != '-' || arg == "-") && !inlineValue) {
+    const bool positional = optionsEnded || arg.empty() || arg[0] != '-' || arg == "-";
+    if (positional) {
+      if (!check) {
+        throw UsageError("unexpected argument '" + std::string(arg) + "': " + command +
+                         " takes options only (a value belongs after its option)");
+      }
       if (o.checkPath) throw UsageError("check takes one ray file; '" + std::string(arg) + "' is a second one");
       o.checkPath = std::string(arg);
       continue;
     }
+    std::string_view name = arg;
+    std::optional<std::string_view> inlineValue;
+    if (arg.size() > 2 && arg[1] != '-') {
+      // A short option: -n5 is -n 5, -n=5 too.
+      name = arg.substr(0, 2);
+      inlineValue = arg.substr(arg[2] == '=' ? 3 : 2);
+    } else if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+      name = arg.substr(0, eq);
+      inlineValue = arg.substr(eq + 1);
+    }
+    const std::string_view written = name;
+    if (const auto s = shortNames.find(name); s != shortNames.end()) name = s->second;
     const auto rule = rules.find(name);
     if (rule == rules.end()) {
-      throw UsageError("unknown option '" + std::string(arg) + "' for '" + command + "' (see --help)");
+      throw UsageError("unknown option '" + std::string(written) + "' for '" + command + "'" +
+                       suggestion(closest_name(name, ruleNames)));
     }
+    given[rule->first] = std::string(written);
     if (!rule->second.takesValue) {
-      if (inlineValue) throw UsageError("option " + std::string(name) + " takes no value");
+      if (inlineValue) throw UsageError("option " + std::string(written) + " takes no value");
       rule->second.handler(name, {});
       continue;
     }
     if (!inlineValue) {
-      if (i + 1 >= args.size()) throw UsageError("option " + std::string(name) + " needs a value");
+      if (i + 1 >= args.size()) throw UsageError("option " + std::string(written) + " needs a value");
       inlineValue = std::string_view(args[++i]);
     }
     rule->second.handler(name, *inlineValue);
   }
+  // Options that say opposite things are refused, naming both as written.
+  const auto refuse_pair = [&given](std::string_view a, std::string_view b, const std::string& why) {
+    if (given.count(a) != 0 && given.count(b) != 0) {
+      throw UsageError(given[a] + " and " + given[b] + " exclude each other: " + why);
+    }
+  };
+  refuse_pair("--photometric", "--longitudinal", "the photometric file's planes stand in for -L and -T");
+  refuse_pair("--photometric", "--transversal", "the photometric file's planes stand in for -L and -T");
+  refuse_pair("--quiet", "--progress", "choose one");
   if (o.command == Command::Estimate && !o.rayCount) {
     throw UsageError("estimate needs --rays N");
   }
@@ -321,18 +442,20 @@ GenerationSettings resolve_settings(const CliOptions& o, char defaultDecimalSepa
   // Without a name: the configuration's (TracePro and Zemax text), else the
   // format's own default in the working directory.
   if (s.outputPath.empty() && o.format) s.outputPath = std::string(format.defaultName);
-  if (s.outputPath.empty()) throw UserError("No ray file given: use --output PATH or a configuration file");
+  if (s.outputPath.empty()) throw UsageError("No ray file given: use --output PATH or a configuration file");
   if (!o.forceExtension) {
     // Ray tracers choose the reader by the extension: a TM-25 file named
     // .dat would not load in OpticStudio.
     const std::string refusal = extension_refusal(format, s.outputPath);
     if (!refusal.empty()) throw UserError(refusal);
   }
-  if (s.longitudinalFile.empty() && s.photometricFile.empty()) {
-    throw UserError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
+  // A Lambertian or uniform LED needs no table; given ones are still read.
+  const bool tablesNeeded = run_reads_tables(s) || !s.longitudinalFile.empty() || !s.transversalFile.empty();
+  if (tablesNeeded && s.longitudinalFile.empty() && s.photometricFile.empty()) {
+    throw UsageError("No longitudinal distribution file given: use --longitudinal FILE or a configuration file");
   }
-  if (s.transversalFile.empty() && s.photometricFile.empty()) {
-    throw UserError("No transversal distribution file given: use --transversal FILE or a configuration file");
+  if (tablesNeeded && s.transversalFile.empty() && s.photometricFile.empty()) {
+    throw UsageError("No transversal distribution file given: use --transversal FILE or a configuration file");
   }
   return s;
 }
@@ -344,6 +467,8 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   s.fileDecimalSeparator = separator;
   s.outputFormat = o.format.value_or(OutputFormat::Zemax);
 
+  // A configuration that cannot be opened is named with the system's reason.
+  if (o.configFile) require_readable(*o.configFile);
   std::optional<ConfigValues> config;
   if (o.configFile) {
     s.settingsFile = *o.configFile;
@@ -409,13 +534,107 @@ GenerationSettings resolve_law_settings(const CliOptions& o, char defaultDecimal
   if (o.spectrumFile) s.spectrumFile = *o.spectrumFile;
   if (o.wavelengthNm) s.wavelengthNm = *o.wavelengthNm;
   apply_setting_texts(s, texts);
+  // An emitter of no size (or a negative one) is no emitter: the run would
+  // quietly make it a point.
+  for (const auto& [size, axis] : {std::pair{s.sizeXmm, "X"}, std::pair{s.sizeYmm, "Y"}}) {
+    if (!(size > 0)) {
+      throw UsageError(std::string("The emitter's ") + axis + " size must be greater than 0 mm (it is " +
+                       (axis[0] == 'X' ? texts.sizeX : texts.sizeY) + " mm" +
+                       (o.configFile && !(axis[0] == 'X' ? o.sizeX : o.sizeY) ? " in " + *o.configFile : "") + ")");
+    }
+  }
   return s;
 }
 
+std::vector<std::string> clamped_value_notes(const CliOptions& o, char defaultDecimalSeparator) {
+  std::vector<std::string> notes;
+  if (!o.configFile) return notes;
+  const char separator = o.decimalSeparator.value_or(defaultDecimalSeparator);
+  std::vector<std::string> lines;
+  try {
+    lines = load_config_lines(*o.configFile);
+  } catch (const UserError&) {
+    return notes;  // the settings report the file itself
+  }
+  const auto line = [&lines](std::size_t number) { return number <= lines.size() ? lines[number - 1] : std::string(); };
+  // Whole numbers the configuration clamps to the window's ranges, unless
+  // an option replaces them.
+  struct Whole {
+    std::size_t line;
+    const char* what;
+    std::int64_t lo, hi;
+    bool replaced;
+  };
+  const Whole wholes[] = {{5, "ray count", 1, 1000000000, o.rayCount.has_value()},
+                          {6, "source flux", 5, 50000, o.sourceFlux.has_value()},
+                          {9, "extent", 0, 360, o.extentAboutZ.has_value()}};
+  for (const Whole& w : wholes) {
+    if (w.replaced) continue;
+    std::int64_t value = 0;
+    const std::string text = line(w.line);
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || ptr != text.data() + text.size()) continue;
+    if (value < w.lo || value > w.hi) {
+      const std::int64_t used = std::clamp(value, w.lo, w.hi);
+      notes.push_back("Configuration file " + *o.configFile + " line " + std::to_string(w.line) + ": " + w.what + " " +
+                      text + " is outside " + std::to_string(w.lo) + " to " + std::to_string(w.hi) + "; " +
+                      std::to_string(used) + " is used");
+    }
+  }
+  if (!o.numericalAperture) {
+    const std::string text = line(11);
+    if (const auto na = try_parse_real(text, separator); na && (*na > 1 || *na < 0)) {
+      notes.push_back("Configuration file " + *o.configFile + " line 11: NA " + text + " is outside 0 to 1; " +
+                      (*na > 1 ? "1" : "0") + " is used");
+    }
+  }
+  return notes;
+}
+
+std::string fixed_number(double value) {
+  char text[400];  // the largest double has 309 digits before the point
+  const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6);
+  return std::string(text, end.ptr);
+}
+
+void require_readable(const std::string& name) {
+  if (name.empty() || name == "-") return;
+  std::error_code ec;
+  const std::filesystem::path path = path_from_utf8(name);
+  const auto status = std::filesystem::status(path, ec);
+  // A pipe or device is read once, by its reader: opening it here could
+  // take data or block.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status) &&
+      !std::filesystem::is_directory(status)) {
+    return;
+  }
+  if (std::filesystem::is_directory(status)) throw UserError("Cannot open " + name + ": it is a folder");
+  errno = 0;
+  std::FILE* file = open_file(name, "rb");
+  if (file == nullptr) {
+    const int error = errno;
+    throw UserError("Cannot open " + name + ": " + (error != 0 ? std::strerror(error) : "unknown reason"));
+  }
+  std::fclose(file);
+}
+
+void require_inputs_readable(const GenerationSettings& s) {
+  if (!s.photometricFile.empty()) {
+    require_readable(s.photometricFile);
+    return;
+  }
+  require_readable(s.longitudinalFile);
+  require_readable(s.transversalFile);
+}
+
 void check_run_files(const GenerationSettings& s) {
+  // Files that cannot be opened come first, before anything is said about
+  // their contents.
+  require_inputs_readable(s);
   refuse_output_over_input("ray file", s.outputPath, run_input_files(s));
   if (!s.photometricFile.empty()) return;  // the run reads it, and names it in any message
   for (const std::string* name : {&s.longitudinalFile, &s.transversalFile}) {
+    if (name->empty()) continue;  // a law without tables
     std::error_code ec;
     // A pipe (such as <(command)) can be read only once: the run reads it.
     const std::filesystem::path path = path_from_utf8(*name);
@@ -451,22 +670,69 @@ std::string format_lines() {
 
 }  // namespace
 
+namespace {
+
+constexpr const char* kExitCodes = R"(
+Exit codes:
+  0    success (generate: the ray file was written and the obtained flux is at
+       least 1.0)
+  1    the run stopped with an error, or check could not read its ray file
+       (message on stderr)
+  2    the command line is malformed (message on stderr)
+  3    not used any more (earlier versions refused lighttools and asap)
+  4    a distribution file has more than 450 points (the file holds the header only)
+  5    the ray file was written but the obtained flux is below 1.0
+  6    the check failed: the header, a ray or the far field (check, or
+       generate --check)
+  130  interrupted by Ctrl-C (the previous file is unchanged)
+)";
+
+}  // namespace
+
 std::string usage_text() {
-  return R"(Usage:
-  lucidra-cli generate [OPTIONS]
-  lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
-  lucidra-cli estimate --rays N [-f FORMAT]
-  lucidra-cli --help | --version
+  return std::string(R"(Usage: lucidra-cli generate [OPTIONS]
+  or:  lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
+  or:  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C]
+  or:  lucidra-cli estimate --rays N [-f FORMAT]
+  or:  lucidra-cli help [COMMAND] | COMMAND --help
+  or:  lucidra-cli --version
 
 Writes a ray file of N + 1 rays (start point, direction cosines, flux) for
 TracePro, Zemax, LightTools or ASAP, as text or binary, from two measured
-distribution files.
+distribution files or a photometric (IES, EULUMDAT) file.
 
-generate options (a value may follow as the next argument or after '='):
+Commands:
+  generate    write a ray file
+  check       verify a ray file's header and rays and compare its far field
+              with the law it was generated from
+  import      turn an IES or EULUMDAT file into the two distribution files
+  estimate    the size and time of a run of N rays
+  help        this text, or a command's (lucidra-cli help generate)
+  version     the version (also -V, --version)
+
+Options every command takes:
+  -h, --help                 the command's help
+  -q, --quiet                nothing on standard output or error unless it fails
+                             (generate, check, import)
+A value may follow its option as the next argument, after '=' (--rays=5) or,
+for a short option, directly (-n5).
+)") + kExitCodes;
+}
+
+std::string command_help(Command command) {
+  switch (command) {
+    case Command::Generate:
+      return std::string(R"(Usage: lucidra-cli generate [OPTIONS]
+
+Writes a ray file of N + 1 rays from two distribution files (-L, -T), a
+photometric file (--photometric), or, for a Lambertian or uniform LED, its NA
+alone.
+
+generate options:
   -c, --config FILE          start values from a lucidra.cfg file (its 15 positional lines)
   -f, --format FMT           the ray file's format (default zemax):
-)" + format_lines() +
-         R"(  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
+)") + format_lines() +
+             R"(  -o, --output PATH          ray file (default: config line 1 for tracepro, 2 for zemax
                              and zemax-binary, else the format's name above, such as
                              sample.ray); - writes it to standard output. A name whose
                              extension belongs to another format is refused
@@ -474,7 +740,7 @@ generate options (a value may follow as the next argument or after '='):
   -L, --longitudinal FILE    first distribution file (horizontal in LED mode)
   -T, --transversal FILE     second distribution file (vertical in LED mode)
       --photometric FILE     an IES (.ies) or EULUMDAT (.ldt) file: its C0-C180 and
-                             C90-C270 planes stand in for -L and -T
+                             C90-C270 planes stand in for -L and -T (not with them)
   -n, --rays N               1..1000000000 (default 30000); the file gets N+1 rays
       --source-flux X        the rays' total flux, any positive number (default 3500,
                              or the luminaire's flux for --photometric)
@@ -495,7 +761,7 @@ generate options (a value may follow as the next argument or after '='):
       --na X                 0..1 (default 0)
       --extent DEG           whole degrees 0..360 (default 360)
       --shape S              rectangular | elliptical (default rectangular)
-      --size-x MM, --size-y MM   emitter sizes (default 0.00001 each)
+      --size-x MM, --size-y MM   emitter sizes, greater than 0 (default 0.00001 each)
       --double-side, --balance B (0..100, default 50)
       --square               angular shape "Square" instead of "Radial"
       --arc                  arc mode instead of LED mode
@@ -508,7 +774,9 @@ generate options (a value may follow as the next argument or after '='):
                              truncated, persisting intensity levels and its
                              double-side share); by default each ray's flux is
                              the tables interpolated linearly at its own angle
-      --progress | --quiet   progress bar on stderr (default: when stderr is a terminal)
+      --progress             progress bar on stderr, with rays/s and the time left
+                             (default: when stderr is a terminal)
+  -q, --quiet                print nothing unless the run fails
       --check                after writing, run the far-field check on the file
 A binary header that states the total flux (zemax-binary, lighttools, and the
 lighttools-text header) goes to a pipe only when the flux is known before the
@@ -519,8 +787,11 @@ convert it with your ray tracer's own tools.
 Numbers given as options are written with a decimal point. An existing output
 file is replaced without asking, but only once the run is complete: a run that
 fails or is interrupted leaves it exactly as it was.
+)" + kExitCodes;
+    case Command::Check:
+      return std::string(R"(Usage: lucidra-cli check RAYFILE [LAW OPTIONS] [CHECK OPTIONS]
 
-check reads a ray file of any format above (any size, streamed), prints and
+check reads a ray file of any format generate writes (any size, streamed), prints and
 verifies its header (count, flux against the sum of the rays, flux and length
 units) and fails on a ray with a number that is not finite or a direction of
 length off 1 by more than 1e-3, naming the first; then it prints a
@@ -533,7 +804,7 @@ law that the same options describe for generate (-L/-T or --photometric, --angul
 one least-squares scale factor. A bin passes within 5 standard deviations (its
 Monte-Carlo variance) or within the tolerance of its view's peak.
 check options:
-      --format FMT           a format above (default: from the file's first bytes)
+  -f, --format FMT           a format generate writes (default: from the file's first bytes)
       --bin DEG              polar-angle bin width (default 2)
       --wedge DEG            half-width of the wedges about the planes (default 10)
       --min-rays N           bins with fewer rays are not judged (default 100)
@@ -544,19 +815,25 @@ check options:
       --plot FILE.svg        measured points and expected curves, three views
       --csv FILE             the binned figures
       --threads K            reader threads (default: every core)
+  -q, --quiet                print nothing when the check passes
+Law options: as for generate (-L, -T, --photometric, --angular, --na, --extent,
+--double-side, --balance, --square, --arc, --arc-margins, --weighted,
+--legacy-sampling, --flip, -c, --decimal-separator).
+)") + kExitCodes;
+    case Command::Import: return import_usage_text();
+    case Command::Estimate:
+      return std::string(R"(Usage: lucidra-cli estimate --rays N [-f FORMAT]
 
-Exit codes:
-  0    the ray file was written and the obtained flux is at least 1.0
-  1    the run stopped with an error, or check could not read its ray file
-       (message on stderr)
-  2    the command line is malformed
-  3    not used any more (earlier versions refused lighttools and asap)
-  4    a distribution file has more than 450 points (the file holds the header only)
-  5    the ray file was written but the obtained flux is below 1.0
-  6    the check failed: the header, a ray or the far field (check, or
-       generate --check)
-  130  interrupted by Ctrl-C (the previous file is unchanged)
-)" + import_usage_text();
+Prints the size of the ray file a run of N rays writes and the time it takes.
+
+estimate options:
+  -n, --rays N               1..1000000000
+  -f, --format FMT           the ray file's format (default zemax):
+)") + format_lines();
+    case Command::Help:
+    case Command::Version: break;
+  }
+  return usage_text();
 }
 
 }  // namespace lucidra::cli

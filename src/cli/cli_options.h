@@ -6,17 +6,20 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/user_error.h"
 #include "cli/import_command.h"
 #include "engine/settings.h"
 
 namespace lucidra::cli {
 
 // A malformed command line; the text names the option and what is wrong.
-class UsageError : public std::runtime_error {
+// It is a user error like any other, but exits with its own code.
+class UsageError : public UserError {
  public:
-  using std::runtime_error::runtime_error;
+  using UserError::UserError;
 };
 
 enum class Command { Generate, Estimate, Check, Help, Version, Import };
@@ -26,6 +29,8 @@ enum class ProgressMode { Auto, On, Off };
 // configuration file can supply them.
 struct CliOptions {
   Command command = Command::Help;
+  std::optional<Command> helpTopic;  // `help COMMAND`, `COMMAND --help`: that command's help
+  bool quiet = false;                // nothing on standard output or error unless it fails
   std::optional<std::string> configFile;
   std::optional<OutputFormat> format;
   std::optional<std::string> outputPath;
@@ -78,10 +83,15 @@ struct CliOptions {
 // Parses the arguments after the program name. Throws UsageError.
 CliOptions parse_command_line(const std::vector<std::string>& args);
 
+// "; did you mean '--rays'?" when one of `names` is close to the mistyped
+// `word` (two edits at most, or the only name it begins), else "".
+std::string did_you_mean(std::string_view word, const std::vector<std::string_view>& names);
+
 // Builds the run's settings: the configuration file's values (when given),
 // then the options on top. Throws UserError for a bad configuration file
-// ("Configuration file <name>: <reason>") or a missing output or distribution
-// file name.
+// ("Configuration file <name>: <reason>"), UsageError for a missing output
+// name, a missing distribution file name where the law uses the tables, or
+// an emitter size of 0 or below.
 GenerationSettings resolve_settings(const CliOptions& options, char defaultDecimalSeparator);
 
 // The settings that describe the law a `check` compares with: the
@@ -89,15 +99,37 @@ GenerationSettings resolve_settings(const CliOptions& options, char defaultDecim
 // output file. Throws UserError for a bad configuration file.
 GenerationSettings resolve_law_settings(const CliOptions& options, char defaultDecimalSeparator);
 
-// Reads both distribution files once before the run, so that a bad file is
+// Refuses an input that cannot be opened first (require_inputs_readable),
+// then reads both distribution files once before the run, so that a bad file is
 // reported with its name and line ("<reason>\n(distribution file <name>,
 // line 3, value 2)"; "Distribution file <name>: <reason>" for the rest) and refuses a
 // ray file that is one of them. Pipes and devices are left to the run, which
-// reads them once. Does nothing for a refused format. Throws UserError.
+// reads them once. Throws UserError.
 void check_run_files(const GenerationSettings& settings);
 
-// The --help text, with the exit codes.
+// The overview --help prints: every command's usage line, the options every
+// command takes, and the exit codes.
 std::string usage_text();
+
+// One command's help (`lucidra-cli COMMAND --help`).
+std::string command_help(Command command);
+
+// Notes on values the run uses other than as given (a configuration file's
+// ray count, flux, extent or NA beyond their range), one line each.
+std::vector<std::string> clamped_value_notes(const CliOptions& options, char defaultDecimalSeparator);
+
+// require_readable for the photometric file, else both distribution files
+// (those named). Throws UserError.
+void require_inputs_readable(const GenerationSettings& settings);
+
+// Refuses an input file that cannot be opened, with the system's reason:
+// "Cannot open <name>: No such file or directory". Pipes and devices are
+// left to their reader, which reads them once. Throws UserError.
+void require_readable(const std::string& name);
+
+// A figure as the command line prints it: six decimals, a decimal point
+// whatever the locale ("9544099.665571", "15.000000").
+std::string fixed_number(double value);
 
 // Exit codes of lucidra-cli.
 enum ExitCode : int {

@@ -3,6 +3,7 @@
 // on stderr, and Ctrl-C as the stop request.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,10 @@ class ConsoleObserver : public RunObserver {
   // Ends the bar's line so that a message starts on its own.
   void end_bar();
 
+  // "1.25 M rays/s, 0:42 left": the rate since the phase started and the
+  // time the rest takes at that rate; empty until there is a rate.
+  static std::string rate_text(std::int64_t rays, double seconds, std::int64_t gaugePosition);
+
  private:
   void draw_bar();
 
@@ -32,6 +37,9 @@ class ConsoleObserver : public RunObserver {
   const std::atomic<bool>* stopFlag_;
   std::string status_;
   std::int64_t percent_ = -1;
+  std::int64_t position_ = 0;  // 0..1000
+  std::int64_t rays_ = 0;      // done in this phase
+  std::chrono::steady_clock::time_point phaseStart_;
   bool barShown_ = false;
 };
 

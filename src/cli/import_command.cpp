@@ -42,13 +42,14 @@ ImportOptions parse_import_arguments(const std::vector<std::string>& args) {
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
     }
-    if (name == "--force") {
-      if (value) throw UsageError("option --force takes no value");
-      o.force = true;
+    if (name == "--force" || name == "--quiet" || name == "-q") {
+      if (value) throw UsageError("option " + std::string(name) + " takes no value");
+      (name == "--force" ? o.force : o.quiet) = true;
       continue;
     }
     if (name != "--out-dir" && name != "--decimal-separator") {
-      throw UsageError("unknown option '" + std::string(arg) + "' for 'import' (see --help)");
+      throw UsageError("unknown option '" + std::string(name) + "' for 'import'" +
+                       did_you_mean(name, {"--out-dir", "--decimal-separator", "--force", "--quiet"}));
     }
     if (!value) {
       if (i + 1 >= args.size()) throw UsageError("option " + std::string(name) + " needs a value");
@@ -70,6 +71,7 @@ ImportOptions parse_import_arguments(const std::vector<std::string>& args) {
 
 int run_import(const ImportOptions& options, char localeSeparator, std::FILE* out, std::FILE* err) {
   try {
+    require_readable(options.inputFile);
     const PhotometricImport result = import_photometric_file(options.inputFile);
     std::error_code ec;
     if (!options.outDir.empty() && !fs::is_directory(path_from_utf8(options.outDir), ec)) {
@@ -86,7 +88,7 @@ int run_import(const ImportOptions& options, char localeSeparator, std::FILE* ou
       throw UserError(*existing + " exists; use --force to overwrite it");
     }
     write_imported_tables(files);
-    std::fputs(import_summary(result, options.inputFile, files).c_str(), out);
+    if (!options.quiet) std::fputs(import_summary(result, options.inputFile, files).c_str(), out);
     return kExitSuccess;
   } catch (const UserError& error) {
     std::fprintf(err, "lucidra-cli: %s\n", error.what());
@@ -95,9 +97,7 @@ int run_import(const ImportOptions& options, char localeSeparator, std::FILE* ou
 }
 
 std::string import_usage_text() {
-  return R"(
-Importing a photometric file:
-  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C]
+  return R"(Usage: lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C] [-q]
 
 Reads an IES LM-63 (.ies) or EULUMDAT (.ldt) file of type C photometry and
 writes the two distribution files of a run, in candela over degrees from the
@@ -109,6 +109,7 @@ import options:
       --out-dir DIR          folder for the two files (default: the current folder)
       --force                overwrite existing files (without it: refused, exit 1)
       --decimal-separator C  '.' or ',' (default: the locale's LC_NUMERIC separator)
+  -q, --quiet                print nothing when both files were written
 import exits with 0 when both files were written, 1 for an unreadable or
 malformed file or an output problem, 2 for a malformed command line.
 )";

@@ -14,6 +14,7 @@ struct ImportOptions {
   std::string outDir;                   // empty: the current folder
   bool force = false;                   // overwrite existing distribution files
   std::optional<char> decimalSeparator;  // default: the locale's
+  bool quiet = false;                    // no summary on success
 };
 
 // Parses the arguments from "import" on. Throws UsageError.
@@ -26,7 +27,7 @@ ImportOptions parse_import_arguments(const std::vector<std::string>& args);
 // or an output problem.
 int run_import(const ImportOptions& options, char localeSeparator, std::FILE* out, std::FILE* err);
 
-// The import part of --help.
+// `lucidra-cli import --help`.
 std::string import_usage_text();
 
 }  // namespace lucidra::cli

@@ -79,30 +79,55 @@ int check_file(const lucidra::cli::CliOptions& options, const lucidra::Generatio
     }
     const lucidra::FarFieldResult result = lucidra::check_ray_file(path, kind, law, check);
     const lucidra::RayFileVerdict verdict = lucidra::verify_ray_file(result.file);
-    std::fputs(verdict.report.c_str(), stdout);
-    std::fputs(lucidra::far_field_report(result).c_str(), stdout);
-    if (!verdict.failure.empty()) std::printf("FAIL: %s\n", verdict.failure.c_str());
+    const bool passed = result.passed && verdict.failure.empty();
+    // Quiet: a pass says nothing; a failure still shows the whole report.
+    if (!options.quiet || !passed) {
+      std::fputs(verdict.report.c_str(), stdout);
+      std::fputs(lucidra::far_field_report(result).c_str(), stdout);
+      if (!verdict.failure.empty()) std::printf("FAIL: %s\n", verdict.failure.c_str());
+    }
     if (options.csvPath && !write_text_file(*options.csvPath, lucidra::far_field_csv(result), "CSV file")) {
       return cli::kExitFailed;
     }
     if (options.plotPath && !write_text_file(*options.plotPath, lucidra::far_field_svg(result), "plot")) {
       return cli::kExitFailed;
     }
-    return result.passed && verdict.failure.empty() ? cli::kExitSuccess : cli::kExitCheckFailed;
+    return passed ? cli::kExitSuccess : cli::kExitCheckFailed;
   } catch (const lucidra::UserError& error) {
     std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
     return cli::kExitFailed;
   }
 }
 
+// A malformed command line: the reason, and where the help for it is.
+int usage_failure(const lucidra::cli::UsageError& error, const std::string& command = {}) {
+  const bool known = command == "generate" || command == "check" || command == "import" || command == "estimate";
+  std::fprintf(stderr, "lucidra-cli: %s\nTry 'lucidra-cli %s--help'.\n", error.what(),
+               known ? (command + " ").c_str() : "");
+  return lucidra::cli::kExitUsage;
+}
+
+void print_notes(const lucidra::cli::CliOptions& options, char localeSeparator) {
+  if (options.quiet) return;
+  for (const std::string& note : lucidra::cli::clamped_value_notes(options, localeSeparator)) {
+    std::fprintf(stderr, "lucidra-cli: note: %s\n", note.c_str());
+  }
+}
+
 int run_check(const lucidra::cli::CliOptions& options, char localeSeparator) {
   lucidra::GenerationSettings settings;
   try {
+    // The ray file first: nothing about the law matters when it is missing.
+    lucidra::cli::require_readable(*options.checkPath);
     settings = lucidra::cli::resolve_law_settings(options, localeSeparator);
+    lucidra::cli::require_inputs_readable(settings);
+  } catch (const lucidra::cli::UsageError& error) {
+    return usage_failure(error, "check");
   } catch (const lucidra::UserError& error) {
     std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
     return lucidra::cli::kExitFailed;
   }
+  print_notes(options, localeSeparator);
   return check_file(options, settings, *options.checkPath);
 }
 
@@ -115,13 +140,12 @@ int run_command(int argc, char** argv) {
   try {
     options = cli::parse_command_line(args);
   } catch (const cli::UsageError& error) {
-    std::fprintf(stderr, "lucidra-cli: %s\nTry 'lucidra-cli --help'.\n", error.what());
-    return cli::kExitUsage;
+    return usage_failure(error, args.empty() ? std::string() : args[0]);
   }
 
   switch (options.command) {
     case cli::Command::Help:
-      std::fputs(cli::usage_text().c_str(), stdout);
+      std::fputs((options.helpTopic ? cli::command_help(*options.helpTopic) : cli::usage_text()).c_str(), stdout);
       return cli::kExitSuccess;
     case cli::Command::Version:
       std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION);
@@ -145,10 +169,13 @@ int run_command(int argc, char** argv) {
   try {
     settings = cli::resolve_settings(options, localeSeparator);
     cli::check_run_files(settings);
+  } catch (const cli::UsageError& error) {
+    return usage_failure(error, "generate");
   } catch (const lucidra::UserError& error) {
     std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
     return cli::kExitFailed;
   }
+  print_notes(options, localeSeparator);
 
   if ((settings.outputPath == "-" || lucidra::descriptor_named(settings.outputPath) >= 0) &&
       options.checkAfterGenerate) {
@@ -156,8 +183,8 @@ int run_command(int argc, char** argv) {
     return cli::kExitUsage;
   }
 
-  const bool progress = options.progress == cli::ProgressMode::On ||
-                        (options.progress == cli::ProgressMode::Auto && cli::stderr_is_terminal());
+  const bool progress = !options.quiet && (options.progress == cli::ProgressMode::On ||
+                                           (options.progress == cli::ProgressMode::Auto && cli::stderr_is_terminal()));
   settings.clockSeconds =
       options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
   cli::install_interrupt_handler(g_stop);
@@ -173,26 +200,31 @@ int run_command(int argc, char** argv) {
   switch (report.outcome) {
     case lucidra::RunOutcome::Succeeded:
     case lucidra::RunOutcome::LowFlux: {
-      std::fprintf(report.outcome == lucidra::RunOutcome::Succeeded ? info : stderr, "%s\n",
-                   report.outcome == lucidra::RunOutcome::Succeeded ? lucidra::kSuccessNotice
-                                                                    : lucidra::kLowFluxNotice);
+      const bool succeeded = report.outcome == lucidra::RunOutcome::Succeeded;
+      // Quiet: a success prints nothing; a low flux is a warning and shows.
+      if (options.quiet && succeeded) break;
+      // The low-flux notice is a warning: on stderr, with the one prefix.
+      if (succeeded) {
+        std::fprintf(info, "%s\n", lucidra::kSuccessNotice);
+      } else {
+        std::fprintf(stderr, "lucidra-cli: %s\n", lucidra::kLowFluxNotice);
+      }
+      // Fluxes carry their unit; every figure has six decimals.
+      const char* unit = lucidra::flux_unit_symbol(settings.fluxUnit);
       if (!settings.legacySampling) {
-        // The rays add up to the source flux: say what they carry, with its unit.
-        const char* unit = lucidra::flux_unit_symbol(settings.fluxUnit);
-        std::fprintf(info, "total flux: %.9g %s in %lld rays (%s)\n", report.obtainedFlux, unit,
-                     static_cast<long long>(report.raysWritten),
+        std::fprintf(info, "total flux: %s %s in %lld rays (%s)\n", cli::fixed_number(report.obtainedFlux).c_str(),
+                     unit, static_cast<long long>(report.raysWritten),
                      settings.weightedSampling ? "weighted: the law in each ray's flux" : "equal flux per ray");
         if (!report.spectrumSummary.empty()) std::fprintf(info, "%s\n", report.spectrumSummary.c_str());
         break;
       }
-      char flux[400];
-      const auto end = std::to_chars(flux, flux + sizeof flux - 1, report.obtainedFlux, std::chars_format::fixed, 6);
-      *end.ptr = '\0';
-      std::fprintf(info, "obtained flux: %s\nflux divisor: %.17g\n", flux, report.fluxDivisor);
+      std::fprintf(info, "obtained flux: %s %s\nflux divisor: %s\n", cli::fixed_number(report.obtainedFlux).c_str(),
+                   unit, cli::fixed_number(report.fluxDivisor).c_str());
       break;
     }
     case lucidra::RunOutcome::PointLimit:
-      std::fprintf(stderr, "%s\n", report.message.c_str());
+      // The legacy notice's own words, on lines of their own after the prefix.
+      std::fprintf(stderr, "lucidra-cli:\n%s\n", report.message.c_str());
       break;
     default:
       std::fprintf(stderr, "lucidra-cli: %s\n", report.message.c_str());

@@ -32,9 +32,9 @@ constexpr const char* kTransversalLimit =
 constexpr double kSuccessThreshold = 1.0;
 
 // Reports gauge positions only when the shown position moves.
-class Gauge {
+class ProgressMeter {
  public:
-  explicit Gauge(RunObserver& observer) : observer_(observer) {}
+  explicit ProgressMeter(RunObserver& observer) : observer_(observer) {}
   void set(std::int64_t position, std::int64_t done) {
     position = std::clamp<std::int64_t>(position, 0, 1000);
     if (position == shown_) return;
@@ -234,7 +234,7 @@ void begin_output(RayFileWriter& writer, const GenerationSettings& settings, con
 // from a fresh start (a run does not depend on the runs before it in the
 // same process), and the fluxes add up to the source flux.
 void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileWriter& writer, unsigned threads,
-                RunObserver& observer, Gauge& gauge, RunReport& report, WritingPhaseResult& phase) {
+                RunObserver& observer, ProgressMeter& gauge, RunReport& report, WritingPhaseResult& phase) {
   const std::int64_t n = settings.rayCount;
   SobolState sobolTable;
   PhaseStart start;
@@ -367,6 +367,16 @@ TablePair read_table_pair(const GenerationSettings& settings) {
     pair.transversal = table_of(imported.transversal);
     pair.longitudinalName = settings.photometricFile + " (C0-C180)";
     pair.transversalName = settings.photometricFile + " (C90-C270)";
+  } else if (!run_reads_tables(settings) && settings.longitudinalFile.empty() && settings.transversalFile.empty()) {
+    // A Lambertian or uniform LED without tables: a flat pair stands in
+    // for the charts; the law never reads it.
+    for (AngularDistribution* table : {&pair.longitudinal, &pair.transversal}) {
+      table->count = table->intensityCount = 2;
+      table->angle[1] = 0;
+      table->angle[2] = 90;
+      table->intensity[1] = table->intensity[2] = 1;
+    }
+    pair.longitudinalName = pair.transversalName = "(no table: the law needs none)";
   } else {
     // The longitudinal file is read and checked completely first.
     pair.longitudinalName = settings.longitudinalFile;
@@ -528,7 +538,7 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer) {
 
 RunReport generate(const GenerationSettings& settings, RunObserver& observer, ProcessRandomState& randomState) {
   RunReport report;
-  Gauge gauge(observer);
+  ProgressMeter gauge(observer);
   std::optional<RayFileWriter> writer;
   WritingPhaseResult phase;
   const std::int64_t n = settings.rayCount;

@@ -33,7 +33,7 @@ struct PhaseStart {
   const SobolState* sobolTable = nullptr;  // built for the plan's dimension
 };
 
-// Gauge and stop hooks; `progress` receives the item counter that the
+// Progress and stop hooks; `progress` receives the item counter that the
 // sequential loops would show (sample i, or ray slot s).
 struct PhaseHooks {
   std::function<void(std::int64_t first, std::int64_t last)> progressRange;

@@ -70,4 +70,12 @@ struct GenerationSettings {
   std::string settingsFile;
 };
 
+// Whether the run needs the two distribution tables (or a photometric
+// file): legacy sampling (its levels come from them), arc mode and the laws
+// made of them. A Lambertian or uniform LED needs its NA only.
+inline bool run_reads_tables(const GenerationSettings& settings) {
+  return settings.legacySampling || !settings.ledMode || settings.angularType == AngularType::UserDefined ||
+         settings.angularType == AngularType::Gaussian;
+}
+
 }  // namespace lucidra

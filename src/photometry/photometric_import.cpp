@@ -4,12 +4,14 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <system_error>
 
 #include "base/user_error.h"
 #include "photometry/eulumdat_reader.h"
 #include "photometry/ies_reader.h"
+#include "photometry/photometric_error.h"
 #include "photometry/text_cursor.h"
 
 namespace lucidra {
@@ -61,8 +63,18 @@ PhotometricFormat detect_photometric_format(std::string_view text, std::string_v
   if (extension == ".ies") return PhotometricFormat::Ies;
   if (extension == ".ldt") return PhotometricFormat::Eulumdat;
   if (line_starts_tilt(first)) return PhotometricFormat::Ies;
+  std::optional<std::string> second;
   while (const auto line = cursor.next_line()) {
     if (line_starts_tilt(*line)) return PhotometricFormat::Ies;
+    if (!second) second = std::string(trimmed(*line));
+  }
+  // Without a name to go by, a EULUMDAT file shows itself by its second
+  // line, the type indicator 0..3; anything else (a distribution table, a
+  // ray file) is neither format, whatever a reader would later trip over.
+  if (!second || second->size() != 1 || (*second)[0] < '0' || (*second)[0] > '3') {
+    throw PhotometricError(std::string(path) +
+                           " is not an IES or EULUMDAT file: it has no TILT= line, and its second line is not a "
+                           "EULUMDAT type indicator (0 to 3)");
   }
   return PhotometricFormat::Eulumdat;
 }

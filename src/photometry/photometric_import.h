@@ -68,7 +68,9 @@ PhotometricImport import_photometric_text(std::string_view text, std::string_vie
 
 // The format of a file: IES when its first line is an IES format line,
 // otherwise by the extension (.ies, .ldt, any case), otherwise IES when a
-// line starts with TILT=, otherwise EULUMDAT.
+// line starts with TILT=, otherwise EULUMDAT when the second line is a type
+// indicator (0..3). Throws PhotometricError "<path> is not an IES or
+// EULUMDAT file: ..." for anything else.
 PhotometricFormat detect_photometric_format(std::string_view text, std::string_view path);
 
 // Reads text already in memory as the format says, without importing it.

@@ -37,11 +37,11 @@ class CliTest : public ::testing::Test {
 
   // generate with everything fixed; `extra` options come last and win.
   std::vector<std::string> generate(const std::vector<std::string>& extra = {}) const {
-    std::vector<std::string> args = {"generate",     "--quiet",   "--clock-seed", "1700000000", "-n",
-                                     "1000",         "--angular", "uniform",      "--na",       "1",
-                                     "--size-x",     "2",         "--size-y",     "2",          "-L",
-                                     "lambertian.txt", "-T",      "narrow.txt",   "-o",         "ray.dat",
-                                     "--decimal-separator", "."};
+    std::vector<std::string> args = {"generate",  "--clock-seed", "1700000000", "-n",      "1000",
+                                     "--angular", "uniform",      "--na",       "1",       "--size-x",
+                                     "2",         "--size-y",     "2",          "-L",      "lambertian.txt",
+                                     "-T",        "narrow.txt",   "-o",         "ray.dat", "--decimal-separator",
+                                     "."};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
   }

@@ -11,12 +11,30 @@ namespace {
 CliOptions parse(std::vector<std::string> args) { return parse_command_line(args); }
 
 TEST(CliOptions, ValuesFollowAsNextArgumentOrAfterEquals) {
-  const CliOptions a = parse({"generate", "--size-x", "-2", "--size-y=-0.5", "-n", "12", "--rays=13", "-f", "tracepro",
-                              "--na=0.25", "--extent", "90", "--balance=0", "--source-flux", "5", "--threads=3",
-                              "--arc-margins", "10,20", "--clock-seed", "-7", "-o=out.dat"});
+  const CliOptions a = parse({"generate",
+                              "--size-x",
+                              "2",
+                              "--size-y=0.5",
+                              "-n",
+                              "12",
+                              "--rays=13",
+                              "-f",
+                              "tracepro",
+                              "--na=0.25",
+                              "--extent",
+                              "90",
+                              "--balance=0",
+                              "--source-flux",
+                              "5",
+                              "--threads=3",
+                              "--arc-margins",
+                              "10,20",
+                              "--clock-seed",
+                              "-7",
+                              "-o=out.dat"});
   EXPECT_EQ(a.command, Command::Generate);
-  EXPECT_EQ(a.sizeX, "-2");
-  EXPECT_EQ(a.sizeY, "-0.5");
+  EXPECT_EQ(a.sizeX, "2");
+  EXPECT_EQ(a.sizeY, "0.5");
   EXPECT_EQ(a.rayCount, 13);
   EXPECT_EQ(a.format, OutputFormat::TracePro);
   EXPECT_EQ(a.numericalAperture, "0.25");
@@ -126,7 +144,8 @@ TEST(CliOptions, MissingNamesAndBadConfigurationAreUserErrors) {
       {{"generate", "-L", "a", "-T", "b"}, "No ray file given: use --output PATH or a configuration file"},
       {{"generate", "-o", "x", "-T", "b"}, "No longitudinal distribution file given"},
       {{"generate", "-o", "x", "-L", "a"}, "No transversal distribution file given"},
-      {{"generate", "-c", (dir.path() / "none.cfg").string()}, "Cannot open file " + (dir.path() / "none.cfg").string()},
+      {{"generate", "-c", (dir.path() / "none.cfg").string()},
+       "Cannot open " + (dir.path() / "none.cfg").string() + ": No such file or directory"},
       {{"generate", "-c", shortCfg}, "Configuration file " + shortCfg + ": List index out of bounds (2)"},
       {{"generate", "-c", badNa}, "Configuration file " + badNa + ": 'abc' is not a valid floating point value"},
       // Every format now needs its inputs; its name may default.

@@ -77,23 +77,31 @@ TEST_F(ImportTest, RefusesBadInputAndCommandLines) {
     std::string err;
   };
   const Case cases[] = {
-      {{"import", "typeb.ies"}, 1,
+      {{"import", "typeb.ies"},
+       1,
        "lucidra-cli: typeb.ies line 2, photometric type: type B photometry is not supported; only type C (vertical "
        "angles from the luminaire's axis, planes around it) can be imported\n"},
-      {{"import", "missing.ies"}, 1, "lucidra-cli: Cannot open file missing.ies\n"},
-      {{"import", "lamp.ies", "--out-dir", "nowhere"}, 1,
+      {{"import", "missing.ies"}, 1, "lucidra-cli: Cannot open missing.ies: No such file or directory\n"},
+      {{"import", "lamp.ies", "--out-dir", "nowhere"},
+       1,
        "lucidra-cli: Output folder nowhere does not exist or is not a folder\n"},
-      {{"import"}, 2, "lucidra-cli: import needs a file: lucidra-cli import FILE\nTry 'lucidra-cli --help'.\n"},
-      {{"import", "lamp.ies", "other.ies"}, 2,
-       "lucidra-cli: import takes one file; 'other.ies' is a second one\nTry 'lucidra-cli --help'.\n"},
-      {{"import", "lamp.ies", "-n", "5"}, 2,
-       "lucidra-cli: unknown option '-n' for 'import' (see --help)\nTry 'lucidra-cli --help'.\n"},
-      {{"import", "lamp.ies", "--decimal-separator", ";"}, 2,
-       "lucidra-cli: invalid value ';' for --decimal-separator: expected '.' or ','\nTry 'lucidra-cli --help'.\n"},
-      {{"import", "lamp.ies", "--out-dir"}, 2,
-       "lucidra-cli: option --out-dir needs a value\nTry 'lucidra-cli --help'.\n"},
-      {{"import", "lamp.ies", "--force=yes"}, 2,
-       "lucidra-cli: option --force takes no value\nTry 'lucidra-cli --help'.\n"},
+      {{"import"}, 2, "lucidra-cli: import needs a file: lucidra-cli import FILE\nTry 'lucidra-cli import --help'.\n"},
+      {{"import", "lamp.ies", "other.ies"},
+       2,
+       "lucidra-cli: import takes one file; 'other.ies' is a second one\nTry 'lucidra-cli import --help'.\n"},
+      {{"import", "lamp.ies", "-n", "5"},
+       2,
+       "lucidra-cli: unknown option '-n' for 'import'\nTry 'lucidra-cli import --help'.\n"},
+      {{"import", "lamp.ies", "--decimal-separator", ";"},
+       2,
+       "lucidra-cli: invalid value ';' for --decimal-separator: expected '.' or ','\nTry 'lucidra-cli import "
+       "--help'.\n"},
+      {{"import", "lamp.ies", "--out-dir"},
+       2,
+       "lucidra-cli: option --out-dir needs a value\nTry 'lucidra-cli import --help'.\n"},
+      {{"import", "lamp.ies", "--force=yes"},
+       2,
+       "lucidra-cli: option --force takes no value\nTry 'lucidra-cli import --help'.\n"},
   };
   for (const Case& c : cases) {
     const CliResult r = run(c.args);
@@ -106,9 +114,9 @@ TEST_F(ImportTest, RefusesBadInputAndCommandLines) {
 }
 
 TEST_F(ImportTest, HelpDescribesImport) {
-  const CliResult r = run({"--help"});
+  const CliResult r = run({"import", "--help"});
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.out.find("  lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C]\n"),
+  EXPECT_NE(r.out.find("Usage: lucidra-cli import FILE [--out-dir DIR] [--force] [--decimal-separator C] [-q]\n"),
             std::string::npos);
 }
 

@@ -47,8 +47,8 @@ TEST_F(CliTest, BadDistributionFilesStopTheRunBeforeTheRayFileIsOpened) {
     std::string expectedErr;
   };
   const Case cases[] = {
-      {"folder.txt", "", "lucidra-cli: Cannot open file folder.txt\n"},
-      {"missing.txt", "", "lucidra-cli: Cannot open file missing.txt\n"},
+      {"folder.txt", "", "lucidra-cli: Cannot open folder.txt: it is a folder\n"},
+      {"missing.txt", "", "lucidra-cli: Cannot open missing.txt: No such file or directory\n"},
       {"empty.txt", "",
        "lucidra-cli: List index out of bounds (0)\n(distribution file empty.txt, line 1 is missing)\n"},
       {"two_lines.txt", "0 10 \r\n\r\n",
@@ -102,7 +102,7 @@ TEST_F(CliTest, MoreThan450PointsLeaveTheHeaderOnly) {
     dir.write("ray.dat", kPreviousRayFile);
     const CliResult r = run(generate(c.options));
     EXPECT_EQ(r.exitCode, 4) << c.options[1];
-    EXPECT_EQ(r.err, c.notice);
+    EXPECT_EQ(r.err, "lucidra-cli:\n" + c.notice);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(bytes("ray.dat"), "1000 4 \r\n") << "the file holds the Zemax header only";
   }
@@ -252,26 +252,34 @@ TEST_F(CliTest, RefusalsAndEarlyStopsLeaveTheRayFileByteIdentical) {
     std::string expectedErr;
   };
   const Case cases[] = {
-      {{"--format", "asap"}, 1,
+      {{"--format", "asap"},
+       1,
        "lucidra-cli: Ray file ray.dat: the extension .dat does not fit the ASAP (dis) format, which uses .dis; the "
        "ray tracer would take it for Zemax text. Use .dis or --force-extension to keep the name\n"},
-      {{"--format", "tm25"}, 1,
+      {{"--format", "tm25"},
+       1,
        "lucidra-cli: Ray file ray.dat: the extension .dat does not fit the TM-25 format, which uses .TM25RAY; the "
        "ray tracer would take it for Zemax text. Use .TM25RAY or --force-extension to keep the name\n"},
-      {{"-L", "missing.txt"}, 1, "lucidra-cli: Cannot open file missing.txt\n"},
-      {{"-c", "missing.cfg"}, 1, "lucidra-cli: Cannot open file missing.cfg\n"},
-      {{"-o", "narrow.txt"}, 1,
+      {{"-L", "missing.txt"}, 1, "lucidra-cli: Cannot open missing.txt: No such file or directory\n"},
+      {{"-c", "missing.cfg"}, 1, "lucidra-cli: Cannot open missing.cfg: No such file or directory\n"},
+      {{"-o", "narrow.txt"},
+       1,
        "lucidra-cli: The ray file narrow.txt is the distribution file narrow.txt, which it would overwrite; "
        "choose another output name\n"},
-      {{"--rays", "0"}, 2,
+      {{"--rays", "0"},
+       2,
        "lucidra-cli: invalid value '0' for --rays: expected a whole number from 1 to 1000000000\n"
-       "Try 'lucidra-cli --help'.\n"},
-      {{"--size-x", "nan"}, 2,
-       "lucidra-cli: invalid value 'nan' for --size-x: expected a size in mm\nTry 'lucidra-cli --help'.\n"},
-      {{"--na=1.5"}, 2,
-       "lucidra-cli: invalid value '1.5' for --na: expected a number from 0 to 1\nTry 'lucidra-cli --help'.\n"},
-      {{"--extent"}, 2, "lucidra-cli: option --extent needs a value\nTry 'lucidra-cli --help'.\n"},
-      {{"--bogus"}, 2, "lucidra-cli: unknown option '--bogus' for 'generate' (see --help)\nTry 'lucidra-cli --help'.\n"},
+       "Try 'lucidra-cli generate --help'.\n"},
+      {{"--size-x", "nan"},
+       2,
+       "lucidra-cli: invalid value 'nan' for --size-x: expected a size in mm greater than 0\n"
+       "Try 'lucidra-cli generate --help'.\n"},
+      {{"--na=1.5"},
+       2,
+       "lucidra-cli: invalid value '1.5' for --na: expected a number from 0 to 1\nTry 'lucidra-cli generate "
+       "--help'.\n"},
+      {{"--extent"}, 2, "lucidra-cli: option --extent needs a value\nTry 'lucidra-cli generate --help'.\n"},
+      {{"--bogus"}, 2, "lucidra-cli: unknown option '--bogus' for 'generate'\nTry 'lucidra-cli generate --help'.\n"},
   };
   for (const Case& c : cases) {
     const CliResult r = run(generate(c.options));

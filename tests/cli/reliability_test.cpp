@@ -216,8 +216,8 @@ TEST_F(CliTest, ValuesBeyondSinglePrecisionAreRefusedNamingTheSetting) {
   } cases[] = {
       {{"-f", "zemax-binary", "--size-x", "1e39"},
        "The size X 1e+39 mm does not fit a Zemax binary ray file, whose numbers are single precision (at most 3.4e38)"},
-      {{"-f", "tm25", "--size-y", "-4e38"},
-       "The size Y -4e+38 mm does not fit a TM-25 ray file, whose numbers are single precision (at most 3.4e38)"},
+      {{"-f", "tm25", "--size-y", "4e38"},
+       "The size Y 4e+38 mm does not fit a TM-25 ray file, whose numbers are single precision (at most 3.4e38)"},
   };
   for (const auto& c : cases) {
     std::vector<std::string> options = c.options;

@@ -46,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(na && *na >= 0 && *na <= 1, "NA out of range");
   }
   for (const auto* sizeText : {&options.sizeX, &options.sizeY}) {
-    if (*sizeText) check(lucidra::try_parse_real(**sizeText, '.').has_value(), "a size that is not a number");
+    if (*sizeText) {
+      const std::optional<double> sizeMm = lucidra::try_parse_real(**sizeText, '.');
+      check(sizeMm && *sizeMm > 0, "a size that is not a positive number");
+    }
   }
   check(options.arcMarginADeg >= 0 && options.arcMarginBDeg >= 0 &&
             options.arcMarginADeg + options.arcMarginBDeg <= 180,
@@ -55,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   try {
     const lucidra::GenerationSettings settings = cli::resolve_settings(options, '.');
-    check(!settings.outputPath.empty() && !settings.longitudinalFile.empty() && !settings.transversalFile.empty(),
+    check(!settings.outputPath.empty() && (!lucidra::run_reads_tables(settings) || !settings.photometricFile.empty() ||
+                                           (!settings.longitudinalFile.empty() && !settings.transversalFile.empty())),
           "settings without the file names a run needs");
     check(settings.rayCount >= 1, "settings with no rays");
   } catch (const lucidra::UserError& error) {

@@ -9,6 +9,7 @@
 #include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "photometry/import_files.h"
+#include "photometry/photometric_error.h"
 #include "photometry/photometric_import.h"
 #include "photometry/text_cursor.h"
 #include "photometry_test_support.h"
@@ -221,6 +222,25 @@ TEST(PhotometricImportFile, ChoosesTheFormatByContentThenExtension) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(detect_photometric_format(c.firstLines, c.path), c.expected) << c.path;
+  }
+  // Without a telling name, a file that is neither format says so, not
+  // what a EULUMDAT reader would trip over.
+  const struct {
+    std::string text, path;
+  } neither[] = {
+      {"0 5 10 20 40 \r\n\r\n100 80 50 10 0 \r\n", "narrow.txt"},  // a distribution table
+      {"Maker\r\n4\r\n", "lamp.txt"},                              // a type indicator beyond 3
+      {"Maker\r\n", "lamp"},                                       // no second line
+  };
+  for (const auto& n : neither) {
+    try {
+      detect_photometric_format(n.text, n.path);
+      ADD_FAILURE() << n.path << " was taken for a photometric file";
+    } catch (const PhotometricError& e) {
+      EXPECT_EQ(std::string(e.what()), n.path +
+                                           " is not an IES or EULUMDAT file: it has no TILT= line, and its second "
+                                           "line is not a EULUMDAT type indicator (0 to 3)");
+    }
   }
 }
 
