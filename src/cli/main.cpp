@@ -19,7 +19,6 @@
 #include "engine/generation_run.h"
 #include "output/ray_format_reader.h"
 #include "engine/input_guard.h"
-#include "engine/run_setup.h"
 #include "base/output_target.h"
 #include "base/user_error.h"
 #include "lucidra/version.h"

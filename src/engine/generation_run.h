@@ -5,11 +5,13 @@
 // report in its own way.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "distributions/distribution_plot.h"
 #include "engine/settings.h"
+#include "photometry/spectrum.h"
 
 namespace lucidra {
 
@@ -73,5 +75,9 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
 // The texts a run's outcome is shown with.
 inline constexpr const char* kSuccessNotice = " Source File Created Succesfully!!! ";
 inline constexpr const char* kLowFluxNotice = "GENERATION ERROR!!! \n PLEASE REGENERATE!!! ";
+
+// The run's spectrum: the file's, or the one line; none without either.
+// Throws SpectrumError (naming the file and line).
+std::optional<Spectrum> read_run_spectrum(const GenerationSettings& settings);
 
 }  // namespace lucidra

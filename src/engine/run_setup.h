@@ -71,10 +71,6 @@ bool uses_photometric_solid(const GenerationSettings& settings);
 // How the run's rays are drawn: legacy, weighted or (by default) equal flux.
 SamplingMode sampling_mode(const GenerationSettings& settings);
 
-// The run's spectrum: the file's, or the one line; none without either.
-// Throws SpectrumError.
-std::optional<Spectrum> read_run_spectrum(const GenerationSettings& settings);
-
 // The angular law a run with these settings emits (LED mode), from its
 // tables (ascending, as `ascending_table` gives them; unused by
 // Lambertian and Uniform). Legacy settings give the law their files were
