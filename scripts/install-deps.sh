@@ -19,7 +19,7 @@ packages=(
   locales time
   clang libclang-rt-14-dev
   dpkg-dev binutils file
-  help2man
+  help2man clang-format
 )
 for group in "$@"; do
   case $group in

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (the Debian package's
+# Installs what is missing, checks the format, builds, and runs every test (the Debian package's
 # included); then the command line alone, built and packaged without the
 # window (scripts/test-cli-only.sh, in build-cli/); then the Windows command
 # line and the core's tests under Wine (scripts/test-windows.sh, in
@@ -12,6 +12,9 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${LUCIDRA_BUILD_DIR:-$root/build}
 
 bash "$root/scripts/install-deps.sh"
+# Every C++ file as .clang-format has it (scripts/check-format.sh prints the
+# changes it wants).
+bash "$root/scripts/check-format.sh" --all
 bash "$root/scripts/build.sh"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)" --timeout 900
 bash "$root/scripts/test-cli-only.sh"
