@@ -1,5 +1,7 @@
 #include <io.h>
 #include <windows.h>
+
+// After windows.h, whose types it uses.
 #include <shellapi.h>
 
 #include <clocale>
