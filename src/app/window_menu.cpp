@@ -104,6 +104,7 @@ void TForm1::build_menu() {
   ExportChartAction = named(file->addAction(QStringLiteral("Export chart…")), "ExportChartAction");
   ImportPhotometricAction =
       named(file->addAction(QStringLiteral("Import photometric file…")), "ImportPhotometricAction");
+  SpectrumAction = named(file->addAction(QStringLiteral("Spectrum…")), "SpectrumAction");
   QMenu* formatMenu = file->addMenu(QStringLiteral("Ray file format"));
   formatMenu->setObjectName(QStringLiteral("RayFileFormatMenu"));
   auto* formats = new QActionGroup(formatMenu);
@@ -270,6 +271,7 @@ void TForm1::connect_handlers() {
   on(SaveSettingsAsAction, &QAction::triggered, &TForm1::SaveSettingsAsClick);
   on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
   on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
+  on(SpectrumAction, &QAction::triggered, &TForm1::SpectrumActionClick);
   on(BrowsePhotometricButton, &QPushButton::clicked, &TForm1::BrowsePhotometricClick);
   on(FlipSolidBox, &QCheckBox::toggled, &TForm1::FlipSolidClick);
   on(PhotometricPlanesButton, &QPushButton::clicked, &TForm1::PhotometricPlanesClick);
