@@ -125,9 +125,9 @@ void TForm1::SpectrumModeClick() {
 }
 
 void TForm1::BrowseSpectrumClick() {
-  const QString path = services_.open_file_name(
-      QStringLiteral("Spectrum file"), QDir::currentPath(),
-      QStringLiteral("Spectrum files (*.txt *.csv *.dat *.TXT *.CSV *.DAT);;All files (*)"));
+  const QString path =
+      services_.open_file_name(QStringLiteral("Spectrum file"), QDir::currentPath(),
+                               QStringLiteral("Spectrum files (*.txt *.csv *.dat *.TXT *.CSV *.DAT);;All files (*)"));
   SpectrumPanel->activateWindow();
   if (path.isEmpty()) return;
   SpectrumFileButton->setChecked(true);
