@@ -153,7 +153,7 @@ SettingsModel TForm1::settings_model() const {
                                                     : SamplingMode::EqualFlux;
   model.fluxUnit = FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   model.spectrum = spectrum_mode();
-  model.spectrumFile = from_qt(SpectrumFileEdit->text().trimmed());
+  if (!SpectrumFileEdit->text().trimmed().isEmpty()) model.spectrumFile = from_qt(SpectrumFileEdit->text().trimmed());
   // Only a wavelength the run would take: the file must read back.
   const std::string nm = from_qt(WavelengthEdit->text().trimmed());
   const std::optional<double> value = try_parse_real(nm, decimalSeparator_);
