@@ -153,6 +153,15 @@ bool TForm1::commit_wavelength() {
 }
 
 bool TForm1::commit_spectrum() {
+  if (spectrum_mode() == SpectrumMode::None) return true;
+  if (LegacySampling1->isChecked()) {
+    // Version 3.5's ray files have no place for a wavelength.
+    services_.show_error(
+        error_box_text(QStringLiteral("Spectrum: legacy sampling writes no wavelengths; choose None under "
+                                      "File > Spectrum…, or the equal-flux or weighted sampling")));
+    activateWindow();
+    return false;
+  }
   if (spectrum_mode() != SpectrumMode::File) return true;
   // Read again: the file may have changed since it was chosen.
   refresh_spectrum();

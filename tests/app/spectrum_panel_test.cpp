@@ -263,6 +263,18 @@ void SpectrumPanelTest::oneLineGivesEveryRayItsWavelength() {
   QCOMPARE(written.rays, std::int64_t{100});
   QCOMPARE(written.minNm, 555.0);
   QCOMPARE(written.maxNm, 555.0);
+
+  // Legacy sampling has no place for a wavelength: refused before asking.
+  f.LegacySampling1->trigger();
+  services_.clear();
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.answers.size(), std::size_t{1});
+  QCOMPARE(services_.error_texts().size(), 1);
+  QVERIFY2(
+      services_.error_texts().front().startsWith(QStringLiteral("Spectrum: legacy sampling writes no wavelengths")),
+      qPrintable(services_.error_texts().front()));
 }
 
 void SpectrumPanelTest::theChoiceSurvivesSaveAndOpenSettings() {
