@@ -21,6 +21,7 @@
 #include "distributions/distribution_plot.h"
 #include "engine/far_field.h"
 #include "engine/settings.h"
+#include "photometry/spectrum.h"
 
 class QAction;
 class QCheckBox;
@@ -376,6 +377,7 @@ class TForm1 : public QMainWindow {
   void build_photometric_panel();
   void build_spectrum_panel();
   bool commit_wavelength();
+  void show_spectrum_summary();
   SpectrumMode spectrum_mode() const;
   void build_menu();
   void connect_handlers();
@@ -460,6 +462,8 @@ class TForm1 : public QMainWindow {
   double fluxBeforePhotometric_ = 0;
   int fluxUnitBeforePhotometric_ = 0;
   QPointer<PhotometricDialog> photometricDialog_;
+  std::optional<Spectrum> spectrum_;  // the chosen spectrum as last read; none without or on error
+  QString spectrumProblem_;           // why the choice cannot be used, as the panel shows it
 };
 
 // Converts between the window's texts and the core's byte strings (file

@@ -99,8 +99,8 @@ void TForm1::build_spectrum_panel() {
     commit_wavelength();
   });
   // The summary converts the flux field's value: it follows the field.
-  connect(SourceFluxEdit, &QDoubleSpinBox::valueChanged, this, [this] { refresh_spectrum(); });
-  connect(FluxUnitBox, &QComboBox::currentIndexChanged, this, [this] { refresh_spectrum(); });
+  connect(SourceFluxEdit, &QDoubleSpinBox::valueChanged, this, [this] { show_spectrum_summary(); });
+  connect(FluxUnitBox, &QComboBox::currentIndexChanged, this, [this] { show_spectrum_summary(); });
   refresh_spectrum();
 }
 
@@ -178,57 +178,69 @@ bool TForm1::commit_spectrum() {
 void TForm1::refresh_spectrum() {
   if (SpectrumPanel == nullptr) return;
   SpectrumSeries->clear();
-  QPalette palette = SpectrumSummary->palette();
-  palette.setColor(QPalette::WindowText, palette.color(QPalette::Active, QPalette::WindowText));
-  const auto show_problem = [&](const QString& text) {
-    palette.setColor(QPalette::WindowText, Qt::darkRed);
-    SpectrumSummary->setPalette(palette);
-    SpectrumSummary->setText(text);
-  };
-  std::optional<Spectrum> spectrum;
+  spectrum_.reset();
+  spectrumProblem_.clear();
   const SpectrumMode mode = spectrum_mode();
-  if (mode == SpectrumMode::None) {
-    SpectrumSummary->setPalette(palette);
-    SpectrumSummary->setText(QStringLiteral("No spectrum: the rays carry no wavelength."));
-    return;
-  }
   if (mode == SpectrumMode::File) {
     const QString path = SpectrumFileEdit->text().trimmed();
-    if (path.isEmpty()) return show_problem(QStringLiteral("Spectrum file: choose a file"));
-    try {
-      spectrum = read_spectrum_file(from_qt(path));
-    } catch (const UserError& error) {
-      // The file's own message names it and the line at fault.
-      return show_problem(to_qt(error.what()));
+    if (path.isEmpty()) {
+      spectrumProblem_ = QStringLiteral("Spectrum file: choose a file");
+    } else {
+      try {
+        spectrum_ = read_spectrum_file(from_qt(path));
+      } catch (const UserError& error) {
+        // The file's own message names it and the line at fault.
+        spectrumProblem_ = to_qt(error.what());
+      }
     }
-  } else {
-    const QString problem = wavelength_problem();
-    if (!problem.isEmpty()) return show_problem(problem);
-    spectrum = Spectrum::line(*try_parse_real(from_qt(WavelengthEdit->text().trimmed()), decimalSeparator_));
+  } else if (mode == SpectrumMode::Line) {
+    spectrumProblem_ = wavelength_problem();
+    if (spectrumProblem_.isEmpty()) {
+      spectrum_ = Spectrum::line(*try_parse_real(from_qt(WavelengthEdit->text().trimmed()), decimalSeparator_));
+    }
   }
 
-  auto* axisX = qobject_cast<QValueAxis*>(SpectrumChart->chart()->axes(Qt::Horizontal).value(0));
-  const std::vector<double>& nm = spectrum->wavelengths();
-  const std::vector<double>& power = spectrum->powers();
-  if (spectrum->is_line()) {
-    // A line has no width: drawn as a bar of full height at its wavelength.
-    SpectrumSeries->append(nm[0], 0);
-    SpectrumSeries->append(nm[0], 1);
-    axisX->setRange(std::max(kSpectrumMinNm, nm[0] - 50), std::min(kSpectrumMaxNm, nm[0] + 50));
-  } else {
-    const double peak = spectrum->peak_power();
-    QList<QPointF> points;
-    points.reserve(static_cast<qsizetype>(nm.size()));
-    for (std::size_t i = 0; i < nm.size(); ++i) points.append(QPointF(nm[i], power[i] / peak));
-    SpectrumSeries->replace(points);
-    axisX->setRange(nm.front(), nm.back());
+  if (spectrum_) {
+    auto* axisX = qobject_cast<QValueAxis*>(SpectrumChart->chart()->axes(Qt::Horizontal).value(0));
+    const std::vector<double>& nm = spectrum_->wavelengths();
+    const std::vector<double>& power = spectrum_->powers();
+    if (spectrum_->is_line()) {
+      // A line has no width: drawn as a bar of full height at its wavelength.
+      SpectrumSeries->append(nm[0], 0);
+      SpectrumSeries->append(nm[0], 1);
+      axisX->setRange(std::max(kSpectrumMinNm, nm[0] - 50), std::min(kSpectrumMaxNm, nm[0] + 50));
+    } else {
+      const double peak = spectrum_->peak_power();
+      QList<QPointF> points;
+      points.reserve(static_cast<qsizetype>(nm.size()));
+      for (std::size_t i = 0; i < nm.size(); ++i) points.append(QPointF(nm[i], power[i] / peak));
+      SpectrumSeries->replace(points);
+      axisX->setRange(nm.front(), nm.back());
+    }
   }
-  const bool legacy = LegacySampling1 != nullptr && LegacySampling1->isChecked();
-  const double flux = legacy ? CSpinEdit5->value() : SourceFluxEdit->value();
-  const bool lumens = !legacy && FluxUnitBox->currentIndex() == 1;
+  show_spectrum_summary();
+}
+
+// The spectrum read last, against the flux field as it stands: the field's
+// changes redraw only this, without reading the file again.
+void TForm1::show_spectrum_summary() {
+  if (SpectrumPanel == nullptr) return;
+  QPalette palette = SpectrumSummary->palette();
+  palette.setColor(QPalette::WindowText, spectrumProblem_.isEmpty()
+                                             ? QPalette().color(QPalette::Active, QPalette::WindowText)
+                                             : QColor(Qt::darkRed));
   SpectrumSummary->setPalette(palette);
-  SpectrumSummary->setText(to_qt(spectral_summary(*spectrum, flux, lumens)) +
-                           QStringLiteral("\nmean wavelength %1 nm").arg(spectrum->mean_wavelength(), 0, 'f', 1));
+  if (!spectrumProblem_.isEmpty()) {
+    SpectrumSummary->setText(spectrumProblem_);
+  } else if (!spectrum_) {
+    SpectrumSummary->setText(QStringLiteral("No spectrum: the rays carry no wavelength."));
+  } else {
+    const bool legacy = LegacySampling1 != nullptr && LegacySampling1->isChecked();
+    const double flux = legacy ? CSpinEdit5->value() : SourceFluxEdit->value();
+    const bool lumens = !legacy && FluxUnitBox->currentIndex() == 1;
+    SpectrumSummary->setText(to_qt(spectral_summary(*spectrum_, flux, lumens)) +
+                             QStringLiteral("\nmean wavelength %1 nm").arg(spectrum_->mean_wavelength(), 0, 'f', 1));
+  }
 }
 
 }  // namespace lucidra::app
