@@ -123,7 +123,8 @@ void read_keyed_lines(const LineReader& reader, SettingsModel& model, char decim
     } else if (const auto spectrum = value_of(kSpectrumKey)) {
       const auto found = std::find_if(kSpectrumNames.begin(), kSpectrumNames.end(),
                                       [&](const auto& entry) { return entry.second == *spectrum; });
-      if (found == kSpectrumNames.end()) reader.fail(number, "spectrum", quoted(*spectrum, " is not none, file or line"));
+      if (found == kSpectrumNames.end())
+        reader.fail(number, "spectrum", quoted(*spectrum, " is not none, file or line"));
       model.spectrum = found->first;
     } else if (const auto file = value_of(kSpectrumFileKey)) {
       model.spectrumFile = std::string(*file);

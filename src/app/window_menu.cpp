@@ -182,7 +182,8 @@ void TForm1::set_tooltips() {
   tip(BrowsePhotometricButton, "Choose an IES or EULUMDAT file as the source");
   tip(FlipSolidBox, "Turn the solid over: gamma 180 becomes +z, for an uplight's beam along +z");
   tip(PhotometricPlanesButton, "Show the C-planes C0 to C135 of the photometric solid and the file's summary");
-  tip(SpectrumFileEdit, "Two columns: wavelength (nm) and relative power; # lines are comments, a CSV header is skipped");
+  tip(SpectrumFileEdit,
+      "Two columns: wavelength (nm) and relative power; # lines are comments, a CSV header is skipped");
   tip(WavelengthEdit, "The one wavelength every ray carries: 200 to 2500 nm");
   tip(SpectrumNoneButton, "Rays without a wavelength, as ray files had before");
 }

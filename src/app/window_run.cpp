@@ -83,8 +83,8 @@ std::string run_confirmation(const GenerationSettings& settings) {
     spectrum = std::string(", wavelength ") + nm + " nm";
   }
   return "Write " + count + " rays, " + flux + " " + flux_unit_symbol(settings.fluxUnit) + ", " +
-         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", " + sampling +
-         spectrum + ", to " + path + "?\n\n Existing file will be overritten!!!";
+         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", " + sampling + spectrum +
+         ", to " + path + "?\n\n Existing file will be overritten!!!";
 }
 
 RunReport run_from_window(RunFrontEnd& ui) { return run_from_window(ui, process_random_state()); }
