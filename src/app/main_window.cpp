@@ -127,6 +127,7 @@ void TForm1::build_controls() {
   build_photometric_panel();
   build_status_lines();
   build_chart();
+  build_spectrum_panel();
 
   // The source mode lives in two boxes nobody sees; start-up settles it.
   CheckBox3 = make_check(Panel1, "CheckBox3", QStringLiteral("LED "), 300, 272);

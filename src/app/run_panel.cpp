@@ -187,7 +187,7 @@ QString TForm1::field_problem() const {
       return QStringLiteral("%1 (mm) is '%2'; it must be greater than 0").arg(QString::fromLatin1(name), text);
     }
   }
-  return {};
+  return wavelength_problem();
 }
 
 bool TForm1::commit_fields() {
@@ -201,6 +201,7 @@ bool TForm1::commit_fields() {
 void TForm1::BitBtn1Click() {
   if (run_->running() || check_->running()) return;
   if (!commit_fields()) return;
+  if (!commit_spectrum()) return;
   // The questions, the conversion and the displays' reset happen here; the
   // engine works on the job's thread.
   runReport_ = RunReport{};
@@ -243,7 +244,7 @@ void TForm1::cancel_run() {
 void TForm1::set_run_controls_enabled(bool enabled) {
   for (QWidget* panel : {static_cast<QWidget*>(Panel5), static_cast<QWidget*>(Panel2), static_cast<QWidget*>(Panel3),
                          static_cast<QWidget*>(Panel7), static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5),
-                         static_cast<QWidget*>(PhotometricPanel)}) {
+                         static_cast<QWidget*>(PhotometricPanel), static_cast<QWidget*>(SpectrumPanel)}) {
     panel->setEnabled(enabled);
   }
   for (QWidget* control :
@@ -298,6 +299,12 @@ void TForm1::run_finished() {
             .arg(to_qt(format_count(static_cast<std::uint64_t>(std::max<std::int64_t>(report.raysWritten, 0)))),
                  QFileInfo(path).fileName()));
     RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path));
+    if (!report.spectrumSummary.empty()) {
+      // The wavelengths written, and what the spectrum made of the flux.
+      RunSummaryLabel->setText(RunSummaryLabel->text() + QStringLiteral(" with wavelengths"));
+      RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path) + QLatin1Char('\n') + to_qt(report.spectrumSummary));
+      SpectrumSummary->setText(to_qt(report.spectrumSummary));
+    }
     OpenFolderButton->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     RunSummaryLabel->show();
     OpenFolderButton->show();

@@ -7,6 +7,7 @@
 #include "base/output_target.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
+#include "photometry/spectrum.h"
 
 namespace lucidra::app {
 
@@ -19,6 +20,12 @@ constexpr int kMostLines = 64;
 constexpr std::string_view kFormatKey = "format=";
 constexpr std::string_view kSamplingKey = "sampling=";
 constexpr std::string_view kFluxUnitKey = "flux unit=";
+constexpr std::string_view kSpectrumKey = "spectrum=";
+constexpr std::string_view kSpectrumFileKey = "spectrum file=";
+constexpr std::string_view kWavelengthKey = "wavelength=";
+
+constexpr std::array<std::pair<SpectrumMode, std::string_view>, 3> kSpectrumNames{
+    {{SpectrumMode::None, "none"}, {SpectrumMode::File, "file"}, {SpectrumMode::Line, "line"}}};
 
 constexpr std::array<std::pair<SamplingMode, std::string_view>, 3> kSamplingNames{
     {{SamplingMode::EqualFlux, "equal flux"}, {SamplingMode::Weighted, "weighted"}, {SamplingMode::Legacy, "legacy"}}};
@@ -84,7 +91,7 @@ class LineReader {
   std::string fileName_;
 };
 
-void read_keyed_lines(const LineReader& reader, SettingsModel& model) {
+void read_keyed_lines(const LineReader& reader, SettingsModel& model, char decimalSeparator) {
   for (std::size_t index = 15; index < reader.count(); ++index) {
     const std::string& text = reader.all()[index];
     const int number = static_cast<int>(index + 1);
@@ -113,6 +120,22 @@ void read_keyed_lines(const LineReader& reader, SettingsModel& model) {
       } else {
         reader.fail(number, "flux unit", quoted(*unit, " is not W or lm"));
       }
+    } else if (const auto spectrum = value_of(kSpectrumKey)) {
+      const auto found = std::find_if(kSpectrumNames.begin(), kSpectrumNames.end(),
+                                      [&](const auto& entry) { return entry.second == *spectrum; });
+      if (found == kSpectrumNames.end())
+        reader.fail(number, "spectrum", quoted(*spectrum, " is not none, file or line"));
+      model.spectrum = found->first;
+    } else if (const auto file = value_of(kSpectrumFileKey)) {
+      model.spectrumFile = std::string(*file);
+    } else if (const auto nm = value_of(kWavelengthKey)) {
+      // Checked as the field checks it, so a file never brings in a line the
+      // run would refuse.
+      const std::optional<double> value = try_parse_real(std::string(*nm), decimalSeparator);
+      if (!value || !(*value >= kSpectrumMinNm && *value <= kSpectrumMaxNm)) {
+        reader.fail(number, "wavelength", quoted(*nm, " is not a wavelength from 200 to 2500 nm"));
+      }
+      model.wavelengthNm = std::string(*nm);
     }
     // Other lines after the fifteenth were never read; they stay ignored.
   }
@@ -177,7 +200,7 @@ SettingsModel parse_settings_text(std::string_view text, const std::string& file
   values.sizeY = reader.size(14, "Y size", decimalSeparator);
   values.sizeX = reader.size(15, "X size", decimalSeparator);
   values.lastLineApplied = 15;
-  read_keyed_lines(reader, model);
+  read_keyed_lines(reader, model, decimalSeparator);
   return model;
 }
 
@@ -190,6 +213,13 @@ std::string format_settings_text(const SettingsModel& model) {
   if (model.format) text += std::string(kFormatKey) + std::string(ray_format(*model.format).cliName) + "\r\n";
   if (model.sampling) text += std::string(kSamplingKey) + std::string(sampling_mode_name(*model.sampling)) + "\r\n";
   if (model.fluxUnit) text += std::string(kFluxUnitKey) + flux_unit_symbol(*model.fluxUnit) + "\r\n";
+  if (model.spectrum) {
+    for (const auto& [mode, name] : kSpectrumNames) {
+      if (mode == *model.spectrum) text += std::string(kSpectrumKey) + std::string(name) + "\r\n";
+    }
+  }
+  if (model.spectrumFile) text += std::string(kSpectrumFileKey) + *model.spectrumFile + "\r\n";
+  if (model.wavelengthNm) text += std::string(kWavelengthKey) + *model.wavelengthNm + "\r\n";
   return text;
 }
 

@@ -18,6 +18,10 @@ namespace lucidra::app {
 // File > Sampling: equal flux (the default), weighted, or version 3.5's.
 enum class SamplingMode { EqualFlux, Weighted, Legacy };
 
+// The source's spectrum: none (rays without a wavelength), a file of
+// wavelength and relative power, or one line.
+enum class SpectrumMode { None, File, Line };
+
 std::string_view sampling_mode_name(SamplingMode mode);  // "equal flux", "weighted", "legacy"
 
 struct SettingsModel {
@@ -28,6 +32,12 @@ struct SettingsModel {
   std::optional<OutputFormat> format;
   std::optional<SamplingMode> sampling;
   std::optional<FluxUnit> fluxUnit;
+  // Lines "spectrum=none|file|line", "spectrum file=..." and "wavelength=..."
+  // (nm, checked against 200..2500); absent in older files, which keep the
+  // window's choice.
+  std::optional<SpectrumMode> spectrum;
+  std::optional<std::string> spectrumFile;
+  std::optional<std::string> wavelengthNm;
 };
 
 // The settings of a first start (no settings file), from the controls'

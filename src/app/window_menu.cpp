@@ -104,6 +104,7 @@ void TForm1::build_menu() {
   ExportChartAction = named(file->addAction(QStringLiteral("Export chart…")), "ExportChartAction");
   ImportPhotometricAction =
       named(file->addAction(QStringLiteral("Import photometric file…")), "ImportPhotometricAction");
+  SpectrumAction = named(file->addAction(QStringLiteral("Spectrum…")), "SpectrumAction");
   QMenu* formatMenu = file->addMenu(QStringLiteral("Ray file format"));
   formatMenu->setObjectName(QStringLiteral("RayFileFormatMenu"));
   auto* formats = new QActionGroup(formatMenu);
@@ -181,6 +182,10 @@ void TForm1::set_tooltips() {
   tip(BrowsePhotometricButton, "Choose an IES or EULUMDAT file as the source");
   tip(FlipSolidBox, "Turn the solid over: gamma 180 becomes +z, for an uplight's beam along +z");
   tip(PhotometricPlanesButton, "Show the C-planes C0 to C135 of the photometric solid and the file's summary");
+  tip(SpectrumFileEdit,
+      "Two columns: wavelength (nm) and relative power; # lines are comments, a CSV header is skipped");
+  tip(WavelengthEdit, "The one wavelength every ray carries: 200 to 2500 nm");
+  tip(SpectrumNoneButton, "Rays without a wavelength, as ray files had before");
 }
 
 void TForm1::connect_handlers() {
@@ -270,6 +275,7 @@ void TForm1::connect_handlers() {
   on(SaveSettingsAsAction, &QAction::triggered, &TForm1::SaveSettingsAsClick);
   on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
   on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
+  on(SpectrumAction, &QAction::triggered, &TForm1::SpectrumActionClick);
   on(BrowsePhotometricButton, &QPushButton::clicked, &TForm1::BrowsePhotometricClick);
   on(FlipSolidBox, &QCheckBox::toggled, &TForm1::FlipSolidClick);
   on(PhotometricPlanesButton, &QPushButton::clicked, &TForm1::PhotometricPlanesClick);

@@ -73,8 +73,17 @@ std::string run_confirmation(const GenerationSettings& settings) {
     if (!error) path = absolute.string();
   }
   const char* sampling = settings.weightedSampling ? "weighted sampling" : "equal-flux sampling";
+  // With a spectrum every ray carries a wavelength: the question says whose.
+  std::string spectrum;
+  if (!settings.spectrumFile.empty()) {
+    spectrum = ", wavelengths from " + settings.spectrumFile;
+  } else if (settings.wavelengthNm != 0) {
+    char nm[64];
+    std::snprintf(nm, sizeof nm, "%g", settings.wavelengthNm);
+    spectrum = std::string(", wavelength ") + nm + " nm";
+  }
   return "Write " + count + " rays, " + flux + " " + flux_unit_symbol(settings.fluxUnit) + ", " +
-         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", " + sampling +
+         std::string(format.displayName) + (format.experimental ? " (experimental)" : "") + ", " + sampling + spectrum +
          ", to " + path + "?\n\n Existing file will be overritten!!!";
 }
 

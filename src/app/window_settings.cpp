@@ -70,6 +70,7 @@
 #include "lucidra/version.h"
 #include "photometry/import_files.h"
 #include "photometry/photometric_import.h"
+#include "photometry/spectrum.h"
 #include "photometry/text_cursor.h"
 
 namespace lucidra::app {
@@ -121,6 +122,15 @@ void TForm1::apply_settings(const SettingsModel& model) {
   }
   if (model.fluxUnit) FluxUnitBox->setCurrentIndex(*model.fluxUnit == FluxUnit::Lumen ? 1 : 0);
   if (model.format) choose_format(*model.format);
+  if (model.spectrumFile) SpectrumFileEdit->setText(to_qt(*model.spectrumFile));
+  if (model.wavelengthNm) WavelengthEdit->setText(to_qt(*model.wavelengthNm));
+  if (model.spectrum) {
+    (*model.spectrum == SpectrumMode::File   ? SpectrumFileButton
+     : *model.spectrum == SpectrumMode::Line ? SpectrumLineButton
+                                             : SpectrumNoneButton)
+        ->setChecked(true);
+  }
+  refresh_spectrum();
 }
 
 SettingsModel TForm1::settings_model() const {
@@ -142,6 +152,12 @@ SettingsModel TForm1::settings_model() const {
                    : WeightedSampling1->isChecked() ? SamplingMode::Weighted
                                                     : SamplingMode::EqualFlux;
   model.fluxUnit = FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
+  model.spectrum = spectrum_mode();
+  if (!SpectrumFileEdit->text().trimmed().isEmpty()) model.spectrumFile = from_qt(SpectrumFileEdit->text().trimmed());
+  // Only a wavelength the run would take: the file must read back.
+  const std::string nm = from_qt(WavelengthEdit->text().trimmed());
+  const std::optional<double> value = try_parse_real(nm, decimalSeparator_);
+  if (value && *value >= kSpectrumMinNm && *value <= kSpectrumMaxNm) model.wavelengthNm = nm;
   return model;
 }
 
@@ -177,6 +193,12 @@ GenerationSettings TForm1::settings_from_controls() {
     // rather than the field's rounded figure.
     settings.fluxFromPhotometricFile =
         !settings.legacySampling && settings.fluxUnit == FluxUnit::Lumen && SourceFluxEdit->value() == photometricFlux_;
+  }
+  if (spectrum_mode() == SpectrumMode::File) {
+    settings.spectrumFile = from_qt(SpectrumFileEdit->text().trimmed());
+  } else if (spectrum_mode() == SpectrumMode::Line) {
+    // GENERATE refuses a wavelength outside its range before this is read.
+    settings.wavelengthNm = try_parse_real(from_qt(WavelengthEdit->text().trimmed()), decimalSeparator_).value_or(0);
   }
   // The settings file the window reads and saves: never a ray file.
   settings.settingsFile = from_qt(QDir::current().filePath(QString::fromLatin1(kConfigFileName)));
@@ -226,6 +248,18 @@ void TForm1::controls_from_settings(const GenerationSettings& settings, const Se
   CSpinEdit6->setValue(settings.balance);
   (settings.squareShape ? RadioButton8 : RadioButton7)->setChecked(true);
   CheckBox1->setChecked(settings.notifyEnd);
+  if (!settings.spectrumFile.empty()) {
+    SpectrumFileEdit->setText(to_qt(settings.spectrumFile));
+    SpectrumFileButton->setChecked(true);
+  } else if (settings.wavelengthNm != 0) {
+    QString nm = QString::number(settings.wavelengthNm, 'g', 10);
+    nm.replace(QLatin1Char('.'), QLatin1Char(decimalSeparator_));
+    WavelengthEdit->setText(nm);
+    SpectrumLineButton->setChecked(true);
+  } else {
+    SpectrumNoneButton->setChecked(true);
+  }
+  refresh_spectrum();
 }
 
 void TForm1::save_settings(const QString& fileName) { write_settings_file(from_qt(fileName), settings_model()); }

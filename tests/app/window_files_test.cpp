@@ -346,9 +346,10 @@ void WindowFilesTest::formatSamplingAndUnitComeBack() {
   f.SaveSettingsAction->trigger();
   QCOMPARE(services_.error_texts(), QStringList{});
   const QByteArray saved = directory_->read("lucidra.cfg");
-  QVERIFY(saved.endsWith("\r\nformat=zemax-binary\r\nsampling=weighted\r\nflux unit=lm\r\n"));
+  QVERIFY(saved.endsWith(
+      "\r\nformat=zemax-binary\r\nsampling=weighted\r\nflux unit=lm\r\nspectrum=none\r\nwavelength=555\r\n"));
   // The command line and older versions read the first fifteen lines only.
-  QCOMPARE(saved.count("\r\n"), 18);
+  QCOMPARE(saved.count("\r\n"), 20);
   const QStringList shown = every_setting(f);
   form_.reset();
 
