@@ -25,12 +25,10 @@ double draw(std::mt19937_64& rng) {
     case 0:
     case 1:
     case 2:
-    case 3:
-      return std::bit_cast<double>(bits);
+    case 3: return std::bit_cast<double>(bits);
     case 4:
     case 5:
-    case 6:
-      return std::ldexp(static_cast<double>(bits >> 11), -53) * ((bits & 1) != 0 ? -1.0 : 1.0);
+    case 6: return std::ldexp(static_cast<double>(bits >> 11), -53) * ((bits & 1) != 0 ? -1.0 : 1.0);
     case 7: {
       const int mantissaBits = 1 + static_cast<int>(rng() % 30);
       const int exponent = static_cast<int>(rng() % 2200) - 1100;
@@ -74,8 +72,8 @@ int main(int argc, char** argv) {
     const int actualLength = static_cast<int>(lucidra::format_e(value, actual) - actual);
     if (actualLength != expectedLength || std::memcmp(actual, expected, static_cast<std::size_t>(actualLength)) != 0) {
       if (++mismatches <= 10) {
-        std::printf("mismatch: %a gives %s, expected %s\n", value, std::string(actual, static_cast<std::size_t>(actualLength)).c_str(),
-                    expected);
+        std::printf("mismatch: %a gives %s, expected %s\n", value,
+                    std::string(actual, static_cast<std::size_t>(actualLength)).c_str(), expected);
       }
     }
   }

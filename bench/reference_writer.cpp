@@ -15,10 +15,10 @@
 #include <string>
 
 #include "distributions/distribution_file.h"
-#include "sampling/level_lookup.h"
 #include "random/park_miller.h"
 #include "random/runtime_generator.h"
 #include "random/sobol.h"
+#include "sampling/level_lookup.h"
 
 using namespace lucidra;
 
@@ -108,8 +108,10 @@ int main(int argc, char** argv) {
         const auto deg = static_cast<double>(theta * 180.0f * kInvPi);
         levelF(std::fabs(deg));
         levelE(std::fabs(deg));
-        if (angular == "uniform") weights += static_cast<double>(sourceFlux) / (n + 1);
-        else if (angular == "lambertian") weights += std::cos(theta);
+        if (angular == "uniform")
+          weights += static_cast<double>(sourceFlux) / (n + 1);
+        else if (angular == "lambertian")
+          weights += std::cos(theta);
         else {
           const double s = std::sin(phi + kPi / 2);
           weights += ((E - F) * s) * s + F;

@@ -35,11 +35,9 @@ int exec_box(QWidget* parent, QMessageBox::Icon icon, const QString& caption, co
 
 }  // namespace
 
-DialogButton QtDesktopServices::message_box(const QString& caption, const QString& text,
-                                            unsigned flags) {
+DialogButton QtDesktopServices::message_box(const QString& caption, const QString& text, unsigned flags) {
   if ((flags & 0x0Fu) == message_flags::YesNo) {
-    const int pressed = exec_box(parent_, icon_of(flags), caption, text,
-                                 QMessageBox::Yes | QMessageBox::No);
+    const int pressed = exec_box(parent_, icon_of(flags), caption, text, QMessageBox::Yes | QMessageBox::No);
     return pressed == QMessageBox::Yes ? DialogButton::Yes : DialogButton::No;
   }
   exec_box(parent_, icon_of(flags), caption, text, QMessageBox::Ok);
@@ -47,30 +45,24 @@ DialogButton QtDesktopServices::message_box(const QString& caption, const QStrin
 }
 
 void QtDesktopServices::show_message(const QString& text) {
-  exec_box(parent_, QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text,
-           QMessageBox::Ok);
+  exec_box(parent_, QMessageBox::NoIcon, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok);
 }
 
 void QtDesktopServices::show_error(const QString& text) {
-  exec_box(parent_, QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), text,
-           QMessageBox::Ok);
+  exec_box(parent_, QMessageBox::Critical, QString::fromLatin1(kApplicationTitle), text, QMessageBox::Ok);
 }
 
 // A tone of a chosen pitch needs the console speaker, which a desktop session
 // does not hand to programs; the window system's bell is the portable signal.
 void QtDesktopServices::beep(int /*frequencyHz*/, int /*durationMs*/) { QApplication::beep(); }
 
-std::int64_t QtDesktopServices::clock_seconds() {
-  return static_cast<std::int64_t>(std::time(nullptr));
-}
+std::int64_t QtDesktopServices::clock_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
-QString QtDesktopServices::open_file_name(const QString& caption, const QString& folder,
-                                          const QString& filter) {
+QString QtDesktopServices::open_file_name(const QString& caption, const QString& folder, const QString& filter) {
   return QFileDialog::getOpenFileName(parent_, caption, folder, filter);
 }
 
-QString QtDesktopServices::save_file_name(const QString& caption, const QString& folder,
-                                          const QString& filter) {
+QString QtDesktopServices::save_file_name(const QString& caption, const QString& folder, const QString& filter) {
   return QFileDialog::getSaveFileName(parent_, caption, folder, filter);
 }
 

@@ -39,8 +39,7 @@ class DesktopServices {
 
   // A message box with caption and the platform's message-box flags (buttons
   // and icon); returns the button pressed.
-  virtual DialogButton message_box(const QString& caption, const QString& text,
-                                   unsigned flags) = 0;
+  virtual DialogButton message_box(const QString& caption, const QString& text, unsigned flags) = 0;
   // A simple message: the text, an OK button and the application title.
   virtual void show_message(const QString& text) = 0;
   // The error box: the text as given (see error_box_text), an error icon,
@@ -52,10 +51,8 @@ class DesktopServices {
   // File dialogs starting in `folder`, with filters such as
   // "Distribution files (*.txt);;All files (*)". Return the chosen file's
   // full path, or an empty text when the user cancels.
-  virtual QString open_file_name(const QString& caption, const QString& folder,
-                                 const QString& filter) = 0;
-  virtual QString save_file_name(const QString& caption, const QString& folder,
-                                 const QString& filter) = 0;
+  virtual QString open_file_name(const QString& caption, const QString& folder, const QString& filter) = 0;
+  virtual QString save_file_name(const QString& caption, const QString& folder, const QString& filter) = 0;
   // Opens `url` with the desktop's program for it; false when none did.
   virtual bool open_url(const QUrl& url) = 0;
 };
@@ -75,10 +72,8 @@ class QtDesktopServices : public DesktopServices {
   void show_error(const QString& text) override;
   void beep(int frequencyHz, int durationMs) override;
   std::int64_t clock_seconds() override;
-  QString open_file_name(const QString& caption, const QString& folder,
-                         const QString& filter) override;
-  QString save_file_name(const QString& caption, const QString& folder,
-                         const QString& filter) override;
+  QString open_file_name(const QString& caption, const QString& folder, const QString& filter) override;
+  QString save_file_name(const QString& caption, const QString& folder, const QString& filter) override;
   bool open_url(const QUrl& url) override;
 
  private:

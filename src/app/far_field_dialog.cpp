@@ -6,8 +6,8 @@
 #include <QLegend>
 #include <QLineSeries>
 #include <QScatterSeries>
-#include <QValueAxis>
 #include <QVBoxLayout>
+#include <QValueAxis>
 #include <algorithm>
 
 #include "output/ray_format_reader.h"

@@ -21,8 +21,7 @@
 namespace {
 
 // Recorded for the Help menu of older releases; nothing opens it.
-constexpr const char* kHelpFile =
-    "C:\\Program Files\\Zireru Zivuzezezov\\RIZI 6.21.0\\hlp\\RIZI-FAQ.chm";
+constexpr const char* kHelpFile = "C:\\Program Files\\Zireru Zivuzezezov\\RIZI 6.21.0\\hlp\\RIZI-FAQ.chm";
 
 bool has_environment(const char* name) {
   const char* value = std::getenv(name);
@@ -78,8 +77,7 @@ void end_on_signals(lucidra::app::TForm1& form) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  if (!has_environment("DISPLAY") && !has_environment("WAYLAND_DISPLAY") &&
-      !has_environment("QT_QPA_PLATFORM")) {
+  if (!has_environment("DISPLAY") && !has_environment("WAYLAND_DISPLAY") && !has_environment("QT_QPA_PLATFORM")) {
     std::fprintf(stderr,
                  "lucidra: no display available: DISPLAY and WAYLAND_DISPLAY are not set.\n"
                  "Run Lucidra LED from a desktop session, or under a virtual display "

@@ -6,8 +6,7 @@
 
 namespace lucidra::app {
 
-RadioGroup::RadioGroup(const QString& title, const QStringList& items, int itemIndex,
-                       QWidget* parent)
+RadioGroup::RadioGroup(const QString& title, const QStringList& items, int itemIndex, QWidget* parent)
     : QGroupBox(title, parent), buttons_(new QButtonGroup(this)) {
   constexpr int kLeft = 8;
   constexpr int kTop = 15;

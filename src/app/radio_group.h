@@ -15,8 +15,7 @@ class RadioGroup : public QGroupBox {
   Q_OBJECT
 
  public:
-  RadioGroup(const QString& title, const QStringList& items, int itemIndex,
-             QWidget* parent = nullptr);
+  RadioGroup(const QString& title, const QStringList& items, int itemIndex, QWidget* parent = nullptr);
 
   int itemIndex() const;
   // Selecting another item from code emits itemSelected like a click does.

@@ -7,8 +7,8 @@
 
 namespace lucidra::app {
 
-SpinEdit::SpinEdit(std::int32_t minimum, std::int32_t maximum, std::int32_t increment,
-                   std::int32_t value, QWidget* parent)
+SpinEdit::SpinEdit(std::int32_t minimum, std::int32_t maximum, std::int32_t increment, std::int32_t value,
+                   QWidget* parent)
     : QAbstractSpinBox(parent), minimum_(minimum), maximum_(maximum), increment_(increment) {
   lineEdit()->setText(QString::number(value));
   connect(lineEdit(), &QLineEdit::textChanged, this, &SpinEdit::changed);
@@ -16,8 +16,8 @@ SpinEdit::SpinEdit(std::int32_t minimum, std::int32_t maximum, std::int32_t incr
 
 std::int32_t SpinEdit::value() {
   const QByteArray text = spinText().toLocal8Bit();
-  if (const auto parsed = try_parse_whole_number(std::string_view(text.constData(),
-                                                                  static_cast<std::size_t>(text.size())))) {
+  if (const auto parsed =
+          try_parse_whole_number(std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
     return *parsed;
   }
   setSpinText(QString::number(minimum_));
@@ -39,23 +39,18 @@ void SpinEdit::setTypingEnabled(bool enabled) { lineEdit()->setReadOnly(!enabled
 
 bool SpinEdit::typingEnabled() const { return !lineEdit()->isReadOnly(); }
 
-void SpinEdit::stepBy(int steps) {
-  setValue(std::int64_t{value()} + std::int64_t{steps} * increment_);
-}
+void SpinEdit::stepBy(int steps) { setValue(std::int64_t{value()} + std::int64_t{steps} * increment_); }
 
 // Typing is limited to what a number could need; editing keys pass anyway.
 QValidator::State SpinEdit::validate(QString& input, int& /*pos*/) const {
   const QChar separator = QChar::fromLatin1(locale_decimal_separator());
   const bool allowed = std::all_of(input.cbegin(), input.cend(), [&](QChar c) {
-    return (c >= QChar('0') && c <= QChar('9')) || c == QChar('+') || c == QChar('-') ||
-           c == separator;
+    return (c >= QChar('0') && c <= QChar('9')) || c == QChar('+') || c == QChar('-') || c == separator;
   });
   return allowed ? QValidator::Acceptable : QValidator::Invalid;
 }
 
-QAbstractSpinBox::StepEnabled SpinEdit::stepEnabled() const {
-  return StepUpEnabled | StepDownEnabled;
-}
+QAbstractSpinBox::StepEnabled SpinEdit::stepEnabled() const { return StepUpEnabled | StepDownEnabled; }
 
 void SpinEdit::focusOutEvent(QFocusEvent* event) {
   const std::int32_t current = value();

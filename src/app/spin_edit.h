@@ -14,8 +14,8 @@ class SpinEdit : public QAbstractSpinBox {
   Q_OBJECT
 
  public:
-  SpinEdit(std::int32_t minimum, std::int32_t maximum, std::int32_t increment,
-           std::int32_t value, QWidget* parent = nullptr);
+  SpinEdit(std::int32_t minimum, std::int32_t maximum, std::int32_t increment, std::int32_t value,
+           QWidget* parent = nullptr);
 
   // The value of the text; a text that is not a whole number reads as the
   // minimum and is replaced by it (a text change like any other).

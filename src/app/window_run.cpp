@@ -4,8 +4,8 @@
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
-#include <string>
 #include <optional>
+#include <string>
 
 #include "app/run_front_end.h"
 #include "base/user_error.h"
@@ -15,8 +15,7 @@ namespace lucidra {
 namespace {
 
 constexpr const char* kRunCaption = "Lucidra";
-constexpr const char* kConfirmation =
-    " Begin generation of Source File? \n\n Existing file will be overritten!!!";
+constexpr const char* kConfirmation = " Begin generation of Source File? \n\n Existing file will be overritten!!!";
 constexpr const char* kFluxStatus = "Calculation Flux...";
 constexpr const char* kWritingStatus = "Writing to file...";
 
@@ -136,18 +135,14 @@ void show_run_report(RunFrontEnd& ui, const PreparedRun& run, const RunReport& r
       if (settings.notifyEnd) ui.beep(3000, 300);
       ui.show_notice(report.outcome == RunOutcome::Succeeded ? kSuccessNotice : kLowFluxNotice);
       break;
-    case RunOutcome::PointLimit:
-      ui.show_notice(report.message);
-      break;
+    case RunOutcome::PointLimit: ui.show_notice(report.message); break;
     case RunOutcome::Interrupted:
       // The user asked for it: a notice, not an error, saying what became of the file.
       ui.show_notice(report.message);
       break;
     case RunOutcome::Failed:
     case RunOutcome::Refused:
-    case RunOutcome::Cancelled:
-      ui.show_error(report.message);
-      break;
+    case RunOutcome::Cancelled: ui.show_error(report.message); break;
   }
   // Idle again, as before the run, so that nothing of a run that ended stays
   // drawn under the next banner.

@@ -35,9 +35,7 @@ std::FILE* open_file(const std::string& utf8Name, const char* mode) {
   return _wfopen(name.c_str(), wideMode.c_str());
 }
 
-std::filesystem::path path_from_utf8(const std::string& utf8Name) {
-  return std::filesystem::path(to_wide(utf8Name));
-}
+std::filesystem::path path_from_utf8(const std::string& utf8Name) { return std::filesystem::path(to_wide(utf8Name)); }
 
 std::string path_to_utf8(const std::filesystem::path& path) {
   const std::wstring& wide = path.native();

@@ -11,13 +11,13 @@
 #include <string_view>
 
 #include "base/platform_file.h"
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
-#include "photometry/spectrum.h"
-#include "engine/input_guard.h"
 #include "engine/config_file.h"
+#include "engine/input_guard.h"
 #include "engine/settings_text.h"
-#include "base/user_error.h"
+#include "photometry/spectrum.h"
 
 namespace lucidra::cli {
 namespace {
@@ -323,16 +323,17 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                     o.csvPath = std::string(v);
                   }));
     rules.emplace("--arc", flag([&] { o.arcMode = true; }));
-    rules.emplace("--arc-margins", valued([&](auto opt, auto v) {
-                    const auto comma = v.find(',');
-                    const auto a = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(0, comma), '.');
-                    const auto b = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(comma + 1), '.');
-                    if (!a || !b || *a < 0 || *b < 0 || *a + *b > 180) {
-                      bad_value(opt, v, "two angles A,B in degrees, each at least 0, together at most 180");
-                    }
-                    o.arcMarginADeg = *a;
-                    o.arcMarginBDeg = *b;
-                  }));
+    rules.emplace(
+        "--arc-margins", valued([&](auto opt, auto v) {
+          const auto comma = v.find(',');
+          const auto a = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(0, comma), '.');
+          const auto b = comma == std::string_view::npos ? std::nullopt : try_parse_real(v.substr(comma + 1), '.');
+          if (!a || !b || *a < 0 || *b < 0 || *a + *b > 180) {
+            bad_value(opt, v, "two angles A,B in degrees, each at least 0, together at most 180");
+          }
+          o.arcMarginADeg = *a;
+          o.arcMarginBDeg = *b;
+        }));
     rules.emplace("--clock-seed", valued([&](auto opt, auto v) {
                     o.clockSeed = whole_number(opt, v, INT64_MIN, INT64_MAX, "a whole number of seconds");
                   }));

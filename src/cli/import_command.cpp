@@ -7,9 +7,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "cli/cli_options.h"
-#include "base/user_error.h"
 #include "base/platform_file.h"
+#include "base/user_error.h"
+#include "cli/cli_options.h"
 #include "engine/input_guard.h"
 #include "photometry/import_files.h"
 #include "photometry/photometric_import.h"

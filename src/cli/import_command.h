@@ -11,8 +11,8 @@ namespace lucidra::cli {
 
 struct ImportOptions {
   std::string inputFile;
-  std::string outDir;                   // empty: the current folder
-  bool force = false;                   // overwrite existing distribution files
+  std::string outDir;                    // empty: the current folder
+  bool force = false;                    // overwrite existing distribution files
   std::optional<char> decimalSeparator;  // default: the locale's
   bool quiet = false;                    // no summary on success
 };

@@ -11,17 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "base/output_target.h"
+#include "base/user_error.h"
 #include "cli/cli_options.h"
 #include "cli/console_front_end.h"
 #include "cli/platform_console.h"
 #include "engine/estimate.h"
 #include "engine/far_field.h"
 #include "engine/generation_run.h"
-#include "output/ray_format_reader.h"
 #include "engine/input_guard.h"
-#include "base/output_target.h"
-#include "base/user_error.h"
 #include "lucidra/version.h"
+#include "output/ray_format_reader.h"
 
 namespace {
 
@@ -146,9 +146,7 @@ int run_command(int argc, char** argv) {
     case cli::Command::Help:
       std::fputs((options.helpTopic ? cli::command_help(*options.helpTopic) : cli::usage_text()).c_str(), stdout);
       return cli::kExitSuccess;
-    case cli::Command::Version:
-      std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION);
-      return cli::kExitSuccess;
+    case cli::Command::Version: std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION); return cli::kExitSuccess;
     case cli::Command::Estimate: {
       const auto e = lucidra::estimate_output(*options.rayCount, options.format.value_or(lucidra::OutputFormat::Zemax));
       std::printf("Size of Source File %lld MB\nGeneration Time ~ %lld min %lld sec\n",
@@ -156,12 +154,9 @@ int run_command(int argc, char** argv) {
                   static_cast<long long>(e.seconds));
       return cli::kExitSuccess;
     }
-    case cli::Command::Check:
-      return run_check(options, localeSeparator);
-    case cli::Command::Import:
-      return cli::run_import(*options.import, localeSeparator, stdout, stderr);
-    case cli::Command::Generate:
-      break;
+    case cli::Command::Check: return run_check(options, localeSeparator);
+    case cli::Command::Import: return cli::run_import(*options.import, localeSeparator, stdout, stderr);
+    case cli::Command::Generate: break;
   }
 
   lucidra::GenerationSettings settings;
@@ -184,8 +179,7 @@ int run_command(int argc, char** argv) {
 
   const bool progress = !options.quiet && (options.progress == cli::ProgressMode::On ||
                                            (options.progress == cli::ProgressMode::Auto && cli::stderr_is_terminal()));
-  settings.clockSeconds =
-      options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
+  settings.clockSeconds = options.clockSeed ? *options.clockSeed : static_cast<std::int64_t>(std::time(nullptr));
   cli::install_interrupt_handler(g_stop);
 
   lucidra::RunReport report;
@@ -225,9 +219,7 @@ int run_command(int argc, char** argv) {
       // The legacy notice's own words, on lines of their own after the prefix.
       std::fprintf(stderr, "lucidra-cli:\n%s\n", report.message.c_str());
       break;
-    default:
-      std::fprintf(stderr, "lucidra-cli: %s\n", report.message.c_str());
-      break;
+    default: std::fprintf(stderr, "lucidra-cli: %s\n", report.message.c_str()); break;
   }
   // Stopped by a signal: the temporary file is gone and the message out;
   // the exit status says which signal it was, as a shell expects.
@@ -235,7 +227,8 @@ int run_command(int argc, char** argv) {
                                                      report.outcome != lucidra::RunOutcome::LowFlux) {
     return 128 + signal;
   }
-  const bool written = report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux;
+  const bool written =
+      report.outcome == lucidra::RunOutcome::Succeeded || report.outcome == lucidra::RunOutcome::LowFlux;
   if (written && options.checkAfterGenerate) {
     std::fflush(stdout);
     const int checked = check_file(options, settings, settings.outputPath);

@@ -36,8 +36,7 @@ BOOL WINAPI on_console_event(DWORD event) {
       if (g_interrupted.exchange(true)) return FALSE;
       g_stop->store(true);
       return TRUE;
-    default:
-      return FALSE;
+    default: return FALSE;
   }
 }
 

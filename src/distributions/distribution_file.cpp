@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
-#include <memory>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 #include "base/platform_file.h"
-#include "distributions/number_text.h"
 #include "base/user_error.h"
+#include "distributions/number_text.h"
 
 namespace lucidra {
 
@@ -60,8 +60,7 @@ LineSpan line_at(std::string_view text, std::size_t start) {
 
 }  // namespace
 
-std::int32_t parse_value_line(std::string_view line,
-                              std::array<double, kDistributionCapacity + 1>& destination,
+std::int32_t parse_value_line(std::string_view line, std::array<double, kDistributionCapacity + 1>& destination,
                               char decimalSeparator) {
   std::int64_t valueCount = 0;
   std::size_t valueStart = 0;

@@ -4,8 +4,7 @@
 
 namespace lucidra {
 
-std::vector<PlotPoint> distribution_plot_points(const AngularDistribution& distribution,
-                                                bool tailPoints) {
+std::vector<PlotPoint> distribution_plot_points(const AngularDistribution& distribution, bool tailPoints) {
   const std::size_t n = static_cast<std::size_t>(std::max(distribution.stored_count(), 0));
   std::vector<PlotPoint> points;
   points.reserve(n + 1);
@@ -22,9 +21,8 @@ std::vector<PlotPoint> distribution_plot_points(const AngularDistribution& distr
 }
 
 void insert_plot_point(std::vector<PlotPoint>& series, PlotPoint point) {
-  const auto position = std::upper_bound(
-      series.begin(), series.end(), point.x,
-      [](double x, const PlotPoint& existing) { return x < existing.x; });
+  const auto position = std::upper_bound(series.begin(), series.end(), point.x,
+                                         [](double x, const PlotPoint& existing) { return x < existing.x; });
   series.insert(position, point);
 }
 

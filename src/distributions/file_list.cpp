@@ -14,9 +14,8 @@ bool has_txt_suffix(const std::string& name) {
   constexpr std::string_view kSuffix = ".txt";
   if (name.size() < kSuffix.size()) return false;
   const std::string_view tail = std::string_view(name).substr(name.size() - kSuffix.size());
-  return std::equal(tail.begin(), tail.end(), kSuffix.begin(), [](char a, char b) {
-    return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-  });
+  return std::equal(tail.begin(), tail.end(), kSuffix.begin(),
+                    [](char a, char b) { return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b; });
 }
 
 }  // namespace

@@ -1,10 +1,10 @@
 #include "distributions/number_text.h"
 
+#include <locale.h>
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -186,8 +186,7 @@ std::int32_t parse_whole_number(std::string_view text) {
 
 char locale_decimal_separator() {
   const std::lconv* conventions = std::localeconv();
-  if (conventions == nullptr || conventions->decimal_point == nullptr ||
-      conventions->decimal_point[0] == '\0') {
+  if (conventions == nullptr || conventions->decimal_point == nullptr || conventions->decimal_point[0] == '\0') {
     return '.';
   }
   return conventions->decimal_point[0];

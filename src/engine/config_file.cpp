@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <memory>
 
-#include "distributions/distribution_file.h"
-#include "distributions/number_text.h"
 #include "base/output_target.h"
 #include "base/platform_file.h"
+#include "distributions/distribution_file.h"
+#include "distributions/number_text.h"
 
 namespace lucidra {
 
@@ -44,14 +44,13 @@ NaValidation validate_na_text(std::string_view text, char decimalSeparator) {
   return {NaValidation::Action::Keep, {}};
 }
 
-void read_config_values(const std::vector<std::string>& lines, ConfigValues& values,
-                        char decimalSeparator, const std::string& fileName) {
+void read_config_values(const std::vector<std::string>& lines, ConfigValues& values, char decimalSeparator,
+                        const std::string& fileName) {
   const auto take_text = [&](int number, std::string& field) {
     field = config_line(lines, number);
     values.lastLineApplied = number;
   };
-  const auto take_whole = [&](int number, std::int32_t& field, std::int32_t minimum,
-                              std::int32_t maximum) {
+  const auto take_whole = [&](int number, std::int32_t& field, std::int32_t minimum, std::int32_t maximum) {
     field = std::clamp(parse_whole_number(config_line(lines, number)), minimum, maximum);
     values.lastLineApplied = number;
   };

@@ -25,8 +25,7 @@ OutputEstimate estimate_output(std::int32_t rayCount) {
   estimate.sizeMb = static_cast<std::int64_t>(std::trunc(rays * static_cast<long double>(kSizePerRayMb)));
   const long double seconds = rays * static_cast<long double>(kTimePerRaySeconds);
   estimate.minutes = static_cast<std::int64_t>(std::trunc(seconds * kMinutesPerSecond));
-  estimate.seconds = static_cast<std::int64_t>(
-      std::trunc(std::fmod(static_cast<double>(seconds), kMinuteLength)));
+  estimate.seconds = static_cast<std::int64_t>(std::trunc(std::fmod(static_cast<double>(seconds), kMinuteLength)));
   return estimate;
 }
 

@@ -6,10 +6,10 @@
 #include <memory>
 #include <thread>
 
+#include "base/user_error.h"
 #include "engine/run_setup.h"
 #include "sampling/level_lookup.h"
 #include "sampling/photometric_law.h"
-#include "base/user_error.h"
 
 namespace lucidra {
 namespace {
@@ -265,8 +265,8 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
               const double phi = 0.5 * (a0 + a1) + 0.5 * (a1 - a0) * kNodes[i];
               for (int j = 0; j < 4; ++j) {
                 const double theta = 0.5 * (t0 + t1) + 0.5 * (t1 - t0) * kNodes[j];
-                integral += kWeights[i] * kWeights[j] * 0.25 * (a1 - a0) * (t1 - t0) * law.at(theta, phi) *
-                            std::sin(theta);
+                integral +=
+                    kWeights[i] * kWeights[j] * 0.25 * (a1 - a0) * (t1 - t0) * law.at(theta, phi) * std::sin(theta);
               }
             }
           }
@@ -345,8 +345,8 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
     const double effectiveRays = totals.totalFlux * totals.totalFlux / sumSquares;
     const double sigma = std::sqrt(std::max(share * (1 - share), 1e-12) / effectiveRays);
     result.measuredBackwardShare = share;
-    result.backwardShareOk = std::fabs(share - result.expectedBackwardShare) <=
-                             std::max(options.sigmas * sigma, options.tolerance);
+    result.backwardShareOk =
+        std::fabs(share - result.expectedBackwardShare) <= std::max(options.sigmas * sigma, options.tolerance);
   }
   if (!result.backwardShareOk) result.passed = false;
   if (result.scale <= 0) result.passed = false;
@@ -372,8 +372,7 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
     return part;
   };
   const std::shared_ptr<Partial> totals = make_partial();
-  const unsigned threads =
-      options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
+  const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   const auto read = read_ray_file(
       path, kind, threads,
       [&](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
@@ -407,10 +406,11 @@ std::string far_field_verdict(const FarFieldResult& r) {
   if (judged == 0) {
     return "FAIL: no bin holds " + std::to_string(r.options.minRays) + " rays; use more rays or wider bins";
   }
-  return std::string(r.passed ? "PASS" : "FAIL") + ": largest deviation " +
-         format("%.2f", 100 * r.largestDeviation) + " % of the peak" +
-         (r.backwardShareOk ? "" : ", backward share " + format("%.2f", 100 * r.measuredBackwardShare) +
-                                       " % instead of " + format("%.2f", 100 * r.expectedBackwardShare) + " %") +
+  return std::string(r.passed ? "PASS" : "FAIL") + ": largest deviation " + format("%.2f", 100 * r.largestDeviation) +
+         " % of the peak" +
+         (r.backwardShareOk ? ""
+                            : ", backward share " + format("%.2f", 100 * r.measuredBackwardShare) + " % instead of " +
+                                  format("%.2f", 100 * r.expectedBackwardShare) + " %") +
          (r.spectrum && !r.spectrum->passed ? ", the wavelengths do not follow the spectrum" : "");
 }
 
@@ -424,23 +424,22 @@ std::string far_field_report(const FarFieldResult& r) {
          format("%.6g", t.lo[1]) + " .. " + format("%.6g", t.hi[1]) + " mm, z " + format("%.6g", t.lo[2]) + " .. " +
          format("%.6g", t.hi[2]) + " mm\n";
   out += "largest |direction length - 1|: " + format("%.3g", t.maxLengthError) + "\n";
-  out += "rays with zero flux: " + std::to_string(t.zeroFlux) + ", with negative flux: " +
-         std::to_string(t.negativeFlux) + "\n";
+  out += "rays with zero flux: " + std::to_string(t.zeroFlux) +
+         ", with negative flux: " + std::to_string(t.negativeFlux) + "\n";
   out += "going backwards (dz < 0): " + std::to_string(t.backwardRays) + " rays (" +
          format("%.2f", t.rays > 0 ? 100.0 * static_cast<double>(t.backwardRays) / static_cast<double>(t.rays) : 0) +
          " %), " + format("%.2f", 100 * r.measuredBackwardShare) + " % of the flux; the law sends " +
          format("%.2f", 100 * r.expectedBackwardShare) + " %" + (r.backwardShareOk ? "" : "  FAIL") + "\n";
   out += "law: " + r.law + "\n";
   out += "bins of " + format("%g", r.options.binDeg) + " deg, wedges of +/-" + format("%g", r.options.wedgeHalfDeg) +
-         " deg about the planes; bins with at least " + std::to_string(r.options.minRays) +
-         " rays are judged; scale " + format("%.6g", r.scale) + " W/sr per unit of the law\n";
+         " deg about the planes; bins with at least " + std::to_string(r.options.minRays) + " rays are judged; scale " +
+         format("%.6g", r.scale) + " W/sr per unit of the law\n";
   out += "view                       judged  failed  largest deviation  chi2/dof\n";
   for (std::size_t v = 0; v < r.views.size(); ++v) {
     const FarFieldViewResult& view = r.views[v];
     char line[160];
-    std::snprintf(line, sizeof line, "%-26s %6d  %6d  %9.2f %% of peak  %8.3f\n",
-                  r.totals.views[v].name.c_str(), view.judgedBins, view.failedBins,
-                  100 * view.largestDeviation, view.chiSquarePerDof);
+    std::snprintf(line, sizeof line, "%-26s %6d  %6d  %9.2f %% of peak  %8.3f\n", r.totals.views[v].name.c_str(),
+                  view.judgedBins, view.failedBins, 100 * view.largestDeviation, view.chiSquarePerDof);
     out += line;
   }
   if (r.spectrum) out += spectrum_check_report(*r.spectrum);
@@ -450,14 +449,14 @@ std::string far_field_report(const FarFieldResult& r) {
 }
 
 std::string far_field_csv(const FarFieldResult& r) {
-  std::string out = "view,theta_lo_deg,theta_hi_deg,rays,measured_w_per_sr,sigma_w_per_sr,expected_w_per_sr,judged,passed\n";
+  std::string out =
+      "view,theta_lo_deg,theta_hi_deg,rays,measured_w_per_sr,sigma_w_per_sr,expected_w_per_sr,judged,passed\n";
   for (std::size_t v = 0; v < r.views.size(); ++v) {
     for (const FarFieldBin& b : r.views[v].bins) {
       char line[256];
       std::snprintf(line, sizeof line, "%s,%g,%g,%lld,%.9g,%.9g,%.9g,%d,%d\n", r.totals.views[v].key.c_str(),
-                    b.thetaLoDeg, b.thetaHiDeg,
-                    static_cast<long long>(b.rays), b.measured, b.sigma, b.expected, b.judged ? 1 : 0,
-                    b.passed ? 1 : 0);
+                    b.thetaLoDeg, b.thetaHiDeg, static_cast<long long>(b.rays), b.measured, b.sigma, b.expected,
+                    b.judged ? 1 : 0, b.passed ? 1 : 0);
       out += line;
     }
   }

@@ -1,5 +1,5 @@
-#include "engine/input_guard.h"
 #include "engine/generation_run.h"
+#include "engine/input_guard.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,12 +15,12 @@
 #include "engine/writing_phase.h"
 #include "lucidra/version.h"
 #include "output/binary_ray_file.h"
+#include "output/ray_file.h"
 #include "photometry/photometric_import.h"
 #include "photometry/photometric_solid.h"
-#include "sampling/photometric_law.h"
-#include "output/ray_file.h"
 #include "random/random_state.h"
 #include "random/sobol.h"
+#include "sampling/photometric_law.h"
 
 namespace lucidra {
 namespace {
@@ -257,8 +257,9 @@ void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileW
     PhaseEnd end;
     const double weightSum = flux_phase(plan, start, unused, threads, hooks, end);
     if (!(weightSum > 0) || !std::isfinite(weightSum)) {
-      throw UserError("No ray of this run carries light (the law is 0 at every direction drawn); use more rays or "
-                      "the equal-flux sampling");
+      throw UserError(
+          "No ray of this run carries light (the law is 0 at every direction drawn); use more rays or "
+          "the equal-flux sampling");
     }
     plan.fluxDivisor = weightSum / plan.sourceFlux;
     report.fluxDivisor = plan.fluxDivisor;
@@ -299,8 +300,7 @@ void check_run_settings(const GenerationSettings& settings) {
     }
     if (settings.randomAlgorithm == RandomAlgorithm::Sobol && settings.rayCount >= kSobolSeedLimit - 1) {
       throw UserError("Number of Rays " + std::to_string(settings.rayCount) +
-                      " is more than the quasi-random (Sobol) sequence holds (" +
-                      std::to_string(kSobolSeedLimit - 2) +
+                      " is more than the quasi-random (Sobol) sequence holds (" + std::to_string(kSobolSeedLimit - 2) +
                       " at most); use fewer rays or the pseudo-random (Uniform) algorithm");
     }
   }
@@ -419,9 +419,9 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
     tables->sourceFlux = photometric_solid_file(settings.photometricFile).flux_lm();
   }
   if (!settings.ledMode) {
-    tables->arc = std::make_unique<ArcSource>(linear_table_of(tables->runLongitudinal),
-                                              linear_table_of(tables->runTransversal), settings.arcMarginADeg,
-                                              settings.arcMarginBDeg, settings.extentAboutZ);
+    tables->arc =
+        std::make_unique<ArcSource>(linear_table_of(tables->runLongitudinal), linear_table_of(tables->runTransversal),
+                                    settings.arcMarginADeg, settings.arcMarginBDeg, settings.extentAboutZ);
     return tables;
   }
   const std::string source = settings.photometricFile.empty()
@@ -505,8 +505,7 @@ SamplingPlan make_sampling_plan(const GenerationSettings& settings, const RunTab
     plan.lengthBound = arc_bound(sampling::kResolution * plan.arcLength, "length", plan.arcLength);
     plan.radiusBoundWide = !fits_int32(plan.radiusBound);
     plan.lengthBoundWide = !fits_int32(plan.lengthBound);
-    plan.azimuthBound =
-        static_cast<std::int32_t>(sampling::kResolution * settings.extentAboutZ * sampling::kInv360);
+    plan.azimuthBound = static_cast<std::int32_t>(sampling::kResolution * settings.extentAboutZ * sampling::kInv360);
     plan.elevationSpan =
         sampling::kPi - (settings.arcMarginADeg + settings.arcMarginBDeg) * sampling::kPi * sampling::kInv180;
     plan.elevationStart = settings.arcMarginBDeg * sampling::kPi * sampling::kInv180 - sampling::kHalfPi;
@@ -629,9 +628,7 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
     start.runtime = randomState.runtime;
     if (usesSobol) start.sobol = sobol_begin_pass(dimension, sobolStart, randomState.sobol);
     start.sobolTable = &randomState.sobol;
-    hooks.progressRange = [&](std::int64_t first, std::int64_t last) {
-      gauge.sweep(first, last, base, span, n, 1);
-    };
+    hooks.progressRange = [&](std::int64_t first, std::int64_t last) { gauge.sweep(first, last, base, span, n, 1); };
     PhaseEnd end;
     try {
       writing_phase(plan, start, levels, *writer, threads, hooks, phase, end);

@@ -120,19 +120,18 @@ struct Chunk {
   std::vector<std::uint8_t> lineLength;
   std::vector<double> values;
   std::int64_t accepted = 0;
-  std::int64_t prefix = 0;      // accepted items made while a level was unknown
-  std::int64_t bad = -1;        // first accepted item with a non-finite number
-  bool exhausted = false;       // the Sobol sequence ran out within the chunk
+  std::int64_t prefix = 0;  // accepted items made while a level was unknown
+  std::int64_t bad = -1;    // first accepted item with a non-finite number
+  bool exhausted = false;   // the Sobol sequence ran out within the chunk
   std::int64_t attemptsDone = 0;
-  Levels finalLevels;           // NaN: no lookup of the chunk matched
+  Levels finalLevels;  // NaN: no lookup of the chunk matched
   bool done = false;
 };
 
 class Pipeline {
  public:
-  Pipeline(const SamplingPlan& plan, const PhaseStart& start, bool fluxPhase, std::int64_t totalItems,
-           unsigned threads, const Levels& initialLevels, RayEncoder encoder = &format_ray_line,
-           std::size_t bytesPerRay = 0)
+  Pipeline(const SamplingPlan& plan, const PhaseStart& start, bool fluxPhase, std::int64_t totalItems, unsigned threads,
+           const Levels& initialLevels, RayEncoder encoder = &format_ray_line, std::size_t bytesPerRay = 0)
       : initialLevels_(initialLevels),
         plan_(plan),
         start_(start),
@@ -233,19 +232,21 @@ class Pipeline {
 
   ChunkDraws draws_at(std::int64_t firstItem, std::uint64_t acceptedBefore) const {
     ChunkDraws d;
-    d.uniformSeed = park_miller_skip(start_.uniformSeed, static_cast<std::uint64_t>(firstItem) * counts_.uniformPerItem);
+    d.uniformSeed =
+        park_miller_skip(start_.uniformSeed, static_cast<std::uint64_t>(firstItem) * counts_.uniformPerItem);
     d.runtime = start_.runtime;
     d.runtime.skip(static_cast<std::uint64_t>(firstItem) * counts_.runtimePerItem +
                    acceptedBefore * counts_.runtimePerAccepted);
     if (counts_.sobol) {
-      d.sobolCursor = SobolCursor(*start_.sobolTable, plan_.sobol_dimension(), start_.sobol,
-                                  start_.sobol.startSeed + firstItem);
+      d.sobolCursor =
+          SobolCursor(*start_.sobolTable, plan_.sobol_dimension(), start_.sobol, start_.sobol.startSeed + firstItem);
     }
     return d;
   }
 
   std::int64_t count_accepted(std::int64_t firstItem, std::int64_t items) const {
-    std::int32_t seed = park_miller_skip(start_.uniformSeed, static_cast<std::uint64_t>(firstItem) * counts_.uniformPerItem);
+    std::int32_t seed =
+        park_miller_skip(start_.uniformSeed, static_cast<std::uint64_t>(firstItem) * counts_.uniformPerItem);
     std::int64_t accepted = 0;
     for (std::int64_t a = 0; a < items; ++a) {
       const std::int32_t j1 = uniform_int(0, sampling::kResolutionInt, seed);
@@ -412,7 +413,7 @@ class Pipeline {
   const std::int64_t totalItems_;  // -1: until the committing thread has enough
   const DrawCounts counts_;
   const bool useLevels_;
-  const RayEncoder encode_;  // a text line or a binary record per ray
+  const RayEncoder encode_;     // a text line or a binary record per ray
   const std::size_t rayBytes_;  // the most one ray's encoding takes
 
   std::mutex mutex_;
@@ -432,11 +433,10 @@ Levels merge_levels(const Levels& chunkEnd, const Levels& before) {
                 std::isnan(chunkEnd.transversal) ? before.transversal : chunkEnd.transversal};
 }
 
-
 }  // namespace
 
 double flux_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, unsigned threads,
-                           const PhaseHooks& hooks, PhaseEnd& end) {
+                  const PhaseHooks& hooks, PhaseEnd& end) {
   const std::int64_t total = plan.rayCount + 1;
   Pipeline pipeline(plan, start, true, total, threads, levels);
   double sum = 0;
@@ -468,9 +468,8 @@ double flux_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& lev
   return sum;
 }
 
-void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
-                            RayFileWriter& writer, unsigned threads, const PhaseHooks& hooks,
-                            WritingPhaseResult& result, PhaseEnd& end) {
+void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, RayFileWriter& writer,
+                   unsigned threads, const PhaseHooks& hooks, WritingPhaseResult& result, PhaseEnd& end) {
   const std::int64_t needed = plan.rayCount + 1;
   const DrawCounts counts = draw_counts(plan, false);
   Pipeline pipeline(plan, start, false, counts.rejects ? -1 : needed, threads, levels, writer.encoder(),
@@ -484,7 +483,8 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
     const std::int64_t take = std::min(chunk.accepted, needed - result.raysWritten);
     hooks.progressRange(result.raysWritten + 2, result.raysWritten + take + 1);
     if (counts.sobol) {
-      const std::int64_t attempts = take < chunk.accepted ? pipeline.attempt_of(chunk, take - 1) + 1 : chunk.attemptsDone;
+      const std::int64_t attempts =
+          take < chunk.accepted ? pipeline.attempt_of(chunk, take - 1) + 1 : chunk.attemptsDone;
       if (attempts > 0) end.lastSobolSeed = start.sobol.startSeed + chunk.firstItem + attempts - 1;
     }
 

@@ -47,13 +47,12 @@ struct PhaseEnd {
 };
 
 // N + 1 flux samples; returns the weight sum, added in sample order.
-double flux_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
-                           unsigned threads, const PhaseHooks& hooks, PhaseEnd& end);
+double flux_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, unsigned threads,
+                  const PhaseHooks& hooks, PhaseEnd& end);
 
 // N + 1 rays into `writer`.
-void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels,
-                            RayFileWriter& writer, unsigned threads, const PhaseHooks& hooks,
-                            WritingPhaseResult& result, PhaseEnd& end);
+void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& levels, RayFileWriter& writer,
+                   unsigned threads, const PhaseHooks& hooks, WritingPhaseResult& result, PhaseEnd& end);
 
 // The Sobol source of a worker: points of consecutive seeds from a start,
 // each the regular point XOR the pass offset, as i4_sobol returns them.

@@ -75,7 +75,8 @@ SamplingMode sampling_mode(const GenerationSettings& settings);
 // tables (ascending, as `ascending_table` gives them; unused by
 // Lambertian and Uniform). Legacy settings give the law their files were
 // compared with. Throws UserError for settings that describe no law.
-std::unique_ptr<AngularLaw> make_angular_law(const GenerationSettings& settings, const AngularDistribution& longitudinal,
+std::unique_ptr<AngularLaw> make_angular_law(const GenerationSettings& settings,
+                                             const AngularDistribution& longitudinal,
                                              const AngularDistribution& transversal, const std::string& source);
 
 // Refuses settings no run can use: no rays, a considered source flux of 0,

@@ -23,8 +23,8 @@ struct WritingPhaseResult {
 };
 
 inline bool is_finite_ray(const RayRecord& r) {
-  return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.z) && std::isfinite(r.dx) &&
-         std::isfinite(r.dy) && std::isfinite(r.dz) && std::isfinite(r.flux);
+  return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.z) && std::isfinite(r.dx) && std::isfinite(r.dy) &&
+         std::isfinite(r.dz) && std::isfinite(r.flux);
 }
 
 [[noreturn]] inline void refuse_non_finite_ray(std::int64_t rayNumber) {

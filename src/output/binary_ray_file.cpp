@@ -84,8 +84,8 @@ std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_vie
   char* h = header.data();
   put_i32(h + 0, kZemaxIdentifier);
   put_u32(h + 4, rays);
-  const std::size_t length = description.size() < kZemaxDescriptionBytes - 1 ? description.size()
-                                                                           : kZemaxDescriptionBytes - 1;
+  const std::size_t length =
+      description.size() < kZemaxDescriptionBytes - 1 ? description.size() : kZemaxDescriptionBytes - 1;
   for (std::size_t i = 0; i < length; ++i) {
     const auto c = static_cast<unsigned char>(description[i]);
     h[8 + i] = c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
@@ -137,7 +137,7 @@ std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSecond
   char* h = header.data();
   std::memcpy(h, "TM25", 4);
   put_i32(h + 4, 2013);
-  put_i32(h + 8, 0);          // simulation
+  put_i32(h + 8, 0);  // simulation
   // The other total follows from the spectrum (a spectrum without any
   // luminous power has no radiant total in lumens: 0, not given).
   const double efficacy = spectral.spectral ? spectral.lumensPerWatt : 0.0;
@@ -159,15 +159,15 @@ std::string tm25_header(std::uint64_t rays, double flux, std::int64_t unixSecond
     put_f32(h + 72, static_cast<float>(spectral.maxNm));
   }
   char* flags = h + kTm25FixedHeaderBytes;
-  put_i32(flags + 0, 1);  // position
-  put_i32(flags + 4, 1);  // direction
-  put_i32(flags + 8, lumen ? 0 : 1);   // radiant flux
-  put_i32(flags + 16, lumen ? 1 : 0);  // luminous flux
+  put_i32(flags + 0, 1);                           // position
+  put_i32(flags + 4, 1);                           // direction
+  put_i32(flags + 8, lumen ? 0 : 1);               // radiant flux
+  put_i32(flags + 16, lumen ? 1 : 0);              // luminous flux
   put_i32(flags + 12, spectral.spectral ? 1 : 0);  // wavelength
   // Stokes, tristimulus, spectrum index: 0.
   char* text = flags + kTm25FlagsBytes;
-  const std::string_view fields[kTm25TextFields] = {texts.lightSource, {}, {}, texts.creator, texts.software,
-                                                     {}, {}, texts.information, texts.dataReference};
+  const std::string_view fields[kTm25TextFields] = {
+      texts.lightSource, {}, {}, texts.creator, texts.software, {}, {}, texts.information, texts.dataReference};
   for (std::size_t i = 0; i < kTm25TextFields; ++i) put_utf32_field(text + i * kTm25TextChars * 4, fields[i]);
   return header;
 }

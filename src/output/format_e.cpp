@@ -148,8 +148,8 @@ inline Scaled scale(u64 mantissa, int binaryExponent, int decimalExponent) {
   // lies in the top word.
   const int shift = -(binaryExponent + entry.binaryExponent) - 128;
   assert(shift > 0 && shift < 64);
-  return {word2 >> shift, (word2 << (64 - shift)) | (word1 >> shift),
-          ((word1 << (64 - shift)) | word0) != 0, entry.exact};
+  return {word2 >> shift, (word2 << (64 - shift)) | (word1 >> shift), ((word1 << (64 - shift)) | word0) != 0,
+          entry.exact};
 }
 
 // Whether the scaled value rounds up, half to even on the exact binary
@@ -273,7 +273,8 @@ char* format_e(double value, char* out) noexcept {
   // Whether a ray value rounds up is a coin toss the branch predictor cannot
   // learn: no branch on it.
   const u64 digits = scaled.digits + (scaled.fractionTop > (u64{1} << 63));
-  if (digits == kHighDigits) [[unlikely]] return put_decimal(out, kLowDigits, decimalExponent + 1);
+  if (digits == kHighDigits) [[unlikely]]
+    return put_decimal(out, kLowDigits, decimalExponent + 1);
   return put_decimal(out, digits, decimalExponent);
 }
 

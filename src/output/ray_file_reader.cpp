@@ -42,8 +42,7 @@ std::string line_text(std::string_view line) {
 }
 
 [[noreturn]] void fail(const std::string& path, std::int64_t line, const std::string& what) {
-  throw RayFileError("Ray file " + path + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " +
-                     what);
+  throw RayFileError("Ray file " + path + (line > 0 ? ", line " + std::to_string(line) : std::string()) + ": " + what);
 }
 
 std::string too_long() { return "is longer than " + std::to_string(kMaxLineBytes) + " bytes; is it a ray file?"; }
@@ -374,7 +373,8 @@ BinaryLayout read_zemax_binary_header(std::FILE* file, const std::string& path) 
   const std::uint32_t units = get_u32(h + 136);
   layout.lengthUnit = units < 5 ? kUnits[units] : "unit code " + std::to_string(units);
   const std::uint32_t fluxType = get_u32(h + 196);
-  if (fluxType > 1) fail(path, 0, "has flux type " + std::to_string(fluxType) + "; only 0 (watts) and 1 (lumens) exist");
+  if (fluxType > 1)
+    fail(path, 0, "has flux type " + std::to_string(fluxType) + "; only 0 (watts) and 1 (lumens) exist");
   layout.fluxUnit = fluxType == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   const auto format = static_cast<std::int32_t>(get_u32(h + 192));
   if (format == 2) {
@@ -439,8 +439,8 @@ BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
   layout.fluxUnit = flag[2] != 0 ? FluxUnit::Watt : FluxUnit::Lumen;
   layout.flux = static_cast<double>(get_f32(h.data() + (flag[2] != 0 ? 16 : 12)));
   layout.lengthUnit = "mm";
-  layout.recordFloats = 6 + flag[2] + flag[3] + flag[4] + 3 * flag[5] + 2 * flag[6] + flag[7] +
-                        static_cast<std::size_t>(extraItems);
+  layout.recordFloats =
+      6 + flag[2] + flag[3] + flag[4] + 3 * flag[5] + 2 * flag[6] + flag[7] + static_cast<std::size_t>(extraItems);
   // Spectral tables (a count, then pairs of float32), padded to 32 bytes;
   // 512 bytes per additional column name; the additional text.
   const std::int64_t left = bytes_left(file);
@@ -454,7 +454,8 @@ BinaryLayout read_tm25_header(std::FILE* file, const std::string& path) {
     if (left >= 0 ? tableBytes + 4 + bytes > static_cast<std::uint64_t>(left)
                   : static_cast<std::uint64_t>(pairs) > kMaxSpectralPairs) {
       fail(path, 0,
-           "announces a spectral table of " + std::to_string(pairs) + " pairs, more than the file holds; is it cut short?");
+           "announces a spectral table of " + std::to_string(pairs) +
+               " pairs, more than the file holds; is it cut short?");
     }
     skip_bytes(file, path, bytes, "spectral tables");
     tableBytes += 4 + bytes;
@@ -478,8 +479,12 @@ BinaryBlock decode_block(std::vector<char> bytes, BinaryLayout layout, const Ray
   std::vector<RayRecord> rays(n);
   for (std::size_t i = 0; i < n; ++i) {
     const char* r = bytes.data() + i * recordBytes;
-    rays[i] = RayRecord{get_f32(r),      get_f32(r + 4),  get_f32(r + 8),
-                        get_f32(r + 12), get_f32(r + 16), get_f32(r + 20),
+    rays[i] = RayRecord{get_f32(r),
+                        get_f32(r + 4),
+                        get_f32(r + 8),
+                        get_f32(r + 12),
+                        get_f32(r + 16),
+                        get_f32(r + 20),
                         get_f32(r + 4 * layout.fluxIndex)};
     if (layout.wavelengthIndex != 0) {
       rays[i].wavelength = static_cast<double>(get_f32(r + 4 * layout.wavelengthIndex)) * layout.nmPerUnit;
@@ -550,12 +555,15 @@ RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind
     throw;
   }
   if (leftover != 0) {
-    fail(path, 0, "ends within a ray record (" + std::to_string(leftover) + " bytes after the last whole ray); is it cut short?");
+    fail(
+        path, 0,
+        "ends within a ray record (" + std::to_string(leftover) + " bytes after the last whole ray); is it cut short?");
   }
   if (static_cast<std::uint64_t>(result.rays) != layout.count) {
     fail(path, 0,
          "the header announces " + std::to_string(layout.count) + " rays but the file holds " +
-             std::to_string(result.rays) + (static_cast<std::uint64_t>(result.rays) < layout.count ? "; is it cut short?" : ""));
+             std::to_string(result.rays) +
+             (static_cast<std::uint64_t>(result.rays) < layout.count ? "; is it cut short?" : ""));
   }
   if (result.rays == 0) fail(path, 0, "holds no ray");
   return result;

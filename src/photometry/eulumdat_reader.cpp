@@ -47,8 +47,9 @@ class FieldLines {
   double real(std::string_view field) {
     const std::string_view line = text(field);
     const std::optional<double> v = photometric_number_or_comma(line);
-    if (!v) fail(field, trimmed(line).empty() ? "the line is empty; a number belongs here"
-                                              : quoted_value_text(trimmed(line)) + " is not a number");
+    if (!v)
+      fail(field, trimmed(line).empty() ? "the line is empty; a number belongs here"
+                                        : quoted_value_text(trimmed(line)) + " is not a number");
     return *v;
   }
 
@@ -80,16 +81,15 @@ class FieldLines {
 };
 
 // Reads `count` angles, one per line, strictly ascending within [lo, hi], no two the same.
-std::vector<double> read_angles(FieldLines& lines, std::int64_t count, std::string_view what, double lo,
-                                double hi) {
+std::vector<double> read_angles(FieldLines& lines, std::int64_t count, std::string_view what, double lo, double hi) {
   std::vector<double> angles;
   angles.reserve(static_cast<std::size_t>(count));
   for (std::int64_t i = 0; i < count; ++i) {
     const std::string field = std::string(what) + " " + std::to_string(i + 1) + " of " + std::to_string(count);
     const double angle = lines.real(field);
     if (angle < lo || angle > hi) {
-      lines.fail(field, short_number(angle) + " is outside " + short_number(lo) + " to " + short_number(hi) +
-                            " degrees");
+      lines.fail(field,
+                 short_number(angle) + " is outside " + short_number(lo) + " to " + short_number(hi) + " degrees");
     }
     if (!angles.empty()) {
       if (const auto problem = angle_order_problem(angle, angles.back())) lines.fail(field, *problem);
@@ -117,8 +117,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   lines.real("C plane step Dc");
   const std::int64_t ng = lines.whole("number of gamma angles Ng", 2, 100000);
   lines.real("gamma angle step Dg");
-  for (const char* field : {"measurement report number", "luminaire name", "luminaire number", "file name",
-                            "date/user"}) {
+  for (const char* field :
+       {"measurement report number", "luminaire name", "luminaire number", "file name", "date/user"}) {
     lines.text(field);
   }
   for (const char* field :
@@ -129,7 +129,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   }
   const double lightOutputRatio = lines.real("light output ratio");
   const double conversion = lines.real("conversion factor for intensities");
-  if (!(conversion > 0)) lines.fail("conversion factor for intensities", short_number(conversion) + " must be positive");
+  if (!(conversion > 0))
+    lines.fail("conversion factor for intensities", short_number(conversion) + " must be positive");
   lines.real("tilt during measurement");
   const std::int64_t sets = lines.whole("number of lamp sets", 1, 1000);
 
@@ -165,10 +166,25 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   double startDeg = 0, endDeg = 0;
   switch (isym) {
     case 0: data.symmetry = mc == 1 ? HorizontalSymmetry::Rotational : HorizontalSymmetry::None; break;
-    case 1: data.symmetry = HorizontalSymmetry::Rotational; planeCount = 1; break;
-    case 2: data.symmetry = HorizontalSymmetry::PlaneC0C180; startDeg = 0; endDeg = 180; break;
-    case 3: data.symmetry = HorizontalSymmetry::PlaneC90C270; startDeg = 90; endDeg = 270; break;
-    default: data.symmetry = HorizontalSymmetry::Quadrant; startDeg = 0; endDeg = 90; break;
+    case 1:
+      data.symmetry = HorizontalSymmetry::Rotational;
+      planeCount = 1;
+      break;
+    case 2:
+      data.symmetry = HorizontalSymmetry::PlaneC0C180;
+      startDeg = 0;
+      endDeg = 180;
+      break;
+    case 3:
+      data.symmetry = HorizontalSymmetry::PlaneC90C270;
+      startDeg = 90;
+      endDeg = 270;
+      break;
+    default:
+      data.symmetry = HorizontalSymmetry::Quadrant;
+      startDeg = 0;
+      endDeg = 90;
+      break;
   }
   if (isym >= 2) {
     const std::int64_t divisor = isym == 4 ? 4 : 2;
@@ -183,9 +199,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
     if (first + planeCount > cAngles.size() || !same_angle(cAngles[first + planeCount - 1], endDeg)) {
       lines.cursor().fail(isymLine, "symmetry indicator Isym",
                           std::to_string(isym) + " stores the planes C" + short_number(startDeg) + " to C" +
-                              short_number(endDeg) + ", but the C angles do not hold " +
-                              std::to_string(planeCount) + " planes from C" + short_number(startDeg) +
-                              " to C" + short_number(endDeg));
+                              short_number(endDeg) + ", but the C angles do not hold " + std::to_string(planeCount) +
+                              " planes from C" + short_number(startDeg) + " to C" + short_number(endDeg));
     }
   }
   data.horizontalDeg.assign(cAngles.begin() + static_cast<std::ptrdiff_t>(first),
@@ -197,8 +212,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   for (std::size_t p = 0; p < planeCount; ++p) {
     data.candela[p].reserve(static_cast<std::size_t>(ng));
     for (std::int64_t g = 0; g < ng; ++g) {
-      const std::string field = "intensity " + std::to_string(g + 1) + " of " + std::to_string(ng) +
-                                " in plane C" + short_number(data.horizontalDeg[p]);
+      const std::string field = "intensity " + std::to_string(g + 1) + " of " + std::to_string(ng) + " in plane C" +
+                                short_number(data.horizontalDeg[p]);
       const double value = lines.real(field);
       if (value < 0) lines.fail(field, short_number(value) + " cd/klm is negative");
       const double candela = value * scale;
@@ -214,7 +229,8 @@ PhotometricData read_eulumdat_text(std::string_view text, std::string_view fileN
   data.lampCount = lampCount;
   data.lightOutputRatioPercent = lightOutputRatio;
   data.notes.push_back("Intensities converted from cd/klm with the lamp flux " + short_number(lampFlux) +
-                       " lm of lamp set 1" + (sets > 1 ? " (the file lists " + std::to_string(sets) + " lamp sets)" : std::string()));
+                       " lm of lamp set 1" +
+                       (sets > 1 ? " (the file lists " + std::to_string(sets) + " lamp sets)" : std::string()));
   if (conversion != 1) {
     data.notes.push_back("Intensities multiplied by the conversion factor " + short_number(conversion));
   }

@@ -58,8 +58,7 @@ std::optional<std::string_view> tilt_value(std::string_view line) {
 constexpr std::string_view kEnded = "the file ends here; the value is missing";
 
 // Reads `count` ascending angles into `out`, no two of them the same.
-void read_ascending_angles(TextCursor& cursor, std::int64_t count, std::string_view what,
-                           std::vector<double>& out) {
+void read_ascending_angles(TextCursor& cursor, std::int64_t count, std::string_view what, std::vector<double>& out) {
   out.reserve(static_cast<std::size_t>(count));
   for (std::int64_t i = 0; i < count; ++i) {
     const std::string field = std::string(what) + " " + std::to_string(i + 1) + " of " + std::to_string(count);
@@ -90,8 +89,9 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
     const std::optional<std::string_view> line = cursor.next_line();
     if (!line) {
       cursor.fail(cursor.last_line(), "TILT line",
-                  first ? "the file is empty" : "the file has no TILT= line; an IES file states its tilt data "
-                                                "(TILT=NONE or TILT=INCLUDE) before its numbers");
+                  first ? "the file is empty"
+                        : "the file has no TILT= line; an IES file states its tilt data "
+                          "(TILT=NONE or TILT=INCLUDE) before its numbers");
     }
     if ((tilt = tilt_value(*line))) {
       tiltLine = lineNumber;
@@ -126,17 +126,16 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
     std::vector<double> angles;
     read_ascending_angles(cursor, count, "tilt angle", angles);
     for (std::int64_t i = 0; i < count; ++i) {
-      const std::string field =
-          "tilt multiplying factor " + std::to_string(i + 1) + " of " + std::to_string(count);
+      const std::string field = "tilt multiplying factor " + std::to_string(i + 1) + " of " + std::to_string(count);
       const double factor = cursor.next_real(field, kEnded);
       if (factor < 0) cursor.fail(cursor.value_line(), field, short_number(factor) + " is negative");
     }
-    data.notes.push_back("TILT=INCLUDE: lamp-to-luminaire geometry " + std::to_string(geometry) + ", " +
-                         std::to_string(count) + " tilt angles" +
-                         (count > 0 ? " from " + short_number(angles.front()) + " to " + short_number(angles.back()) +
-                                          " degrees"
-                                    : std::string()) +
-                         "; the tilt factors apply only to a tilted luminaire and are not applied to the tables");
+    data.notes.push_back(
+        "TILT=INCLUDE: lamp-to-luminaire geometry " + std::to_string(geometry) + ", " + std::to_string(count) +
+        " tilt angles" +
+        (count > 0 ? " from " + short_number(angles.front()) + " to " + short_number(angles.back()) + " degrees"
+                   : std::string()) +
+        "; the tilt factors apply only to a tilted luminaire and are not applied to the tables");
   } else if (tiltText != "NONE") {
     cursor.fail(tiltLine, "TILT",
                 tilt->empty() ? "TILT= names no tilt data; use TILT=NONE or TILT=INCLUDE"
@@ -153,7 +152,8 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
                 short_number(lumensPerLamp) + " must be positive, or -1 for absolute photometry");
   }
   const double multiplier = cursor.next_real("candela multiplier", kEnded);
-  if (!(multiplier > 0)) cursor.fail(cursor.value_line(), "candela multiplier", short_number(multiplier) + " must be positive");
+  if (!(multiplier > 0))
+    cursor.fail(cursor.value_line(), "candela multiplier", short_number(multiplier) + " must be positive");
   const auto verticalCount = cursor.next_whole("number of vertical angles", 2, 100000, kEnded);
   const auto horizontalCount = cursor.next_whole("number of horizontal angles", 1, 100000, kEnded);
   const auto type = cursor.next_whole("photometric type", 1, 3, kEnded);
@@ -166,14 +166,16 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
   cursor.next_whole("units type", 1, 2, kEnded);
   for (const char* dimension : {"width", "length", "height"}) cursor.next_real(dimension, kEnded);
   const double ballastFactor = cursor.next_real("ballast factor", kEnded);
-  if (!(ballastFactor > 0)) cursor.fail(cursor.value_line(), "ballast factor", short_number(ballastFactor) + " must be positive");
-  const bool lampFactorApplies = edition == IesEdition::E1986 || edition == IesEdition::E1991 ||
-                                 edition == IesEdition::E1995;
-  const char* secondField = lampFactorApplies ? "ballast-lamp photometric factor"
+  if (!(ballastFactor > 0))
+    cursor.fail(cursor.value_line(), "ballast factor", short_number(ballastFactor) + " must be positive");
+  const bool lampFactorApplies =
+      edition == IesEdition::E1986 || edition == IesEdition::E1991 || edition == IesEdition::E1995;
+  const char* secondField = lampFactorApplies              ? "ballast-lamp photometric factor"
                             : edition == IesEdition::E2019 ? "file generation type"
-                                                            : "future use";
+                                                           : "future use";
   const double second = cursor.next_real(secondField, kEnded);
-  if (lampFactorApplies && !(second > 0)) cursor.fail(cursor.value_line(), secondField, short_number(second) + " must be positive");
+  if (lampFactorApplies && !(second > 0))
+    cursor.fail(cursor.value_line(), secondField, short_number(second) + " must be positive");
   cursor.next_real("input watts", kEnded);
 
   // The angles.
@@ -228,8 +230,10 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
     }
   }
 
-  if (multiplier != 1) data.notes.push_back("Candela values multiplied by the candela multiplier " + short_number(multiplier));
-  if (ballastFactor != 1) data.notes.push_back("Candela values multiplied by the ballast factor " + short_number(ballastFactor));
+  if (multiplier != 1)
+    data.notes.push_back("Candela values multiplied by the candela multiplier " + short_number(multiplier));
+  if (ballastFactor != 1)
+    data.notes.push_back("Candela values multiplied by the ballast factor " + short_number(ballastFactor));
   if (lampFactorApplies && second != 1) {
     data.notes.push_back("Candela values multiplied by the ballast-lamp photometric factor " + short_number(second));
   }
@@ -248,8 +252,7 @@ PhotometricData read_ies_text(std::string_view text, std::string_view fileName) 
     bool more = has_value(*rest);
     while (!more && (rest = cursor.next_line())) more = has_value(*rest);
     if (more) {
-      data.notes.push_back("Text after the last candela value (line " + std::to_string(lastLine) +
-                           ") was ignored");
+      data.notes.push_back("Text after the last candela value (line " + std::to_string(lastLine) + ") was ignored");
     }
   }
   return data;

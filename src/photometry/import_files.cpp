@@ -46,12 +46,12 @@ std::array<ImportedTableFile, 2> imported_table_files(const PhotometricImport& i
   };
   return {{
       {in_folder(stem + "_C0-C180.txt"),
-       distribution_file_text(imported.longitudinal,
-                              sourceName + ": C0-C180 plane (mean of C0 and C180), candela", decimalSeparator),
+       distribution_file_text(imported.longitudinal, sourceName + ": C0-C180 plane (mean of C0 and C180), candela",
+                              decimalSeparator),
        &imported.longitudinal, "-L, longitudinal"},
       {in_folder(stem + "_C90-C270.txt"),
-       distribution_file_text(imported.transversal,
-                              sourceName + ": C90-C270 plane (mean of C90 and C270), candela", decimalSeparator),
+       distribution_file_text(imported.transversal, sourceName + ": C90-C270 plane (mean of C90 and C270), candela",
+                              decimalSeparator),
        &imported.transversal, "-T, transversal"},
   }};
 }
@@ -90,8 +90,8 @@ std::string import_summary(const PhotometricImport& r, const std::string& source
          stated_flux_text(r) + "\n";
   for (const ImportedTableFile& f : files) {
     out += "  wrote:       " + f.path + " (" +
-           angle_range(f.table->angleDeg.front(), f.table->angleDeg.back(), f.table->angleDeg.size(), "angle") +
-           ", " + f.use + ")\n";
+           angle_range(f.table->angleDeg.front(), f.table->angleDeg.back(), f.table->angleDeg.size(), "angle") + ", " +
+           f.use + ")\n";
   }
   for (const std::string& note : r.notes) out += "  note: " + note + "\n";
   return out;

@@ -10,10 +10,9 @@
 
 namespace lucidra {
 
-void throw_photometric_error(std::string_view fileName, int line, std::string_view field,
-                             std::string_view problem) {
-  throw PhotometricError(std::string(fileName) + " line " + std::to_string(line) + ", " + std::string(field) +
-                         ": " + std::string(problem));
+void throw_photometric_error(std::string_view fileName, int line, std::string_view field, std::string_view problem) {
+  throw PhotometricError(std::string(fileName) + " line " + std::to_string(line) + ", " + std::string(field) + ": " +
+                         std::string(problem));
 }
 
 namespace {

@@ -153,7 +153,8 @@ PlaneTable resampled(const PlaneTable& t, std::size_t count) {
   PlaneTable r;
   const double from = t.angleDeg.front(), to = t.angleDeg.back();
   for (std::size_t k = 0; k < count; ++k) {
-    const double angle = k + 1 == count ? to : from + (to - from) * static_cast<double>(k) / static_cast<double>(count - 1);
+    const double angle =
+        k + 1 == count ? to : from + (to - from) * static_cast<double>(k) / static_cast<double>(count - 1);
     r.angleDeg.push_back(angle);
     r.candela.push_back(value_at(t, angle));
   }
@@ -201,21 +202,24 @@ PhotometricImport two_plane_import(const PhotometricData& data) {
     for (std::size_t j = 0; j < circle.size(); ++j) {
       const CirclePlane& next = circle[(j + 1) % circle.size()];
       const CirclePlane& previous = circle[(j + circle.size() - 1) % circle.size()];
-      const double weightDeg = 0.5 * (wrap_degrees(next.cDeg - circle[j].cDeg) + wrap_degrees(circle[j].cDeg - previous.cDeg));
+      const double weightDeg =
+          0.5 * (wrap_degrees(next.cDeg - circle[j].cDeg) + wrap_degrees(circle[j].cDeg - previous.cDeg));
       result.fluxLm += weightDeg * kDegree * polar_integral(data.verticalDeg, *circle[j].candela);
     }
   }
   // The blend F + (E - F) cos^2(phi) averages to (E + F) / 2 around the axis.
-  result.twoPlaneFluxLm = std::numbers::pi * (polar_integral(data.verticalDeg, first) + polar_integral(data.verticalDeg, second));
+  result.twoPlaneFluxLm =
+      std::numbers::pi * (polar_integral(data.verticalDeg, first) + polar_integral(data.verticalDeg, second));
   if (result.fluxLm > 0) {
     result.notes.push_back(light_direction_note(photometric_solid(data)));
     note_stated_flux(data, result.fluxLm, result.notes);
     // + 0.0 turns a rounded -0 into 0, which prints without a sign.
     const double differencePercent =
         std::round((result.twoPlaneFluxLm - result.fluxLm) / result.fluxLm * 1000) / 10 + 0.0;
-    result.notes.push_back("Two-plane model: the tables blended by cos^2(phi) carry " + short_number(result.twoPlaneFluxLm) +
-                           " lm of the " + short_number(result.fluxLm) + " lm integrated from all planes (" +
-                           (differencePercent >= 0 ? "+" : "") + short_number(differencePercent) +
+    result.notes.push_back("Two-plane model: the tables blended by cos^2(phi) carry " +
+                           short_number(result.twoPlaneFluxLm) + " lm of the " + short_number(result.fluxLm) +
+                           " lm integrated from all planes (" + (differencePercent >= 0 ? "+" : "") +
+                           short_number(differencePercent) +
                            " %); the light between the planes is represented only through that blend");
   } else {
     result.notes.push_back("Every intensity is zero: the tables carry no light");
@@ -225,7 +229,8 @@ PhotometricImport two_plane_import(const PhotometricData& data) {
   result.longitudinal = oriented_table(data.verticalDeg, first, mirrored);
   result.transversal = oriented_table(data.verticalDeg, second, mirrored);
   if (mirrored) {
-    result.notes.push_back("Vertical angles 90-180 mirrored to 0-90 (theta = 180 - gamma): the main beam lies along +z");
+    result.notes.push_back(
+        "Vertical angles 90-180 mirrored to 0-90 (theta = 180 - gamma): the main beam lies along +z");
   }
   if (result.longitudinal.angleDeg.size() > kMaxTableAngles) {
     const std::size_t from = result.longitudinal.angleDeg.size();

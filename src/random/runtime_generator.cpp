@@ -20,8 +20,6 @@ void RuntimeGenerator::skip(std::uint64_t draws) noexcept {
   state = accMul * state + accAdd;
 }
 
-void seed_from_clock(RuntimeGenerator& generator) {
-  generator.seed(static_cast<std::int64_t>(std::time(nullptr)));
-}
+void seed_from_clock(RuntimeGenerator& generator) { generator.seed(static_cast<std::int64_t>(std::time(nullptr))); }
 
 }  // namespace lucidra

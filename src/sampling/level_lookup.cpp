@@ -7,8 +7,7 @@
 
 namespace lucidra {
 
-LevelLookup::LevelLookup(const AngularDistribution& table, LevelKind kind, LookupRule rule)
-    : kind_(kind), rule_(rule) {
+LevelLookup::LevelLookup(const AngularDistribution& table, LevelKind kind, LookupRule rule) : kind_(kind), rule_(rule) {
   const int n = table.stored_count();
   x_.assign(table.angle.begin(), table.angle.begin() + n + 1);
   y_.assign(table.intensity.begin(), table.intensity.begin() + n + 1);
@@ -57,11 +56,9 @@ void scan_level(const AngularDistribution& table, LevelKind kind, double v, doub
     if (!(x[k] < v && v <= x[k + 1])) continue;
     const double t = (v - x[k]) / (x[k + 1] - x[k]);
     if (kind == LevelKind::Longitudinal) {
-      level = y[k] >= y[k + 1] ? abs_trunc(y[k + 1] + (y[k] - y[k + 1]) * t)
-                               : abs_trunc(y[k] + (y[k + 1] - y[k]) * t);
+      level = y[k] >= y[k + 1] ? abs_trunc(y[k + 1] + (y[k] - y[k + 1]) * t) : abs_trunc(y[k] + (y[k + 1] - y[k]) * t);
     } else {
-      level = y[k] >= y[k + 1] ? abs_trunc(y[k] - y[k + 1]) * t + y[k + 1]
-                               : abs_trunc(y[k + 1] - y[k]) * t + y[k];
+      level = y[k] >= y[k + 1] ? abs_trunc(y[k] - y[k + 1]) * t + y[k + 1] : abs_trunc(y[k + 1] - y[k]) * t + y[k];
     }
   }
 }
@@ -91,9 +88,8 @@ void check_linear_table(const AngularDistribution& table, const std::string& fil
   const int n = table.stored_count();
   for (int k = 1; k <= n; ++k) {
     if (table.intensity[k] < 0) {
-      throw UserError("Distribution file " + fileName + " has the negative intensity " +
-                      shown(table.intensity[k]) + " at " + shown(table.angle[k]) +
-                      "; intensities must be 0 or more");
+      throw UserError("Distribution file " + fileName + " has the negative intensity " + shown(table.intensity[k]) +
+                      " at " + shown(table.angle[k]) + "; intensities must be 0 or more");
     }
   }
   if (n < 2) return;

@@ -4,8 +4,8 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -102,11 +102,11 @@ void CancelRunTest::longRunStopsQuicklyAndKeepsThePreviousFile() {
   QVERIFY(QTest::qWaitFor([&] { return f.CGauge2->position() > gaugeBefore; }, 5000));
   QVERIFY(!f.CGauge2->isHidden());
   QVERIFY(f.Label21->text() == "Writing to file..." || f.Label21->text() == "Calculation Flux...");
-  for (QWidget* locked : {static_cast<QWidget*>(f.BitBtn1), static_cast<QWidget*>(f.CSpinEdit3),
-                          static_cast<QWidget*>(f.Edit4), static_cast<QWidget*>(f.ComboBoxEx1),
-                          static_cast<QWidget*>(f.RadioButton1), static_cast<QWidget*>(f.CheckBox1),
-                          static_cast<QWidget*>(f.RadioButton4), static_cast<QWidget*>(f.CSpinEdit4),
-                          static_cast<QWidget*>(f.BrowseOutputButton)}) {
+  for (QWidget* locked :
+       {static_cast<QWidget*>(f.BitBtn1), static_cast<QWidget*>(f.CSpinEdit3), static_cast<QWidget*>(f.Edit4),
+        static_cast<QWidget*>(f.ComboBoxEx1), static_cast<QWidget*>(f.RadioButton1), static_cast<QWidget*>(f.CheckBox1),
+        static_cast<QWidget*>(f.RadioButton4), static_cast<QWidget*>(f.CSpinEdit4),
+        static_cast<QWidget*>(f.BrowseOutputButton)}) {
     QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
   }
   QVERIFY(!f.Generate1->isEnabled() && !f.OpenSettingsAction->isEnabled());
@@ -199,7 +199,7 @@ void CancelRunTest::closingDuringARunAsksFirst() {
   QVERIFY(!f.run_in_progress());
   QCOMPARE(directory_->read("ray.dat"), kPrevious);
   QCOMPARE(services_.shown.size(), std::size_t{3});  // no notice after the question
-  QTest::qWait(50);  // the abandoned run's last report arrives and is ignored
+  QTest::qWait(50);                                  // the abandoned run's last report arrives and is ignored
   QCOMPARE(services_.shown.size(), std::size_t{3});
 }
 

@@ -96,8 +96,7 @@ void ControlsTest::arrowsStepByTheIncrementAndClamp_data() {
   QTest::newRow("down") << "30000" << int{Qt::Key_Down} << "20000";
   QTest::newRow("down stops at the minimum") << "5000" << int{Qt::Key_Down} << "1";
   QTest::newRow("up stops at the maximum") << "999995000" << int{Qt::Key_Up} << "1000000000";
-  QTest::newRow("from a typed value above the range") << "2000000000" << int{Qt::Key_Down}
-                                                      << "1000000000";
+  QTest::newRow("from a typed value above the range") << "2000000000" << int{Qt::Key_Down} << "1000000000";
   QTest::newRow("from a text that is not a number") << "" << int{Qt::Key_Up} << "10001";
 }
 
@@ -138,11 +137,15 @@ void ControlsTest::losingTheFocusClampsATypedValue() {
 void ControlsTest::typingIsFilteredToNumberCharacters_data() {
   QTest::addColumn<QString>("typed");
   QTest::addColumn<QString>("text");
-  QTest::newRow("digits") << "123" << "123";
-  QTest::newRow("letters are refused") << "1a2b3" << "123";
-  QTest::newRow("signs pass") << "-+5" << "-+5";
+  QTest::newRow("digits") << "123"
+                          << "123";
+  QTest::newRow("letters are refused") << "1a2b3"
+                                       << "123";
+  QTest::newRow("signs pass") << "-+5"
+                              << "-+5";
   QTest::newRow("the locale's separator passes") << localized("2.5") << localized("2.5");
-  QTest::newRow("blanks are refused") << "1 2" << "12";
+  QTest::newRow("blanks are refused") << "1 2"
+                                      << "12";
 }
 
 void ControlsTest::typingIsFilteredToNumberCharacters() {
@@ -205,8 +208,7 @@ void ControlsTest::gaugeClampsAndRepaintsOnlyOnWholePercentChanges() {
 }
 
 void ControlsTest::radioGroupReportsItemSelection() {
-  RadioGroup group(QStringLiteral("Plane shape"),
-                   {QStringLiteral("Rectangular"), QStringLiteral("Elliptical")}, 0);
+  RadioGroup group(QStringLiteral("Plane shape"), {QStringLiteral("Rectangular"), QStringLiteral("Elliptical")}, 0);
   QSignalSpy selected(&group, &RadioGroup::itemSelected);
   QCOMPARE(group.itemIndex(), 0);
   group.setItemIndex(0);
@@ -220,15 +222,20 @@ void ControlsTest::radioGroupReportsItemSelection() {
 void ControlsTest::errorBoxAddsAFullStopAfterLettersAndDigits_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("shown");
-  QTest::newRow("letter") << "Cannot open file lucidra.cfg" << "Cannot open file lucidra.cfg.";
-  QTest::newRow("closing parenthesis sorts before the stop")
-      << "List index out of bounds (14)" << "List index out of bounds (14)";
+  QTest::newRow("letter") << "Cannot open file lucidra.cfg"
+                          << "Cannot open file lucidra.cfg.";
+  QTest::newRow("closing parenthesis sorts before the stop") << "List index out of bounds (14)"
+                                                             << "List index out of bounds (14)";
   QTest::newRow("word") << "'abc' is not a valid integer value"
-                                               << "'abc' is not a valid integer value.";
-  QTest::newRow("digit") << "value 5" << "value 5.";
-  QTest::newRow("trailing blank") << "Cannot open file " << "Cannot open file ";
-  QTest::newRow("full stop already") << "Done." << "Done.";
-  QTest::newRow("empty") << "" << "";
+                        << "'abc' is not a valid integer value.";
+  QTest::newRow("digit") << "value 5"
+                         << "value 5.";
+  QTest::newRow("trailing blank") << "Cannot open file "
+                                  << "Cannot open file ";
+  QTest::newRow("full stop already") << "Done."
+                                     << "Done.";
+  QTest::newRow("empty") << ""
+                         << "";
 }
 
 void ControlsTest::errorBoxAddsAFullStopAfterLettersAndDigits() {

@@ -3,11 +3,11 @@
 // binary source file or a TM-25 ray file.
 
 #include <QDropEvent>
-#include <QMimeData>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
-#include <QValueAxis>
 #include <QUrl>
+#include <QValueAxis>
 
 #include "window_harness.h"
 
@@ -137,14 +137,17 @@ void ImportAndFormatsTest::binaryFormatsFromTheMenu_data() {
   QTest::addColumn<QString>("output");
   QTest::addColumn<QByteArray>("magic");
   QTest::addColumn<QString>("megabytes");  // the size shown for 10^6 rays
-  QTest::newRow("Zemax binary") << "zemax-binary" << "zemax" << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4)
-                                << "28";
+  QTest::newRow("Zemax binary") << "zemax-binary"
+                                << "zemax"
+                                << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4) << "28";
   // A Zemax binary format takes the Zemax target with it, and the name
   // follows the format: no TM-25 file under a TracePro .txt name.
-  QTest::newRow("TM-25 from the TracePro target") << "tm25" << "tracepro" << "ray.TM25RAY" << QByteArray("TM25")
-                                                  << "28";
-  QTest::newRow("Zemax binary from the TracePro target") << "zemax-binary" << "tracepro" << "ray.dat"
-                                                         << QByteArray("\xf2\x03\x00\x00", 4) << "28";
+  QTest::newRow("TM-25 from the TracePro target") << "tm25"
+                                                  << "tracepro"
+                                                  << "ray.TM25RAY" << QByteArray("TM25") << "28";
+  QTest::newRow("Zemax binary from the TracePro target") << "zemax-binary"
+                                                         << "tracepro"
+                                                         << "ray.dat" << QByteArray("\xf2\x03\x00\x00", 4) << "28";
 }
 
 void ImportAndFormatsTest::binaryFormatsFromTheMenu() {
@@ -225,7 +228,8 @@ void ImportAndFormatsTest::formatBoxRenamesRemembersAndFilters() {
   f.FormatBox->setCurrentIndex(1);
   emit f.FormatBox->activated(1);
   QCOMPARE(services_.shown.size(), std::size_t{1});
-  QCOMPARE(services_.shown[0].text, QStringLiteral("Change the ray file's name to mine.dat for the Zemax binary format?"));
+  QCOMPARE(services_.shown[0].text,
+           QStringLiteral("Change the ray file's name to mine.dat for the Zemax binary format?"));
   QCOMPARE(f.Edit4->text(), QStringLiteral("mine.TM25RAY"));
   services_.answers = {DialogButton::Yes};
   f.FormatBox->setCurrentIndex(2);

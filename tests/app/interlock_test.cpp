@@ -4,8 +4,8 @@
 // after any sequence of user actions.
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QChartView>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -28,8 +28,8 @@ Q_DECLARE_METATYPE(lucidra::OutputFormat)
 
 namespace {
 
-const QString kGaussianNotice = QStringLiteral(
-    "Gaussian is not supported. If you want gaussian you can try <User defined>");
+const QString kGaussianNotice =
+    QStringLiteral("Gaussian is not supported. If you want gaussian you can try <User defined>");
 
 QRadioButton* target_button(TForm1& form, OutputFormat format) {
   switch (format) {
@@ -58,14 +58,18 @@ const QStringList kBanners = {"Image1", "Image2", "Image3", "Image4"};
 
 QString field_of(OutputFormat format) {
   format = ray_format(format).target;
-  return kFileFields[format == OutputFormat::TracePro ? 0 : format == OutputFormat::Zemax ? 1
-                     : format == OutputFormat::LightTools ? 2 : 3];
+  return kFileFields[format == OutputFormat::TracePro     ? 0
+                     : format == OutputFormat::Zemax      ? 1
+                     : format == OutputFormat::LightTools ? 2
+                                                          : 3];
 }
 
 QString banner_of(OutputFormat format) {
   format = ray_format(format).target;
-  return kBanners[format == OutputFormat::TracePro ? 0 : format == OutputFormat::Zemax ? 1
-                  : format == OutputFormat::LightTools ? 2 : 3];
+  return kBanners[format == OutputFormat::TracePro     ? 0
+                  : format == OutputFormat::Zemax      ? 1
+                  : format == OutputFormat::LightTools ? 2
+                                                       : 3];
 }
 
 void verify_invariants(TForm1& form, const QString& after) {
@@ -80,8 +84,7 @@ void verify_invariants(TForm1& form, const QString& after) {
   const bool led = form.CheckBox3->isChecked();
   QVERIFY2(form.Edit6->isEnabled() == (led && (type == 0 || type == 1)), qPrintable(after));
   const bool doubleSide = form.CheckBox6->isChecked();
-  for (QWidget* balance : {static_cast<QWidget*>(form.Label33),
-                           static_cast<QWidget*>(form.CSpinEdit6),
+  for (QWidget* balance : {static_cast<QWidget*>(form.Label33), static_cast<QWidget*>(form.CSpinEdit6),
                            static_cast<QWidget*>(form.Edit13)}) {
     QVERIFY2(balance->isHidden() == !doubleSide, qPrintable(after));
   }
@@ -178,8 +181,8 @@ void InterlockTest::targetSwitch_data() {
   QTest::addColumn<OutputFormat>("target");
   QTest::addColumn<bool>("fluxChecked");
   QTest::addColumn<bool>("fluxEnabled");
-  const OutputFormat all[] = {OutputFormat::TracePro, OutputFormat::Zemax,
-                              OutputFormat::LightTools, OutputFormat::Asap};
+  const OutputFormat all[] = {OutputFormat::TracePro, OutputFormat::Zemax, OutputFormat::LightTools,
+                              OutputFormat::Asap};
   const char* names[] = {"TracePro", "Zemax", "LightTools", "ASAP"};
   for (int b = 0; b < 4; ++b) {
     for (int t = 0; t < 4; ++t) {
@@ -251,9 +254,9 @@ void InterlockTest::ledAndArcModeColumns() {
   QVERIFY(!f.CheckBox3->isChecked());
   QVERIFY(f.Chart1->isHidden());
   QCOMPARE(f.Button1->text(), QStringLiteral("Plot <<"));  // caption untouched
-  for (QWidget* disabled : {static_cast<QWidget*>(f.RadioGroup1), static_cast<QWidget*>(f.Edit10),
-                            static_cast<QWidget*>(f.Edit9), static_cast<QWidget*>(f.Edit6),
-                            static_cast<QWidget*>(f.CheckBox6), static_cast<QWidget*>(f.RadioGroup2)}) {
+  for (QWidget* disabled :
+       {static_cast<QWidget*>(f.RadioGroup1), static_cast<QWidget*>(f.Edit10), static_cast<QWidget*>(f.Edit9),
+        static_cast<QWidget*>(f.Edit6), static_cast<QWidget*>(f.CheckBox6), static_cast<QWidget*>(f.RadioGroup2)}) {
     QVERIFY2(!disabled->isEnabled(), qPrintable(disabled->objectName()));
   }
   QVERIFY(!f.CheckBox6->isChecked() && f.CSpinEdit6->isHidden());
@@ -261,7 +264,7 @@ void InterlockTest::ledAndArcModeColumns() {
   QCOMPARE(f.Label5->text(), QStringLiteral("Longitudial Distribution"));
   QCOMPARE(f.Label6->text(), QStringLiteral("Transversal Distribution"));
   QCOMPARE(f.Series1->name(), QStringLiteral("Longitudial: horizontal.txt"));  // the curve names its file
-  QCOMPARE(f.Series2->name(), QStringLiteral("Transversal: vertical.txt"));  // the curve names its file
+  QCOMPARE(f.Series2->name(), QStringLiteral("Transversal: vertical.txt"));    // the curve names its file
   QCOMPARE(f.Label35->text(), QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
   QCOMPARE(f.Label37->text(), QStringLiteral("mm"));
   QCOMPARE(f.Label36->text(), QStringLiteral("%"));
@@ -269,12 +272,12 @@ void InterlockTest::ledAndArcModeColumns() {
 
   f.CheckBox4->setChecked(false);
   QVERIFY(f.CheckBox3->isChecked());
-  QVERIFY(f.Edit6->isEnabled());  // Lambertian is still selected
+  QVERIFY(f.Edit6->isEnabled());       // Lambertian is still selected
   QVERIFY(!f.CheckBox6->isChecked());  // arc mode cleared it for good
   QCOMPARE(f.Label5->text(), QStringLiteral("Horisontal Distribution"));
   QCOMPARE(f.Label6->text(), QStringLiteral("Vertical Distribution"));
   QCOMPARE(f.Series1->name(), QStringLiteral("Horisontal: horizontal.txt"));  // the curve names its file
-  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical: vertical.txt"));  // the curve names its file
+  QCOMPARE(f.Series2->name(), QStringLiteral("Vertical: vertical.txt"));      // the curve names its file
   QCOMPARE(f.Label35->text(), QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
   QCOMPARE(f.Label37->text(), QStringLiteral("degrees"));
   QVERIFY(f.RadioGroup2->isEnabled());
@@ -357,21 +360,33 @@ void InterlockTest::balanceComplement() {
 void InterlockTest::invariantsHoldAfterEveryUserAction() {
   TForm1& f = *form_;
   std::mt19937 random(20240611);
-  const OutputFormat targets[] = {OutputFormat::TracePro, OutputFormat::Zemax,
-                                  OutputFormat::LightTools, OutputFormat::Asap};
+  const OutputFormat targets[] = {OutputFormat::TracePro, OutputFormat::Zemax, OutputFormat::LightTools,
+                                  OutputFormat::Asap};
   for (int step = 0; step < 400; ++step) {
     const int action = static_cast<int>(random() % 10);
     QString what = QStringLiteral("step %1, action %2").arg(step).arg(action);
     switch (action) {
       case 0: target_button(f, targets[random() % 4])->click(); break;
-      case 1: if (f.CheckBox2->isEnabled()) f.CheckBox2->click(); break;
-      case 2: if (f.RadioGroup2->isEnabled()) f.RadioGroup2->itemButton(static_cast<int>(random() % 4))->click(); break;
-      case 3: if (f.RadioGroup1->isEnabled()) f.RadioGroup1->itemButton(static_cast<int>(random() % 2))->click(); break;
-      case 4: if (f.CheckBox6->isEnabled()) f.CheckBox6->click(); break;
-      case 5: if (!f.CSpinEdit6->isHidden()) f.CSpinEdit6->stepBy(random() % 2 == 0 ? 7 : -7); break;
+      case 1:
+        if (f.CheckBox2->isEnabled()) f.CheckBox2->click();
+        break;
+      case 2:
+        if (f.RadioGroup2->isEnabled()) f.RadioGroup2->itemButton(static_cast<int>(random() % 4))->click();
+        break;
+      case 3:
+        if (f.RadioGroup1->isEnabled()) f.RadioGroup1->itemButton(static_cast<int>(random() % 2))->click();
+        break;
+      case 4:
+        if (f.CheckBox6->isEnabled()) f.CheckBox6->click();
+        break;
+      case 5:
+        if (!f.CSpinEdit6->isHidden()) f.CSpinEdit6->stepBy(random() % 2 == 0 ? 7 : -7);
+        break;
       case 6: f.Button1->click(); break;
       case 7: f.CheckBox4->setChecked(!f.CheckBox4->isChecked()); break;  // mode switch from code
-      case 8: if (f.Edit6->isEnabled()) f.Edit6->setText(localized(random() % 2 == 0 ? "0.3" : "7")); break;
+      case 8:
+        if (f.Edit6->isEnabled()) f.Edit6->setText(localized(random() % 2 == 0 ? "0.3" : "7"));
+        break;
       default: f.CSpinEdit3->stepBy(1); break;
     }
     verify_invariants(f, what);
@@ -389,17 +404,22 @@ void InterlockTest::naValidation_data() {
   QTest::addColumn<QStringList>("errors");
   const QString wrongSeparator = separator() == QChar(',') ? QStringLiteral("1.5") : QStringLiteral("1,5");
   QTest::newRow("inside") << localized("0.5") << localized("0.5") << QStringList{};
-  QTest::newRow("one") << "1" << "1" << QStringList{};
+  QTest::newRow("one") << "1"
+                       << "1" << QStringList{};
   QTest::newRow("one and a half") << localized("1.5") << "1" << QStringList{};
-  QTest::newRow("two") << "2" << "1" << QStringList{};
+  QTest::newRow("two") << "2"
+                       << "1" << QStringList{};
   QTest::newRow("negative") << localized("-0.25") << "0" << QStringList{};
-  QTest::newRow("lone minus") << "-" << "0" << QStringList{};
-  QTest::newRow("equal to one in single precision") << localized("1.00000001")
-                                                    << localized("1.00000001") << QStringList{};
-  QTest::newRow("empty: silent") << "" << "" << QStringList{};
-  QTest::newRow("letters") << "abc" << "abc"
-                           << QStringList{"'abc' is not a valid floating point value."};
-  QTest::newRow("the other separator") << wrongSeparator << wrongSeparator
+  QTest::newRow("lone minus") << "-"
+                              << "0" << QStringList{};
+  QTest::newRow("equal to one in single precision")
+      << localized("1.00000001") << localized("1.00000001") << QStringList{};
+  QTest::newRow("empty: silent") << ""
+                                 << "" << QStringList{};
+  QTest::newRow("letters") << "abc"
+                           << "abc" << QStringList{"'abc' is not a valid floating point value."};
+  QTest::newRow("the other separator")
+      << wrongSeparator << wrongSeparator
       << QStringList{QStringLiteral("'%1' is not a valid floating point value.").arg(wrongSeparator)};
 }
 
@@ -425,10 +445,13 @@ void InterlockTest::naTypingIsCheckedOnCommit_data() {
   QTest::addColumn<QString>("textAfter");
   QTest::addColumn<QStringList>("errors");
   const QString wrong = separator() == QChar(',') ? QStringLiteral("0.") : QStringLiteral("0,");
-  QTest::newRow("lone minus") << "-" << "0" << QStringList{};
-  QTest::newRow("letters") << "ab" << "ab" << QStringList{"'ab' is not a valid floating point value."};
-  QTest::newRow("the other separator")
-      << wrong << wrong << QStringList{QStringLiteral("'%1' is not a valid floating point value.").arg(wrong)};
+  QTest::newRow("lone minus") << "-"
+                              << "0" << QStringList{};
+  QTest::newRow("letters") << "ab"
+                           << "ab" << QStringList{"'ab' is not a valid floating point value."};
+  QTest::newRow("the other separator") << wrong << wrong
+                                       << QStringList{
+                                              QStringLiteral("'%1' is not a valid floating point value.").arg(wrong)};
   QTest::newRow("above one") << localized("1.5") << "1" << QStringList{};
   QTest::newRow("inside") << localized("0.25") << localized("0.25") << QStringList{};
 }
@@ -464,14 +487,11 @@ void InterlockTest::estimate_data() {
   QTest::addColumn<QString>("minutes");
   QTest::addColumn<QString>("seconds");
   const char* rows[][4] = {
-      {"1", "0", "0", "0"},          {"6666", "0", "0", "0"},
-      {"6667", "0", "0", "1"},       {"13368", "0", "0", "2"},
-      {"13369", "1", "0", "2"},      {"20000", "1", "0", "2"},
-      {"30000", "2", "0", "4"},      {"40000", "2", "0", "5"},
-      {"100000", "7", "0", "14"},    {"400000", "29", "0", "59"},
-      {"400001", "29", "1", "0"},    {"1000000", "74", "2", "30"},
-      {"2500000", "187", "6", "14"}, {"10000000", "748", "24", "59"},
-      {"1000000000", "74800", "2499", "0"},
+      {"1", "0", "0", "0"},          {"6666", "0", "0", "0"},         {"6667", "0", "0", "1"},
+      {"13368", "0", "0", "2"},      {"13369", "1", "0", "2"},        {"20000", "1", "0", "2"},
+      {"30000", "2", "0", "4"},      {"40000", "2", "0", "5"},        {"100000", "7", "0", "14"},
+      {"400000", "29", "0", "59"},   {"400001", "29", "1", "0"},      {"1000000", "74", "2", "30"},
+      {"2500000", "187", "6", "14"}, {"10000000", "748", "24", "59"}, {"1000000000", "74800", "2499", "0"},
   };
   for (const auto& row : rows) {
     QTest::newRow(row[0]) << row[0] << row[1] << row[2] << row[3];
@@ -499,8 +519,7 @@ void InterlockTest::estimateOfTextsThatAreNotInTheRange() {
 
   f.CSpinEdit3->setSpinText(QStringLiteral("99999999999"));  // beyond 32 bits
   QCOMPARE(f.CSpinEdit3->spinText(), QStringLiteral("1"));
-  QCOMPARE((QStringList{f.Label10->text(), f.Label13->text(), f.Label15->text()}),
-           (QStringList{"0", "0", "0"}));
+  QCOMPARE((QStringList{f.Label10->text(), f.Label13->text(), f.Label15->text()}), (QStringList{"0", "0", "0"}));
 
   f.CSpinEdit3->setSpinText(QString());  // cleared
   QCOMPARE(f.CSpinEdit3->spinText(), QStringLiteral("1"));
@@ -518,8 +537,7 @@ void InterlockTest::estimateOfTextsThatAreNotInTheRange() {
   f.Edit4->setFocus();
   QTRY_VERIFY(f.Edit4->hasFocus());
   QCOMPARE(f.CSpinEdit3->spinText(), QStringLiteral("1000000000"));
-  QCOMPARE((QStringList{f.Label10->text(), f.Label13->text(), f.Label15->text()}),
-           (QStringList{"74800", "2499", "0"}));
+  QCOMPARE((QStringList{f.Label10->text(), f.Label13->text(), f.Label15->text()}), (QStringList{"74800", "2499", "0"}));
 
   // The arrows step by 10000 and refresh the estimate too.
   f.CSpinEdit3->setValue(30000);

@@ -3,13 +3,13 @@
 // captions, the window width, and the read errors.
 
 #include <QChart>
+#include <QDir>
 #include <QLegend>
 #include <QLegendMarker>
+#include <QPen>
+#include <QTest>
 #include <QValueAxis>
 #include <cmath>
-#include <QPen>
-#include <QDir>
-#include <QTest>
 
 #include "window_harness.h"
 
@@ -70,8 +70,7 @@ class PlotTest : public QObject {
 void PlotTest::init() {
   directory_ = std::make_unique<TestDirectory>();
   directory_->write("lucidra.cfg", config_bytes(config_naming("first.txt", "second.txt")));
-  write_files(distribution_bytes({0, 10, 20}, {100, 50, 0}),
-              distribution_bytes({0, 10, 20}, {100, 50, 0}));
+  write_files(distribution_bytes({0, 10, 20}, {100, 50, 0}), distribution_bytes({0, 10, 20}, {100, 50, 0}));
   form_ = started_window(services_);
 }
 
@@ -116,18 +115,15 @@ void PlotTest::curvePoints_data() {
   QTest::newRow("single value, button") << "button" << single << Points{{5, 0}, {15, 0}};
 
   const QByteArray descending = distribution_bytes({40, 30, 20, 10, 0}, {0, 40, 70, 90, 100});
-  QTest::newRow("descending, combo box")
-      << "combo" << descending << Points{{10, 90}, {20, 70}, {30, 40}, {40, 0}};
+  QTest::newRow("descending, combo box") << "combo" << descending << Points{{10, 90}, {20, 70}, {30, 40}, {40, 0}};
   QTest::newRow("descending, button: tails among the others")
       << "button" << descending << Points{{0, 0}, {10, 90}, {10, 0}, {20, 70}, {30, 40}, {40, 0}};
 
   QTest::newRow("equal abscissae keep their order")
-      << "combo" << distribution_bytes({0, 10, 10, 20}, {1, 2, 3, 4})
-      << Points{{0, 1}, {10, 2}, {10, 3}};
+      << "combo" << distribution_bytes({0, 10, 10, 20}, {1, 2, 3, 4}) << Points{{0, 1}, {10, 2}, {10, 3}};
   QTest::newRow("fractional values in the locale's writing")
       << "combo" << distribution_bytes({0.5, 1.25, 2}, {9.5, 8.75, 1}) << Points{{0.5, 9.5}, {1.25, 8.75}};
-  QTest::newRow("empty first line, button: no tail") << "button"
-                                                     << QByteArray("\r\n\r\n\r\n") << Points{};
+  QTest::newRow("empty first line, button: no tail") << "button" << QByteArray("\r\n\r\n\r\n") << Points{};
 }
 
 void PlotTest::curvePoints() {
@@ -144,8 +140,7 @@ void PlotTest::curvePoints() {
   }
   QCOMPARE(services_.texts(), QStringList{});
   QCOMPARE(form_->Series1->points(), points);
-  const Points second = trigger == "combo" ? Points{{0, 100}, {10, 50}}
-                                           : Points{{0, 100}, {10, 50}, {20, 0}, {30, 0}};
+  const Points second = trigger == "combo" ? Points{{0, 100}, {10, 50}} : Points{{0, 100}, {10, 50}, {20, 0}, {30, 0}};
   QCOMPARE(form_->Series2->points(), second);
   // The drawn series and the window's list are the same.
   QCOMPARE(model(ChartSeries::Longitudinal), points);
@@ -154,11 +149,9 @@ void PlotTest::curvePoints() {
 }
 
 void PlotTest::eachCurveUsesItsOwnCount() {
-  write_files(distribution_bytes({0, 1, 2, 3, 4}, {5, 4, 3, 2, 1}),
-              distribution_bytes({0, 2, 4}, {9, 8, 7}));
+  write_files(distribution_bytes({0, 1, 2, 3, 4}, {5, 4, 3, 2, 1}), distribution_bytes({0, 2, 4}, {9, 8, 7}));
   form_->Button1->click();
-  QCOMPARE(form_->Series1->points(),
-           (Points{{0, 5}, {1, 4}, {2, 3}, {3, 2}, {4, 0}, {14, 0}}));
+  QCOMPARE(form_->Series1->points(), (Points{{0, 5}, {1, 4}, {2, 3}, {3, 2}, {4, 0}, {14, 0}}));
   QCOMPARE(form_->Series2->points(), (Points{{0, 9}, {2, 8}, {4, 0}, {14, 0}}));
 }
 
@@ -292,10 +285,8 @@ void PlotTest::axisTitlesAndLegendNames_data() {
   QTest::addColumn<bool>("led");
   QTest::addColumn<QString>("xTitle");
   QTest::addColumn<QStringList>("legend");
-  QTest::newRow("LED") << true << "Angle, degrees"
-                       << QStringList{"Horisontal: first.txt", "Vertical: second.txt"};
-  QTest::newRow("arc") << false << "Position, mm"
-                       << QStringList{"Longitudial: first.txt", "Transversal: second.txt"};
+  QTest::newRow("LED") << true << "Angle, degrees" << QStringList{"Horisontal: first.txt", "Vertical: second.txt"};
+  QTest::newRow("arc") << false << "Position, mm" << QStringList{"Longitudial: first.txt", "Transversal: second.txt"};
 }
 
 void PlotTest::axisTitlesAndLegendNames() {
@@ -350,8 +341,8 @@ void PlotTest::ticksAtRoundSteps() {
         if (step > 10.0) QVERIFY(axis->max() - axis->min() > 120.0);
       } else {
         const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
-        QVERIFY2(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
-                     std::abs(mantissa - 2.5) < 1e-9 || std::abs(mantissa - 5) < 1e-9,
+        QVERIFY2(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 || std::abs(mantissa - 2.5) < 1e-9 ||
+                     std::abs(mantissa - 5) < 1e-9,
                  qPrintable(QString::number(step)));
       }
       QVERIFY(std::abs(std::remainder(axis->min(), step)) < 1e-9);  // ticks on multiples of the step
@@ -374,7 +365,8 @@ void PlotTest::hoverReadsOutThePoint() {
   f.CheckBox4->setChecked(true);
   f.Button1->click();
   emit f.Series2->hovered(QPointF(-1, 3), true);
-  QCOMPARE(f.ChartReadout->text(), QStringLiteral("position %1 mm, intensity %2").arg(localized("-1.0"), localized("3.0")));
+  QCOMPARE(f.ChartReadout->text(),
+           QStringLiteral("position %1 mm, intensity %2").arg(localized("-1.0"), localized("3.0")));
 }
 
 void PlotTest::chartGrowsWithTheWindowAndRemembersItsSize() {

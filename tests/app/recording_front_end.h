@@ -22,7 +22,7 @@ class RecordingFrontEnd : public RunFrontEnd {
   std::int64_t clock = 1700000000;
   std::int64_t stopAfterPolls = -1;  // ask to stop at this poll (-1: never)
 
-  std::vector<std::string> events;            // everything, in order
+  std::vector<std::string> events;  // everything, in order
   std::vector<std::int64_t> gaugePositions;
   std::vector<std::string> notices;
   std::vector<std::string> errors;

@@ -137,7 +137,7 @@ void ReliabilityWindowTest::faultyConfigurationStillStartsTheWindow() {
   form_ = std::make_unique<TForm1>(services_);
   form_->FormCreate();
   QCOMPARE(services_.error_texts(),
-            QStringList{"Settings file lucidra.cfg, line 5 (rays): 'many' is not a valid integer value."});
+           QStringList{"Settings file lucidra.cfg, line 5 (rays): 'many' is not a valid integer value."});
   // Nothing of the file is applied, not even the lines before the bad one;
   // the rest of the start-up happens.
   QCOMPARE(form_->Edit4->text(), QString("zemax_rays.dat"));

@@ -5,14 +5,14 @@
 // settings.
 
 #include <QChart>
+#include <QDir>
 #include <QLineSeries>
 #include <QProcess>
-#include <QScatterSeries>
-#include <QValueAxis>
 #include <QRegularExpression>
+#include <QScatterSeries>
 #include <QSignalSpy>
-#include <QDir>
 #include <QTest>
+#include <QValueAxis>
 
 #include "app/far_field_dialog.h"
 #include "random/random_state.h"
@@ -27,8 +27,9 @@ namespace {
 // What GENERATE asks before it writes: the count, flux, format, sampling and
 // the file's full path.
 QString confirmation(const QString& name = QStringLiteral("ray.dat")) {
-  return QStringLiteral("Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to %1?\n\n Existing file will be "
-                        "overritten!!!")
+  return QStringLiteral(
+             "Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to %1?\n\n Existing file will be "
+             "overritten!!!")
       .arg(QDir::current().filePath(name));
 }
 const QString kSuccess = QStringLiteral(" Source File Created Succesfully!!! ");
@@ -179,8 +180,8 @@ void RunTest::runWritesTheRayFile() {
   QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra"));
   QCOMPARE(services_.shown[0].text, confirmation());
   QCOMPARE(services_.shown[0].flags, kYesNoExclamation);
-  const QRegularExpression fixed6(QStringLiteral("^\\d+%1\\d{6}$")
-                                      .arg(QRegularExpression::escape(QString(separator()))));
+  const QRegularExpression fixed6(
+      QStringLiteral("^\\d+%1\\d{6}$").arg(QRegularExpression::escape(QString(separator()))));
   const QString flux = form_->Label7->text();
   QVERIFY2(fixed6.match(flux).hasMatch(), qPrintable(flux));
   const double obtained = QString(flux).replace(separator(), QChar('.')).toDouble();
@@ -231,13 +232,23 @@ void RunTest::refusedTargets_data() {
   QTest::addColumn<QString>("file");
   QTest::addColumn<QByteArray>("start");
   QTest::addColumn<QString>("question");
-  QTest::newRow("ASAP") << "RadioButton6" << "Edit5" << "out.dis" << QByteArray("\xf7\x1c\x00\x00", 4)
-                        << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), equal-flux sampling, to <folder>/out.dis?";
-  QTest::newRow("LightTools") << "RadioButton5" << "Edit11" << "out.ray" << QByteArray("LTRF\x02\x00", 6)
-                              << "Write 1 001 rays, 3500 W, LightTools binary, equal-flux sampling, to <folder>/out.ray?";
-  QTest::newRow("TracePro") << "RadioButton1" << "Edit3" << "out.txt" << QByteArray("!! Source file")
+  QTest::newRow("ASAP")
+      << "RadioButton6"
+      << "Edit5"
+      << "out.dis" << QByteArray("\xf7\x1c\x00\x00", 4)
+      << "Write 1 001 rays, 3500 W, ASAP (dis) (experimental), equal-flux sampling, to <folder>/out.dis?";
+  QTest::newRow("LightTools")
+      << "RadioButton5"
+      << "Edit11"
+      << "out.ray" << QByteArray("LTRF\x02\x00", 6)
+      << "Write 1 001 rays, 3500 W, LightTools binary, equal-flux sampling, to <folder>/out.ray?";
+  QTest::newRow("TracePro") << "RadioButton1"
+                            << "Edit3"
+                            << "out.txt" << QByteArray("!! Source file")
                             << "Write 1 001 rays, 3500 W, TracePro, equal-flux sampling, to <folder>/out.txt?";
-  QTest::newRow("Zemax") << "RadioButton2" << "Edit4" << "out.dat" << QByteArray("1000 4 \r\n")
+  QTest::newRow("Zemax") << "RadioButton2"
+                         << "Edit4"
+                         << "out.dat" << QByteArray("1000 4 \r\n")
                          << "Write 1 001 rays, 3500 W, Zemax text, equal-flux sampling, to <folder>/out.dat?";
 }
 
@@ -322,9 +333,9 @@ void RunTest::pointLimitKeepsTheHeaderOnly() {
   services_.answers = {DialogButton::Yes};
   form_->BitBtn1->click();
   QVERIFY(wait_for_idle(*form_));
-  QCOMPARE(services_.texts(),
-           (QStringList{confirmation(),
-                        "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450"}));
+  QCOMPARE(
+      services_.texts(),
+      (QStringList{confirmation(), "  ERROR: \n Decrease number of points \n in longitidual file \n Maximum is 450"}));
   QCOMPARE(directory_->read("ray.dat"), QByteArray("1000 4 \r\n"));
   verify_idle_after_run(OutputFormat::Zemax);
 }
@@ -356,9 +367,14 @@ void RunTest::sizeOutOfRangeIsNamedBeforeTheConfirmation_data() {
   QTest::addColumn<QString>("field");
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("message");
-  QTest::newRow("X size zero") << "Edit10" << "0" << "X size (mm) is '0'; it must be greater than 0.";
-  QTest::newRow("Y size negative") << "Edit9" << "-2" << "Y size (mm) is '-2'; it must be greater than 0.";
-  QTest::newRow("Y size letters") << "Edit9" << "wide"
+  QTest::newRow("X size zero") << "Edit10"
+                               << "0"
+                               << "X size (mm) is '0'; it must be greater than 0.";
+  QTest::newRow("Y size negative") << "Edit9"
+                                   << "-2"
+                                   << "Y size (mm) is '-2'; it must be greater than 0.";
+  QTest::newRow("Y size letters") << "Edit9"
+                                  << "wide"
                                   << "'wide' is not a valid floating point value: Y size (mm) must be a number "
                                      "greater than 0.";
 }
@@ -393,8 +409,7 @@ void RunTest::badSizeStopsTheRunBeforeAnyFileIsTouched() {
   QVERIFY(wait_for_idle(*form_));
   const QStringList errors = services_.error_texts();
   QCOMPARE(errors.size(), 1);
-  QVERIFY2(errors[0].startsWith(QStringLiteral("'abc' is not a valid floating point value")),
-           qPrintable(errors[0]));
+  QVERIFY2(errors[0].startsWith(QStringLiteral("'abc' is not a valid floating point value")), qPrintable(errors[0]));
   QVERIFY(form_->CGauge2->isHidden());
   QCOMPARE(form_->Label21->text(), QString());
   QCOMPARE(directory_->read("ray.dat"), QByteArray("previous rays\r\n"));
@@ -466,14 +481,12 @@ void RunTest::sameFileAsTheCommandLine_data() {
   QTest::addColumn<QString>("output");
   QTest::newRow("the configuration as it stands") << "" << QStringList{} << "ray.dat";
   QTest::newRow("uniform, Lambertian, double side")
-      << "uniform"
-      << QStringList{"--algorithm", "uniform", "--angular", "lambertian", "--na", "0.5",
-                     "--double-side", "--balance", "30"}
+      << "uniform" << QStringList{"--algorithm", "uniform",       "--angular", "lambertian", "--na",
+                                  "0.5",         "--double-side", "--balance", "30"}
       << "ray.dat";
   QTest::newRow("TracePro, elliptical, square, source flux")
-      << "tracepro"
-      << QStringList{"--format", "tracepro", "--shape", "elliptical", "--square", "--consider-flux",
-                     "--source-flux", "1000", "--size-x", "2.5"}
+      << "tracepro" << QStringList{"--format",        "tracepro",      "--shape", "elliptical", "--square",
+                                   "--consider-flux", "--source-flux", "1000",    "--size-x",   "2.5"}
       << "ray1.txt";
   QTest::newRow("legacy sampling, File menu") << "legacy" << QStringList{"--legacy-sampling"} << "ray.dat";
 }
@@ -519,9 +532,9 @@ void RunTest::sameFileAsTheCommandLine() {
 
   QProcess cli;
   cli.setWorkingDirectory(directory_->path(QString()));
-  cli.start(QStringLiteral(LUCIDRA_CLI_PATH),
-            QStringList{"generate", "--config", "lucidra.cfg", "--output", "cli.out",
-                        "--clock-seed", "1234567890", "--quiet"} + options);
+  cli.start(QStringLiteral(LUCIDRA_CLI_PATH), QStringList{"generate", "--config", "lucidra.cfg", "--output", "cli.out",
+                                                          "--clock-seed", "1234567890", "--quiet"} +
+                                                  options);
   QVERIFY(cli.waitForFinished(60000));
   QVERIFY2(cli.exitCode() == 0 || cli.exitCode() == 5, cli.readAllStandardError().constData());
   QCOMPARE(directory_->read("cli.out"), windowFile);

@@ -7,8 +7,7 @@ void ScriptedServices::record(ShownMessage message) {
   if (onShow) onShow(message);
 }
 
-DialogButton ScriptedServices::message_box(const QString& caption, const QString& text,
-                                           unsigned flags) {
+DialogButton ScriptedServices::message_box(const QString& caption, const QString& text, unsigned flags) {
   record({ShownMessage::Kind::Box, caption, text, flags});
   if ((flags & 0x0Fu) != message_flags::YesNo) return DialogButton::Ok;
   if (answers.empty()) {
@@ -28,12 +27,9 @@ void ScriptedServices::show_error(const QString& text) {
   record({ShownMessage::Kind::Error, QString::fromLatin1(kApplicationTitle), text, 0});
 }
 
-void ScriptedServices::beep(int frequencyHz, int durationMs) {
-  beeps.emplace_back(frequencyHz, durationMs);
-}
+void ScriptedServices::beep(int frequencyHz, int durationMs) { beeps.emplace_back(frequencyHz, durationMs); }
 
-QString ScriptedServices::open_file_name(const QString& caption, const QString& folder,
-                                         const QString& filter) {
+QString ScriptedServices::open_file_name(const QString& caption, const QString& folder, const QString& filter) {
   fileDialogs.push_back({caption, folder, filter, false});
   if (fileAnswers.empty()) return {};
   const QString answer = fileAnswers.front();
@@ -41,8 +37,7 @@ QString ScriptedServices::open_file_name(const QString& caption, const QString& 
   return answer;
 }
 
-QString ScriptedServices::save_file_name(const QString& caption, const QString& folder,
-                                         const QString& filter) {
+QString ScriptedServices::save_file_name(const QString& caption, const QString& folder, const QString& filter) {
   const QString answer = open_file_name(caption, folder, filter);
   fileDialogs.back().save = true;
   return answer;

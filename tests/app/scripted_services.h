@@ -28,10 +28,8 @@ class ScriptedServices : public DesktopServices {
   void show_error(const QString& text) override;
   void beep(int frequencyHz, int durationMs) override;
   std::int64_t clock_seconds() override { return clock; }
-  QString open_file_name(const QString& caption, const QString& folder,
-                         const QString& filter) override;
-  QString save_file_name(const QString& caption, const QString& folder,
-                         const QString& filter) override;
+  QString open_file_name(const QString& caption, const QString& folder, const QString& filter) override;
+  QString save_file_name(const QString& caption, const QString& folder, const QString& filter) override;
   bool open_url(const QUrl& url) override;
 
   // Texts of everything shown, in order.

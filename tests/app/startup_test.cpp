@@ -4,18 +4,18 @@
 
 #include <QAction>
 #include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QUrl>
 #include <QTest>
+#include <QUrl>
 
+#include <QFileSystemWatcher>
 #include "app/radio_group.h"
 #include "app/spin_edit.h"
-#include <QFileSystemWatcher>
 
 #include "window_harness.h"
 
@@ -28,9 +28,8 @@ namespace {
 
 // A complete file whose every used line differs from the defaults.
 QStringList full_config() {
-  return {"trace.txt", "zemax.dat", "horizontal.txt", "vertical.txt", "20000", "1200",
-          "seven",     "eight",     "90",             "ten",          localized("0.5"),
-          "twelve",    "0.9",       "2",              "3"};
+  return {"trace.txt", "zemax.dat", "horizontal.txt", "vertical.txt", "20000", "1200", "seven", "eight",
+          "90",        "ten",       localized("0.5"), "twelve",       "0.9",   "2",    "3"};
 }
 
 QStringList with_line(int number, const QString& text) {
@@ -65,9 +64,8 @@ Expected applied_through(int last) {
   Expected expected = defaults();
   const QStringList lines = full_config();
   const std::pair<int, const char*> fields[] = {
-      {1, "Edit3"}, {2, "Edit4"}, {3, "ComboBoxEx1"}, {4, "ComboBoxEx2"}, {5, "CSpinEdit3"},
-      {6, "CSpinEdit5"}, {9, "CSpinEdit4"}, {11, "Edit6"}, {13, "Edit8"}, {14, "Edit9"},
-      {15, "Edit10"}};
+      {1, "Edit3"},      {2, "Edit4"},  {3, "ComboBoxEx1"}, {4, "ComboBoxEx2"}, {5, "CSpinEdit3"}, {6, "CSpinEdit5"},
+      {9, "CSpinEdit4"}, {11, "Edit6"}, {13, "Edit8"},      {14, "Edit9"},      {15, "Edit10"}};
   for (const auto& [line, name] : fields) {
     if (line <= last) expected[name] = lines[line - 1];
   }
@@ -138,9 +136,10 @@ void StartupTest::configurationFile_data() {
                                                          "settings as lucidra.cfg now?")}
                            << defaults();
   QTest::newRow("fifteen lines") << true << full_config() << none << all;
-  QTest::newRow("later lines change nothing")
-      << true << full_config() + QStringList{"16", "", "abc"} << none << all;
-  QTest::newRow("empty file") << true << QStringList{} << QStringList{"Settings file lucidra.cfg has 0 lines; line 1 (TracePro file) is missing."} << defaults();
+  QTest::newRow("later lines change nothing") << true << full_config() + QStringList{"16", "", "abc"} << none << all;
+  QTest::newRow("empty file")
+      << true << QStringList{}
+      << QStringList{"Settings file lucidra.cfg has 0 lines; line 1 (TracePro file) is missing."} << defaults();
   QTest::newRow("ten lines stop at line 11")
       << true << first_lines(10) << QStringList{"Settings file lucidra.cfg has 10 lines; line 11 (NA) is missing."}
       << defaults();
@@ -150,56 +149,59 @@ void StartupTest::configurationFile_data() {
   QTest::newRow("four lines stop at line 5")
       << true << first_lines(4) << QStringList{"Settings file lucidra.cfg has 4 lines; line 5 (rays) is missing."}
       << defaults();
-  QTest::newRow("rays: letters") << true << with_line(5, "abc")
-                                 << QStringList{"Settings file lucidra.cfg, line 5 (rays): 'abc' is not a valid integer value."}
-                                 << defaults();
-  QTest::newRow("rays: empty") << true << with_line(5, "")
-                               << QStringList{"Settings file lucidra.cfg, line 5 (rays): '' is not a valid integer value."}
-                               << defaults();
-  QTest::newRow("rays: beyond 32 bits") << true << with_line(5, "2147483648")
-                                        << QStringList{"Settings file lucidra.cfg, line 5 (rays): '2147483648' is not a valid integer value."} << defaults();
-  QTest::newRow("rays: decimal") << true << with_line(5, localized("2.5"))
-      << QStringList{QStringLiteral("Settings file lucidra.cfg, line 5 (rays): '%1' is not a valid integer value.").arg(localized("2.5"))} << defaults();
+  QTest::newRow("rays: letters")
+      << true << with_line(5, "abc")
+      << QStringList{"Settings file lucidra.cfg, line 5 (rays): 'abc' is not a valid integer value."} << defaults();
+  QTest::newRow("rays: empty")
+      << true << with_line(5, "")
+      << QStringList{"Settings file lucidra.cfg, line 5 (rays): '' is not a valid integer value."} << defaults();
+  QTest::newRow("rays: beyond 32 bits")
+      << true << with_line(5, "2147483648")
+      << QStringList{"Settings file lucidra.cfg, line 5 (rays): '2147483648' is not a valid integer value."}
+      << defaults();
+  QTest::newRow("rays: decimal")
+      << true << with_line(5, localized("2.5"))
+      << QStringList{QStringLiteral("Settings file lucidra.cfg, line 5 (rays): '%1' is not a valid integer value.")
+                         .arg(localized("2.5"))}
+      << defaults();
   QTest::newRow("rays: 0 starts at 1")
       << true << with_line(5, "0") << none
       << changed(all, {{"CSpinEdit3", "1"}, {"Label10", "0"}, {"Label13", "0"}, {"Label15", "0"}});
   QTest::newRow("rays: largest 32-bit number starts at the maximum")
       << true << with_line(5, "2147483647") << none
-      << changed(all, {{"CSpinEdit3", "1000000000"}, {"Label10", "74800"}, {"Label13", "2499"},
-                       {"Label15", "0"}});
+      << changed(all, {{"CSpinEdit3", "1000000000"}, {"Label10", "74800"}, {"Label13", "2499"}, {"Label15", "0"}});
   QTest::newRow("rays: leading blanks") << true << with_line(5, "  40000") << none
-      << changed(all, {{"CSpinEdit3", "40000"}, {"Label10", "2"}, {"Label15", "5"}});
-  QTest::newRow("flux: below the range") << true << with_line(6, "1") << none
-                                         << changed(all, {{"CSpinEdit5", "5"}});
+                                        << changed(all, {{"CSpinEdit3", "40000"}, {"Label10", "2"}, {"Label15", "5"}});
+  QTest::newRow("flux: below the range") << true << with_line(6, "1") << none << changed(all, {{"CSpinEdit5", "5"}});
   QTest::newRow("flux: above the range") << true << with_line(6, "99999") << none
                                          << changed(all, {{"CSpinEdit5", "50000"}});
-  QTest::newRow("flux: letters") << true << with_line(6, "x")
-                                 << QStringList{"Settings file lucidra.cfg, line 6 (source flux): 'x' is not a valid integer value."}
-                                 << defaults();
-  QTest::newRow("extent: 400 starts at 360") << true << with_line(9, "400") << none
-                                             << changed(all, {{"CSpinEdit4", "360"}});
-  QTest::newRow("extent: negative starts at 0") << true << with_line(9, "-5") << none
-                                                << changed(all, {{"CSpinEdit4", "0"}});
-  QTest::newRow("extent: empty") << true << with_line(9, "")
-                                 << QStringList{"Settings file lucidra.cfg, line 9 (extent about Z): '' is not a valid integer value."}
-                                 << defaults();
+  QTest::newRow("flux: letters")
+      << true << with_line(6, "x")
+      << QStringList{"Settings file lucidra.cfg, line 6 (source flux): 'x' is not a valid integer value."}
+      << defaults();
+  QTest::newRow("extent: 400 starts at 360")
+      << true << with_line(9, "400") << none << changed(all, {{"CSpinEdit4", "360"}});
+  QTest::newRow("extent: negative starts at 0")
+      << true << with_line(9, "-5") << none << changed(all, {{"CSpinEdit4", "0"}});
+  QTest::newRow("extent: empty")
+      << true << with_line(9, "")
+      << QStringList{"Settings file lucidra.cfg, line 9 (extent about Z): '' is not a valid integer value."}
+      << defaults();
   QTest::newRow("NA: empty") << true << with_line(11, "")
-      << QStringList{"Settings file lucidra.cfg, line 11 (NA): it is empty."} << defaults();
-  QTest::newRow("NA: 5 becomes 1") << true << with_line(11, "5") << none
-                                   << changed(all, {{"Edit6", "1"}});
-  QTest::newRow("NA: lone minus becomes 0") << true << with_line(11, "-") << none
-                                            << changed(all, {{"Edit6", "0"}});
-  QTest::newRow("NA: negative becomes 0") << true << with_line(11, localized("-0.5")) << none << changed(all, {{"Edit6", "0"}});
-  QTest::newRow("NA: letters") << true << with_line(11, "abc")
-                               << QStringList{"Settings file lucidra.cfg, line 11 (NA): 'abc' is not a valid floating point value."} << defaults();
-  QTest::newRow("NA: same as the default") << true << with_line(11, "0") << none
-                                           << changed(all, {{"Edit6", "0"}});
+                             << QStringList{"Settings file lucidra.cfg, line 11 (NA): it is empty."} << defaults();
+  QTest::newRow("NA: 5 becomes 1") << true << with_line(11, "5") << none << changed(all, {{"Edit6", "1"}});
+  QTest::newRow("NA: lone minus becomes 0") << true << with_line(11, "-") << none << changed(all, {{"Edit6", "0"}});
+  QTest::newRow("NA: negative becomes 0")
+      << true << with_line(11, localized("-0.5")) << none << changed(all, {{"Edit6", "0"}});
+  QTest::newRow("NA: letters")
+      << true << with_line(11, "abc")
+      << QStringList{"Settings file lucidra.cfg, line 11 (NA): 'abc' is not a valid floating point value."}
+      << defaults();
+  QTest::newRow("NA: same as the default") << true << with_line(11, "0") << none << changed(all, {{"Edit6", "0"}});
   QTest::newRow("distribution files that do not exist")
-      << true << with_line(3, "missing.txt") << none
-      << changed(all, {{"ComboBoxEx1", "missing.txt"}});
+      << true << with_line(3, "missing.txt") << none << changed(all, {{"ComboBoxEx1", "missing.txt"}});
   QTest::newRow("lines used exactly as they stand")
-      << true << with_line(1, "  spaced name.txt ") << none
-      << changed(all, {{"Edit3", "  spaced name.txt "}});
+      << true << with_line(1, "  spaced name.txt ") << none << changed(all, {{"Edit3", "  spaced name.txt "}});
 }
 
 void StartupTest::configurationFile() {
@@ -228,9 +230,10 @@ void StartupTest::configurationFile() {
   }
 
   for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
-    QVERIFY2(control_text(form, it.key()) == it.value(),
-             qPrintable(QStringLiteral("%1 shows '%2', expected '%3'")
-                            .arg(it.key(), control_text(form, it.key()), it.value())));
+    QVERIFY2(
+        control_text(form, it.key()) == it.value(),
+        qPrintable(
+            QStringLiteral("%1 shows '%2', expected '%3'").arg(it.key(), control_text(form, it.key()), it.value())));
   }
   // Whatever the file holds, the rest of the start-up is done: the lists
   // are filled and LED mode is on.
@@ -257,8 +260,7 @@ void StartupTest::failedStartStillEndsInLedModeWithItsLists() {
   QCOMPARE(form.Label5->text(), QStringLiteral("Horisontal Distribution"));
   QCOMPARE(form.FileListBox1->count(), 3);
   for (QWidget* enabled : {static_cast<QWidget*>(form.RadioGroup1), static_cast<QWidget*>(form.Edit10),
-                           static_cast<QWidget*>(form.Edit9),
-                           static_cast<QWidget*>(form.RadioGroup2)}) {
+                           static_cast<QWidget*>(form.Edit9), static_cast<QWidget*>(form.RadioGroup2)}) {
     QVERIFY2(enabled->isEnabled(), qPrintable(enabled->objectName()));
   }
   auto* watcher = form.findChild<QFileSystemWatcher*>("FolderWatcher");
@@ -308,8 +310,7 @@ void StartupTest::menuItems() {
   QCOMPARE(services_.shown[0].caption, QStringLiteral("Lucidra LED 3.5"));
 
   const QStringList fileMenu{"Generate", "Plot", "Exit"};
-  QCOMPARE((QStringList{form->Generate1->text(), form->Notyfy1->text(), form->Exit1->text()}),
-           fileMenu);
+  QCOMPARE((QStringList{form->Generate1->text(), form->Notyfy1->text(), form->Exit1->text()}), fileMenu);
   QCOMPARE((QStringList{form->N1->text(), form->About1->text()}), (QStringList{"Help", "About"}));
 
   form->Exit1->trigger();  // no question asked
@@ -321,7 +322,7 @@ void StartupTest::windowFrame() {
   TForm1 form(services_);
   QCOMPARE(form.windowTitle(), QStringLiteral("Lucidra LED"));
   QCOMPARE(form.centralWidget()->size(), QSize(405, 477));
-  QCOMPARE(form.minimumSize(), form.maximumSize());  // the settings alone do not resize
+  QCOMPARE(form.minimumSize(), form.maximumSize());            // the settings alone do not resize
   QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);  // for the chart
   QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
   QCOMPARE(form.pos(), QPoint(249, 163));
@@ -329,13 +330,12 @@ void StartupTest::windowFrame() {
   QVERIFY(form.BitBtn1->isDefault());
   QCOMPARE(form.Button1->text(), QStringLiteral("Plot >>"));
   QCOMPARE(form.Label20->text(), QStringLiteral("Obtained Source Flux,  Watt:"));
-  QCOMPARE((QStringList{form.Label9->text(), form.Label11->text(), form.Label12->text(),
-                        form.Label14->text(), form.Label16->text()}),
-           (QStringList{"Size of Source File", QStringLiteral("Мб"), "Generation Time ~ ", "min",
-                        "sec"}));
+  QCOMPARE((QStringList{form.Label9->text(), form.Label11->text(), form.Label12->text(), form.Label14->text(),
+                        form.Label16->text()}),
+           (QStringList{"Size of Source File", QStringLiteral("Мб"), "Generation Time ~ ", "min", "sec"}));
   QCOMPARE(form.RadioGroup3->title(), QStringLiteral("Form of Source LED"));
-  QCOMPARE((QStringList{form.RadioGroup2->itemText(0), form.RadioGroup2->itemText(1),
-                        form.RadioGroup2->itemText(2), form.RadioGroup2->itemText(3)}),
+  QCOMPARE((QStringList{form.RadioGroup2->itemText(0), form.RadioGroup2->itemText(1), form.RadioGroup2->itemText(2),
+                        form.RadioGroup2->itemText(3)}),
            (QStringList{"Lambertian", "Uniform", "User Defined", "Gaussian"}));
 }
 
@@ -356,7 +356,8 @@ void StartupTest::menuMnemonicsAndShortcuts() {
   services_.answers = {lucidra::DialogButton::No};
   QTest::keyClick(form.get(), Qt::Key_G, Qt::ControlModifier);
   QCOMPARE(services_.texts().size(), 1);  // GENERATE's confirmation
-  QVERIFY2(services_.texts()[0].startsWith("Write ") && services_.texts()[0].contains(", Zemax text, equal-flux sampling, to "),
+  QVERIFY2(services_.texts()[0].startsWith("Write ") &&
+               services_.texts()[0].contains(", Zemax text, equal-flux sampling, to "),
            qPrintable(services_.texts()[0]));
   QTest::keyClick(form.get(), Qt::Key_F1);
   QCOMPARE(services_.openedUrls.size(), std::size_t{1});
@@ -391,18 +392,44 @@ void StartupTest::helpOpensTheUserGuide() {
 
 void StartupTest::everySettingHasATooltipWithItsRange() {
   TForm1 form(services_);
-  const QList<QWidget*> settings = {
-      form.Edit3, form.Edit4, form.ComboBoxEx1, form.ComboBoxEx2, form.BrowseOutputButton,
-      form.BrowseLongitudinalButton, form.BrowseTransversalButton, form.RadioButton1, form.RadioButton2,
-      form.RadioButton5, form.RadioButton6, form.BitBtn1, form.Button1, form.CancelRunButton,
-      form.CSpinEdit3, form.CSpinEdit5, form.CheckBox2, form.CSpinEdit4, form.RadioButton3,
-      form.RadioButton4, form.RadioGroup1, form.RadioGroup2, form.CheckBox6, form.CSpinEdit6,
-      form.Edit9, form.Edit10, form.Edit6, form.CheckBox1, form.RadioButton7, form.RadioButton8};
+  const QList<QWidget*> settings = {form.Edit3,
+                                    form.Edit4,
+                                    form.ComboBoxEx1,
+                                    form.ComboBoxEx2,
+                                    form.BrowseOutputButton,
+                                    form.BrowseLongitudinalButton,
+                                    form.BrowseTransversalButton,
+                                    form.RadioButton1,
+                                    form.RadioButton2,
+                                    form.RadioButton5,
+                                    form.RadioButton6,
+                                    form.BitBtn1,
+                                    form.Button1,
+                                    form.CancelRunButton,
+                                    form.CSpinEdit3,
+                                    form.CSpinEdit5,
+                                    form.CheckBox2,
+                                    form.CSpinEdit4,
+                                    form.RadioButton3,
+                                    form.RadioButton4,
+                                    form.RadioGroup1,
+                                    form.RadioGroup2,
+                                    form.CheckBox6,
+                                    form.CSpinEdit6,
+                                    form.Edit9,
+                                    form.Edit10,
+                                    form.Edit6,
+                                    form.CheckBox1,
+                                    form.RadioButton7,
+                                    form.RadioButton8};
   for (QWidget* setting : settings) QVERIFY2(!setting->toolTip().isEmpty(), qPrintable(setting->objectName()));
-  const QList<std::pair<QWidget*, const char*>> ranges = {
-      {form.CSpinEdit3, "1 to 1000000000"}, {form.CSpinEdit5, "watt: 5 to 50000"},
-      {form.CSpinEdit4, "degrees: 0 to 360"}, {form.Edit6, "0 to 1"},
-      {form.Edit9, "mm"}, {form.Edit10, "mm"}, {form.CSpinEdit6, "0 to 100"}};
+  const QList<std::pair<QWidget*, const char*>> ranges = {{form.CSpinEdit3, "1 to 1000000000"},
+                                                          {form.CSpinEdit5, "watt: 5 to 50000"},
+                                                          {form.CSpinEdit4, "degrees: 0 to 360"},
+                                                          {form.Edit6, "0 to 1"},
+                                                          {form.Edit9, "mm"},
+                                                          {form.Edit10, "mm"},
+                                                          {form.CSpinEdit6, "0 to 100"}};
   for (const auto& [setting, range] : ranges) {
     QVERIFY2(setting->toolTip().contains(QString::fromUtf8(range)), qPrintable(setting->toolTip()));
   }
@@ -412,10 +439,14 @@ void StartupTest::tabEntersARadioGroupOnItsCheckedButton_data() {
   QTest::addColumn<QString>("from");
   QTest::addColumn<QString>("check");
   QTest::addColumn<int>("arrow");
-  QTest::newRow("target, Zemax") << "BrowseTransversalButton" << "RadioButton2" << int(Qt::Key_Up);
-  QTest::newRow("target, TracePro") << "BrowseTransversalButton" << "RadioButton1" << int(Qt::Key_Up);
-  QTest::newRow("random algorithm, Uniform") << "CSpinEdit4" << "RadioButton4" << int(Qt::Key_Up);
-  QTest::newRow("angular shape, Square") << "Edit10" << "RadioButton8" << int(Qt::Key_Left);
+  QTest::newRow("target, Zemax") << "BrowseTransversalButton"
+                                 << "RadioButton2" << int(Qt::Key_Up);
+  QTest::newRow("target, TracePro") << "BrowseTransversalButton"
+                                    << "RadioButton1" << int(Qt::Key_Up);
+  QTest::newRow("random algorithm, Uniform") << "CSpinEdit4"
+                                             << "RadioButton4" << int(Qt::Key_Up);
+  QTest::newRow("angular shape, Square") << "Edit10"
+                                         << "RadioButton8" << int(Qt::Key_Left);
 }
 
 void StartupTest::tabEntersARadioGroupOnItsCheckedButton() {
@@ -456,9 +487,9 @@ void StartupTest::firstStartSavesAndGeneratesInTheWorkingFolder() {
   // The shipped example tables, every emitter control enabled.
   QCOMPARE(form.ComboBoxEx1->currentText(), QStringLiteral("lambertian.txt"));
   QCOMPARE(form.ComboBoxEx2->currentText(), QStringLiteral("narrow.txt"));
-  for (QWidget* control : {static_cast<QWidget*>(form.CSpinEdit3), static_cast<QWidget*>(form.Edit9),
-                           static_cast<QWidget*>(form.Edit10), static_cast<QWidget*>(form.RadioGroup2),
-                           static_cast<QWidget*>(form.BitBtn1)}) {
+  for (QWidget* control :
+       {static_cast<QWidget*>(form.CSpinEdit3), static_cast<QWidget*>(form.Edit9), static_cast<QWidget*>(form.Edit10),
+        static_cast<QWidget*>(form.RadioGroup2), static_cast<QWidget*>(form.BitBtn1)}) {
     QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
   }
   // Saved: the next start reads them back.

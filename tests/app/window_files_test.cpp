@@ -206,8 +206,8 @@ void WindowFilesTest::savedSettingsComeBackAtTheNextStart() {
   f.Edit10->setText(localized("2.25"));
   f.SaveSettingsAction->trigger();
   QCOMPARE(services_.error_texts(), QStringList{});
-  const QStringList names{"Edit3", "Edit4", "ComboBoxEx1", "ComboBoxEx2", "CSpinEdit3",
-                          "CSpinEdit5", "CSpinEdit4", "Edit6", "Edit8", "Edit9", "Edit10"};
+  const QStringList names{"Edit3",      "Edit4", "ComboBoxEx1", "ComboBoxEx2", "CSpinEdit3", "CSpinEdit5",
+                          "CSpinEdit4", "Edit6", "Edit8",       "Edit9",       "Edit10"};
   QStringList saved;
   for (const QString& name : names) saved << control_text(f, name);
   form_.reset();
@@ -242,9 +242,8 @@ void WindowFilesTest::settingsErrors() {
   directory_->write("short.cfg", config_bytes({"a.txt", "b.dat"}));
   services_.fileAnswers = {directory_->path("short.cfg")};
   f.OpenSettingsAction->trigger();
-  QCOMPARE(services_.error_texts(),
-           QStringList{"Settings file " + directory_->path("short.cfg") +
-                       " has 2 lines; line 3 (first distribution) is missing."});
+  QCOMPARE(services_.error_texts(), QStringList{"Settings file " + directory_->path("short.cfg") +
+                                                " has 2 lines; line 3 (first distribution) is missing."});
   services_.clear();
   services_.fileAnswers = {directory_->path("gone.cfg")};
   f.OpenSettingsAction->trigger();
@@ -286,12 +285,12 @@ namespace {
 // What every setting a file can hold shows, to compare before and after.
 QStringList every_setting(const TForm1& f) {
   QStringList shown;
-  for (const char* name : {"Edit3", "Edit4", "ComboBoxEx1", "ComboBoxEx2", "CSpinEdit3", "CSpinEdit5",
-                           "CSpinEdit4", "Edit6", "Edit8", "Edit9", "Edit10"}) {
+  for (const char* name : {"Edit3", "Edit4", "ComboBoxEx1", "ComboBoxEx2", "CSpinEdit3", "CSpinEdit5", "CSpinEdit4",
+                           "Edit6", "Edit8", "Edit9", "Edit10"}) {
     shown << control_text(f, name);
   }
-  shown << f.FormatBox->currentText() << f.FluxUnitBox->currentText()
-        << QString::number(f.LegacySampling1->isChecked()) << QString::number(f.WeightedSampling1->isChecked());
+  shown << f.FormatBox->currentText() << f.FluxUnitBox->currentText() << QString::number(f.LegacySampling1->isChecked())
+        << QString::number(f.WeightedSampling1->isChecked());
   return shown;
 }
 
@@ -302,17 +301,27 @@ void WindowFilesTest::badSettingsFileChangesNothing_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("message");
   // Each fault sits after lines that would change the controls; none may.
-  QTest::newRow("rays") << 5 << "many" << "line 5 (rays): 'many' is not a valid integer value.";
-  QTest::newRow("extent") << 9 << "" << "line 9 (extent about Z): '' is not a valid integer value.";
-  QTest::newRow("NA") << 11 << "wide" << "line 11 (NA): 'wide' is not a valid floating point value.";
-  QTest::newRow("NA empty") << 11 << "" << "line 11 (NA): it is empty.";
-  QTest::newRow("Y size zero") << 14 << "0" << "line 14 (Y size): '0' is not above 0.";
-  QTest::newRow("X size negative") << 15 << "-1" << "line 15 (X size): '-1' is not above 0.";
-  QTest::newRow("X size letters") << 15 << "x" << "line 15 (X size): 'x' is not a valid floating point value.";
+  QTest::newRow("rays") << 5 << "many"
+                        << "line 5 (rays): 'many' is not a valid integer value.";
+  QTest::newRow("extent") << 9 << ""
+                          << "line 9 (extent about Z): '' is not a valid integer value.";
+  QTest::newRow("NA") << 11 << "wide"
+                      << "line 11 (NA): 'wide' is not a valid floating point value.";
+  QTest::newRow("NA empty") << 11 << ""
+                            << "line 11 (NA): it is empty.";
+  QTest::newRow("Y size zero") << 14 << "0"
+                               << "line 14 (Y size): '0' is not above 0.";
+  QTest::newRow("X size negative") << 15 << "-1"
+                                   << "line 15 (X size): '-1' is not above 0.";
+  QTest::newRow("X size letters") << 15 << "x"
+                                  << "line 15 (X size): 'x' is not a valid floating point value.";
   QTest::newRow("format") << 16 << "format=bmp"
-                          << "line 16 (format): 'bmp' is not one of " + QString::fromStdString(ray_format_names()) + ".";
-  QTest::newRow("sampling") << 17 << "sampling=fast" << "line 17 (sampling): 'fast' is not equal flux, weighted or legacy.";
-  QTest::newRow("flux unit") << 18 << "flux unit=cd" << "line 18 (flux unit): 'cd' is not W or lm.";
+                          << "line 16 (format): 'bmp' is not one of " + QString::fromStdString(ray_format_names()) +
+                                 ".";
+  QTest::newRow("sampling") << 17 << "sampling=fast"
+                            << "line 17 (sampling): 'fast' is not equal flux, weighted or legacy.";
+  QTest::newRow("flux unit") << 18 << "flux unit=cd"
+                             << "line 18 (flux unit): 'cd' is not W or lm.";
 }
 
 void WindowFilesTest::badSettingsFileChangesNothing() {
@@ -324,7 +333,8 @@ void WindowFilesTest::badSettingsFileChangesNothing() {
   QStringList lines = standard_config_lines();
   lines[0] = QStringLiteral("changed.txt");
   lines[4] = QStringLiteral("777");
-  lines << QStringLiteral("format=zemax-binary") << QStringLiteral("sampling=weighted") << QStringLiteral("flux unit=lm");
+  lines << QStringLiteral("format=zemax-binary") << QStringLiteral("sampling=weighted")
+        << QStringLiteral("flux unit=lm");
   lines[line - 1] = text;
   directory_->write("bad.cfg", config_bytes(lines));
   services_.fileAnswers = {directory_->path("bad.cfg")};

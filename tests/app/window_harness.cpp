@@ -48,11 +48,21 @@ QChar separator() { return QChar::fromLatin1(locale_decimal_separator()); }
 QString localized(QString pointText) { return pointText.replace(QChar('.'), separator()); }
 
 QStringList standard_config_lines() {
-  return {QStringLiteral("ray1.txt"), QStringLiteral("ray.dat"),
-          QStringLiteral("horizontal.txt"), QStringLiteral("vertical.txt"),
-          QStringLiteral("1000"), QStringLiteral("3500"), QString(), QString(),
-          QStringLiteral("360"), QString(), QStringLiteral("0"), QString(),
-          QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("1")};
+  return {QStringLiteral("ray1.txt"),
+          QStringLiteral("ray.dat"),
+          QStringLiteral("horizontal.txt"),
+          QStringLiteral("vertical.txt"),
+          QStringLiteral("1000"),
+          QStringLiteral("3500"),
+          QString(),
+          QString(),
+          QStringLiteral("360"),
+          QString(),
+          QStringLiteral("0"),
+          QString(),
+          QStringLiteral("0"),
+          QStringLiteral("1"),
+          QStringLiteral("1")};
 }
 
 QByteArray config_bytes(const QStringList& lines, const char* lineEnd) {
@@ -61,8 +71,7 @@ QByteArray config_bytes(const QStringList& lines, const char* lineEnd) {
   return bytes;
 }
 
-QByteArray distribution_bytes(const std::vector<double>& angles,
-                              const std::vector<double>& intensities) {
+QByteArray distribution_bytes(const std::vector<double>& angles, const std::vector<double>& intensities) {
   const auto line = [](const std::vector<double>& values) {
     QByteArray bytes;
     for (double value : values) bytes += localized(QString::number(value, 'g', 12)).toLatin1() + ' ';

@@ -65,8 +65,7 @@ QByteArray config_bytes(const QStringList& lines, const char* lineEnd = "\r\n");
 
 // A distribution file: the abscissae, a free second line, the intensities,
 // every value (written with the locale's separator) followed by one space.
-QByteArray distribution_bytes(const std::vector<double>& angles,
-                              const std::vector<double>& intensities);
+QByteArray distribution_bytes(const std::vector<double>& angles, const std::vector<double>& intensities);
 
 // The standard configuration and its two distribution files (a 91-point
 // falling curve and a 31-point narrow one).
@@ -91,11 +90,10 @@ int run_qt_test(QObject& testObject, int argc, char** argv);
 
 }  // namespace lucidra::app::test
 
-#define LUCIDRA_QT_TEST_MAIN(TestClass)                               \
-  int main(int argc, char** argv) {                                    \
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))                \
-      qputenv("QT_QPA_PLATFORM", "offscreen");                         \
-    QApplication application(argc, argv);                              \
-    TestClass testObject;                                              \
-    return lucidra::app::test::run_qt_test(testObject, argc, argv);    \
+#define LUCIDRA_QT_TEST_MAIN(TestClass)                                                          \
+  int main(int argc, char** argv) {                                                              \
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen"); \
+    QApplication application(argc, argv);                                                        \
+    TestClass testObject;                                                                        \
+    return lucidra::app::test::run_qt_test(testObject, argc, argv);                              \
   }

@@ -121,27 +121,27 @@ void WindowRunTest::messagesGaugeAndDisplaysOfASmallRun() {
     QCOMPARE(run_from_window(ui, state).outcome, RunOutcome::Succeeded);
     // N = 4: the flux phase sets 500 i / 4 for i = 1..5, the writing phase
     // base + span s / 4 for s = 2..6; the gauge shows only changes.
-    const std::vector<std::int64_t> gauge =
-        weighted ? std::vector<std::int64_t>{0, 125, 250, 375, 500, 625, 750, 875, 1000}
-                     : std::vector<std::int64_t>{0, 500, 750, 1000};
+    const std::vector<std::int64_t> gauge = weighted
+                                                ? std::vector<std::int64_t>{0, 125, 250, 375, 500, 625, 750, 875, 1000}
+                                                : std::vector<std::int64_t>{0, 500, 750, 1000};
     QCOMPARE(ui.gaugePositions, gauge);
-    const std::vector<std::string> expected = {"read settings",
-                                               confirm(ui.settings.outputPath, "Zemax text",
-                                                       weighted ? "weighted sampling" : "equal-flux sampling"),
-                                               "pictures hidden",
-                                               "chart hidden",
-                                               "repaint",
-                                               "clear series 1",
-                                               "clear series 2",
-                                               "gauge shown",
-                                               "status Calculation Flux...",
-                                               "status Writing to file...",
-                                               "flux 3500,000000",
-                                               "beep 3000 300",
-                                               "notice  Source File Created Succesfully!!! ",
-                                               "picture 1",
-                                               "gauge hidden",
-                                               "status "};
+    const std::vector<std::string> expected = {
+        "read settings",
+        confirm(ui.settings.outputPath, "Zemax text", weighted ? "weighted sampling" : "equal-flux sampling"),
+        "pictures hidden",
+        "chart hidden",
+        "repaint",
+        "clear series 1",
+        "clear series 2",
+        "gauge shown",
+        "status Calculation Flux...",
+        "status Writing to file...",
+        "flux 3500,000000",
+        "beep 3000 300",
+        "notice  Source File Created Succesfully!!! ",
+        "picture 1",
+        "gauge hidden",
+        "status "};
     QCOMPARE(ui.events, expected);
     QCOMPARE(ui.seriesPoints[1], 3);  // n - 1 points per table
     QCOMPARE(ui.seriesPoints[2], 3);

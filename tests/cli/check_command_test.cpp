@@ -123,8 +123,8 @@ TEST_F(CliTest, CheckFailsABadRayOrHeader) {
 }
 
 TEST_F(CliTest, GenerateCheckPlotAndCsv) {
-  const CliResult r = run(generate({"-n", "50000", "--angular", "user-defined", "--check", "--plot", "far.svg",
-                                    "--csv", "far.csv", "--bin", "5"}));
+  const CliResult r = run(generate(
+      {"-n", "50000", "--angular", "user-defined", "--check", "--plot", "far.svg", "--csv", "far.csv", "--bin", "5"}));
   EXPECT_EQ(r.exitCode, 0) << r.err;
   EXPECT_NE(r.out.find("total flux: 3500.000000 W in 50001 rays (equal flux per ray)\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("rays: 50001\n"), std::string::npos) << r.out;

@@ -101,10 +101,12 @@ TEST(CliOptions, BadValuesNameTheOption) {
 
 TEST(CliOptions, ConfigurationFileGivesStartValuesAndOptionsWin) {
   TempDir dir;
-  const std::string cfg = dir.write("lucidra.cfg",
-                                    "trace.txt\r\nzemax.dat\r\nL.txt\r\nT.txt\r\n500\r\n40\r\n\r\n\r\n400\r\n\r\n0,5\r\n\r\n0\r\n"
-                                    "0,25\r\n2\r\n");
-  const GenerationSettings fromConfig = resolve_settings(parse({"generate", "-c", cfg, "--angular", "lambertian"}), ',');
+  const std::string cfg =
+      dir.write("lucidra.cfg",
+                "trace.txt\r\nzemax.dat\r\nL.txt\r\nT.txt\r\n500\r\n40\r\n\r\n\r\n400\r\n\r\n0,5\r\n\r\n0\r\n"
+                "0,25\r\n2\r\n");
+  const GenerationSettings fromConfig =
+      resolve_settings(parse({"generate", "-c", cfg, "--angular", "lambertian"}), ',');
   EXPECT_EQ(fromConfig.outputPath, "zemax.dat");
   EXPECT_EQ(fromConfig.longitudinalFile, "L.txt");
   EXPECT_EQ(fromConfig.transversalFile, "T.txt");

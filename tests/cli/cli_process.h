@@ -12,10 +12,10 @@
 namespace lucidra::testing {
 
 struct CliResult {
-  int exitCode = -1;      // the process's exit status; 128 + n when killed by signal n
-  std::string out;        // standard output
-  std::string err;        // standard error
-  bool timedOut = false;  // killed because it ran past its time
+  int exitCode = -1;       // the process's exit status; 128 + n when killed by signal n
+  std::string out;         // standard output
+  std::string err;         // standard error
+  bool timedOut = false;   // killed because it ran past its time
   long peakKilobytes = 0;  // peak resident memory of the process
 };
 
@@ -33,7 +33,7 @@ class CliProcess {
   bool wait_for_stderr(Predicate&& predicate, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!predicate(result_.err)) {
-      if (!pump(deadline) ) return predicate(result_.err);
+      if (!pump(deadline)) return predicate(result_.err);
     }
     return true;
   }

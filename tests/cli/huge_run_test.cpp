@@ -23,7 +23,9 @@ TEST_F(CliTest, CtrlCStopsABillionRayRunAndKeepsThePreviousFile) {
   } cases[] = {
       {"Writing to file...", {}, "Generation interrupted"},
       {"Calculation Flux...", {"--weighted"}, "Generation interrupted during the flux calculation"},
-      {"Calculation Flux...", {"--legacy-sampling", "--consider-flux"}, "Generation interrupted during the flux calculation"},
+      {"Calculation Flux...",
+       {"--legacy-sampling", "--consider-flux"},
+       "Generation interrupted during the flux calculation"},
   };
   for (const auto& c : cases) {
     dir.write("big.dat", kPreviousRayFile);
@@ -31,14 +33,14 @@ TEST_F(CliTest, CtrlCStopsABillionRayRunAndKeepsThePreviousFile) {
     args.insert(args.end(), c.options.begin(), c.options.end());
     CliProcess process(args, dir.path());
     // The progress bar shows the phase at once: nothing is prepared per ray.
-    const bool started = process.wait_for_stderr(
-        [&](const std::string& err) { return err.find(c.phase) != std::string::npos; }, 30s);
+    const bool started =
+        process.wait_for_stderr([&](const std::string& err) { return err.find(c.phase) != std::string::npos; }, 30s);
     ASSERT_TRUE(started) << c.phase << " never shown";
     // The bar appears as the phase starts, not after its first percent.
     EXPECT_NE(process.err_so_far().find("  0% " + c.phase), std::string::npos) << process.err_so_far();
     if (c.phase == "Writing to file...") {
-      const bool moving = process.wait_for_stderr(
-          [](const std::string& err) { return err.find("%") != std::string::npos; }, 30s);
+      const bool moving =
+          process.wait_for_stderr([](const std::string& err) { return err.find("%") != std::string::npos; }, 30s);
       EXPECT_TRUE(moving) << "no percentage shown";
     }
     process.send_signal(SIGINT);
@@ -51,7 +53,8 @@ TEST_F(CliTest, CtrlCStopsABillionRayRunAndKeepsThePreviousFile) {
     // is as it was and the file the run was writing is gone.
     const std::string tail = "\nlucidra-cli: " + c.stopMessage + "\nThe ray file big.dat is unchanged.\n";
     ASSERT_GE(r.err.size(), tail.size());
-    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail) << r.err.substr(r.err.size() > 400 ? r.err.size() - 400 : 0);
+    EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail)
+        << r.err.substr(r.err.size() > 400 ? r.err.size() - 400 : 0);
     EXPECT_EQ(bytes("big.dat"), kPreviousRayFile);
     std::size_t files = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;

@@ -34,15 +34,15 @@ TEST_F(ImportTest, WritesBothPlanesAndASummary) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(bytes("lamp_C0-C180.txt"), kL);
   EXPECT_EQ(bytes("lamp_C90-C270.txt"), kT);
-  for (const char* line : {"Imported lamp.ies\n", "  format:      IES LM-63 (IESNA:LM-63-2002)\n",
-                           "  symmetry:    C0-C180 (symmetric about the C0-C180 plane)\n",
-                           "  planes used: C0: measured\n", "               C270: by symmetry from C90\n",
-                           "  vertical:    0 to 90 degrees, 3 angles\n", "  horizontal:  0 to 180 degrees, 3 planes\n",
-                           "  peak:        100 cd\n",
-                           " lm from the intensities (the luminaire's); the header states 1 lamp x 1000 lm = 1000 lm "
-                           "of lamps\n",
-                           "  wrote:       lamp_C0-C180.txt (0 to 90 degrees, 3 angles, -L, longitudinal)\n",
-                           "  note: Two-plane model:"}) {
+  for (const char* line :
+       {"Imported lamp.ies\n", "  format:      IES LM-63 (IESNA:LM-63-2002)\n",
+        "  symmetry:    C0-C180 (symmetric about the C0-C180 plane)\n", "  planes used: C0: measured\n",
+        "               C270: by symmetry from C90\n", "  vertical:    0 to 90 degrees, 3 angles\n",
+        "  horizontal:  0 to 180 degrees, 3 planes\n", "  peak:        100 cd\n",
+        " lm from the intensities (the luminaire's); the header states 1 lamp x 1000 lm = 1000 lm "
+        "of lamps\n",
+        "  wrote:       lamp_C0-C180.txt (0 to 90 degrees, 3 angles, -L, longitudinal)\n",
+        "  note: Two-plane model:"}) {
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
   }
 }
@@ -51,7 +51,8 @@ TEST_F(ImportTest, DecimalCommaAndOutputFolder) {
   fs::create_directory(dir.path() / "out");
   const CliResult r = run({"import", "--decimal-separator=,", "lamp.ies", "--out-dir", "out"});
   ASSERT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_EQ(bytes("out/lamp_C0-C180.txt"), "0 22,5 90 \r\nlamp.ies: C0-C180 plane (mean of C0 and C180), candela\r\n100 60 0 \r\n");
+  EXPECT_EQ(bytes("out/lamp_C0-C180.txt"),
+            "0 22,5 90 \r\nlamp.ies: C0-C180 plane (mean of C0 and C180), candela\r\n100 60 0 \r\n");
   EXPECT_FALSE(exists("lamp_C0-C180.txt"));
 }
 

@@ -125,9 +125,8 @@ TEST_F(CliTest, OddButValidDistributionFilesGiveTheSameRays) {
   // Ten megabytes after the third line: never needed, never read.
   std::string tenMegabytes = kLambertianText;
   while (tenMegabytes.size() < (std::size_t{10} << 20)) tenMegabytes += repeat("junk \t\x01 ", 100) + "\r\n";
-  const std::string nulAfterLastSpace =
-      "0 10 20 30 40 50 60 70 80 90 " + std::string("\0trailing", 9) + "\r\n\r\n" +
-      "100 98.5 94 86.6 76.6 64.3 50 34.2 17.4 0 \r\n";
+  const std::string nulAfterLastSpace = "0 10 20 30 40 50 60 70 80 90 " + std::string("\0trailing", 9) + "\r\n\r\n" +
+                                        "100 98.5 94 86.6 76.6 64.3 50 34.2 17.4 0 \r\n";
   const struct {
     std::string name;
     std::string bytes;
@@ -173,8 +172,8 @@ TEST_F(CliTest, DistributionFileFromAPipeIsReadOnce) {
 
 // Fifteen positional lines naming the fixture's files.
 std::vector<std::string> config_lines() {
-  return {"trace.txt", "ray.dat", "lambertian.txt", "narrow.txt", "1000", "3500", "", "",
-          "360",       "",        "1",              "",           "0",    "2",    "2"};
+  return {"trace.txt", "ray.dat", "lambertian.txt", "narrow.txt", "1000", "3500", "", "", "360", "", "1", "", "0",
+          "2",         "2"};
 }
 
 std::string joined(const std::vector<std::string>& lines, const std::string& end) {
@@ -184,7 +183,7 @@ std::string joined(const std::vector<std::string>& lines, const std::string& end
 }
 
 TEST_F(CliTest, ConfigurationFiles) {
-  const std::vector<std::string> run = {"generate", "--quiet", "--clock-seed", "1700000000", "--angular",
+  const std::vector<std::string> run = {"generate", "--quiet", "--clock-seed", "1700000000",          "--angular",
                                         "uniform",  "-c",      "lucidra.cfg",  "--decimal-separator", "."};
   dir.write("lucidra.cfg", joined(config_lines(), "\r\n"));
   const CliResult clean = CliTest::run(run);
@@ -222,7 +221,8 @@ TEST_F(CliTest, ConfigurationFiles) {
            "...' is not a valid integer value\n"},
       {"14 lines", joined(fourteen, "\r\n"), 1,
        "lucidra-cli: Configuration file lucidra.cfg: List index out of bounds (14)\n"},
-      {"empty NA line", [] {
+      {"empty NA line",
+       [] {
          auto lines = config_lines();
          lines[10] = "";
          return joined(lines, "\r\n");

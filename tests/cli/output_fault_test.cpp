@@ -109,8 +109,8 @@ TEST_F(CliTest, ReadOnlyOutputIsLeftAsItWas) {
     }
     reason = "Operation not permitted";
   }
-  expect_failed_without_success(run(generate()),
-                                "lucidra-cli: Cannot create ray file ray.dat: " + reason + "\n", "read-only file");
+  expect_failed_without_success(run(generate()), "lucidra-cli: Cannot create ray file ray.dat: " + reason + "\n",
+                                "read-only file");
   EXPECT_EQ(bytes("ray.dat"), kPreviousRayFile);
 }
 
@@ -154,8 +154,7 @@ TEST_F(CliTest, StandardOutputGetsTheSameBytesAsAFile) {
   const CliResult toStdout = run(generate({"-o", "-"}));
   ASSERT_EQ(toStdout.exitCode, 0) << toStdout.err;
   EXPECT_TRUE(toStdout.out == bytes("file.dat")) << "standard output differs from the file";
-  EXPECT_NE(toStdout.err.find(" Source File Created Succesfully!!! \ntotal flux: "), std::string::npos)
-      << toStdout.err;
+  EXPECT_NE(toStdout.err.find(" Source File Created Succesfully!!! \ntotal flux: "), std::string::npos) << toStdout.err;
   EXPECT_FALSE(fs::exists(dir.path() / "-"));
 }
 

@@ -57,8 +57,7 @@ TEST(ParseValueLine, FollowsTheValueSpaceRule) {
       }
       continue;
     }
-    EXPECT_EQ(parse_value_line(c.line, slots, c.separator), c.expectedCount)
-        << "line '" << c.line << "'";
+    EXPECT_EQ(parse_value_line(c.line, slots, c.separator), c.expectedCount) << "line '" << c.line << "'";
     EXPECT_EQ(slots[0], 0.0) << "slot 0 is never filled";
     for (std::size_t i = 0; i < c.expectedValues.size(); ++i) {
       EXPECT_EQ(slots[i + 1], c.expectedValues[i]) << "line '" << c.line << "' slot " << i + 1;
@@ -113,8 +112,8 @@ TEST(SplitLines, EndsLinesAtCrLfLfOrCr) {
 
 TEST(ParseDistributionText, ReadsLinesOneAndThreeWhateverTheLineEnds) {
   for (const char* end : {"\r\n", "\n", "\r"}) {
-    const std::string text = std::string("0 10 20 30 ") + end + "anything at all" + end +
-                             "100 90 50 10 5 " + end + "line four is ignored" + end;
+    const std::string text = std::string("0 10 20 30 ") + end + "anything at all" + end + "100 90 50 10 5 " + end +
+                             "line four is ignored" + end;
     const AngularDistribution d = parse_distribution_text(text, '.');
     EXPECT_EQ(d.count, 4);
     EXPECT_EQ(d.intensityCount, 5);
@@ -231,8 +230,8 @@ TEST(ReadDistributionFile, CannotOpenNamesTheFileAsPassed) {
   std::filesystem::create_directory(dir.path() / "folder.txt");
   const std::string folder = (dir.path() / "folder.txt").string();
   const std::string existing = dir.write("a.txt", "1 \n\n1 \n");
-  const std::string names[] = {missing, "", directory, folder, "no/such/dir/x.txt",
-                               existing + std::string(1, '\0') + "tail"};
+  const std::string names[] = {
+      missing, "", directory, folder, "no/such/dir/x.txt", existing + std::string(1, '\0') + "tail"};
   for (const std::string& name : names) {
     try {
       read_distribution_file(name, '.');

@@ -8,8 +8,7 @@
 namespace lucidra {
 namespace {
 
-AngularDistribution make_distribution(const std::vector<double>& angles,
-                                      const std::vector<double>& intensities) {
+AngularDistribution make_distribution(const std::vector<double>& angles, const std::vector<double>& intensities) {
   AngularDistribution d;
   d.count = static_cast<std::int32_t>(angles.size());
   d.intensityCount = static_cast<std::int32_t>(intensities.size());
@@ -36,9 +35,11 @@ struct PlotCase {
 
 TEST(DistributionPlotPoints, LeavesOutTheLastPairAndAddsTheTail) {
   const PlotCase cases[] = {
-      {"five values", {0, 10, 20, 30, 40}, {100, 90, 60, 30, 5}, false,
-       {{0, 100}, {10, 90}, {20, 60}, {30, 30}}},
-      {"five values with tail", {0, 10, 20, 30, 40}, {100, 90, 60, 30, 5}, true,
+      {"five values", {0, 10, 20, 30, 40}, {100, 90, 60, 30, 5}, false, {{0, 100}, {10, 90}, {20, 60}, {30, 30}}},
+      {"five values with tail",
+       {0, 10, 20, 30, 40},
+       {100, 90, 60, 30, 5},
+       true,
        {{0, 100}, {10, 90}, {20, 60}, {30, 30}, {40, 0}, {50, 0}}},
       {"single value", {7.5}, {100}, false, {}},
       {"single value with tail", {7.5}, {100}, true, {{7.5, 0}, {17.5, 0}}},
@@ -78,8 +79,7 @@ TEST(InsertPlotPoint, KeepsAscendingAbscissaAndArrivalOrderForTies) {
   const InsertCase cases[] = {
       {"ascending", {{0, 1}, {1, 2}, {2, 3}}, {{0, 1}, {1, 2}, {2, 3}}},
       {"descending", {{30, 1}, {20, 2}, {10, 3}, {0, 4}}, {{0, 4}, {10, 3}, {20, 2}, {30, 1}}},
-      {"descending with tail", {{40, 1}, {30, 2}, {20, 0}, {30, 0}},
-       {{20, 0}, {30, 2}, {30, 0}, {40, 1}}},
+      {"descending with tail", {{40, 1}, {30, 2}, {20, 0}, {30, 0}}, {{20, 0}, {30, 2}, {30, 0}, {40, 1}}},
       {"equal abscissae", {{5, 1}, {5, 2}, {0, 9}, {5, 3}}, {{0, 9}, {5, 1}, {5, 2}, {5, 3}}},
       {"negative and mixed", {{0, 1}, {-10, 2}, {10, 3}, {-5, 4}}, {{-10, 2}, {-5, 4}, {0, 1}, {10, 3}}},
   };
@@ -91,8 +91,7 @@ TEST(InsertPlotPoint, KeepsAscendingAbscissaAndArrivalOrderForTies) {
 }
 
 TEST(InsertPlotPoint, SeriesFromAFileIsSortedForEveryPoint) {
-  const AngularDistribution d =
-      make_distribution({50, 5, 45, 5, 0, 90, 20, 20, 60}, {1, 2, 3, 4, 5, 6, 7, 8, 9});
+  const AngularDistribution d = make_distribution({50, 5, 45, 5, 0, 90, 20, 20, 60}, {1, 2, 3, 4, 5, 6, 7, 8, 9});
   std::vector<PlotPoint> series;
   for (const PlotPoint& p : distribution_plot_points(d, true)) insert_plot_point(series, p);
   ASSERT_EQ(series.size(), 10u);

@@ -13,16 +13,15 @@ namespace {
 
 TEST(ListDistributionFiles, NormalVisibleTxtFilesSortedByName) {
   const TempDir dir;
-  for (const char* name : {"b.txt", "a.txt", "C.TXT", "upper.Txt", "notes.text", "txt",
-                           ".hidden.txt", "x.txt.bak", "ray.dat", "a b.txt", "_.txt"}) {
+  for (const char* name : {"b.txt", "a.txt", "C.TXT", "upper.Txt", "notes.text", "txt", ".hidden.txt", "x.txt.bak",
+                           "ray.dat", "a b.txt", "_.txt"}) {
     dir.write(name, "0 \n\n1 \n");
   }
   std::filesystem::create_directory(dir.path() / "folder.txt");
   std::filesystem::create_directory(dir.path() / "sub");
   dir.write("sub/inner.txt", "0 \n\n1 \n");
 
-  const std::vector<std::string> expected = {"C.TXT", "_.txt", "a b.txt", "a.txt", "b.txt",
-                                             "upper.Txt"};
+  const std::vector<std::string> expected = {"C.TXT", "_.txt", "a b.txt", "a.txt", "b.txt", "upper.Txt"};
   EXPECT_EQ(list_distribution_files(dir.path().string()), expected);
 }
 

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
 #include "engine/config_file.h"
-#include "base/user_error.h"
 #include "support/temp_dir.h"
 
 namespace lucidra {
@@ -36,7 +36,9 @@ TEST(ConversionMessage, ShowsEveryByteOfTheOffendingText) {
       // A NUL used to end the message right after it: "'10" and nothing more.
       {std::string("10\0", 3), "'10\\x00' is not a valid floating point value"},
       {std::string("\0", 1), "'\\x00' is not a valid floating point value"},
-      {"\x7f" "ELF\x02\x01\x01", "'\\x7fELF\\x02\\x01\\x01' is not a valid floating point value"},
+      {"\x7f"
+       "ELF\x02\x01\x01",
+       "'\\x7fELF\\x02\\x01\\x01' is not a valid floating point value"},
       {"\x1b[2J", "'\\x1b[2J' is not a valid floating point value"},
       {"1\t2", "'1\t2' is not a valid floating point value"},
       {"caf\xe9", "'caf\xe9' is not a valid floating point value"},

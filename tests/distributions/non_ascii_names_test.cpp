@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "base/platform_file.h"
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "distributions/file_list.h"
-#include "base/user_error.h"
 #include "output/ray_file.h"
 #include "support/temp_dir.h"
 
@@ -27,9 +27,9 @@ TEST(NonAsciiNames, WrittenListedReadAndReportedByTheirUtf8Names) {
   const std::string folder = path_to_utf8(dir.path()) + "/Messreihe \xC3\xA4 \xE5\x85\x89";  // ä 光
   ASSERT_TRUE(std::filesystem::create_directory(path_from_utf8(folder)));
   const std::vector<std::string> names = {
-      "l\xC3\xA4ngs-\xC3\x98.txt",            // längs-Ø.txt
-      "quer-\xE5\x85\x89\xE6\xBA\x90.txt",    // quer-光源.txt
-      "\xCE\xA9\xCE\xBC.TXT",                 // Ωμ.TXT
+      "l\xC3\xA4ngs-\xC3\x98.txt",          // längs-Ø.txt
+      "quer-\xE5\x85\x89\xE6\xBA\x90.txt",  // quer-光源.txt
+      "\xCE\xA9\xCE\xBC.TXT",               // Ωμ.TXT
   };
   for (const std::string& name : names) {
     std::FILE* file = open_file(folder + "/" + name, "wb");

@@ -67,17 +67,48 @@ struct RefusedCase {
 
 TEST(ParseReal, RefusesEverythingElseWithTheConversionMessage) {
   const RefusedCase cases[] = {
-      {"", '.'},          {"+", '.'},         {"-", '.'},         {".", '.'},
-      {",", ','},         {"+.", '.'},        {"nan", '.'},       {"NaN", '.'},
-      {"inf", '.'},       {"-inf", '.'},      {"infinity", '.'},  {"0x1p3", '.'},
-      {"0x10", '.'},      {"1e999", '.'},     {"-1e400", '.'},    {"1e99999999999999999999", '.'},
-      {" 1", '.'},        {"1 ", '.'},        {"\t1", '.'},       {"1\t", '.'},
-      {"1.2.3", '.'},     {"1,,5", ','},      {"2.5", ','},       {"1,5", '.'},
-      {"1e", '.'},        {"1e+", '.'},       {"1e-", '.'},       {"e5", '.'},
-      {".e5", '.'},       {"1e5.0", '.'},     {"1e5e5", '.'},     {"--1", '.'},
-      {"+-1", '.'},       {"1-", '.'},        {"abc", '.'},       {"12abc", '.'},
-      {std::string("1\0", 2), '.'},           {std::string("\0", 1), '.'},
-      {"1\xff", '.'},     {"\xe9", '.'},      {"1'000", '.'},     {"1_0", '.'},
+      {"", '.'},
+      {"+", '.'},
+      {"-", '.'},
+      {".", '.'},
+      {",", ','},
+      {"+.", '.'},
+      {"nan", '.'},
+      {"NaN", '.'},
+      {"inf", '.'},
+      {"-inf", '.'},
+      {"infinity", '.'},
+      {"0x1p3", '.'},
+      {"0x10", '.'},
+      {"1e999", '.'},
+      {"-1e400", '.'},
+      {"1e99999999999999999999", '.'},
+      {" 1", '.'},
+      {"1 ", '.'},
+      {"\t1", '.'},
+      {"1\t", '.'},
+      {"1.2.3", '.'},
+      {"1,,5", ','},
+      {"2.5", ','},
+      {"1,5", '.'},
+      {"1e", '.'},
+      {"1e+", '.'},
+      {"1e-", '.'},
+      {"e5", '.'},
+      {".e5", '.'},
+      {"1e5.0", '.'},
+      {"1e5e5", '.'},
+      {"--1", '.'},
+      {"+-1", '.'},
+      {"1-", '.'},
+      {"abc", '.'},
+      {"12abc", '.'},
+      {std::string("1\0", 2), '.'},
+      {std::string("\0", 1), '.'},
+      {"1\xff", '.'},
+      {"\xe9", '.'},
+      {"1'000", '.'},
+      {"1_0", '.'},
   };
   for (const RefusedCase& c : cases) {
     EXPECT_FALSE(try_parse_real(c.text, c.separator).has_value())
@@ -137,10 +168,30 @@ TEST(ParseWholeNumber, AcceptsDecimalAndHexadecimal) {
 
 TEST(ParseWholeNumber, RefusesWithTheIntegerMessage) {
   const std::string cases[] = {
-      "",        " ",          "-",          "+",         "2147483648", "-2147483649",
-      "4294967296", "99999999999999999999", "12 ",  "1.5",     "1,5",        "abc",
-      "1e3",     "$",          "0x",         "-$",        "$123456789", "0x1G",
-      "\t5",     "--5",        "+-5",        "5-",        std::string("5\0", 2), "0x 1",
+      "",
+      " ",
+      "-",
+      "+",
+      "2147483648",
+      "-2147483649",
+      "4294967296",
+      "99999999999999999999",
+      "12 ",
+      "1.5",
+      "1,5",
+      "abc",
+      "1e3",
+      "$",
+      "0x",
+      "-$",
+      "$123456789",
+      "0x1G",
+      "\t5",
+      "--5",
+      "+-5",
+      "5-",
+      std::string("5\0", 2),
+      "0x 1",
   };
   for (const std::string& text : cases) {
     EXPECT_FALSE(try_parse_whole_number(text).has_value()) << "text '" << text << "'";
@@ -158,8 +209,8 @@ TEST(LocaleDecimalSeparator, FollowsLcNumeric) {
   const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
   ASSERT_NE(std::setlocale(LC_NUMERIC, "C"), nullptr);
   EXPECT_EQ(locale_decimal_separator(), '.');
-  const bool haveComma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr ||
-                         std::setlocale(LC_NUMERIC, "de_DE.utf8") != nullptr;
+  const bool haveComma =
+      std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr || std::setlocale(LC_NUMERIC, "de_DE.utf8") != nullptr;
   const char separator = locale_decimal_separator();
   std::setlocale(LC_NUMERIC, saved.c_str());
   if (!haveComma) GTEST_SKIP() << "no decimal-comma locale installed";

@@ -28,7 +28,8 @@ float f32_at(const std::string& bytes, std::size_t at) {
 
 std::uint64_t count_at(const std::string& bytes, std::size_t at, std::size_t width) {
   std::uint64_t v = 0;
-  for (std::size_t i = 0; i < width; ++i) v |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
+  for (std::size_t i = 0; i < width; ++i)
+    v |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[at + i])) << (8 * i);
   return v;
 }
 
@@ -133,7 +134,8 @@ TEST_F(BinaryRunTest, StoppedRun) {
   std::thread reader([&] {
     const int fd = ::open(fifo.c_str(), O_RDONLY);
     char buffer[65536];
-    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(got));
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;)
+      received.append(buffer, static_cast<std::size_t>(got));
     ::close(fd);
   });
   s.outputPath = fifo.string();
@@ -147,14 +149,15 @@ TEST_F(BinaryRunTest, StoppedRun) {
   EXPECT_EQ(report.outcome, RunOutcome::Interrupted) << report.message;
   EXPECT_NE(report.message.find("is incomplete"), std::string::npos) << report.message;
   ASSERT_GE(received.size(), kZemaxHeaderBytes);
-  EXPECT_EQ(count_at(received, 4, 4), 400001u);  // the planned count
+  EXPECT_EQ(count_at(received, 4, 4), 400001u);                        // the planned count
   EXPECT_EQ(f32_at(received, 112), static_cast<float>(s.sourceFlux));  // and flux
   EXPECT_LT(received.size(), kZemaxHeaderBytes + 400001 * kBinaryRecordBytes);
   const auto copy = (dir.path() / "received.dat").string();
   std::ofstream(copy, std::ios::binary) << received;
   try {
-    read_ray_file(copy, RayFileKind::Auto, 1, [](const RayRecord*, std::size_t) { return std::shared_ptr<void>(); },
-                  [](std::shared_ptr<void>) {});
+    read_ray_file(
+        copy, RayFileKind::Auto, 1, [](const RayRecord*, std::size_t) { return std::shared_ptr<void>(); },
+        [](std::shared_ptr<void>) {});
     ADD_FAILURE() << "a cut file was read as whole";
   } catch (const RayFileError& e) {
     EXPECT_NE(std::string(e.what()).find("cut short"), std::string::npos) << e.what();

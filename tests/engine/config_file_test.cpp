@@ -84,8 +84,7 @@ TEST(LoadConfigLines, ReadsTheWholeFile) {
 
 TEST(LoadConfigLines, CannotOpenNamesTheFileAsPassed) {
   const std::string missing = (std::filesystem::temp_directory_path() / "lucidra-no-such.cfg").string();
-  const std::string names[] = {missing, "", std::filesystem::temp_directory_path().string(),
-                               "no-such-dir/lucidra.cfg"};
+  const std::string names[] = {missing, "", std::filesystem::temp_directory_path().string(), "no-such-dir/lucidra.cfg"};
   for (const std::string& name : names) {
     try {
       load_config_lines(name);
@@ -152,8 +151,8 @@ TEST(ValidateNaText, CorrectsIntoZeroToOne) {
 }
 
 TEST(ValidateNaText, NonNumberIsAConversionError) {
-  const std::pair<std::string, char> cases[] = {
-      {"abc", ','}, {"1.5", ','}, {"0,5", '.'}, {"--", '.'}, {" 0", '.'}, {"nan", '.'}};
+  const std::pair<std::string, char> cases[] = {{"abc", ','}, {"1.5", ','}, {"0,5", '.'},
+                                                {"--", '.'},  {" 0", '.'},  {"nan", '.'}};
   for (const auto& [text, separator] : cases) {
     try {
       validate_na_text(text, separator);

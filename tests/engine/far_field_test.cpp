@@ -44,8 +44,9 @@ FarFieldBins bin_synthetic(const SyntheticSet& set, const FarFieldOptions& optio
   for (std::int64_t i = 0; i < set.rays; ++i) {
     const double theta = std::acos(1 - oneMinusCos * u(rng));
     const double phi = 2 * kPi * u(rng);
-    RayRecord r{u(rng) - 0.5, u(rng) - 0.5, 0, std::sin(theta) * std::sin(phi), std::sin(theta) * std::cos(phi),
-                std::cos(theta), set.flux(theta, phi)};
+    RayRecord r{
+        u(rng) - 0.5,    u(rng) - 0.5,        0, std::sin(theta) * std::sin(phi), std::sin(theta) * std::cos(phi),
+        std::cos(theta), set.flux(theta, phi)};
     if (u(rng) < set.backShare) r.dz = -r.dz;
     if (set.drop && set.drop(r)) continue;
     block.push_back(r);
@@ -66,7 +67,8 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
     if (deg > t.angle[n]) return 0.0;
     for (int k = 1; k < n; ++k) {
       if (deg <= t.angle[k + 1]) {
-        return t.intensity[k] + (t.intensity[k + 1] - t.intensity[k]) * (deg - t.angle[k]) / (t.angle[k + 1] - t.angle[k]);
+        return t.intensity[k] +
+               (t.intensity[k + 1] - t.intensity[k]) * (deg - t.angle[k]) / (t.angle[k + 1] - t.angle[k]);
       }
     }
     return t.intensity[n];
@@ -101,8 +103,11 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
   const Case cases[] = {
       {"Lambertian, 10^4 rays", lambertian, {10000, 90, 0, cosine, nullptr}, 2, true},
       {"Lambertian, 10^6 rays", lambertian, {1000000, 90, 0, cosine, nullptr}, 2, true},
-      {"cos^2 instead of cos", lambertian,
-       {1000000, 90, 0, [](double theta, double) { return std::cos(theta) * std::cos(theta); }, nullptr}, 2, false},
+      {"cos^2 instead of cos",
+       lambertian,
+       {1000000, 90, 0, [](double theta, double) { return std::cos(theta) * std::cos(theta); }, nullptr},
+       2,
+       false},
       {"user defined, 10^6 rays", userDefined, {1000000, 90, 0, user_defined(wide, narrow), nullptr}, 2, true},
       {"planes swapped", userDefined, {1000000, 90, 0, user_defined(narrow, wide), nullptr}, 2, false},
       {"x-z plane 2 % off",
@@ -112,13 +117,24 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
           return law(theta, phi) * (in_xz_wedge(phi) ? 1.02 : 1.0);
         },
         nullptr},
-       10, false},
+       10,
+       false},
       {"the same without the fault", userDefined, {10000000, 90, 0, user_defined(wide, narrow), nullptr}, 10, true},
       {"double side, balance 50", doubleSided, {1000000, 90, 0.5, cosine, nullptr}, 2, true},
-      {"double side with the back hemisphere missing", doubleSided,
-       {1000000, 90, 0.5, cosine, [](const RayRecord& r) { return r.dz < 0; }}, 2, false},
-      {"rays beyond the cap", [&] { GenerationSettings s = lambertian; s.numericalAperture = 0.5; return s; }(),
-       {1000000, 90, 0, cosine, nullptr}, 2, false},
+      {"double side with the back hemisphere missing",
+       doubleSided,
+       {1000000, 90, 0.5, cosine, [](const RayRecord& r) { return r.dz < 0; }},
+       2,
+       false},
+      {"rays beyond the cap",
+       [&] {
+         GenerationSettings s = lambertian;
+         s.numericalAperture = 0.5;
+         return s;
+       }(),
+       {1000000, 90, 0, cosine, nullptr},
+       2,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -146,7 +162,8 @@ TEST(FarFieldCheck, LawAveragesMatchClosedForms) {
     const auto& bins = result.views[v].bins;
     for (std::size_t b = 0; b < 9; ++b) {
       const double lo = bins[b].thetaLoDeg * kPi / 180, hi = bins[b].thetaHiDeg * kPi / 180;
-      const double mean = 0.5 * (std::cos(lo) * std::cos(lo) - std::cos(hi) * std::cos(hi)) / (std::cos(lo) - std::cos(hi));
+      const double mean =
+          0.5 * (std::cos(lo) * std::cos(lo) - std::cos(hi) * std::cos(hi)) / (std::cos(lo) - std::cos(hi));
       EXPECT_NEAR(bins[b].expected / result.scale, mean, 1e-9) << "view " << v << " bin " << b;
     }
     EXPECT_EQ(bins[12].expected, 0) << "nothing backwards";

@@ -148,8 +148,10 @@ TEST_F(RunTest, ErrorsBeforeTheOutputIsOpenedLeaveItUntouched) {
   };
   const Case cases[] = {
       {(dir.path() / "missing.txt").string(), 10, "Cannot open file " + (dir.path() / "missing.txt").string()},
-      {shortValues, 10, "Distribution file " + shortValues + " has 3 values on its first line but only 2 on its third line"},
-      {noValue, 10, "Distribution file " + noValue + " has no value on its first line; a run needs at least one abscissa"},
+      {shortValues, 10,
+       "Distribution file " + shortValues + " has 3 values on its first line but only 2 on its third line"},
+      {noValue, 10,
+       "Distribution file " + noValue + " has no value on its first line; a run needs at least one abscissa"},
       {twoLines, 10, "List index out of bounds (2)\n(distribution file " + twoLines + ", line 3 is missing)"},
       {notNumber, 10,
        "'ten' is not a valid floating point value\n(distribution file " + notNumber + ", line 1, value 2)"},
@@ -182,7 +184,8 @@ TEST_F(RunTest, FailuresAfterTheOutputIsOpenedLeaveThePreviousFile) {
     s.rayCount = 1;
     const RunReport report = run(s);
     EXPECT_EQ(report.outcome, RunOutcome::Failed);
-    EXPECT_EQ(report.message, divisor + "\nThe ray file " + output + (existed ? " is unchanged." : " was not created."));
+    EXPECT_EQ(report.message,
+              divisor + "\nThe ray file " + output + (existed ? " is unchanged." : " was not created."));
     EXPECT_EQ(std::filesystem::exists(output), existed);
     if (existed) {
       EXPECT_EQ(read_bytes(output), "previous rays\r\n");

@@ -25,12 +25,12 @@ TEST(LevelLookup, GoldenValues) {
     double v, before, expected;
   };
   const Case cases[] = {
-      {{100, 50}, LevelKind::Longitudinal, 2.5, -1, 62},     // falling segment, from its lower end
+      {{100, 50}, LevelKind::Longitudinal, 2.5, -1, 62},  // falling segment, from its lower end
       {{50, 100}, LevelKind::Longitudinal, 2.5, -1, 62},
-      {{100, 50}, LevelKind::Longitudinal, 0, 7, 7},         // at the first abscissa: unchanged
-      {{100, 50}, LevelKind::Longitudinal, 10.5, 7, 7},      // beyond the last: unchanged
-      {{100, 50}, LevelKind::Longitudinal, 10, 7, 100},      // the segment includes its upper end
-      {{100, 50.5}, LevelKind::Transversal, 2.5, -1, 62.75}, // only the difference is truncated
+      {{100, 50}, LevelKind::Longitudinal, 0, 7, 7},          // at the first abscissa: unchanged
+      {{100, 50}, LevelKind::Longitudinal, 10.5, 7, 7},       // beyond the last: unchanged
+      {{100, 50}, LevelKind::Longitudinal, 10, 7, 100},       // the segment includes its upper end
+      {{100, 50.5}, LevelKind::Transversal, 2.5, -1, 62.75},  // only the difference is truncated
       {{50.5, 100}, LevelKind::Transversal, 2.5, -1, 62.75},
   };
   for (const Case& c : cases) {
@@ -80,11 +80,11 @@ TEST(LevelLookup, AgreesWithTheFullScanOnAnyTable) {
 
 TEST(LevelLookup, AgreesWithTheFullScanOnExtremeAbscissae) {
   const std::vector<std::vector<double>> tables = {
-      {-1e308, 0, 1e308},            // the range overflows: no buckets
-      {0, 1e-300, 2e-300, 3e-300},   // a range near the smallest doubles
-      {0, 0, 0, 1},                  // repeated abscissae
-      {5, 4, 3, 2, 1},               // descending only: no segment matches
-      {0, 90, 0.5, 89.5, 1, 89},     // segments nested in each other
+      {-1e308, 0, 1e308},           // the range overflows: no buckets
+      {0, 1e-300, 2e-300, 3e-300},  // a range near the smallest doubles
+      {0, 0, 0, 1},                 // repeated abscissae
+      {5, 4, 3, 2, 1},              // descending only: no segment matches
+      {0, 90, 0.5, 89.5, 1, 89},    // segments nested in each other
   };
   for (const auto& x : tables) {
     std::vector<double> y(x.size());
@@ -131,17 +131,17 @@ TEST(LinearLookup, InterpolatesEveryRayOnItsOwn) {
     double v, expected;
   };
   const Case cases[] = {
-      {{0, 45, 90}, {100, 70, 0}, 0, 100},         // falling segment starts at Y[1]
-      {{0, 45, 90}, {100, 70, 0}, 22.5, 85},       // halfway down, not up from the lower end
-      {{0, 45, 90}, {100, 70, 0}, 45, 70},         // both ends of a segment included
+      {{0, 45, 90}, {100, 70, 0}, 0, 100},    // falling segment starts at Y[1]
+      {{0, 45, 90}, {100, 70, 0}, 22.5, 85},  // halfway down, not up from the lower end
+      {{0, 45, 90}, {100, 70, 0}, 45, 70},    // both ends of a segment included
       {{0, 45, 90}, {100, 70, 0}, 67.5, 35},
       {{0, 45, 90}, {100, 70, 0}, 90, 0},
-      {{0, 10}, {1, 0.5}, 2.5, 0.875},             // tables normalised to 1: no truncation
+      {{0, 10}, {1, 0.5}, 2.5, 0.875},  // tables normalised to 1: no truncation
       {{0, 10}, {100, 50.5}, 2.5, 87.625},
-      {{5, 40}, {0.8, 0.2}, 2, 0.8},               // below the first abscissa: Y[1]
-      {{5, 40}, {0.8, 0.2}, 40.0000001, 0},        // beyond the last: nothing
+      {{5, 40}, {0.8, 0.2}, 2, 0.8},         // below the first abscissa: Y[1]
+      {{5, 40}, {0.8, 0.2}, 40.0000001, 0},  // beyond the last: nothing
       {{5, 40}, {0.8, 0.2}, 89, 0},
-      {{30}, {7}, 30, 7},                          // one point: Y[1] up to X[1], 0 beyond
+      {{30}, {7}, 30, 7},  // one point: Y[1] up to X[1], 0 beyond
       {{30}, {7}, 0, 7},
       {{30}, {7}, 30.5, 0},
       {{0, 20, 40, 60}, {40, 100, 100, 10}, 10, 70},  // batwing: rising, flat, falling
@@ -228,7 +228,7 @@ TEST(LinearLookup, OnlyTablesOnOneGridShareTheirLookup) {
   };
   const Case cases[] = {
       {{0, 45, 90}, {0, 45, 90}, LookupRule::Linear, true},
-      {{0, 45, 90}, {0, 45, 89.5}, LookupRule::Linear, false},   // last angle differs
+      {{0, 45, 90}, {0, 45, 89.5}, LookupRule::Linear, false},    // last angle differs
       {{0, 45, 90}, {0, 30, 60, 90}, LookupRule::Linear, false},  // more points
       {{0, 45, 90}, {0, 45, 90}, LookupRule::Legacy, false},      // legacy levels stay per table
   };
@@ -252,16 +252,20 @@ TEST(LinearLookup, DescendingTablesReadAscendingAndBadTablesAreRefused) {
     const char* message;
   };
   const Refusal refusals[] = {
-      {{0, 10, 10}, {1, 1, 1},
+      {{0, 10, 10},
+       {1, 1, 1},
        "Distribution file d.txt has the abscissae 10 and 10 at positions 2 and 3; they must be strictly "
        "ascending or strictly descending"},
-      {{0, 20, 10}, {1, 1, 1},
+      {{0, 20, 10},
+       {1, 1, 1},
        "Distribution file d.txt has the abscissae 20 and 10 at positions 2 and 3; they must be strictly "
        "ascending or strictly descending"},
-      {{30, 20, 25}, {1, 1, 1},
+      {{30, 20, 25},
+       {1, 1, 1},
        "Distribution file d.txt has the abscissae 20 and 25 at positions 2 and 3; they must be strictly "
        "ascending or strictly descending"},
-      {{0, 10}, {1, -0.5},
+      {{0, 10},
+       {1, -0.5},
        "Distribution file d.txt has the negative intensity -0.5 at 10; intensities must be 0 or more"},
   };
   for (const Refusal& r : refusals) {

@@ -20,7 +20,8 @@ TEST_F(RunTest, ParallelRunsWriteTheSequentialBytes) {
   // long stretches, across chunk borders.
   const std::string tiny = dir.write("tiny.txt", distribution_text({0, 1}, {100, 80}));
   const std::string full = dir.write("full.txt", distribution_text({0, 30, 60, 90}, {100, 90, 40, 0}));
-  const std::string bumpy = dir.write("bumpy.txt", distribution_text({0, 20, 10, 45, 40, 70}, {5, 90, 30, 60, 10, 100}));
+  const std::string bumpy =
+      dir.write("bumpy.txt", distribution_text({0, 20, 10, 45, 40, 70}, {5, 90, 30, 60, 10, 100}));
   const std::string arcR = dir.write("arc_r.txt", distribution_text({0, 0.3, 0.6}, {100, 90, 10}));
   const std::string arcL = dir.write("arc_l.txt", distribution_text({0, 1, 2}, {50, 100, 50}));
   const std::string wideR = dir.write("wide_r.txt", distribution_text({0, 1, 2}, {100, 90, 10}));
@@ -31,82 +32,117 @@ TEST_F(RunTest, ParallelRunsWriteTheSequentialBytes) {
       {"user defined, Sobol", sobol},
       {"user defined, Uniform", uniform},
       {"user defined with a level that rarely matches",
-       [&](GenerationSettings& s) { s.longitudinalFile = tiny; s.transversalFile = full; }},
+       [&](GenerationSettings& s) {
+         s.longitudinalFile = tiny;
+         s.transversalFile = full;
+       }},
       {"gaussian, unordered abscissae, flux phase",
        [&](GenerationSettings& s) {
-         s.angularType = AngularType::Gaussian; s.longitudinalFile = bumpy; s.considerSourceFlux = true;
+         s.angularType = AngularType::Gaussian;
+         s.longitudinalFile = bumpy;
+         s.considerSourceFlux = true;
        }},
       {"lambertian, NA 1, flux phase",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Lambertian; s.numericalAperture = 1; s.considerSourceFlux = true;
+         s.angularType = AngularType::Lambertian;
+         s.numericalAperture = 1;
+         s.considerSourceFlux = true;
        }},
       {"uniform angular type, ellipse, double side, Uniform algorithm",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Uniform; s.numericalAperture = 0.8; s.planeShape = PlaneShape::Elliptical;
-         s.doubleSide = true; s.balance = 30; s.randomAlgorithm = RandomAlgorithm::Uniform;
+         s.angularType = AngularType::Uniform;
+         s.numericalAperture = 0.8;
+         s.planeShape = PlaneShape::Elliptical;
+         s.doubleSide = true;
+         s.balance = 30;
+         s.randomAlgorithm = RandomAlgorithm::Uniform;
        }},
       {"lambertian, ellipse, double side, Sobol, flux phase",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Lambertian; s.numericalAperture = 0.9; s.planeShape = PlaneShape::Elliptical;
-         s.doubleSide = true; s.considerSourceFlux = true; s.sizeYmm = 1;
+         s.angularType = AngularType::Lambertian;
+         s.numericalAperture = 0.9;
+         s.planeShape = PlaneShape::Elliptical;
+         s.doubleSide = true;
+         s.considerSourceFlux = true;
+         s.sizeYmm = 1;
        }},
       {"square shape with levels persisting",
        [&](GenerationSettings& s) {
-         s.squareShape = true; s.longitudinalFile = tiny; s.transversalFile = full; s.doubleSide = true;
+         s.squareShape = true;
+         s.longitudinalFile = tiny;
+         s.transversalFile = full;
+         s.doubleSide = true;
        }},
       {"square shape on an ellipse is radial",
-       [](GenerationSettings& s) { s.squareShape = true; s.planeShape = PlaneShape::Elliptical; }},
-      {"extent 90, Uniform algorithm", [](GenerationSettings& s) { s.extentAboutZ = 90; s.randomAlgorithm = RandomAlgorithm::Uniform; }},
+       [](GenerationSettings& s) {
+         s.squareShape = true;
+         s.planeShape = PlaneShape::Elliptical;
+       }},
+      {"extent 90, Uniform algorithm",
+       [](GenerationSettings& s) {
+         s.extentAboutZ = 90;
+         s.randomAlgorithm = RandomAlgorithm::Uniform;
+       }},
       {"arc mode, Sobol, flux phase",
        [&](GenerationSettings& s) {
-         s.ledMode = false; s.longitudinalFile = arcL; s.transversalFile = arcR; s.considerSourceFlux = true;
+         s.ledMode = false;
+         s.longitudinalFile = arcL;
+         s.transversalFile = arcR;
+         s.considerSourceFlux = true;
        }},
       {"arc mode, Uniform, extent 0",
        [&](GenerationSettings& s) {
-         s.ledMode = false; s.longitudinalFile = arcL; s.transversalFile = arcR;
-         s.randomAlgorithm = RandomAlgorithm::Uniform; s.extentAboutZ = 0;
+         s.ledMode = false;
+         s.longitudinalFile = arcL;
+         s.transversalFile = arcR;
+         s.randomAlgorithm = RandomAlgorithm::Uniform;
+         s.extentAboutZ = 0;
        }},
       {"arc mode, Uniform, beyond the 32-bit grid, flux phase, margins",
        [&](GenerationSettings& s) {
-         s.ledMode = false; s.longitudinalFile = wideL; s.transversalFile = wideR;
-         s.randomAlgorithm = RandomAlgorithm::Uniform; s.considerSourceFlux = true;
-         s.arcMarginADeg = 10; s.arcMarginBDeg = 20;
+         s.ledMode = false;
+         s.longitudinalFile = wideL;
+         s.transversalFile = wideR;
+         s.randomAlgorithm = RandomAlgorithm::Uniform;
+         s.considerSourceFlux = true;
+         s.arcMarginADeg = 10;
+         s.arcMarginBDeg = 20;
        }},
   };
   // Both sampling rules; the linear one refuses unordered abscissae.
   for (const bool legacy : {true, false}) {
-  for (const IdentityCase& c : cases) {
-    SCOPED_TRACE(std::string(c.name) + (legacy ? ", legacy sampling" : ", linear sampling"));
-    GenerationSettings s = led_settings();
-    s.rayCount = 70001;
-    c.setup(s);
-    s.legacySampling = legacy;
-    if (!legacy && s.longitudinalFile == bumpy) continue;
-    // Two runs per process: the second starts from the Sobol state the first left.
-    std::string expected[2];
-    RunReport expectedReport[2];
-    {
-      ProcessRandomState fresh;
-      for (int r = 0; r < 2; ++r) {
-        RecordingObserver observer;
-        expectedReport[r] = sequential_run(s, observer, fresh);
-        ASSERT_NE(expectedReport[r].outcome, RunOutcome::Failed) << expectedReport[r].message;
-        expected[r] = read_bytes(output);
+    for (const IdentityCase& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (legacy ? ", legacy sampling" : ", linear sampling"));
+      GenerationSettings s = led_settings();
+      s.rayCount = 70001;
+      c.setup(s);
+      s.legacySampling = legacy;
+      if (!legacy && s.longitudinalFile == bumpy) continue;
+      // Two runs per process: the second starts from the Sobol state the first left.
+      std::string expected[2];
+      RunReport expectedReport[2];
+      {
+        ProcessRandomState fresh;
+        for (int r = 0; r < 2; ++r) {
+          RecordingObserver observer;
+          expectedReport[r] = sequential_run(s, observer, fresh);
+          ASSERT_NE(expectedReport[r].outcome, RunOutcome::Failed) << expectedReport[r].message;
+          expected[r] = read_bytes(output);
+        }
+      }
+      for (unsigned threads : {1u, 2u, 3u}) {
+        s.threads = threads;
+        ProcessRandomState fresh;
+        for (int r = 0; r < 2; ++r) {
+          RecordingObserver observer;
+          const RunReport report = generate(s, observer, fresh);
+          EXPECT_EQ(report.outcome, expectedReport[r].outcome) << threads << " threads, run " << r;
+          EXPECT_EQ(report.obtainedFlux, expectedReport[r].obtainedFlux) << threads << " threads, run " << r;
+          EXPECT_EQ(report.fluxDivisor, expectedReport[r].fluxDivisor) << threads << " threads, run " << r;
+          EXPECT_TRUE(read_bytes(output) == expected[r]) << threads << " threads, run " << r;
+        }
       }
     }
-    for (unsigned threads : {1u, 2u, 3u}) {
-      s.threads = threads;
-      ProcessRandomState fresh;
-      for (int r = 0; r < 2; ++r) {
-        RecordingObserver observer;
-        const RunReport report = generate(s, observer, fresh);
-        EXPECT_EQ(report.outcome, expectedReport[r].outcome) << threads << " threads, run " << r;
-        EXPECT_EQ(report.obtainedFlux, expectedReport[r].obtainedFlux) << threads << " threads, run " << r;
-        EXPECT_EQ(report.fluxDivisor, expectedReport[r].fluxDivisor) << threads << " threads, run " << r;
-        EXPECT_TRUE(read_bytes(output) == expected[r]) << threads << " threads, run " << r;
-      }
-    }
-  }
   }
 }
 

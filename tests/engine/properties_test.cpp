@@ -31,7 +31,10 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
   };
   const std::vector<PropertyCase> cases = {
       {"rectangle 2 x 1",
-       [](GenerationSettings& s) { s.sizeXmm = 2; s.sizeYmm = 1; },
+       [](GenerationSettings& s) {
+         s.sizeXmm = 2;
+         s.sizeYmm = 1;
+       },
        [&](const ParsedRay& r) {
          unit(r);
          ASSERT_LE(std::fabs(r.v[0]), 1.0);
@@ -42,7 +45,9 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        nullptr},
       {"ellipse 2 x 1, uniform algorithm",
        [](GenerationSettings& s) {
-         s.sizeXmm = 2; s.sizeYmm = 1; s.planeShape = PlaneShape::Elliptical;
+         s.sizeXmm = 2;
+         s.sizeYmm = 1;
+         s.planeShape = PlaneShape::Elliptical;
          s.randomAlgorithm = RandomAlgorithm::Uniform;
        },
        [&](const ParsedRay& r) {
@@ -51,14 +56,17 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        },
        nullptr},
       {"degenerate ellipse of width 0",
-       [](GenerationSettings& s) { s.sizeXmm = 0; s.sizeYmm = 1; s.planeShape = PlaneShape::Elliptical; },
+       [](GenerationSettings& s) {
+         s.sizeXmm = 0;
+         s.sizeYmm = 1;
+         s.planeShape = PlaneShape::Elliptical;
+       },
        [&](const ParsedRay& r) {
          ASSERT_EQ(r.v[0], 0.0);
          ASSERT_LE(std::fabs(r.v[1]), 0.5);
        },
        nullptr},
-      {"extent 90",
-       [](GenerationSettings& s) { s.extentAboutZ = 90; },
+      {"extent 90", [](GenerationSettings& s) { s.extentAboutZ = 90; },
        [&](const ParsedRay& r) {
          unit(r);
          ASSERT_GE(r.v[3], 0.0);
@@ -66,18 +74,26 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        },
        nullptr},
       {"extent 0, uniform algorithm",
-       [](GenerationSettings& s) { s.extentAboutZ = 0; s.randomAlgorithm = RandomAlgorithm::Uniform; },
-       [&](const ParsedRay& r) { ASSERT_EQ(r.v[3], 0.0); },
-       nullptr},
+       [](GenerationSettings& s) {
+         s.extentAboutZ = 0;
+         s.randomAlgorithm = RandomAlgorithm::Uniform;
+       },
+       [&](const ParsedRay& r) { ASSERT_EQ(r.v[3], 0.0); }, nullptr},
       {"NA 0 points every ray along the axis",
-       [](GenerationSettings& s) { s.angularType = AngularType::Lambertian; s.numericalAperture = 0; },
+       [](GenerationSettings& s) {
+         s.angularType = AngularType::Lambertian;
+         s.numericalAperture = 0;
+       },
        [&](const ParsedRay& r) {
          ASSERT_EQ(std::fabs(r.v[3]), 0.0);
          ASSERT_EQ(r.v[5], 1.0);
        },
        nullptr},
       {"user defined cap follows the larger last angle",
-       [&](GenerationSettings& s) { s.longitudinalFile = sixty; s.transversalFile = eighty; },
+       [&](GenerationSettings& s) {
+         s.longitudinalFile = sixty;
+         s.transversalFile = eighty;
+       },
        [&](const ParsedRay& r) { ASSERT_GE(r.v[5], std::cos(80 * M_PI / 180) - kPrinted); },
        [&](const std::vector<ParsedRay>& rays) {
          int beyondSixty = 0;
@@ -86,7 +102,8 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        }},
       {"uniform angular type sums to the source flux",
        [](GenerationSettings& s) {
-         s.angularType = AngularType::Uniform; s.numericalAperture = 0.5;
+         s.angularType = AngularType::Uniform;
+         s.numericalAperture = 0.5;
        },
        [&](const ParsedRay& r) {
          unit(r);
@@ -98,7 +115,10 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
          EXPECT_NEAR(sum, 3500.0, 0.01);
        }},
       {"double side at balance 50 reverses about 51 in 101",
-       [](GenerationSettings& s) { s.doubleSide = true; s.balance = 50; },
+       [](GenerationSettings& s) {
+         s.doubleSide = true;
+         s.balance = 50;
+       },
        [&](const ParsedRay& r) { unit(r); },
        [](const std::vector<ParsedRay>& rays) {
          double reversed = 0;
@@ -106,16 +126,21 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
          EXPECT_NEAR(reversed / static_cast<double>(rays.size()), 51.0 / 101, 0.03);
        }},
       {"double side at balance 100 reverses every ray",
-       [](GenerationSettings& s) { s.doubleSide = true; s.balance = 100; s.numericalAperture = 0.9;
-         s.angularType = AngularType::Lambertian; },
-       [&](const ParsedRay& r) { ASSERT_LT(r.v[5], 0.0); },
-       nullptr},
-      {"square shape writes sqrt(F E), undivided",
-       [](GenerationSettings& s) { s.squareShape = true; },
-       [&](const ParsedRay& r) { ASSERT_LE(r.v[6], 100.0 + kPrinted); },
-       nullptr},
+       [](GenerationSettings& s) {
+         s.doubleSide = true;
+         s.balance = 100;
+         s.numericalAperture = 0.9;
+         s.angularType = AngularType::Lambertian;
+       },
+       [&](const ParsedRay& r) { ASSERT_LT(r.v[5], 0.0); }, nullptr},
+      {"square shape writes sqrt(F E), undivided", [](GenerationSettings& s) { s.squareShape = true; },
+       [&](const ParsedRay& r) { ASSERT_LE(r.v[6], 100.0 + kPrinted); }, nullptr},
       {"arc mode, Sobol, R 0.5, L 2",
-       [&](GenerationSettings& s) { s.ledMode = false; s.longitudinalFile = arcL; s.transversalFile = arcR; },
+       [&](GenerationSettings& s) {
+         s.ledMode = false;
+         s.longitudinalFile = arcL;
+         s.transversalFile = arcR;
+       },
        [&](const ParsedRay& r) {
          unit(r);
          ASSERT_GT(r.v[0], -0.5);
@@ -128,8 +153,10 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
        nullptr},
       {"arc mode, Uniform, beyond the 32-bit grid (R 2, L 3)",
        [&](GenerationSettings& s) {
-         s.ledMode = false; s.randomAlgorithm = RandomAlgorithm::Uniform;
-         s.longitudinalFile = wideL; s.transversalFile = wideR;
+         s.ledMode = false;
+         s.randomAlgorithm = RandomAlgorithm::Uniform;
+         s.longitudinalFile = wideL;
+         s.transversalFile = wideR;
        },
        [&](const ParsedRay& r) {
          unit(r);
@@ -155,8 +182,7 @@ TEST_F(RunTest, PropertiesOfEveryRay) {
     s.considerSourceFlux = true;
     c.setup(s);
     const RunReport report = run(s);
-    ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux)
-        << report.message;
+    ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) << report.message;
     const auto lines = ray_lines(read_bytes(output), 1);
     ASSERT_EQ(lines.size(), 5001u);
     const auto rays = parse_rays(lines);

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/user_error.h"
 #include "cli/cli_options.h"
 #include "distributions/number_text.h"
-#include "base/user_error.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -51,9 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(sizeMm && *sizeMm > 0, "a size that is not a positive number");
     }
   }
-  check(options.arcMarginADeg >= 0 && options.arcMarginBDeg >= 0 &&
-            options.arcMarginADeg + options.arcMarginBDeg <= 180,
-        "arc margins out of range");
+  check(
+      options.arcMarginADeg >= 0 && options.arcMarginBDeg >= 0 && options.arcMarginADeg + options.arcMarginBDeg <= 180,
+      "arc margins out of range");
   if (options.configFile) return 0;  // would read a file named by the input
 
   try {

@@ -22,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::vector<std::string> lines = lucidra::split_config_text(text);
   std::size_t content = 0;
   for (const std::string& line : lines) {
-    check(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos,
-          "a line holds a line end or a NUL");
+    check(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos, "a line holds a line end or a NUL");
     content += line.size();
   }
   text = text.substr(0, text.find('\0'));
@@ -52,8 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "the missing line's index");
   } catch (const lucidra::ConfigSilentStop& error) {
     check(lines.size() >= 11 && lines[10].empty(), "a silent stop without an empty NA line");
-    check(std::string_view(error.what()) == "Configuration file fuzz.cfg: line 11 (NA) is empty",
-          "silent stop text");
+    check(std::string_view(error.what()) == "Configuration file fuzz.cfg: line 11 (NA) is empty", "silent stop text");
   } catch (const lucidra::ConversionError& error) {
     const std::string_view message = error.what();
     check(lucidra::fuzz::ends_with(message, "' is not a valid integer value") ||

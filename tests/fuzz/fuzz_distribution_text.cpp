@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
-#include "base/user_error.h"
 #include "fuzz_check.h"
 
 namespace {
@@ -71,8 +71,8 @@ void check_place(const lucidra::UserError& error, int line, bool missing, std::i
   check(std::string_view(error.what()) == error.text() + "\n" + where, "the place is not shown after the words");
 }
 
-void check_slots(const std::array<double, lucidra::kDistributionCapacity + 1>& slots,
-                 const std::vector<double>& values, const char* which) {
+void check_slots(const std::array<double, lucidra::kDistributionCapacity + 1>& slots, const std::vector<double>& values,
+                 const char* which) {
   check(slots[0] == 0.0, "slot 0 is never filled");
   for (std::size_t k = 1; k < slots.size(); ++k) {
     const double expected = k <= values.size() ? values[k - 1] : 0.0;

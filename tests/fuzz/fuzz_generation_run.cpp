@@ -21,9 +21,9 @@
 #include <vector>
 
 #include "engine/generation_run.h"
+#include "engine/settings_text.h"
 #include "fuzz_check.h"
 #include "random/random_state.h"
-#include "engine/settings_text.h"
 #include "support/recording_observer.h"
 #include "support/sequential_run.h"
 
@@ -38,9 +38,8 @@ const std::filesystem::path& work_dir() {
     std::filesystem::create_directories(d);
     std::atexit([] {
       std::error_code ec;
-      std::filesystem::remove_all(std::filesystem::temp_directory_path() /
-                                      ("lucidra-fuzz-run-" + std::to_string(::getpid())),
-                                  ec);
+      std::filesystem::remove_all(
+          std::filesystem::temp_directory_path() / ("lucidra-fuzz-run-" + std::to_string(::getpid())), ec);
     });
     return d;
   }();
@@ -158,8 +157,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                  static_cast<long long>(one.report.raysWritten), one.report.obtainedFlux,
                  one.errors.empty() ? "" : ": ", one.errors.empty() ? "" : one.errors[0].c_str());
   }
-  const bool finished = one.report.outcome == lucidra::RunOutcome::Succeeded ||
-                        one.report.outcome == lucidra::RunOutcome::LowFlux;
+  const bool finished =
+      one.report.outcome == lucidra::RunOutcome::Succeeded || one.report.outcome == lucidra::RunOutcome::LowFlux;
   if (finished) {
     check(std::isfinite(one.report.obtainedFlux), "a non-finite obtained flux");
     check(one.report.raysWritten == s.rayCount + 1, "a finished run must count N + 1 rays");

@@ -3,19 +3,19 @@
 // separator, optional exponent) and its value is within the range of a
 // double, and then it reads as the C library's correctly rounded value.
 
+#include <locale.h>
 #include <clocale>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "distributions/number_text.h"
 #include "base/user_error.h"
+#include "distributions/number_text.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "distributions/number_text.h"
-#include "base/user_error.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

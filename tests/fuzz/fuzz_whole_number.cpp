@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "distributions/number_text.h"
 #include "base/user_error.h"
+#include "distributions/number_text.h"
 #include "fuzz_check.h"
 
 namespace {

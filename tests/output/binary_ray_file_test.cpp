@@ -60,7 +60,9 @@ TEST(BinaryRecord, BytesOfBothFormats) {
                    28),
        false},
       // Doubles rounded to float32 as a cast rounds them.
-      {{0.1, 1e-3, -7.25e5, 0.6, 0.0, 0.8, 3500.0 / 30001}, record_bytes({0.1, 1e-3, -7.25e5, 0.6, 0.0, 0.8, 3500.0 / 30001}), false},
+      {{0.1, 1e-3, -7.25e5, 0.6, 0.0, 0.8, 3500.0 / 30001},
+       record_bytes({0.1, 1e-3, -7.25e5, 0.6, 0.0, 0.8, 3500.0 / 30001}),
+       false},
       // Zero flux, negative zero and a flux below the float range: TM-25
       // leaves the ray out, Zemax keeps it.
       {{0.1, 0.2, 0.3, 0.6, 0.0, 0.8, 0.0}, record_bytes({0.1, 0.2, 0.3, 0.6, 0.0, 0.8, 0.0}), true},
@@ -84,15 +86,15 @@ TEST(ZemaxBinaryHeader, EveryField) {
                                    .i32(1010)
                                    .u32(30001)
                                    .text("Lucidra LED 3.5.0; LED, Sobol", 100)
-                                   .f32(52.25f)  // source flux
-                                   .f32(52.25f)  // ray-set flux
-                                   .f32(0)       // wavelength: composite
-                                   .zeros(16)    // inclination and azimuth ranges
-                                   .u32(4)       // mm
+                                   .f32(52.25f)           // source flux
+                                   .f32(52.25f)           // ray-set flux
+                                   .f32(0)                // wavelength: composite
+                                   .zeros(16)             // inclination and azimuth ranges
+                                   .u32(4)                // mm
                                    .zeros(9 * 4 + 4 * 4)  // location, rotation, scale, unused
-                                   .i32(0)       // flux only
-                                   .i32(0)       // watts
-                                   .zeros(8)     // reserved
+                                   .i32(0)                // flux only
+                                   .i32(0)                // watts
+                                   .zeros(8)              // reserved
                                    .str();
   ASSERT_EQ(header.size(), 208u);
   EXPECT_EQ(header, expected);
@@ -116,10 +118,10 @@ TEST(Tm25Header, EveryField) {
   b.f32(0).f32(12.5f);                 // luminous (not given), radiant
   b.u64(5000000001ULL);
   b.text("2023-11-14T22:13:20Z", 28);
-  b.i32(0).i32(0);                 // start position unknown, no spectrum
-  b.f32(0).f32(0).f32(0);          // wavelengths
-  b.i32(0).i32(0).i32(0);          // tables, columns, text
-  b.zeros(168);                    // reserved
+  b.i32(0).i32(0);                                            // start position unknown, no spectrum
+  b.f32(0).f32(0).f32(0);                                     // wavelengths
+  b.i32(0).i32(0).i32(0);                                     // tables, columns, text
+  b.zeros(168);                                               // reserved
   b.i32(1).i32(1).i32(1).i32(0).i32(0).i32(0).i32(0).i32(0);  // position, direction, radiant flux
   b.utf32(U"LED source", 1000).utf32(U"", 1000).utf32(U"", 1000).utf32(U"Lucidra LED 3.5.0", 1000);
   b.utf32(U"Lucidra LED 3.5.0 (simulation)", 1000).utf32(U"", 1000).utf32(U"", 1000);
@@ -140,9 +142,9 @@ TEST(Tm25Header, DateAndTimeInUtc) {
     std::int64_t seconds;
     const char* text;
   } cases[] = {
-      {0, "1970-01-01T00:00:00Z"},          {1700000000, "2023-11-14T22:13:20Z"},
-      {951782400, "2000-02-29T00:00:00Z"},  {951868799, "2000-02-29T23:59:59Z"},
-      {-1, "1969-12-31T23:59:59Z"},         {4107542400, "2100-03-01T00:00:00Z"},
+      {0, "1970-01-01T00:00:00Z"},           {1700000000, "2023-11-14T22:13:20Z"},
+      {951782400, "2000-02-29T00:00:00Z"},   {951868799, "2000-02-29T23:59:59Z"},
+      {-1, "1969-12-31T23:59:59Z"},          {4107542400, "2100-03-01T00:00:00Z"},
       {-2208988800, "1900-01-01T00:00:00Z"}, {253402300799, "9999-12-31T23:59:59Z"},
   };
   for (const auto& c : cases) EXPECT_EQ(tm25_date_time(c.seconds), c.text) << c.seconds;
@@ -155,9 +157,11 @@ TEST(Utf8ToUtf32, CodePointsAndReplacement) {
   } cases[] = {
       {"abc", U"abc"},
       {"\xc3\xa4\xe2\x82\xac\xf0\x9f\x92\xa1", U"\u00e4\u20ac\U0001F4A1"},
-      {"a\xff" "b", U"a\uFFFDb"},       // not a lead byte
-      {"\xc3", U"\uFFFD"},               // cut short
-      {"\xc0\xaf", U"\uFFFD\uFFFD"},     // overlong
+      {"a\xff"
+       "b",
+       U"a\uFFFDb"},                            // not a lead byte
+      {"\xc3", U"\uFFFD"},                      // cut short
+      {"\xc0\xaf", U"\uFFFD\uFFFD"},            // overlong
       {"\xed\xa0\x80", U"\uFFFD\uFFFD\uFFFD"},  // a surrogate
   };
   for (const auto& c : cases) EXPECT_EQ(utf8_to_utf32(c.in), c.out) << c.in;
@@ -173,8 +177,9 @@ TEST(BinaryWriter, HeaderWrittenAtCommitCountsTheRecords) {
   {
     RayFileWriter writer(path.string());
     ASSERT_TRUE(writer.header_rewritable());
-    writer.begin_binary([](std::uint64_t n, double flux) { return zemax_binary_header(static_cast<std::uint32_t>(n), flux, "t"); },
-                        &encode_tm25_record, 99);
+    writer.begin_binary(
+        [](std::uint64_t n, double flux) { return zemax_binary_header(static_cast<std::uint32_t>(n), flux, "t"); },
+        &encode_tm25_record, 99);
     std::string bytes;
     for (const auto& r : rays) {
       char out[kMaxRayLineLength];
@@ -200,9 +205,9 @@ TEST(BinaryWriter, LargeFilesKeepEveryByteAtAnyBufferSize) {
   };
   // The last two: the first flush is the final one, with more than half a
   // buffer to write.
-  const Case cases[] = {{1, 7, true},      {5000, 3, true},   {65536, 4000, true}, {1 << 22, 1000, true},
-                        {1, 11, false},    {9000, 500, false}, {65536, 3, false},   {1 << 20, 1000, true},
-                        {3 << 20, 999, false}};
+  const Case cases[] = {{1, 7, true},          {5000, 3, true},       {65536, 4000, true},
+                        {1 << 22, 1000, true}, {1, 11, false},        {9000, 500, false},
+                        {65536, 3, false},     {1 << 20, 1000, true}, {3 << 20, 999, false}};
   TempDir dir;
   for (const Case& c : cases) {
     SCOPED_TRACE("buffer " + std::to_string(c.buffer) + ", piece " + std::to_string(c.piece) +
@@ -215,7 +220,9 @@ TEST(BinaryWriter, LargeFilesKeepEveryByteAtAnyBufferSize) {
       RayFileWriter writer(path.string(), c.buffer);
       if (c.binary) {
         RayFileWriter::Layout layout;
-        layout.header = [](std::uint64_t n, double f) { return zemax_binary_header(static_cast<std::uint32_t>(n), f, "big"); };
+        layout.header = [](std::uint64_t n, double f) {
+          return zemax_binary_header(static_cast<std::uint32_t>(n), f, "big");
+        };
         layout.encoder = &encode_zemax_record;
         layout.recordBytes = 28;
         layout.trailer = "END";
@@ -276,7 +283,8 @@ TEST(BinaryWriter, PipeHeaderHasThePlannedCount) {
   }
   ::close(fds[1]);
   char buffer[256];
-  for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(got));
+  for (ssize_t got; (got = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+    received.append(buffer, static_cast<std::size_t>(got));
   ::close(fds[0]);
   EXPECT_EQ(received.substr(0, 8), Bytes().u64(2).str());
   EXPECT_EQ(received.size(), 8u + 28u);
@@ -311,7 +319,8 @@ TEST(BinaryReader, ReadsBackWhatIsWrittenInOrder) {
   write_file(zemax, zemax_binary_header(200000, 7.0, "d") + records);
   const auto tm25 = (dir.path() / "t.TM25RAY").string();
   write_file(tm25, tm25_header(200000, 9.0, 0, {}) + records);
-  for (const auto& [path, kind, flux] : {std::tuple{zemax, RayFileKind::ZemaxBinary, 7.0}, std::tuple{tm25, RayFileKind::Tm25, 9.0}}) {
+  for (const auto& [path, kind, flux] :
+       {std::tuple{zemax, RayFileKind::ZemaxBinary, 7.0}, std::tuple{tm25, RayFileKind::Tm25, 9.0}}) {
     RayFileReadResult result;
     const auto back = read_all(path, RayFileKind::Auto, &result);
     EXPECT_EQ(result.kind, kind);
@@ -332,11 +341,11 @@ TEST(BinaryReader, Tm25WithMoreColumns) {
   TempDir dir;
   std::string header = tm25_header(1, 2, 0, {});
   auto set = [&](std::size_t at, std::uint32_t v) { std::memcpy(header.data() + at, Bytes().u32(v).str().data(), 4); };
-  set(76, 1);       // one spectral table
-  set(80, 1);       // one additional column
-  set(256 + 8, 0);  // no radiant flux
-  set(256 + 12, 1); // wavelength
-  set(256 + 16, 1); // luminous flux
+  set(76, 1);                                                                      // one spectral table
+  set(80, 1);                                                                      // one additional column
+  set(256 + 8, 0);                                                                 // no radiant flux
+  set(256 + 12, 1);                                                                // wavelength
+  set(256 + 16, 1);                                                                // luminous flux
   const std::string table = Bytes().i32(2).f32(450).f32(1).f32(550).f32(2).str();  // 20 bytes, padded to 32
   const std::string ray = Bytes().f32(1).f32(2).f32(3).f32(0).f32(0).f32(1).f32(555).f32(42).f32(7).str();
   const auto path = (dir.path() / "other.TM25RAY").string();

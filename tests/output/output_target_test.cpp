@@ -9,11 +9,11 @@
 
 #include <cerrno>
 #include <csignal>
-#include <memory>
-#include <new>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <new>
 #include <thread>
 
 #include "support/temp_dir.h"

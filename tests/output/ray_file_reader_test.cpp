@@ -76,7 +76,8 @@ TEST(ReadTextRayFile, BothHeadersInFileOrderOnAnyThreadCount) {
   for (int k = 1; k <= 14; ++k) table.angle[k] = k;
   const int rays = 200001;  // several blocks
   const std::string zemax = dir.write("z.dat", zemax_header(rays - 1) + ray_lines(rays));
-  const std::string tracepro = dir.write("t.txt", tracepro_header({table.angle[1], table.angle[5], table.angle[14]}) + ray_lines(rays));
+  const std::string tracepro =
+      dir.write("t.txt", tracepro_header({table.angle[1], table.angle[5], table.angle[14]}) + ray_lines(rays));
   for (const auto& [path, kind] : {std::pair{zemax, RayFileKind::Zemax}, std::pair{tracepro, RayFileKind::TracePro}}) {
     for (unsigned threads : {1u, 3u}) {
       const ReadOutcome read = read_all(path, RayFileKind::Auto, threads);
@@ -115,7 +116,8 @@ TEST(ReadTextRayFile, MalformedFilesNameFileAndLine) {
       {"forced zemax", "!! Source file\r\n" + good, RayFileKind::Zemax,
        ", line 1: '!! Source file' is not a Zemax header (the number of rays, then 4)"},
       {"no rays at all", std::string(100, 'a') + "\n", RayFileKind::Auto,
-       ", line 1: 'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' is "
+       ", line 1: "
+       "'aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa' is "
        "not a ray of seven numbers"},
   };
   for (const Case& c : cases) {

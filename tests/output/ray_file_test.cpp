@@ -1,5 +1,5 @@
-#include "distributions/distribution_file.h"
 #include "output/ray_file.h"
+#include "distributions/distribution_file.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,8 +10,8 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <stdexcept>
 #include <random>
+#include <stdexcept>
 #include <string>
 
 #include "base/user_error.h"
@@ -77,15 +77,16 @@ TEST(Headers, ExactBytes) {
   const AngularDistribution full = distribution_with_angles(
       {-90.0, -80.0, -70.0, -60.0, -12.3456785, -40.0, -30.0, -20.0, -10.0, 0.0, 10.0, 20.0, 30.0, 87.5, 90.0});
   EXPECT_EQ(tracepro_header({full.angle[1], full.angle[5], full.angle[14]}), fixedLines +
-                                       "-90.000000 ignored \r\n"
-                                       "-12.345678 ignored \r\n"
-                                       "87.500000 ignored \r\n");
+                                                                                 "-90.000000 ignored \r\n"
+                                                                                 "-12.345678 ignored \r\n"
+                                                                                 "87.500000 ignored \r\n");
   // Fewer than five values: the missing slots are zero.
   const AngularDistribution shortList = distribution_with_angles({0.0, 45.0, 90.0});
-  EXPECT_EQ(tracepro_header({shortList.angle[1], shortList.angle[5], shortList.angle[14]}), fixedLines +
-                                            "0.000000 ignored \r\n"
-                                            "0.000000 ignored \r\n"
-                                            "0.000000 ignored \r\n");
+  EXPECT_EQ(tracepro_header({shortList.angle[1], shortList.angle[5], shortList.angle[14]}),
+            fixedLines +
+                "0.000000 ignored \r\n"
+                "0.000000 ignored \r\n"
+                "0.000000 ignored \r\n");
 }
 
 // The TracePro angles match the C library's "%f" in the "C" locale, also

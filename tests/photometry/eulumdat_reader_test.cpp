@@ -27,11 +27,26 @@ TEST(EulumdatReader, EverySymmetryGivesTheLawInCandela) {
   };
   const Case cases[] = {
       {0, steps(0, 315, 45), 300, 100, {"C0: measured", "C180: measured", "C90: measured", "C270: measured"}},
-      {1, {0}, 300, 300,
-       {"C0: the single plane C0", "C180: the single plane C0", "C90: the single plane C0", "C270: the single plane C0"}},
-      {2, steps(0, 180, 45), 300, 100, {"C0: measured", "C180: measured", "C90: measured", "C270: by symmetry from C90"}},
-      {3, steps(90, 270, 45), 300, 100, {"C0: by symmetry from C180", "C180: measured", "C90: measured", "C270: measured"}},
-      {4, steps(0, 90, 45), 300, 100,
+      {1,
+       {0},
+       300,
+       300,
+       {"C0: the single plane C0", "C180: the single plane C0", "C90: the single plane C0",
+        "C270: the single plane C0"}},
+      {2,
+       steps(0, 180, 45),
+       300,
+       100,
+       {"C0: measured", "C180: measured", "C90: measured", "C270: by symmetry from C90"}},
+      {3,
+       steps(90, 270, 45),
+       300,
+       100,
+       {"C0: by symmetry from C180", "C180: measured", "C90: measured", "C270: measured"}},
+      {4,
+       steps(0, 90, 45),
+       300,
+       100,
        {"C0: measured", "C180: by symmetry from C0", "C90: measured", "C270: by symmetry from C90"}},
   };
   for (const Case& c : cases) {
@@ -45,8 +60,10 @@ TEST(EulumdatReader, EverySymmetryGivesTheLawInCandela) {
     EXPECT_EQ(r.versionText, "EULUMDAT") << what;
     EXPECT_EQ(r.planesUsed, c.planesUsed) << what;
     // 2000 lm of lamp flux: cd = 2 x cd/klm.
-    expect_table(r.longitudinal, f.gammas, [&](double t) { return 2 * c.a * cos_deg(t); }, 1e-9, what + " L");
-    expect_table(r.transversal, f.gammas, [&](double t) { return 2 * c.b * cos_deg(t); }, 1e-9, what + " T");
+    expect_table(
+        r.longitudinal, f.gammas, [&](double t) { return 2 * c.a * cos_deg(t); }, 1e-9, what + " L");
+    expect_table(
+        r.transversal, f.gammas, [&](double t) { return 2 * c.b * cos_deg(t); }, 1e-9, what + " T");
     EXPECT_EQ(r.statedLumens, 2000.0) << what;
     EXPECT_EQ(r.horizontalCount, c.storedPlanes.size()) << what;
   }
@@ -90,8 +107,10 @@ TEST(EulumdatReader, ConversionFactorAndFurtherLampSetsAreNoted) {
   f.lampSets = 2;
   f.flux = "1000.0";
   const PhotometricImport r = import_ldt(ldt_text(f, {0}, [](double g, double) { return 100 * cos_deg(g); }));
-  expect_table(r.longitudinal, f.gammas, [](double t) { return 150 * cos_deg(t); }, 1e-9, "scaled");
-  EXPECT_EQ(r.notes[0], "Intensities converted from cd/klm with the lamp flux 1000 lm of lamp set 1 (the file lists 2 lamp sets)");
+  expect_table(
+      r.longitudinal, f.gammas, [](double t) { return 150 * cos_deg(t); }, 1e-9, "scaled");
+  EXPECT_EQ(r.notes[0],
+            "Intensities converted from cd/klm with the lamp flux 1000 lm of lamp set 1 (the file lists 2 lamp sets)");
   EXPECT_EQ(r.notes[1], "Intensities multiplied by the conversion factor 1.5");
 }
 
@@ -123,16 +142,20 @@ TEST(EulumdatReader, RefusesMalformedFilesNamingLineAndField) {
       {good.substr(0, 18), "t.ldt line 3, symmetry indicator Isym: the file ends before this line"},
       {replace_line(good, 3, "5"), "t.ldt line 3, symmetry indicator Isym: 5 is out of range; it must be from 0 to 4"},
       {replace_line(good, 2, "x"), "t.ldt line 2, type indicator Ityp: 'x' is not a whole number"},
-      {replace_line(good, 4, ""), "t.ldt line 4, number of C planes Mc: the line is empty; a whole number belongs here"},
+      {replace_line(good, 4, ""),
+       "t.ldt line 4, number of C planes Mc: the line is empty; a whole number belongs here"},
       {replace_line(good, 4, "0"), "t.ldt line 4, number of C planes Mc: 0 is out of range; it must be from 1 to 3600"},
-      {replace_line(good, 6, "-19"), "t.ldt line 6, number of gamma angles Ng: -19 is out of range; it must be from 2 to 100000"},
+      {replace_line(good, 6, "-19"),
+       "t.ldt line 6, number of gamma angles Ng: -19 is out of range; it must be from 2 to 100000"},
       {replace_line(good, 24, "0"), "t.ldt line 24, conversion factor for intensities: 0 must be positive"},
       {replace_line(good, 26, "0"), "t.ldt line 26, number of lamp sets: 0 is out of range; it must be from 1 to 1000"},
       {replace_line(good, 29, "0"), "t.ldt line 29, lamp set 1, total lamp flux: 0 lm must be positive"},
       {replace_line(good, 35, "half"), "t.ldt line 35, direct ratio 3 of 10: 'half' is not a number"},
       {replace_line(good, 45, "30"), "t.ldt line 45, C angle 3 of 8: 30 does not follow 45; the angles must ascend"},
-      {replace_line(good, 45, "45"), "t.ldt line 45, C angle 3 of 8: 45 repeats the angle before it; the angles must ascend"},
-      {replace_line(good, 53, "10"), "t.ldt line 53, gamma angle 3 of 10: 10 repeats the angle before it; the angles must ascend"},
+      {replace_line(good, 45, "45"),
+       "t.ldt line 45, C angle 3 of 8: 45 repeats the angle before it; the angles must ascend"},
+      {replace_line(good, 53, "10"),
+       "t.ldt line 53, gamma angle 3 of 10: 10 repeats the angle before it; the angles must ascend"},
       {replace_line(good, 53, "5"), "t.ldt line 53, gamma angle 3 of 10: 5 does not follow 10; the angles must ascend"},
       {replace_line(good, 50, "400"), "t.ldt line 50, C angle 8 of 8: 400 is outside 0 to 360 degrees"},
       {ldt_text(quadrant, {0, 60}, law),
@@ -142,10 +165,12 @@ TEST(EulumdatReader, RefusesMalformedFilesNamingLineAndField) {
        "from C0 to C180"},
       {ldt_text(shortGamma, steps(0, 315, 45), law),
        "t.ldt line 59, gamma angles: they run from 0 to 80 degrees; the import needs 0 to 90, 0 to 180 or 90 to 180"},
-      {good.substr(0, good.rfind("\r\n", good.size() - 3) + 2), "t.ldt line 70, intensity 10 of 10 in plane C0: the file ends before this line"},
+      {good.substr(0, good.rfind("\r\n", good.size() - 3) + 2),
+       "t.ldt line 70, intensity 10 of 10 in plane C0: the file ends before this line"},
       {replace_line(good, 62, "-1"), "t.ldt line 62, intensity 2 of 10 in plane C0: -1 cd/klm is negative"},
-      {replace_line(good, 62, "6e14"), "t.ldt line 62, intensity 2 of 10 in plane C0: 6e+14 cd/klm is more than 1e+15 cd "
-                                        "with the lamp flux, beyond any luminaire"},
+      {replace_line(good, 62, "6e14"),
+       "t.ldt line 62, intensity 2 of 10 in plane C0: 6e+14 cd/klm is more than 1e+15 cd "
+       "with the lamp flux, beyond any luminaire"},
   };
   for (const Case& c : cases) {
     try {

@@ -52,7 +52,10 @@ TEST(IesReader, ValuesMaySpreadOverLinesWithCommasTabsAndBlankLines) {
       "IESNA:LM-63-2002\r[TEST] spread\rTILT=NONE\r"
       "1,-1,\t2.0\n3 1 1.0 2\n\n0 0 0 1 1 10 0,45,\n 90\n\n0\n100\t50,\n\n   10\n";
   const PhotometricImport r = import_ies(text);
-  expect_table(r.longitudinal, {0, 45, 90}, [](double t) { return t == 0 ? 200 : t == 45 ? 100 : 20; }, 1e-12, "L");
+  expect_table(
+      r.longitudinal, {0, 45, 90}, [](double t) { return t == 0    ? 200
+                                                         : t == 45 ? 100
+                                                                   : 20; }, 1e-12, "L");
   EXPECT_FALSE(r.statedLumens.has_value());
   EXPECT_NE(std::find(r.notes.begin(), r.notes.end(),
                       "Absolute photometry (lumens per lamp -1): the file states no lamp lumens"),
@@ -83,7 +86,8 @@ TEST(IesReader, TextAfterTheLastValueIsNoted) {
   EXPECT_FALSE(has_note(import_ies(good + "\n  \n")));
   EXPECT_TRUE(has_note(import_ies(good + "\n7 8\n")));
   const auto notes = import_ies(good + "junk").notes;
-  EXPECT_NE(std::find(notes.begin(), notes.end(), "Text after the last candela value (line 6) was ignored"), notes.end());
+  EXPECT_NE(std::find(notes.begin(), notes.end(), "Text after the last candela value (line 6) was ignored"),
+            notes.end());
 }
 
 TEST(IesReader, RefusesMalformedFilesNamingLineAndField) {
@@ -99,16 +103,19 @@ TEST(IesReader, RefusesMalformedFilesNamingLineAndField) {
   };
   const Case cases[] = {
       {"", "t.ies line 1, TILT line: the file is empty"},
-      {"IESNA:LM-63-2002\n[TEST] x\n", "t.ies line 2, TILT line: the file has no TILT= line; an IES file states its "
-                                       "tilt data (TILT=NONE or TILT=INCLUDE) before its numbers"},
-      {"IIES", "t.ies line 1, TILT line: the file has no TILT= line; an IES file states its tilt data (TILT=NONE or "
-               "TILT=INCLUDE) before its numbers"},
+      {"IESNA:LM-63-2002\n[TEST] x\n",
+       "t.ies line 2, TILT line: the file has no TILT= line; an IES file states its "
+       "tilt data (TILT=NONE or TILT=INCLUDE) before its numbers"},
+      {"IIES",
+       "t.ies line 1, TILT line: the file has no TILT= line; an IES file states its tilt data (TILT=NONE or "
+       "TILT=INCLUDE) before its numbers"},
       {"IESNA:LM-63-2002\nTILT=lamp.tlt\n" + header,
        "t.ies line 2, TILT: TILT=lamp.tlt names a separate tilt file, which import does not read; copy its data into "
        "this file with TILT=INCLUDE, or use TILT=NONE"},
       {"TILT=\n" + header, "t.ies line 1, TILT: TILT= names no tilt data; use TILT=NONE or TILT=INCLUDE"},
       {"TILT=INCLUDE\n4 1\n", "t.ies line 2, lamp-to-luminaire geometry: 4 is out of range; it must be from 1 to 3"},
-      {"TILT=INCLUDE\n1 2 0 90 1\n", "t.ies line 2, tilt multiplying factor 2 of 2: the file ends here; the value is missing"},
+      {"TILT=INCLUDE\n1 2 0 90 1\n",
+       "t.ies line 2, tilt multiplying factor 2 of 2: the file ends here; the value is missing"},
       {"TILT=INCLUDE\n1 2 0 90 1 -1\n", "t.ies line 2, tilt multiplying factor 2 of 2: -1 is negative"},
       {head + "1 1000 1 3 1 2 2 0 0 0\n" + factors + angles + values,
        "t.ies line 4, photometric type: type B photometry is not supported; only type C (vertical angles from the "
@@ -117,8 +124,10 @@ TEST(IesReader, RefusesMalformedFilesNamingLineAndField) {
        "t.ies line 4, photometric type: type A photometry is not supported; only type C (vertical angles from the "
        "luminaire's axis, planes around it) can be imported"},
       {head + "1 1000 1 3 1 0 2 0 0 0\n", "t.ies line 4, photometric type: 0 is out of range; it must be from 1 to 3"},
-      {head + "0 1000 1 3 1 1 2 0 0 0\n", "t.ies line 4, number of lamps: 0 is out of range; it must be from 1 to 2147483647"},
-      {head + "1 0 1 3 1 1 2 0 0 0\n", "t.ies line 4, lumens per lamp: 0 must be positive, or -1 for absolute photometry"},
+      {head + "0 1000 1 3 1 1 2 0 0 0\n",
+       "t.ies line 4, number of lamps: 0 is out of range; it must be from 1 to 2147483647"},
+      {head + "1 0 1 3 1 1 2 0 0 0\n",
+       "t.ies line 4, lumens per lamp: 0 must be positive, or -1 for absolute photometry"},
       {head + "1 1000 0 3 1 1 2 0 0 0\n", "t.ies line 4, candela multiplier: 0 must be positive"},
       {head + "1 1000 1 -3 1 1 2 0 0 0\n",
        "t.ies line 4, number of vertical angles: -3 is out of range; it must be from 2 to 100000"},

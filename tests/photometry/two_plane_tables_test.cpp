@@ -36,35 +36,113 @@ TEST(TwoPlaneTables, EverySymmetryAndVerticalRangeGivesTheLaw) {
   struct Case {
     std::string name;
     std::vector<double> vertical, horizontal;
-    std::function<double(double)> f;     // of gamma
+    std::function<double(double)> f;         // of gamma
     std::function<double(double)> fOfTheta;  // the same along the table's angle
-    double integral;                     // of f(gamma) sin(gamma) over the range
-    double a, b;                         // the law's planes
-    double expectedL, expectedT;         // what the tables hold (x f)
+    double integral;                         // of f(gamma) sin(gamma) over the range
+    double a, b;                             // the law's planes
+    double expectedL, expectedT;             // what the tables hold (x f)
     HorizontalSymmetry symmetry;
     std::vector<std::string> planesUsed;  // checked when given
   };
   const Case cases[] = {
-      {"rotational", steps(0, 90, 1), {0}, cosine, cosine, 0.5, 500, 500, 500, 500, HorizontalSymmetry::Rotational,
-       {"C0: the single plane C0", "C180: the single plane C0", "C90: the single plane C0", "C270: the single plane C0"}},
-      {"quadrant", steps(0, 90, 1), {0, 30, 60, 90}, cosine, cosine, 0.5, 1000, 400, 1000, 400,
+      {"rotational",
+       steps(0, 90, 1),
+       {0},
+       cosine,
+       cosine,
+       0.5,
+       500,
+       500,
+       500,
+       500,
+       HorizontalSymmetry::Rotational,
+       {"C0: the single plane C0", "C180: the single plane C0", "C90: the single plane C0",
+        "C270: the single plane C0"}},
+      {"quadrant",
+       steps(0, 90, 1),
+       {0, 30, 60, 90},
+       cosine,
+       cosine,
+       0.5,
+       1000,
+       400,
+       1000,
+       400,
        HorizontalSymmetry::Quadrant,
        {"C0: measured", "C180: by symmetry from C0", "C90: measured", "C270: by symmetry from C90"}},
-      {"C0-C180", steps(0, 90, 1), steps(0, 180, 45), cosine, cosine, 0.5, 1000, 400, 1000, 400,
-       HorizontalSymmetry::PlaneC0C180, {}},
-      {"C90-C270", steps(0, 90, 1), steps(90, 270, 45), cosine, cosine, 0.5, 1000, 400, 1000, 400,
+      {"C0-C180",
+       steps(0, 90, 1),
+       steps(0, 180, 45),
+       cosine,
+       cosine,
+       0.5,
+       1000,
+       400,
+       1000,
+       400,
+       HorizontalSymmetry::PlaneC0C180,
+       {}},
+      {"C90-C270",
+       steps(0, 90, 1),
+       steps(90, 270, 45),
+       cosine,
+       cosine,
+       0.5,
+       1000,
+       400,
+       1000,
+       400,
        HorizontalSymmetry::PlaneC90C270,
        {"C0: by symmetry from C180", "C180: measured", "C90: measured", "C270: measured"}},
-      {"C0-C360", steps(0, 90, 1), steps(0, 360, 45), cosine, cosine, 0.5, 1000, 400, 1000, 400,
-       HorizontalSymmetry::None, {}},
-      {"C90 and C270 not measured", steps(0, 90, 1), steps(0, 300, 60), cosine, cosine, 0.5, 1000, 400, 1000,
-       0.25 * 1000 + 0.75 * 400, HorizontalSymmetry::None,
+      {"C0-C360",
+       steps(0, 90, 1),
+       steps(0, 360, 45),
+       cosine,
+       cosine,
+       0.5,
+       1000,
+       400,
+       1000,
+       400,
+       HorizontalSymmetry::None,
+       {}},
+      {"C90 and C270 not measured",
+       steps(0, 90, 1),
+       steps(0, 300, 60),
+       cosine,
+       cosine,
+       0.5,
+       1000,
+       400,
+       1000,
+       0.25 * 1000 + 0.75 * 400,
+       HorizontalSymmetry::None,
        {"C0: measured", "C180: measured", "C90: interpolated between C60 and C120",
         "C270: interpolated between C240 and C300"}},
-      {"gamma 0-180", steps(0, 180, 2), {0, 30, 60, 90}, fullSphere, fullSphere, 2, 1000, 400, 1000, 400,
-       HorizontalSymmetry::Quadrant, {}},
-      {"gamma 90-180 mirrored", steps(90, 180, 1), {0, 30, 60, 90}, upward, cosine, 0.5, 1000, 400, 1000, 400,
-       HorizontalSymmetry::Quadrant, {}},
+      {"gamma 0-180",
+       steps(0, 180, 2),
+       {0, 30, 60, 90},
+       fullSphere,
+       fullSphere,
+       2,
+       1000,
+       400,
+       1000,
+       400,
+       HorizontalSymmetry::Quadrant,
+       {}},
+      {"gamma 90-180 mirrored",
+       steps(90, 180, 1),
+       {0, 30, 60, 90},
+       upward,
+       cosine,
+       0.5,
+       1000,
+       400,
+       1000,
+       400,
+       HorizontalSymmetry::Quadrant,
+       {}},
   };
   for (const Case& c : cases) {
     const auto law = [&](double g, double cDeg) {
@@ -77,8 +155,10 @@ TEST(TwoPlaneTables, EverySymmetryAndVerticalRangeGivesTheLaw) {
       for (double& t : thetas) t = 180 - t;
       std::reverse(thetas.begin(), thetas.end());
     }
-    expect_table(r.longitudinal, thetas, [&](double t) { return c.expectedL * c.fOfTheta(t); }, 1e-9, c.name + " L");
-    expect_table(r.transversal, thetas, [&](double t) { return c.expectedT * c.fOfTheta(t); }, 1e-9, c.name + " T");
+    expect_table(
+        r.longitudinal, thetas, [&](double t) { return c.expectedL * c.fOfTheta(t); }, 1e-9, c.name + " L");
+    expect_table(
+        r.transversal, thetas, [&](double t) { return c.expectedT * c.fOfTheta(t); }, 1e-9, c.name + " T");
     EXPECT_EQ(r.symmetryText, symmetry_text(c.symmetry)) << c.name;
     if (!c.planesUsed.empty()) {
       EXPECT_EQ(r.planesUsed, c.planesUsed) << c.name;
@@ -123,12 +203,14 @@ TEST(TwoPlaneTables, FluxNoteComparesTheBlendWithAllPlanes) {
     return cos_deg(g) * (1000 * c2 + 400 * (1 - c2));
   };
   const PhotometricImport symmetric = import_ies(ies_text("IESNA:LM-63-2002", steps(0, 90, 1), {0}, law));
-  EXPECT_EQ(symmetric.notes.back(),
-            "Two-plane model: the tables blended by cos^2(phi) carry " + short_number(symmetric.fluxLm) + " lm of the " +
-                short_number(symmetric.fluxLm) + " lm integrated from all planes (+0 %); the light between the planes "
-                "is represented only through that blend");
+  EXPECT_EQ(symmetric.notes.back(), "Two-plane model: the tables blended by cos^2(phi) carry " +
+                                        short_number(symmetric.fluxLm) + " lm of the " +
+                                        short_number(symmetric.fluxLm) +
+                                        " lm integrated from all planes (+0 %); the light between the planes "
+                                        "is represented only through that blend");
   // Without C90: the tables hold 550 where the law has 400, (1000 + 550) / (1000 + 400) - 1 = +10.7 %.
-  const PhotometricImport interpolated = import_ies(ies_text("IESNA:LM-63-2002", steps(0, 90, 1), steps(0, 300, 60), law));
+  const PhotometricImport interpolated =
+      import_ies(ies_text("IESNA:LM-63-2002", steps(0, 90, 1), steps(0, 300, 60), law));
   EXPECT_NE(interpolated.notes.back().find(" lm integrated from all planes (+10.7 %)"), std::string::npos)
       << interpolated.notes.back();
 }
@@ -138,8 +220,10 @@ TEST(TwoPlaneTables, HalvesThatDifferAreAveragedAndReported) {
   const auto law = [](double g, double c) { return cos_deg(g) * (800 + 200 * cos_deg(c)); };
   const auto vertical = steps(0, 90, 10);
   const PhotometricImport r = import_ies(ies_text("IESNA:LM-63-2002", vertical, steps(0, 180, 45), law));
-  expect_table(r.longitudinal, vertical, [](double t) { return 800 * cos_deg(t); }, 1e-9, "L");
-  expect_table(r.transversal, vertical, [](double t) { return 800 * cos_deg(t); }, 1e-9, "T");
+  expect_table(
+      r.longitudinal, vertical, [](double t) { return 800 * cos_deg(t); }, 1e-9, "L");
+  expect_table(
+      r.transversal, vertical, [](double t) { return 800 * cos_deg(t); }, 1e-9, "T");
   EXPECT_TRUE(std::find(r.notes.begin(), r.notes.end(),
                         "C0 and C180 differ by up to 40 % of their peak (at gamma 0 degrees): the luminaire is "
                         "asymmetric there, which the two-plane model cannot hold; the table holds the mean of the two "
@@ -150,7 +234,8 @@ TEST(TwoPlaneTables, HalvesThatDifferAreAveragedAndReported) {
     const auto nearly = [&](double g, double c) { return cos_deg(g) * (c == 180 ? c180 : 1000); };
     EXPECT_EQ(has_note_starting(import_ies(ies_text("IESNA:LM-63-2002", vertical, steps(0, 180, 90), nearly)),
                                 "C0 and C180 differ"),
-              c180 < 950) << c180;
+              c180 < 950)
+        << c180;
   }
 }
 
@@ -159,7 +244,8 @@ TEST(TwoPlaneTables, MoreThan450AnglesAreResampledEvenly) {
   const PhotometricImport r = import_ies(ies_text("IESNA:LM-63-2002", steps(0, 180, 0.25), {0}, law));
   std::vector<double> even;
   for (int k = 0; k < 450; ++k) even.push_back(180.0 * k / 449);
-  expect_table(r.longitudinal, even, [](double t) { return 1000 * (1 + cos_deg(t)); }, 1e-2, "L");
+  expect_table(
+      r.longitudinal, even, [](double t) { return 1000 * (1 + cos_deg(t)); }, 1e-2, "L");
   EXPECT_EQ(r.transversal.angleDeg, r.longitudinal.angleDeg);
   EXPECT_EQ(r.verticalCount, 721u);
   EXPECT_EQ(r.notes.back(),
@@ -180,8 +266,7 @@ TEST(DistributionFileText, WritesTheProductsLayoutExactly) {
 }
 
 TEST(DistributionFileText, ReadsBackThroughTheRunsReader) {
-  const PhotometricImport r =
-      import_photometric_file(std::string(LUCIDRA_EXAMPLES_DIR) + "/lambertian_led.ies");
+  const PhotometricImport r = import_photometric_file(std::string(LUCIDRA_EXAMPLES_DIR) + "/lambertian_led.ies");
   for (const char separator : {'.', ','}) {
     for (const PlaneTable* table : {&r.longitudinal, &r.transversal}) {
       const AngularDistribution d = parse_distribution_text(distribution_file_text(*table, "x", separator), separator);
@@ -196,11 +281,11 @@ TEST(DistributionFileText, ReadsBackThroughTheRunsReader) {
 }
 
 TEST(PhotometricImportFile, ReadsTheExampleLed) {
-  const PhotometricImport r =
-      import_photometric_file(std::string(LUCIDRA_EXAMPLES_DIR) + "/lambertian_led.ies");
+  const PhotometricImport r = import_photometric_file(std::string(LUCIDRA_EXAMPLES_DIR) + "/lambertian_led.ies");
   EXPECT_EQ(r.versionText, "IESNA:LM-63-2002");
   EXPECT_EQ(r.symmetryText, symmetry_text(HorizontalSymmetry::Rotational));
-  expect_table(r.longitudinal, steps(0, 90, 5), [](double t) { return 955 * cos_deg(t); }, 0.05, "example");
+  expect_table(
+      r.longitudinal, steps(0, 90, 5), [](double t) { return 955 * cos_deg(t); }, 0.05, "example");
   EXPECT_EQ(r.transversal.candela, r.longitudinal.candela);
   EXPECT_EQ(r.peakCandela, 955);
   EXPECT_EQ(r.statedLumens, 3000.0);
@@ -245,7 +330,8 @@ TEST(PhotometricImportFile, ChoosesTheFormatByContentThenExtension) {
 }
 
 TEST(PhotometricImportFile, RefusesWhatCannotBeRead) {
-  for (const std::string& path : {std::string("/nonexistent/lamp.ies"), std::string(), std::string(LUCIDRA_EXAMPLES_DIR)}) {
+  for (const std::string& path :
+       {std::string("/nonexistent/lamp.ies"), std::string(), std::string(LUCIDRA_EXAMPLES_DIR)}) {
     try {
       import_photometric_file(path);
       ADD_FAILURE() << path;

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <unistd.h>
+#include <algorithm>
 
 #include <array>
 #include <vector>
@@ -22,8 +22,8 @@ Point3 next3(std::int32_t seed, SobolState& state) {
 TEST(Sobol, BitHelpers) {
   const std::pair<std::int32_t, std::int32_t> lowestZero[] = {{0, 1}, {1, 2}, {2, 1}, {3, 3}, {5, 2}, {7, 4}};
   for (auto [n, bit] : lowestZero) EXPECT_EQ(lowest_zero_bit(n), bit) << n;
-  const std::pair<std::int32_t, std::int32_t> highestOne[] = {
-      {0, 0}, {1, 1}, {2, 2}, {3, 2}, {1073741823, 30}, {-1, 0}, {INT32_MIN, 0}};
+  const std::pair<std::int32_t, std::int32_t> highestOne[] = {{0, 0},           {1, 1},  {2, 2},        {3, 2},
+                                                              {1073741823, 30}, {-1, 0}, {INT32_MIN, 0}};
   for (auto [n, bit] : highestOne) EXPECT_EQ(highest_one_bit(n), bit) << n;
 }
 
@@ -44,9 +44,14 @@ TEST(Sobol, DirectionTableForThreeDimensions) {
 }
 
 TEST(Sobol, RegularPointsFromAConsistentState) {
-  const Point3 expected[] = {{0, 0, 0},           {0.5, 0.5, 0.5},       {0.75, 0.25, 0.75},
-                             {0.25, 0.75, 0.25},  {0.375, 0.375, 0.625}, {0.875, 0.875, 0.125},
-                             {0.625, 0.125, 0.375}, {0.125, 0.625, 0.875}};
+  const Point3 expected[] = {{0, 0, 0},
+                             {0.5, 0.5, 0.5},
+                             {0.75, 0.25, 0.75},
+                             {0.25, 0.75, 0.25},
+                             {0.375, 0.375, 0.625},
+                             {0.875, 0.875, 0.125},
+                             {0.625, 0.125, 0.375},
+                             {0.125, 0.625, 0.875}};
   SobolState s;
   next3(0, s);
   for (std::int32_t seed = 0; seed < 8; ++seed) {

@@ -86,7 +86,9 @@ class SamplerTest : public ::testing::Test {
   }
   // j3, j4 that give the wanted azimuth and polar angle (degrees) for extent 360, cap 90.
   static std::int32_t azimuth_draw(double deg) { return static_cast<std::int32_t>(std::lround(deg / 360 * 1e9)); }
-  static std::int32_t polar_draw(double deg) { return static_cast<std::int32_t>(std::lround((1 - std::cos(deg * M_PI / 180)) * 1e9)); }
+  static std::int32_t polar_draw(double deg) {
+    return static_cast<std::int32_t>(std::lround((1 - std::cos(deg * M_PI / 180)) * 1e9));
+  }
 
   LevelLookup longitudinal, transversal;
   SamplingPlan plan;
@@ -139,7 +141,7 @@ TEST_F(SamplerTest, RadialWeightAndSquareShape) {
     double flux;
   };
   const Case cases[] = {
-      {0, 30, false, 50},                  // transversal level at phi = 0
+      {0, 30, false, 50},  // transversal level at phi = 0
       // The longitudinal level at phi = 90; on the falling segment the rise
       // is measured from its lower end: 0 + 100 * 30 / 90, truncated.
       {90, 30, false, 33},
@@ -154,7 +156,6 @@ TEST_F(SamplerTest, RadialWeightAndSquareShape) {
     ASSERT_TRUE(ray_attempt(plan, d, levels, ray));
     EXPECT_NEAR(ray.flux, c.flux, 1e-6) << c.phiDeg << " " << c.thetaDeg;
   }
-
 }
 
 TEST_F(SamplerTest, DoubleSideBalanceAndRejection) {

@@ -73,13 +73,15 @@ RunReport sequential_run(const GenerationSettings& settings, RunObserver& observ
       if (plan.algorithm == RandomAlgorithm::Sobol) sobol_prepare(plan.sobol_dimension(), table);
       Levels unused;
       if (plan.mode == SamplingMode::Weighted) {
-        SequentialDraws weights{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart, equal_flux_uniform_seed(settings.clockSeconds)};
+        SequentialDraws weights{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart,
+                                equal_flux_uniform_seed(settings.clockSeconds)};
         double sum = 0;
         for (std::int64_t i = 0; i <= n; ++i) sum += flux_sample_weight(plan, weights, unused);
         plan.fluxDivisor = sum / plan.sourceFlux;
         report.fluxDivisor = plan.fluxDivisor;
       }
-      SequentialDraws fresh{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart, equal_flux_uniform_seed(settings.clockSeconds)};
+      SequentialDraws fresh{table, state.runtime, plan.sobol_dimension(), kEqualFluxSobolStart,
+                            equal_flux_uniform_seed(settings.clockSeconds)};
       observer.phase_started(RunPhase::Writing);
       RayRecord ray;
       for (std::int64_t i = 0; i <= n; ++i) {

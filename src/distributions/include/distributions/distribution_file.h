@@ -24,17 +24,14 @@ struct AngularDistribution {
   std::array<double, kDistributionCapacity + 1> intensity{};
 
   // How many of the first line's values are stored.
-  std::int32_t stored_count() const {
-    return count < kDistributionCapacity ? count : kDistributionCapacity;
-  }
+  std::int32_t stored_count() const { return count < kDistributionCapacity ? count : kDistributionCapacity; }
 };
 
 // Stores the values of `line` into slots 1, 2, ... of `destination` (never past
 // slot 499) and returns how many values the line holds. Text after the last
 // space is ignored. Throws ConversionError for a value that is not a number,
 // its place holding the value's position on the line.
-std::int32_t parse_value_line(std::string_view line,
-                              std::array<double, kDistributionCapacity + 1>& destination,
+std::int32_t parse_value_line(std::string_view line, std::array<double, kDistributionCapacity + 1>& destination,
                               char decimalSeparator);
 
 // Splits a whole file's bytes into lines ending at CR LF, LF or CR; a last

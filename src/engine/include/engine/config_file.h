@@ -37,17 +37,17 @@ NaValidation validate_na_text(std::string_view text, char decimalSeparator);
 // The settings the configuration file gives, under the names of the window's
 // controls. The initial values are the controls' defaults.
 struct ConfigValues {
-  std::string traceProPath = "C:\\ray1.txt";                               // line 1, Edit3
+  std::string traceProPath = "C:\\ray1.txt";                             // line 1, Edit3
   std::string zemaxPath = "D:\\Program files\\ZEMAX\\Objects\\ray.dat";  // line 2, Edit4
-  std::string longitudinalFile;                                           // line 3, ComboBoxEx1
-  std::string transversalFile;                                            // line 4, ComboBoxEx2
-  std::int32_t rayCount = 30000;     // line 5, clamped to 1..1000000000
-  std::int32_t sourceFlux = 3500;    // line 6, clamped to 5..50000
-  std::int32_t extentAboutZ = 360;   // line 9, clamped to 0..360
-  std::string numericalAperture = "0";  // line 11, after the NA validation
-  std::string secondNa = "0";           // line 13, Edit8
-  std::string sizeY = "0,00001";        // line 14, Edit9
-  std::string sizeX = "0,00001";        // line 15, Edit10
+  std::string longitudinalFile;                                          // line 3, ComboBoxEx1
+  std::string transversalFile;                                           // line 4, ComboBoxEx2
+  std::int32_t rayCount = 30000;                                         // line 5, clamped to 1..1000000000
+  std::int32_t sourceFlux = 3500;                                        // line 6, clamped to 5..50000
+  std::int32_t extentAboutZ = 360;                                       // line 9, clamped to 0..360
+  std::string numericalAperture = "0";                                   // line 11, after the NA validation
+  std::string secondNa = "0";                                            // line 13, Edit8
+  std::string sizeY = "0,00001";                                         // line 14, Edit9
+  std::string sizeX = "0,00001";                                         // line 15, Edit10
   // The last line taken into `values` (0 before line 1); tells a caller that
   // caught an error how far the file was applied.
   int lastLineApplied = 0;
@@ -68,8 +68,8 @@ class ConfigSilentStop : public UserError {
 // line 11 differs from the current NA text. Throws FileReadError for a missing line, ConversionError for
 // a bad number, and ConfigSilentStop "Configuration file <fileName>: line 11
 // (NA) is empty" where the window stops silently.
-void read_config_values(const std::vector<std::string>& lines, ConfigValues& values,
-                        char decimalSeparator, const std::string& fileName = kConfigFileName);
+void read_config_values(const std::vector<std::string>& lines, ConfigValues& values, char decimalSeparator,
+                        const std::string& fileName = kConfigFileName);
 // The same, starting from the defaults.
 ConfigValues read_config_values(const std::vector<std::string>& lines, char decimalSeparator,
                                 const std::string& fileName = kConfigFileName);

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "base/ray_record.h"
+#include "base/user_error.h"
 #include "distributions/distribution_file.h"
 #include "engine/settings.h"
 #include "engine/spectrum_check.h"
 #include "output/ray_file_reader.h"
 #include "sampling/angular_law.h"
-#include "base/ray_record.h"
-#include "base/user_error.h"
 
 namespace lucidra {
 
@@ -33,12 +33,12 @@ struct FarFieldViewSpec {
 };
 
 struct FarFieldOptions {
-  double binDeg = 2;            // width of a polar-angle bin
-  double wedgeHalfDeg = 0;      // half-width of the wedges about the planes; 0: the law's own
-  std::int64_t minRays = 100;   // bins with fewer rays are shown, not judged
-  double sigmas = 5;            // a bin passes within this many standard deviations...
-  double tolerance = 0.01;      // ...or within this share of the view's peak
-  unsigned threads = 0;         // 0: every core
+  double binDeg = 2;           // width of a polar-angle bin
+  double wedgeHalfDeg = 0;     // half-width of the wedges about the planes; 0: the law's own
+  std::int64_t minRays = 100;  // bins with fewer rays are shown, not judged
+  double sigmas = 5;           // a bin passes within this many standard deviations...
+  double tolerance = 0.01;     // ...or within this share of the view's peak
+  unsigned threads = 0;        // 0: every core
   // The spectrum the rays' wavelengths are judged against (nullptr: none),
   // in this many bins over its range.
   const Spectrum* spectrum = nullptr;
@@ -139,13 +139,13 @@ struct FarFieldResult {
   FarFieldBins totals{2, 10};
   FarFieldOptions options;  // with the wedge the check used
   std::string law;
-  double scale = 0;  // least-squares factor from the law to W/sr
+  double scale = 0;                       // least-squares factor from the law to W/sr
   std::vector<FarFieldViewResult> views;  // as totals.views
   double expectedBackwardShare = 0;
   double measuredBackwardShare = 0;  // of the flux
   bool backwardShareOk = true;
   bool passed = false;
-  double largestDeviation = 0;  // over the views
+  double largestDeviation = 0;            // over the views
   std::optional<SpectrumCheck> spectrum;  // with options.spectrum; part of `passed`
 };
 

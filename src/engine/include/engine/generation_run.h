@@ -44,13 +44,13 @@ class RunObserver {
 };
 
 enum class RunOutcome {
-  Refused,        // a front end refused the run (LightTools or ASAP)
-  Cancelled,      // a front end's confirmation was declined
-  PointLimit,     // a distribution file has more than 450 points: the file holds the header only
-  Failed,         // an error ended the run; the previous file is as it was
-  Interrupted,    // the observer asked the run to stop; the previous file is as it was
-  LowFlux,        // written, but the obtained flux is below 1.0
-  Succeeded,      // written; obtained flux at least 1.0
+  Refused,      // a front end refused the run (LightTools or ASAP)
+  Cancelled,    // a front end's confirmation was declined
+  PointLimit,   // a distribution file has more than 450 points: the file holds the header only
+  Failed,       // an error ended the run; the previous file is as it was
+  Interrupted,  // the observer asked the run to stop; the previous file is as it was
+  LowFlux,      // written, but the obtained flux is below 1.0
+  Succeeded,    // written; obtained flux at least 1.0
 };
 
 struct RunReport {

@@ -12,17 +12,16 @@
 
 namespace lucidra {
 
-
 struct GenerationSettings {
   OutputFormat outputFormat = OutputFormat::Zemax;
-  std::string outputPath;                 // used as given; relative to the working directory
-  std::string longitudinalFile;           // first distribution file (horizontal in LED mode)
-  std::string transversalFile;            // second distribution file (vertical in LED mode)
+  std::string outputPath;        // used as given; relative to the working directory
+  std::string longitudinalFile;  // first distribution file (horizontal in LED mode)
+  std::string transversalFile;   // second distribution file (vertical in LED mode)
   // An IES LM-63 or EULUMDAT file whose C0-C180 and C90-C270 planes stand
   // in for the two distribution files (empty: use the files).
   std::string photometricFile;
-  bool ledMode = true;                    // false: arc mode
-  std::int32_t rayCount = 30000;          // N; the file gets N + 1 rays
+  bool ledMode = true;            // false: arc mode
+  std::int32_t rayCount = 30000;  // N; the file gets N + 1 rays
   bool considerSourceFlux = false;
   // The total flux of the rays, in `fluxUnit`. Legacy sampling knows whole
   // watts only and uses it only with "Consider Sorce Flux".
@@ -33,20 +32,20 @@ struct GenerationSettings {
   bool fluxFromPhotometricFile = false;
   RandomAlgorithm randomAlgorithm = RandomAlgorithm::Sobol;
   AngularType angularType = AngularType::UserDefined;
-  double numericalAperture = 0;           // NA, 0..1 (used by Lambertian and Uniform)
-  std::int32_t extentAboutZ = 360;        // whole degrees
+  double numericalAperture = 0;     // NA, 0..1 (used by Lambertian and Uniform)
+  std::int32_t extentAboutZ = 360;  // whole degrees
   double sizeXmm = 0.00001;
   double sizeYmm = 0.00001;
   PlaneShape planeShape = PlaneShape::Rectangular;
   bool doubleSide = false;
-  std::int32_t balance = 50;              // 0..100
-  bool squareShape = false;               // "Square" angular shape instead of "Radial"
+  std::int32_t balance = 50;  // 0..100
+  bool squareShape = false;   // "Square" angular shape instead of "Radial"
   bool notifyEnd = false;
-  double arcMarginADeg = 0.0;             // arc mode elevation margins
+  double arcMarginADeg = 0.0;  // arc mode elevation margins
   double arcMarginBDeg = 0.0;
-  char fileDecimalSeparator = '.';        // separator of the distribution files
-  std::int64_t clockSeconds = 0;          // seeds the runtime generator
-  unsigned threads = 0;                   // 0: every core
+  char fileDecimalSeparator = '.';  // separator of the distribution files
+  std::int64_t clockSeconds = 0;    // seeds the runtime generator
+  unsigned threads = 0;             // 0: every core
   // Reproduces the ray files of version 3.5 byte for byte: integer-truncated
   // levels that persist from ray to ray, and double-sided emission reversing
   // (balance + 1) / 101 of the rays. Off: the tables are interpolated

@@ -83,7 +83,8 @@ inline constexpr std::size_t kTm25FixedHeaderBytes = 256;
 inline constexpr std::size_t kTm25FlagsBytes = 8 * 4;
 inline constexpr std::size_t kTm25TextChars = 1000;
 inline constexpr std::size_t kTm25TextFields = 9;
-inline constexpr std::size_t kTm25HeaderBytes = kTm25FixedHeaderBytes + kTm25FlagsBytes + kTm25TextFields * kTm25TextChars * 4;
+inline constexpr std::size_t kTm25HeaderBytes =
+    kTm25FixedHeaderBytes + kTm25FlagsBytes + kTm25TextFields * kTm25TextChars * 4;
 inline constexpr std::size_t kTm25DateBytes = 28;
 
 // Byte offsets of the flux within a record (both formats).

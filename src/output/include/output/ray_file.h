@@ -74,7 +74,7 @@ class RayFileWriter {
     bool rewriteHeader = true;
     bool countInHeader = true;
     std::size_t fluxOffset = 6 * 4;  // where a binary record holds its flux
-    std::string trailer;          // written at commit, after the last ray
+    std::string trailer;             // written at commit, after the last ray
     std::uint64_t plannedRecords = 0;
     double plannedFlux = 0;
   };
@@ -143,7 +143,9 @@ class RayFileWriter {
   bool failed_ = false;
   // Aligned for writes that bypass the page cache.
   struct AlignedDelete {
-    void operator()(char* p) const noexcept { ::operator delete[](p, std::align_val_t{OutputTarget::kDirectAlignment}); }
+    void operator()(char* p) const noexcept {
+      ::operator delete[](p, std::align_val_t{OutputTarget::kDirectAlignment});
+    }
   };
   std::unique_ptr<char[], AlignedDelete> buffer_;
   std::size_t capacity_ = 0;

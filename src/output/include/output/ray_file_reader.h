@@ -56,7 +56,7 @@ struct RayFileReadResult {
   RayFileKind kind = RayFileKind::Zemax;
   std::int64_t headerCount = -1;  // the Zemax or binary header's count; -1 for TracePro
   std::int64_t rays = 0;
-  double headerFlux = -1;         // the header's total flux; -1 where the format has none
+  double headerFlux = -1;  // the header's total flux; -1 where the format has none
   // What the header says about units: its flux unit and length unit ("mm",
   // "m", ...), when it has a place for them.
   std::optional<FluxUnit> fluxUnit;
@@ -83,8 +83,8 @@ RayFileReadResult read_binary_ray_file(const std::string& path, RayFileKind kind
 
 // Any ray file: the kind given, or (Auto) a Zemax binary file by its
 // identifier 1010, a TM-25 file by "TM25", else a text file by its header.
-RayFileReadResult read_ray_file(const std::string& path, RayFileKind kind, unsigned threads,
-                                const RayBlockWork& work, const RayBlockMerge& merge);
+RayFileReadResult read_ray_file(const std::string& path, RayFileKind kind, unsigned threads, const RayBlockWork& work,
+                                const RayBlockMerge& merge);
 
 // The name of a kind as the reports show it.
 const char* ray_file_kind_name(RayFileKind kind);

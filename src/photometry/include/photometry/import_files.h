@@ -11,10 +11,10 @@
 namespace lucidra {
 
 struct ImportedTableFile {
-  std::string path;        // <folder>/<stem>_C0-C180.txt or _C90-C270.txt
-  std::string text;        // the distribution file's bytes
+  std::string path;  // <folder>/<stem>_C0-C180.txt or _C90-C270.txt
+  std::string text;  // the distribution file's bytes
   const PlaneTable* table = nullptr;
-  const char* use = "";    // what the run takes it for
+  const char* use = "";  // what the run takes it for
 };
 
 // The files for `imported`, read from `sourcePath`, in `folder` (empty: the

@@ -15,28 +15,28 @@ enum class PhotometricFormat { Ies, Eulumdat };
 
 // Which planes the file holds and how the rest of the circle follows from them.
 enum class HorizontalSymmetry {
-  Rotational,     // one plane stands for every C
-  Quadrant,       // C0..C90, mirrored about the C0-C180 and C90-C270 planes
-  PlaneC0C180,    // C0..C180, mirrored about the C0-C180 plane
-  PlaneC90C270,   // C90..C270, mirrored about the C90-C270 plane
-  None            // the planes as measured, around the whole circle
+  Rotational,    // one plane stands for every C
+  Quadrant,      // C0..C90, mirrored about the C0-C180 and C90-C270 planes
+  PlaneC0C180,   // C0..C180, mirrored about the C0-C180 plane
+  PlaneC90C270,  // C90..C270, mirrored about the C90-C270 plane
+  None           // the planes as measured, around the whole circle
 };
 
 struct PhotometricData {
   PhotometricFormat format = PhotometricFormat::Ies;
   std::string versionText;  // "IESNA:LM-63-2002", "LM-63-1986 (no format line)", "EULUMDAT"
   HorizontalSymmetry symmetry = HorizontalSymmetry::Rotational;
-  std::vector<double> verticalDeg;            // γ, strictly ascending
-  std::vector<double> horizontalDeg;          // C of the stored planes, strictly ascending
-  std::vector<std::vector<double>> candela;   // [plane][γ], finite and non-negative
-  std::string sourceName;                     // the file, as messages name it
+  std::vector<double> verticalDeg;           // γ, strictly ascending
+  std::vector<double> horizontalDeg;         // C of the stored planes, strictly ascending
+  std::vector<std::vector<double>> candela;  // [plane][γ], finite and non-negative
+  std::string sourceName;                    // the file, as messages name it
   // What the header claims about the flux. IES: lamps x lumens per lamp
   // (none for absolute photometry); EULUMDAT: the lamp flux of lamp set 1,
   // which the luminaire emits times its light output ratio.
   std::optional<double> statedLumens;
   std::int64_t lampCount = 0;                     // IES: the number of lamps the header states
   std::optional<double> lightOutputRatioPercent;  // EULUMDAT: the luminaire's share of the lamp flux
-  std::vector<std::string> notes;             // what the reader noticed or decided
+  std::vector<std::string> notes;                 // what the reader noticed or decided
 };
 
 // The luminaire's flux the header claims: IES lamps x lumens per lamp,

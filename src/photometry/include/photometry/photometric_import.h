@@ -35,18 +35,18 @@ struct PlaneTable {
 
 struct PhotometricImport {
   PhotometricFormat format = PhotometricFormat::Ies;
-  std::string versionText;               // "IESNA:LM-63-2002", "EULUMDAT", ...
-  std::string symmetryText;              // "0-90 (quadrant symmetry)", ...
-  std::vector<std::string> planesUsed;   // "C0: measured", "C270: by symmetry from C90", ...
-  PlaneTable longitudinal;               // C0-C180, the -L table
-  PlaneTable transversal;                // C90-C270, the -T table
-  double verticalFromDeg = 0, verticalToDeg = 0;    // gamma range of the file
+  std::string versionText;                        // "IESNA:LM-63-2002", "EULUMDAT", ...
+  std::string symmetryText;                       // "0-90 (quadrant symmetry)", ...
+  std::vector<std::string> planesUsed;            // "C0: measured", "C270: by symmetry from C90", ...
+  PlaneTable longitudinal;                        // C0-C180, the -L table
+  PlaneTable transversal;                         // C90-C270, the -T table
+  double verticalFromDeg = 0, verticalToDeg = 0;  // gamma range of the file
   std::size_t verticalCount = 0;
   double horizontalFromDeg = 0, horizontalToDeg = 0;  // C range of the stored planes
   std::size_t horizontalCount = 0;
-  double peakCandela = 0;                // over every measured value
-  double fluxLm = 0;                     // integrated from the intensities over the measured sphere
-  double twoPlaneFluxLm = 0;             // of the two tables blended by cos^2(phi)
+  double peakCandela = 0;     // over every measured value
+  double fluxLm = 0;          // integrated from the intensities over the measured sphere
+  double twoPlaneFluxLm = 0;  // of the two tables blended by cos^2(phi)
   // What the header claims (see PhotometricData): the lamps' lumens (IES
   // lamps x lumens per lamp, EULUMDAT lamp flux), the IES lamp count, the
   // EULUMDAT light output ratio, and the luminaire's flux they give.

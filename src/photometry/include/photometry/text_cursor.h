@@ -37,8 +37,7 @@ class TextCursor {
   // The next value as a finite number (decimal point, optional exponent).
   double next_real(std::string_view field, std::string_view endProblem);
   // The next value as a whole number in [lo, hi]; "3.0" counts as 3.
-  std::int64_t next_whole(std::string_view field, std::int64_t lo, std::int64_t hi,
-                          std::string_view endProblem);
+  std::int64_t next_whole(std::string_view field, std::int64_t lo, std::int64_t hi, std::string_view endProblem);
 
   [[noreturn]] void fail(int line, std::string_view field, std::string_view problem) const;
 

@@ -48,8 +48,8 @@ inline std::int32_t uniform_int(std::int32_t a, std::int32_t b, std::int32_t& se
   const std::int32_t lo = a < b ? a : b;
   const std::int32_t hi = a < b ? b : a;
   const double r = uniform01(seed);
-  const float t = static_cast<float>(
-      r * (static_cast<double>(hi) - static_cast<double>(lo) + 1.0) + static_cast<double>(lo));
+  const float t =
+      static_cast<float>(r * (static_cast<double>(hi) - static_cast<double>(lo) + 1.0) + static_cast<double>(lo));
   auto v = static_cast<std::int64_t>(t);
   if (v < lo) v = lo;
   if (v > hi) v = hi;

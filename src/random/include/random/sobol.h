@@ -73,8 +73,7 @@ SobolState& process_sobol_state() noexcept;
 // The integer coordinate of the regular point for `seed` in dimension `row`
 // of a built state: the XOR of the direction numbers picked by the Gray code
 // of `seed`. Lets a worker start anywhere in the sequence.
-inline std::int32_t sobol_integer_coordinate(const SobolState& state, int row,
-                                             std::int64_t seed) noexcept {
+inline std::int32_t sobol_integer_coordinate(const SobolState& state, int row, std::int64_t seed) noexcept {
   auto gray = static_cast<std::uint64_t>(seed ^ (seed >> 1));
   std::int32_t value = 0;
   for (int column = 0; gray != 0 && column < SOBOL_MAX_BITS; ++column, gray >>= 1u) {

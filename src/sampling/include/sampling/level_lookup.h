@@ -158,11 +158,11 @@ class LevelLookup {
   LevelKind kind_ = LevelKind::Longitudinal;
   LookupRule rule_ = LookupRule::Legacy;
   double firstX_ = 0, firstY_ = 0, lastX_ = 0;  // Linear rule's ends
-  std::vector<double> x_, y_;               // slots 1..n as in the file
-  std::vector<double> breakpoints_;         // sorted distinct abscissae
-  std::vector<int> intervalSegment_;        // per (bp[i], bp[i+1]]: last segment or 0
-  std::vector<std::size_t> bucketStart_;    // first breakpoint of each bucket, and n - 1
-  double bucketScale_ = 0;                  // buckets per unit of abscissa
+  std::vector<double> x_, y_;                   // slots 1..n as in the file
+  std::vector<double> breakpoints_;             // sorted distinct abscissae
+  std::vector<int> intervalSegment_;            // per (bp[i], bp[i+1]]: last segment or 0
+  std::vector<std::size_t> bucketStart_;        // first breakpoint of each bucket, and n - 1
+  double bucketScale_ = 0;                      // buckets per unit of abscissa
 };
 
 // The straightforward scan, kept as the reference the lookup must agree with.

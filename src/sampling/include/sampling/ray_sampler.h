@@ -62,29 +62,29 @@ struct SamplingPlan {
   double uniformFlux = 0;     // sourceFlux / (N + 1)
 
   // Arc mode.
-  double arcRadius = 0;       // last abscissa of the transversal table
-  double arcLength = 0;       // last abscissa of the longitudinal table
-  std::int64_t radiusBound = 0;   // trunc(2e9 R)
-  std::int64_t lengthBound = 0;   // trunc(1e9 L)
-  bool radiusBoundWide = false;   // the bound does not fit 32 bits
+  double arcRadius = 0;          // last abscissa of the transversal table
+  double arcLength = 0;          // last abscissa of the longitudinal table
+  std::int64_t radiusBound = 0;  // trunc(2e9 R)
+  std::int64_t lengthBound = 0;  // trunc(1e9 L)
+  bool radiusBoundWide = false;  // the bound does not fit 32 bits
   bool lengthBoundWide = false;
-  std::int32_t azimuthBound = 0;  // trunc(1e9 * extent / 360)
-  long double elevationSpan = 0;  // pi - (A + B) pi / 180
-  long double elevationStart = 0; // B pi / 180 - pi / 2
+  std::int32_t azimuthBound = 0;   // trunc(1e9 * extent / 360)
+  long double elevationSpan = 0;   // pi - (A + B) pi / 180
+  long double elevationStart = 0;  // B pi / 180 - pi / 2
 
-  double fluxDivisor = 0;     // K
+  double fluxDivisor = 0;  // K
 
   const LevelLookup* longitudinal = nullptr;
   const LevelLookup* transversal = nullptr;
 
   // Equal-flux and weighted sampling.
-  const AngularLaw* law = nullptr;              // LED mode
-  const DirectionSampler* directions = nullptr; // LED mode, equal flux
-  const ArcSource* arc = nullptr;               // arc mode
+  const AngularLaw* law = nullptr;               // LED mode
+  const DirectionSampler* directions = nullptr;  // LED mode, equal flux
+  const ArcSource* arc = nullptr;                // arc mode
   // The source's spectrum: each ray's wavelength from one more coordinate
   // of its point (nullptr: no wavelength, the point as without it).
   const Spectrum* spectrum = nullptr;
-  double rayFlux = 0;                           // equal flux: source flux / (N + 1)
+  double rayFlux = 0;  // equal flux: source flux / (N + 1)
   // Weighted LED rays: cos theta even over these intervals (the forward
   // cap, and its mirror when part of the flux goes backwards).
   double weightedU[2][2] = {{0, 0}, {0, 0}};
@@ -121,8 +121,7 @@ double arc_cross_coordinate(const SamplingPlan& plan, Draws& draws) {
     const std::int64_t bound = plan.radiusBound < 0 ? -plan.radiusBound : plan.radiusBound;
     return (scaled - static_cast<double>(draws.below_wide(bound))) * sampling::kInvResolution;
   }
-  return (scaled - draws.below(static_cast<std::int32_t>(plan.radiusBound))) *
-         sampling::kInvResolution;
+  return (scaled - draws.below(static_cast<std::int32_t>(plan.radiusBound))) * sampling::kInvResolution;
 }
 
 template <class Draws>
@@ -201,7 +200,8 @@ inline double weighted_cos(const SamplingPlan& plan, double q) {
     return plan.weightedIntervals > 1 && q >= 0.5 ? plan.weightedU[1][0] : plan.weightedU[0][1];
   }
   const double at = q * total;
-  if (plan.weightedIntervals > 1 && at >= first) return std::min(plan.weightedU[1][1], plan.weightedU[1][0] + (at - first));
+  if (plan.weightedIntervals > 1 && at >= first)
+    return std::min(plan.weightedU[1][1], plan.weightedU[1][0] + (at - first));
   return std::min(plan.weightedU[0][1], plan.weightedU[0][0] + at);
 }
 
@@ -336,10 +336,8 @@ double flux_sample_weight(const SamplingPlan& plan, Draws& draws, Levels& levels
     plan.longitudinal->update(std::fabs(degrees), levels.longitudinal);
     plan.transversal->update(std::fabs(degrees), levels.transversal);
     switch (plan.angularType) {
-      case AngularType::Uniform:
-        return plan.uniformFlux;
-      case AngularType::Lambertian:
-        return std::cos(theta);
+      case AngularType::Uniform: return plan.uniformFlux;
+      case AngularType::Lambertian: return std::cos(theta);
       case AngularType::UserDefined:
       case AngularType::Gaussian: {
         const double s = std::sin(phi + sampling::kHalfPi);
@@ -444,22 +442,16 @@ bool ray_attempt(const SamplingPlan& plan, Draws& draws, Levels& levels, RayReco
     return true;
   }
   switch (plan.angularType) {
-    case AngularType::Uniform:
-      ray.flux = plan.uniformFlux;
-      break;
-    case AngularType::Lambertian:
-      ray.flux = cosTheta / plan.fluxDivisor;
-      break;
+    case AngularType::Uniform: ray.flux = plan.uniformFlux; break;
+    case AngularType::Lambertian: ray.flux = cosTheta / plan.fluxDivisor; break;
     case AngularType::UserDefined:
     case AngularType::Gaussian: {
       const double s = std::sin(phi + sampling::kHalfPi);
-      ray.flux = (((levels.transversal - levels.longitudinal) * s) * s + levels.longitudinal) /
-                 plan.fluxDivisor;
+      ray.flux = (((levels.transversal - levels.longitudinal) * s) * s + levels.longitudinal) / plan.fluxDivisor;
       break;
     }
   }
   return true;
 }
-
 
 }  // namespace lucidra
