@@ -34,7 +34,7 @@ for i in "${!tables[@]}"; do
     for flux in "" --consider-flux; do
       for sampling in "" --legacy-sampling; do
         code=0
-        out=$("$cli" generate --quiet --clock-seed 1700000000 -n "$n" -o rays.dat -L "$l" -T "$t" \
+        out=$("$cli" generate --clock-seed 1700000000 -n "$n" -o rays.dat -L "$l" -T "$t" \
           --decimal-separator . --size-x 1 --size-y 1 --algorithm "$algorithm" $flux $sampling --check 2>/dev/null) ||
           code=$?
         verdict=$(grep '^verdict:' <<<"$out" | sed -E 's/^verdict: (PASS|FAIL).*/\1/')
