@@ -38,8 +38,11 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QSettings>
+#include <QShowEvent>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QSvgGenerator>
+#include <QTimer>
 #include <QUrl>
 #include <QValueAxis>
 #include <algorithm>
@@ -124,7 +127,7 @@ void TForm1::build_chart() {
   }
   rescale_chart();
 
-  Chart1 = named(new QChartView(chart, centralWidget()), "Chart1");
+  Chart1 = named(new QChartView(chart, client_), "Chart1");
   Chart1->setGeometry(kChartLeft, 0, kChartShownWidth - kChartLeft, kClientHeight - kChartBottomGap);
   Chart1->setRenderHint(QPainter::Antialiasing);
   Chart1->setFrameStyle(QFrame::NoFrame);
@@ -300,37 +303,81 @@ void TForm1::set_chart_visible(bool visible) {
 // The window is as wide as what it shows: the settings column alone, or the
 // column and the chart.
 // With the chart shown the window can grow, and the chart grows with it; the
-// size is remembered for the next time the chart is shown.
+// size is remembered for the next time the chart is shown. Whatever it
+// shows, the window stays within the screen: what does not fit scrolls.
 void TForm1::fit_to_content() {
   const int menuHeight = menuBar()->sizeHint().height();
+  const QSize content(Chart1->isHidden() ? kSettingsWidth : kChartShownWidth, kClientHeight);
+  const QSize whole = content + QSize(0, menuHeight);
+  const QSize room = screen_room();
   if (Chart1->isHidden()) {
-    centralWidget()->setFixedSize(kSettingsWidth, kClientHeight);
-    setFixedSize(kSettingsWidth, kClientHeight + menuHeight);
-    return;
+    client_->setFixedSize(content);
+    // A scroll bar in one direction takes room from the other.
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QSize size = whole;
+    if (size.height() > room.height()) size.rwidth() += bar;
+    if (size.width() > room.width()) size.rheight() += bar;
+    setFixedSize(size.boundedTo(room));
+  } else {
+    client_->setMinimumSize(content);
+    client_->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    const QSize minimum = whole.boundedTo(room);
+    // The remembered size comes from the user's settings, which may hold
+    // anything: it is kept within the screen.
+    const QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(whole).boundedTo(room);
+    setMinimumSize(minimum);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(remembered);
   }
-  const QSize minimum(kChartShownWidth, kClientHeight + menuHeight);
-  // The remembered size comes from the user's settings, which may hold
-  // anything: it is kept within the screen.
-  QSize remembered = QSettings().value(kChartSizeKey).toSize().expandedTo(minimum);
+  // Laid out at once, not at the next show, so that the sizes are right
+  // even for a window not shown yet.
+  const QSize inside = size() - QSize(0, menuHeight);
+  centralWidget()->resize(inside);
+  if (!Chart1->isHidden()) client_->resize(inside.expandedTo(content));
+  place_chart();
+  // A window moved to where it ends past the screen's edge comes back.
   if (const QScreen* display = screen(); display != nullptr) {
-    remembered = remembered.boundedTo(display->availableGeometry().size().expandedTo(minimum));
+    const QRect available = display->availableGeometry();
+    const QSize frame = size() + (frameGeometry().size() - geometry().size());
+    const int x =
+        std::clamp(pos().x(), available.left(), std::max(available.left(), available.right() + 1 - frame.width()));
+    const int y =
+        std::clamp(pos().y(), available.top(), std::max(available.top(), available.bottom() + 1 - frame.height()));
+    if (QPoint(x, y) != pos()) move(x, y);
   }
-  centralWidget()->setMinimumSize(kChartShownWidth, kClientHeight);
-  centralWidget()->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  setMinimumSize(minimum);
-  setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-  resize(remembered);
-  centralWidget()->resize(remembered.width(), remembered.height() - menuHeight);
-  Chart1->setGeometry(kChartLeft, 0, centralWidget()->width() - kChartLeft,
-                      centralWidget()->height() - kChartBottomGap);
+}
+
+QSize TForm1::screen_room() const {
+  const QScreen* display = screen();
+  if (display == nullptr) return QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+  // Once shown, the frame is known; before, the style's title bar and
+  // border stand for it.
+  QSize frame = frameGeometry().size() - geometry().size();
+  if (!isVisible()) {
+    const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth);
+    frame = QSize(2 * border, style()->pixelMetric(QStyle::PM_TitleBarHeight) + border);
+  }
+  return display->availableGeometry().size() - frame;
+}
+
+void TForm1::place_chart() {
+  if (Chart1 == nullptr || Chart1->isHidden()) return;
+  // The client area is at least as large as the chart's minimum, so the
+  // chart never shrinks below it; a smaller window scrolls.
+  const QSize area = client_->size().expandedTo(QSize(kChartShownWidth, kClientHeight));
+  Chart1->setGeometry(kChartLeft, 0, area.width() - kChartLeft, area.height() - kChartBottomGap);
 }
 
 void TForm1::resizeEvent(QResizeEvent* event) {
   QMainWindow::resizeEvent(event);
   if (Chart1->isHidden()) return;
-  Chart1->setGeometry(kChartLeft, 0, centralWidget()->width() - kChartLeft,
-                      centralWidget()->height() - kChartBottomGap);
   if (isVisible()) QSettings().setValue(kChartSizeKey, size());
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The frame's real size is known now; the first fit only guessed it.
+  if (!event->spontaneous()) QTimer::singleShot(0, this, [this] { fit_to_content(); });
 }
 
 void TForm1::ExportChartClick() {

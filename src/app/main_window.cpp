@@ -34,6 +34,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSettings>
 #include <QSignalBlocker>
 #include <QSvgGenerator>
@@ -113,8 +114,17 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
 TForm1::~TForm1() = default;
 
 void TForm1::build_controls() {
-  auto* client = named(new QWidget(this), "ClientArea");
-  setCentralWidget(client);
+  // The controls keep their fixed places; on a screen too small for them
+  // (a laptop at 150 % or 200 %) the area scrolls instead of leaving the
+  // screen.
+  auto* scroll = named(new QScrollArea(this), "ClientScroll");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  client_ = named(new QWidget(scroll), "ClientArea");
+  scroll->setWidget(client_);
+  client_->installEventFilter(this);  // the chart follows the area's size
+  setCentralWidget(scroll);
+  QWidget* client = client_;
   Panel1 =
       make_panel(client, "Panel1", QRect(0, 0, kSettingsWidth, kClientHeight), QPalette().color(QPalette::ToolTipBase));
   Panel1->setFrameStyle(QFrame::NoFrame);
@@ -195,6 +205,10 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == client_) {
+    if (event->type() == QEvent::Resize) place_chart();
+    return false;
+  }
   if (watched == Chart1 && event->type() == QEvent::Resize) {
     layout_chart();
     return false;

@@ -358,6 +358,7 @@ class TForm1 : public QMainWindow {
   // Closing during a run asks whether to stop it.
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   // Drops of distribution files on the lists, and the chart's caption.
   bool eventFilter(QObject* watched, QEvent* event) override;
   // A photometric file (.ies, .ldt) dropped on the window is imported.
@@ -422,6 +423,10 @@ class TForm1 : public QMainWindow {
   void refresh_distribution_plot(bool tailPoints);
   void rescale_chart();
   void fit_to_content();
+  // The chart fills the client area beside the settings column.
+  void place_chart();
+  // The room the screen leaves for the window's inside (its frame taken off).
+  QSize screen_room() const;
   // Sets the NA text from code; its validation runs (directly, so that an
   // error reaches the caller) only when the text really changes.
   void set_na_text(const QString& text);
@@ -431,6 +436,7 @@ class TForm1 : public QMainWindow {
   QLineSeries* series_widget(ChartSeries series) const;
 
   DesktopServices& services_;
+  QWidget* client_ = nullptr;  // the controls' fixed area, inside the scroll area
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   std::unique_ptr<AsyncJob> run_;  // after frontEnd_, which its calls use
   std::unique_ptr<AsyncJob> check_;
