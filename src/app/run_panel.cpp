@@ -77,12 +77,23 @@ namespace lucidra::app {
 
 using namespace window_parts;
 
+namespace {
+
+// One of the lines under the settings: a row of labels at height `y`.
+QHBoxLayout* make_status_line(QWidget* parent, const char* name, int y, int spacing) {
+  auto* line = named(new QWidget(parent), name);
+  line->setGeometry(8, y, 390, 16);
+  auto* layout = new QHBoxLayout(line);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(spacing);
+  return layout;
+}
+
+}  // namespace
+
 void TForm1::build_status_lines() {
-  auto* fluxLine = named(new QWidget(Panel1), "FluxLine");
-  fluxLine->setGeometry(8, 440, 390, 16);
-  auto* fluxLayout = new QHBoxLayout(fluxLine);
-  fluxLayout->setContentsMargins(0, 0, 0, 0);
-  fluxLayout->setSpacing(6);
+  auto* fluxLayout = make_status_line(Panel1, "FluxLine", 440, 6);
+  QWidget* fluxLine = fluxLayout->parentWidget();
   Label20 = named(new QLabel(QStringLiteral("Obtained Source Flux,  Watt:"), fluxLine), "Label20");
   Label7 = named(new QLabel(fluxLine), "Label7");
   for (QLabel* label : {Label20, Label7}) {
@@ -108,11 +119,8 @@ void TForm1::build_status_lines() {
     }
   });
 
-  auto* estimateLine = named(new QWidget(Panel1), "EstimateLine");
-  estimateLine->setGeometry(8, 456, 390, 16);
-  auto* estimateLayout = new QHBoxLayout(estimateLine);
-  estimateLayout->setContentsMargins(0, 0, 0, 0);
-  estimateLayout->setSpacing(4);
+  auto* estimateLayout = make_status_line(Panel1, "EstimateLine", 456, 4);
+  QWidget* estimateLine = estimateLayout->parentWidget();
   Label9 = named(new QLabel(QStringLiteral("Size of Source File"), estimateLine), "Label9");
   Label10 = named(new QLabel(estimateLine), "Label10");
   Label11 = named(new QLabel(QStringLiteral("Мб"), estimateLine), "Label11");
