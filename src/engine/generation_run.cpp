@@ -275,6 +275,7 @@ void run_phases(const GenerationSettings& settings, SamplingPlan& plan, RayFileW
   writer.commit();
   report.obtainedFlux = phase.obtainedFlux;
   report.raysWritten = phase.raysWritten;
+  report.extent = phase.extent;
   report.outcome = RunOutcome::Succeeded;
 }
 
@@ -642,6 +643,7 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
     writer->commit();
     report.obtainedFlux = phase.obtainedFlux;
     report.raysWritten = phase.raysWritten;
+    report.extent = phase.extent;
     report.outcome = report.obtainedFlux >= kSuccessThreshold ? RunOutcome::Succeeded : RunOutcome::LowFlux;
     return report;
   } catch (const UserError& error) {

@@ -119,6 +119,7 @@ struct Chunk {
   std::size_t used = 0;
   std::vector<std::uint8_t> lineLength;
   std::vector<double> values;
+  RayExtent extent;  // of the rays from `prefix` on (writing phase)
   std::int64_t accepted = 0;
   std::int64_t prefix = 0;  // accepted items made while a level was unknown
   std::int64_t bad = -1;    // first accepted item with a non-finite number
@@ -182,7 +183,7 @@ class Pipeline {
   // `values`, and stops before the first ray with a non-finite number
   // (returns how many items it made).
   std::int64_t redraw(const Chunk& chunk, std::int64_t count, Levels& levels, std::vector<char>& out,
-                      std::vector<double>& values) const {
+                      std::vector<double>& values, RayExtent* extent = nullptr) const {
     ChunkDraws draws = chunk.start;
     RayRecord ray;
     char line[kMaxRayLineLength];
@@ -198,6 +199,7 @@ class Pipeline {
       const char* end = encode_(ray, line);
       out.insert(out.end(), static_cast<const char*>(line), end);
       values.push_back(ray.flux);
+      if (extent != nullptr) extent->add(ray);
       ++made;
     }
     return made;
@@ -325,6 +327,7 @@ class Pipeline {
         const RayRecord& ray = rays[i];
         const auto k = static_cast<std::size_t>(chunk.accepted);
         chunk.values[k] = ray.flux;
+        chunk.extent.add(ray);
         char* out = chunk.bytes.data() + chunk.used;
         const char* end = encode_(ray, out);
         chunk.lineLength[k] = static_cast<std::uint8_t>(end - out);
@@ -353,6 +356,7 @@ class Pipeline {
     chunk.accepted = 0;
     chunk.prefix = 0;
     chunk.bad = -1;
+    chunk.extent = RayExtent{};
     chunk.exhausted = false;
     chunk.used = 0;
     chunk.values.resize(static_cast<std::size_t>(items));
@@ -392,12 +396,15 @@ class Pipeline {
       }
       if (!known) known = levels_known(levels);
       if (!known && useLevels_) {
-        chunk.prefix = chunk.accepted + 1;
-      } else if (!fluxPhase_ && chunk.bad < 0 && !is_finite_ray(ray)) {
-        chunk.bad = chunk.accepted;
-        ++chunk.accepted;
-        ++attempt;
-        break;
+        chunk.prefix = chunk.accepted + 1;  // drawn again, and measured, by the committing thread
+      } else if (!fluxPhase_) {
+        if (chunk.bad < 0 && !is_finite_ray(ray)) {
+          chunk.bad = chunk.accepted;
+          ++chunk.accepted;
+          ++attempt;
+          break;
+        }
+        chunk.extent.add(ray);
       }
       ++chunk.accepted;
     }
@@ -491,11 +498,14 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
     // Rays drawn while a level was unknown to the worker are drawn again here.
     Levels current = levels;
     const std::int64_t redo = std::min(chunk.prefix, take);
+    // The worker drew beyond the rays the file needs only in the last chunk.
+    const bool truncated = take < chunk.accepted;
     std::size_t skip = 0;
     if (redo > 0) {
       redrawnBytes.clear();
       redrawn.clear();
-      const std::int64_t good = pipeline.redraw(chunk, redo, current, redrawnBytes, redrawn);
+      const std::int64_t good =
+          pipeline.redraw(chunk, redo, current, redrawnBytes, redrawn, truncated ? nullptr : &result.extent);
       writer.write_rays(std::string_view(redrawnBytes.data(), redrawnBytes.size()));
       for (double flux : redrawn) result.obtainedFlux += flux;
       result.raysWritten += good;
@@ -511,6 +521,16 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
     writer.write_rays(std::string_view(chunk.bytes.data() + skip, bytes));
     result.raysWritten += last - redo;
     if (last < take) refuse_non_finite_ray(result.raysWritten + 1);
+    if (truncated) {
+      // The worker's extent covers rays the file does not hold: the rays
+      // written are drawn again (once a run, at most one chunk) for theirs.
+      Levels again = levels;
+      redrawnBytes.clear();
+      redrawn.clear();
+      pipeline.redraw(chunk, take, again, redrawnBytes, redrawn, &result.extent);
+    } else {
+      result.extent.merge(chunk.extent);
+    }
 
     levels = merge_levels(chunk.finalLevels, current);
     if (result.raysWritten < needed && chunk.exhausted) refuse_exhausted(result.raysWritten);

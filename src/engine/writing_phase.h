@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/ray_extent.h"
 #include "base/user_error.h"
 #include "output/ray_file.h"
 #include "sampling/ray_sampler.h"
@@ -20,6 +21,7 @@ class RunInterrupted : public UserError {
 struct WritingPhaseResult {
   std::int64_t raysWritten = 0;
   double obtainedFlux = 0;  // the written flux values, added in writing order
+  RayExtent extent;         // the written rays' start-point bounds and backward share
 };
 
 inline bool is_finite_ray(const RayRecord& r) {

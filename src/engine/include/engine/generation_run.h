@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ray_extent.h"
 #include "distributions/distribution_plot.h"
 #include "engine/settings.h"
 #include "photometry/spectrum.h"
@@ -61,6 +62,9 @@ struct RunReport {
   double obtainedFlux = 0.0;
   double fluxDivisor = 0.0;
   std::int64_t raysWritten = 0;
+  // Succeeded, LowFlux: the rays written, their start-point bounds and the
+  // share going backwards (z direction cosine below 0).
+  RayExtent extent;
   // With a spectrum: the flux in watts and lumens, the luminous efficacy of
   // radiation and the colour (spectral_summary); empty without one.
   std::string spectrumSummary;

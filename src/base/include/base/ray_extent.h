@@ -1,0 +1,56 @@
+#pragma once
+// Where a ray set starts and how much of it goes backwards: the bounding box
+// of the start points and the rays (and their flux) whose z direction cosine
+// is negative. A run gathers it as it writes, so that its summary needs no
+// second pass over the file.
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <limits>
+
+#include "base/ray_record.h"
+
+namespace lucidra {
+
+struct RayExtent {
+  static constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+  std::int64_t rays = 0;
+  std::int64_t backwardRays = 0;
+  double backwardFlux = 0;
+  // Start-point bounds (mm), x y z; lo > hi while no ray was added.
+  std::array<double, 3> lo{kInfinity, kInfinity, kInfinity};
+  std::array<double, 3> hi{-kInfinity, -kInfinity, -kInfinity};
+
+  void add(const RayRecord& ray) {
+    ++rays;
+    lo[0] = std::min(lo[0], ray.x);
+    lo[1] = std::min(lo[1], ray.y);
+    lo[2] = std::min(lo[2], ray.z);
+    hi[0] = std::max(hi[0], ray.x);
+    hi[1] = std::max(hi[1], ray.y);
+    hi[2] = std::max(hi[2], ray.z);
+    if (ray.dz < 0) {
+      ++backwardRays;
+      backwardFlux += ray.flux;
+    }
+  }
+
+  void merge(const RayExtent& other) {
+    rays += other.rays;
+    backwardRays += other.backwardRays;
+    backwardFlux += other.backwardFlux;
+    for (std::size_t k = 0; k < 3; ++k) {
+      lo[k] = std::min(lo[k], other.lo[k]);
+      hi[k] = std::max(hi[k], other.hi[k]);
+    }
+  }
+
+  // The share of the rays going backwards (0 without rays).
+  double backward_share() const {
+    return rays > 0 ? static_cast<double>(backwardRays) / static_cast<double>(rays) : 0.0;
+  }
+};
+
+}  // namespace lucidra
