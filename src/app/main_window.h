@@ -58,7 +58,7 @@ class TForm1 : public QMainWindow {
   // Client area with the chart hidden and shown.
   static constexpr int kSettingsWidth = 405;
   static constexpr int kChartShownWidth = 953;
-  static constexpr int kClientHeight = 477;
+  static constexpr int kClientHeight = 493;
 
   // Builds every control with its default. `services` answers the message
   // boxes and must outlive the window.
@@ -287,6 +287,8 @@ class TForm1 : public QMainWindow {
   // After a successful run: the rays and the file written, and its folder.
   QLabel* RunSummaryLabel = nullptr;
   QPushButton* OpenFolderButton = nullptr;
+  // The same run's emitter bounds and share of rays going backwards.
+  QLabel* RunExtentLabel = nullptr;
 
   QAction* Generate1 = nullptr;
   QAction* Check1 = nullptr;           // far-field check of the last ray file written

@@ -105,4 +105,21 @@ std::string format_progress(double raysPerSecond, std::optional<double> secondsL
   return text;
 }
 
+std::string format_extent(const RayExtent& extent) {
+  if (extent.rays <= 0) return "no rays";
+  const auto figure = [](double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", value == 0 ? 0.0 : value);  // no "-0"
+    return std::string(text);
+  };
+  std::string text = "start points";
+  const char* axes[] = {"x", "y", "z"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::string lo = figure(extent.lo[k]);
+    const std::string hi = figure(extent.hi[k]);
+    text += std::string(k == 0 ? " " : ", ") + axes[k] + " " + (lo == hi ? lo : lo + " to " + hi);
+  }
+  return text + " mm; " + number(100 * extent.backward_share(), 1) + " % backwards";
+}
+
 }  // namespace lucidra::app

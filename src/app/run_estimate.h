@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/flux_unit.h"
+#include "base/ray_extent.h"
 #include "output/ray_format.h"
 
 namespace lucidra::app {
@@ -36,5 +37,9 @@ std::string format_seconds_range(SecondsRange range);
 // While a run works: "1 234 567 rays/s, 12 s left" (the time left once the
 // rate is known).
 std::string format_progress(double raysPerSecond, std::optional<double> secondsLeft);
+
+// After a run: where the rays start and how many go backwards,
+// "start points x -1 to 1, y -0.5 to 0.5, z 0 mm; 30.1 % backwards".
+std::string format_extent(const RayExtent& extent);
 
 }  // namespace lucidra::app

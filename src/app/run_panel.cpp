@@ -139,6 +139,12 @@ void TForm1::build_status_lines() {
   EstimateLabel = named(new QLabel(estimateLine), "EstimateLabel");
   estimateLayout->addWidget(EstimateLabel);
   estimateLayout->addStretch();
+
+  auto* extentLayout = make_status_line(Panel1, "ExtentLine", 472, 4);
+  RunExtentLabel = named(new QLabel(extentLayout->parentWidget()), "RunExtentLabel");
+  extentLayout->addWidget(RunExtentLabel);
+  extentLayout->addStretch();
+  RunExtentLabel->hide();
 }
 
 void TForm1::stop_for_signal() {
@@ -314,8 +320,10 @@ void TForm1::run_finished() {
       SpectrumSummary->setText(to_qt(report.spectrumSummary));
     }
     OpenFolderButton->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
+    RunExtentLabel->setText(to_qt(format_extent(report.extent)));
     RunSummaryLabel->show();
     OpenFolderButton->show();
+    RunExtentLabel->show();
   }
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   emit runFinished();

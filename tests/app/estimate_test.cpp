@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTest>
 #include <QUrl>
+#include <cmath>
 
 #include "app/run_estimate.h"
 #include "window_harness.h"
@@ -33,6 +35,9 @@ class EstimateTest : public QObject {
   void timeComesFromTheMeasuredRate();
   void speedAndTimeLeftWhileRunning();
   void summaryAfterARunOpensTheFolder();
+  void summaryShowsEmitterBoundsAndBackwardShare();
+  void extentText_data();
+  void extentText();
 
  private:
   std::unique_ptr<TestDirectory> directory_;
@@ -183,6 +188,62 @@ void EstimateTest::summaryAfterARunOpensTheFolder() {
   services_.urlOpens = false;
   f.OpenFolderButton->click();
   QCOMPARE(services_.error_texts().size(), 1);
+}
+
+// A double-sided emitter of 2 x 1 mm sending 30 % backwards: the summary's
+// bounds lie within the emitter and its share is the balance.
+void EstimateTest::summaryShowsEmitterBoundsAndBackwardShare() {
+  TForm1& f = *form_;
+  QVERIFY(f.RunExtentLabel->isHidden());
+  f.CSpinEdit3->setValue(200000);
+  f.CheckBox6->click();        // Double side
+  f.CSpinEdit6->setValue(30);  // Balance
+  f.Edit10->setText(localized("2"));
+  f.Edit9->setText(localized("1"));
+  services_.answers = {DialogButton::Yes};
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  QCOMPARE(services_.error_texts(), QStringList{});
+  QVERIFY(!f.RunExtentLabel->isHidden());
+  const QString text = f.RunExtentLabel->text();
+  const QRegularExpression shape(
+      QStringLiteral(R"(^start points x (\S+) to (\S+), y (\S+) to (\S+), z (\S+) mm; (\S+) % backwards$)"));
+  const QRegularExpressionMatch match = shape.match(text);
+  QVERIFY2(match.hasMatch(), qPrintable(text));
+  const auto at = [&match](int i) { return match.captured(i).replace(separator(), QLatin1Char('.')).toDouble(); };
+  // Within the emitter (X size 2 mm, Y size 1 mm) and spread over it.
+  QVERIFY2(at(1) >= -1 && at(1) < -0.9 && at(2) <= 1 && at(2) > 0.9, qPrintable(text));
+  QVERIFY2(at(3) >= -0.5 && at(3) < -0.45 && at(4) <= 0.5 && at(4) > 0.45, qPrintable(text));
+  QCOMPARE(at(5), 0.0);
+  // 30 % of 200 001 rays: five standard deviations are 0.5 %.
+  QVERIFY2(std::fabs(at(6) - 30) < 0.5, qPrintable(text));
+}
+
+void EstimateTest::extentText_data() {
+  QTest::addColumn<QList<double>>("box");  // lo x y z, hi x y z
+  QTest::addColumn<int>("rays");
+  QTest::addColumn<int>("backward");
+  QTest::addColumn<QString>("expected");
+  QTest::newRow("flat emitter") << QList<double>{-0.99996, -0.5, 0, 0.99998, 0.49999, 0} << 200001 << 60123
+                                << "start points x -1 to 1, y -0.5 to 0.5, z 0 mm; 30.1 % backwards";
+  QTest::newRow("a minus zero") << QList<double>{-0.0, 1e-3, -2.5, 0.0, 1e-3, 2.5} << 4 << 0
+                                << "start points x 0, y 0.001, z -2.5 to 2.5 mm; 0.0 % backwards";
+  QTest::newRow("no rays") << QList<double>{} << 0 << 0 << "no rays";
+}
+
+void EstimateTest::extentText() {
+  QFETCH(QList<double>, box);
+  QFETCH(int, rays);
+  QFETCH(int, backward);
+  QFETCH(QString, expected);
+  RayExtent extent;
+  extent.rays = rays;
+  extent.backwardRays = backward;
+  for (qsizetype k = 0; k < box.size() / 2; ++k) {
+    extent.lo[static_cast<std::size_t>(k)] = box[k];
+    extent.hi[static_cast<std::size_t>(k)] = box[k + 3];
+  }
+  QCOMPARE(QString::fromStdString(format_extent(extent)), localized(expected));
 }
 
 void EstimateTest::speedAndTimeLeftWhileRunning() {

@@ -160,7 +160,7 @@ void PlotTest::buttonTogglesTheChartAndRefillsEveryTime() {
   f.Button1->click();
   QVERIFY(!f.Chart1->isHidden());
   QCOMPARE(f.Button1->text(), QStringLiteral("Plot <<"));
-  QCOMPARE(f.centralWidget()->size(), QSize(953, 477));
+  QCOMPARE(f.centralWidget()->size(), QSize(953, 493));
   QCOMPARE(f.width(), 953);
 
   // A press that hides the chart still reads both files.
@@ -168,7 +168,7 @@ void PlotTest::buttonTogglesTheChartAndRefillsEveryTime() {
   f.Button1->click();
   QVERIFY(f.Chart1->isHidden());
   QCOMPARE(f.Button1->text(), QStringLiteral("Plot >>"));
-  QCOMPARE(f.centralWidget()->size(), QSize(405, 477));
+  QCOMPARE(f.centralWidget()->size(), QSize(405, 493));
   QCOMPARE(f.width(), 405);
   QCOMPARE(f.Series1->points(), (Points{{1, 4}, {2, 5}, {3, 0}, {13, 0}}));
   QCOMPARE(f.Series2->points(), (Points{{7, 9}, {8, 0}, {18, 0}}));
@@ -262,7 +262,7 @@ void PlotTest::arcModeHasNoTailPoints() {
 
 void PlotTest::chartLooks() {
   TForm1& f = *form_;
-  QCOMPARE(f.Chart1->geometry(), QRect(408, 0, 545, 461));
+  QCOMPARE(f.Chart1->geometry(), QRect(408, 0, 545, 477));
   QCOMPARE(f.Series1->pen().color(), QColor(0, 128, 0));
   QCOMPARE(f.Series2->pen().color(), QColor(255, 0, 0));
   QVERIFY(!f.Series1->pointsVisible() && !f.Series1->pointLabelsVisible());
@@ -374,11 +374,11 @@ void PlotTest::chartGrowsWithTheWindowAndRemembersItsSize() {
   f.show();
   QVERIFY(QTest::qWaitForWindowExposed(&f));
   f.Button1->click();
-  QCOMPARE(f.Chart1->size(), QSize(545, 461));
+  QCOMPARE(f.Chart1->size(), QSize(545, 477));
   QVERIFY(f.maximumWidth() > 1900);
   f.resize(1900, 1000);
   QTRY_COMPARE(f.Chart1->width(), 1900 - 408);
-  QVERIFY(f.Chart1->height() > 461 + 400);
+  QVERIFY(f.Chart1->height() > 477 + 400);
   f.Button1->click();  // hidden: the settings column alone, fixed
   QCOMPARE(f.width(), 405);
   QCOMPARE(f.minimumSize(), f.maximumSize());

@@ -321,7 +321,7 @@ void StartupTest::menuItems() {
 void StartupTest::windowFrame() {
   TForm1 form(services_);
   QCOMPARE(form.windowTitle(), QStringLiteral("Lucidra LED"));
-  QCOMPARE(form.centralWidget()->size(), QSize(405, 477));
+  QCOMPARE(form.centralWidget()->size(), QSize(405, 493));
   QCOMPARE(form.minimumSize(), form.maximumSize());            // the settings alone do not resize
   QVERIFY(form.windowFlags() & Qt::WindowMaximizeButtonHint);  // for the chart
   QVERIFY(form.windowFlags() & Qt::WindowMinimizeButtonHint);
