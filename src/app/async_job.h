@@ -45,6 +45,9 @@ class AsyncJob : public QObject {
   bool running() const { return active_; }
   // Asks the job to stop at its next poll.
   void request_stop() { stop_.store(true); }
+  // Whether stopping was asked for: an ending that finds it so drops its
+  // result (work that cannot poll, such as reading one file, ends anyway).
+  bool stop_requested() const { return stop_.load(); }
   // Stops a working job and waits for its thread; neither its posted calls
   // still queued nor its ending run (the window is going away).
   void stop_and_wait();

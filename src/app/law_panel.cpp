@@ -187,8 +187,35 @@ void TForm1::ImportPhotometricClick() {
 }
 
 void TForm1::import_photometric(const QString& path) {
+  if (run_->running() || check_->running() || import_->running()) return;
+  // The file is read and its solid integrated on a worker; the settings
+  // stay locked meanwhile, and Cancel (Esc) drops what was read.
   const std::string source = from_qt(path);
-  const PhotometricImport imported = import_photometric_file(source);
+  import_->start([this, source](const AsyncJob::Context&) -> std::function<void()> {
+    std::optional<PhotometricImport> imported;
+    std::string error;
+    try {
+      imported = import_photometric_file(source);
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    return [this, source, imported = std::move(imported), error = std::move(error)] {
+      set_run_controls_enabled(true);
+      Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+      frontEnd_->set_status_text("");
+      if (import_->stop_requested()) return;  // cancelled: nothing changes
+      if (!error.empty()) {
+        services_.show_error(error_box_text(to_qt(error)));
+        return;
+      }
+      guarded([this, &source, &imported] { finish_import(source, *imported); });
+    };
+  });
+  set_run_controls_enabled(false);
+  frontEnd_->set_status_text("Reading " + source + "…");
+}
+
+void TForm1::finish_import(const std::string& source, const PhotometricImport& imported) {
   const auto files = imported_table_files(imported, source, std::string(), decimalSeparator_);
   for (const auto& file : files) {
     refuse_output_over_input("distribution file", file.path, {{"photometric file", source}});

@@ -100,6 +100,7 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
 
   run_ = std::make_unique<AsyncJob>();
   check_ = std::make_unique<AsyncJob>();
+  import_ = std::make_unique<AsyncJob>();
   build_controls();
   build_menu();
   connect_handlers();
@@ -183,9 +184,10 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (check_->running()) {
-    // Nothing is lost by stopping a check: no question.
-    check_->stop_and_wait();
+  for (AsyncJob* job : {check_.get(), import_.get()}) {
+    if (!job->running()) continue;
+    // Nothing is lost by stopping a check or an import: no question.
+    job->stop_and_wait();
     set_run_controls_enabled(true);
     frontEnd_->set_status_text("");
   }

@@ -40,6 +40,10 @@ class QLineSeries;
 class QMenu;
 class QValueAxis;
 
+namespace lucidra {
+struct PhotometricImport;
+}
+
 namespace lucidra::app {
 
 class AsyncJob;
@@ -102,6 +106,8 @@ class TForm1 : public QMainWindow {
   // run) it stops the check.
   void cancel_run();
   bool check_in_progress() const;
+  // File > Import photometric file reads the file on a worker.
+  bool import_in_progress() const;
 
   // The settings as the configuration file holds them: File > Save settings
   // writes them into the working folder's lucidra.cfg, File > Open settings
@@ -174,6 +180,9 @@ class TForm1 : public QMainWindow {
   // Writes the two planes of an IES or EULUMDAT file as distribution files
   // in the working folder, selects them, shows the chart and the summary.
   void import_photometric(const QString& path);
+  // The import's second half, on the window's thread: the question, the
+  // tables written, chosen and drawn, the summary.
+  void finish_import(const std::string& source, const PhotometricImport& imported);
   // The spectrum: the choice, Browse, and the plot and summary redrawn from
   // the file or line (an unreadable file shows its message instead).
   void SpectrumModeClick();
@@ -442,6 +451,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   std::unique_ptr<AsyncJob> run_;  // after frontEnd_, which its calls use
   std::unique_ptr<AsyncJob> check_;
+  std::unique_ptr<AsyncJob> import_;
   // The run under way or last ended: its converted settings, what the
   // engine reports while it works, and its report.
   std::optional<PreparedRun> prepared_;

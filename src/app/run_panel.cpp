@@ -151,6 +151,7 @@ void TForm1::stop_for_signal() {
   // No question: the system asked the program to end. A run stops and
   // removes its temporary file before the program goes.
   if (check_->running()) check_->stop_and_wait();
+  if (import_->running()) import_->stop_and_wait();
   if (run_->running()) run_->stop_and_wait();
 }
 
@@ -213,7 +214,7 @@ bool TForm1::commit_fields() {
 }
 
 void TForm1::BitBtn1Click() {
-  if (run_->running() || check_->running()) return;
+  if (run_->running() || check_->running() || import_->running()) return;
   if (!commit_fields()) return;
   if (!commit_spectrum()) return;
   // The questions, the conversion and the displays' reset happen here; the
@@ -242,11 +243,15 @@ bool TForm1::run_in_progress() const { return run_->running(); }
 
 bool TForm1::check_in_progress() const { return check_->running(); }
 
+bool TForm1::import_in_progress() const { return import_->running(); }
+
 void TForm1::cancel_run() {
   if (run_->running()) {
     run_->request_stop();
   } else if (check_->running()) {
     check_->request_stop();
+  } else if (import_->running()) {
+    import_->request_stop();
   } else {
     return;
   }
@@ -330,7 +335,7 @@ void TForm1::run_finished() {
 }
 
 void TForm1::Check1Click() {
-  if (!lastRun_ || run_->running() || check_->running()) return;
+  if (!lastRun_ || run_->running() || check_->running() || import_->running()) return;
   // The file named in Source File, judged against the law the settings
   // shown describe: a file written earlier, or by another run, can be
   // checked by naming it. The tables are read here, so that a table gone

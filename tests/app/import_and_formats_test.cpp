@@ -3,12 +3,15 @@
 // binary source file or a TM-25 ray file.
 
 #include <QDropEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
 #include <QValueAxis>
 
+#include "photometry/import_files.h"
+#include "photometry/photometric_import.h"
 #include "window_harness.h"
 
 using namespace lucidra;
@@ -37,6 +40,8 @@ class ImportAndFormatsTest : public QObject {
   void importWritesSelectsPlotsAndSummarises_data();
   void importWritesSelectsPlotsAndSummarises();
   void importAsksBeforeReplacingAndReportsBadFiles();
+  void importReadsOnTheJobAndSummarisesAsTheCore();
+  void cancelledImportChangesNothing();
   void binaryFormatsFromTheMenu_data();
   void binaryFormatsFromTheMenu();
   void formatBoxRenamesRemembersAndFilters();
@@ -77,9 +82,11 @@ void ImportAndFormatsTest::importWritesSelectsPlotsAndSummarises() {
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&f, &drop);
+    QVERIFY(wait_for_idle(f));
   } else {
     services_.fileAnswers = {directory_->path("led.ies")};
     f.ImportPhotometricAction->trigger();
+    QVERIFY(wait_for_idle(f));
     QCOMPARE(services_.fileDialogs.size(), std::size_t{1});
     QVERIFY(services_.fileDialogs[0].filter.contains(QStringLiteral("*.ies")));
     QVERIFY(services_.fileDialogs[0].filter.contains(QStringLiteral("*.ldt")));
@@ -116,6 +123,7 @@ void ImportAndFormatsTest::importAsksBeforeReplacingAndReportsBadFiles() {
   services_.fileAnswers = {directory_->path("led.ies")};
   services_.answers = {DialogButton::No};
   f.ImportPhotometricAction->trigger();
+  QVERIFY(wait_for_idle(f));
   QCOMPARE(services_.shown.size(), std::size_t{1});
   QVERIFY(services_.shown[0].text.startsWith(QStringLiteral("led_C0-C180.txt exists.")));
   QCOMPARE(directory_->read("led_C0-C180.txt"), QByteArray("keep me"));
@@ -125,10 +133,62 @@ void ImportAndFormatsTest::importAsksBeforeReplacingAndReportsBadFiles() {
   directory_->write("bad.ies", "IESNA:LM-63-2002\r\nTILT=NONE\r\n1 1000 1 10 1 3 2 0 0 0\r\n1 1 10\r\n");
   services_.fileAnswers = {directory_->path("bad.ies")};
   f.ImportPhotometricAction->trigger();
+  QVERIFY(wait_for_idle(f));
   const QStringList errors = services_.error_texts();
   QCOMPARE(errors.size(), 1);
   QVERIFY2(errors[0].contains(QStringLiteral("bad.ies")), qPrintable(errors[0]));
   QCOMPARE(f.ComboBoxEx1->currentText(), QStringLiteral("horizontal.txt"));
+}
+
+// The shipped example read on the job: while it reads, the settings are
+// locked and the status names the file; then the summary is the one the
+// core gives for the file and the tables it writes.
+void ImportAndFormatsTest::importReadsOnTheJobAndSummarisesAsTheCore() {
+  TForm1& f = *form_;
+  QFile example(QStringLiteral(LUCIDRA_EXAMPLES_DIR "/lambertian_led.ies"));
+  QVERIFY(example.open(QIODevice::ReadOnly));
+  directory_->write("lambertian_led.ies", example.readAll());
+  const QString path = directory_->path("lambertian_led.ies");
+  services_.fileAnswers = {path};
+  f.ImportPhotometricAction->trigger();
+  QVERIFY(f.import_in_progress());
+  QVERIFY(!f.BitBtn1->isEnabled());
+  QVERIFY(f.CancelRunButton->isVisible() || f.CancelRunButton->isVisibleTo(&f));
+  QVERIFY2(f.Label21->text().startsWith(QStringLiteral("Reading ")), qPrintable(f.Label21->text()));
+  QVERIFY(wait_for_idle(f));
+  QVERIFY(f.BitBtn1->isEnabled());
+  QCOMPARE(f.Label21->text(), QString());
+  QCOMPARE(services_.error_texts(), QStringList{});
+
+  const std::string source = from_qt(path);
+  const PhotometricImport imported = import_photometric_file(source);
+  const auto files = imported_table_files(imported, source, std::string(), separator().toLatin1());
+  QCOMPARE(services_.texts(), QStringList{to_qt(import_summary(imported, source, files))});
+  QCOMPARE(f.ComboBoxEx1->currentText(), QStringLiteral("lambertian_led_C0-C180.txt"));
+  QCOMPARE(f.ComboBoxEx2->currentText(), QStringLiteral("lambertian_led_C90-C270.txt"));
+  QVERIFY(directory_->exists("lambertian_led_C0-C180.txt"));
+}
+
+// Cancel (Esc) while the file is read: no table written, no question, no
+// summary, the settings as they were, the window idle again.
+void ImportAndFormatsTest::cancelledImportChangesNothing() {
+  TForm1& f = *form_;
+  const QString before1 = f.ComboBoxEx1->currentText();
+  const QString before2 = f.ComboBoxEx2->currentText();
+  const double flux = f.SourceFluxEdit->value();
+  services_.fileAnswers = {directory_->path("led.ies")};
+  f.ImportPhotometricAction->trigger();
+  QVERIFY(f.import_in_progress());
+  f.CancelRunButton->click();  // as Esc does
+  QVERIFY(wait_for_idle(f));
+  QVERIFY(services_.shown.empty());
+  QVERIFY(!directory_->exists("led_C0-C180.txt"));
+  QVERIFY(!directory_->exists("led_C90-C270.txt"));
+  QCOMPARE(f.ComboBoxEx1->currentText(), before1);
+  QCOMPARE(f.ComboBoxEx2->currentText(), before2);
+  QCOMPARE(f.SourceFluxEdit->value(), flux);
+  QVERIFY(f.BitBtn1->isEnabled());
+  QCOMPARE(f.Label21->text(), QString());
 }
 
 void ImportAndFormatsTest::binaryFormatsFromTheMenu_data() {

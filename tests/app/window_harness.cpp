@@ -103,7 +103,7 @@ std::unique_ptr<TForm1> started_window(ScriptedServices& services) {
 }
 
 bool wait_for_idle(TForm1& form, int timeoutMs) {
-  return QTest::qWaitFor([&form] { return !form.run_in_progress(); }, timeoutMs);
+  return QTest::qWaitFor([&form] { return !form.run_in_progress() && !form.import_in_progress(); }, timeoutMs);
 }
 
 QString control_text(const TForm1& form, const QString& objectName) {

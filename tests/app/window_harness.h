@@ -75,8 +75,8 @@ void write_standard_files(const TestDirectory& directory);
 // start-up's messages are cleared from `services`.
 std::unique_ptr<TForm1> started_window(ScriptedServices& services);
 
-// Waits until a run started from the window has ended and the window is
-// idle again (at once when no run works); false after `timeoutMs`.
+// Waits until a run (or an import) started from the window has ended and
+// the window is idle again (at once when no run works); false after `timeoutMs`.
 bool wait_for_idle(TForm1& form, int timeoutMs = 120000);
 
 // The text a control shows, whatever its kind (line edit, spin, combo, label,
