@@ -377,7 +377,12 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 void TForm1::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   // The frame's real size is known now; the first fit only guessed it.
-  if (!event->spontaneous()) QTimer::singleShot(0, this, [this] { fit_to_content(); });
+  if (event->spontaneous()) return;
+  QTimer::singleShot(0, this, [this] { fit_to_content(); });
+  // Once the window has settled after it first appeared, an estimate
+  // without a rate for this machine has one measured.
+  if (!shownBefore_) QTimer::singleShot(kCalibrationDelayMs, this, [this] { measure_rate_if_unknown(); });
+  shownBefore_ = true;
 }
 
 void TForm1::ExportChartClick() {

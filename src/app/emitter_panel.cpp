@@ -296,11 +296,42 @@ void TForm1::show_estimate() {
   const FluxUnit unit = !legacy && FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   const std::uint64_t bytes = estimated_file_bytes(format, CSpinEdit3->value(), flux, unit);
   const double rate = QSettings().value(kRateKey + QString::fromLatin1(ray_format(format).cliName), 0.0).toDouble();
-  const QString time = rate > 0
-                           ? to_qt(format_seconds_range(run_time_range(std::int64_t{CSpinEdit3->value()} + 1, rate)))
-                           : QStringLiteral("known after a first run");
+  QString time = QStringLiteral("known after a first run");
+  if (rate > 0) {
+    time = to_qt(format_seconds_range(run_time_range(std::int64_t{CSpinEdit3->value()} + 1, rate)));
+  } else if (calibration_->running()) {
+    time = QStringLiteral("being measured…");
+  }
   EstimateLabel->setText(
       QStringLiteral("Size of Source File %1    Generation Time %2").arg(to_qt(format_megabytes(bytes)), time));
+}
+
+bool TForm1::calibration_in_progress() const { return calibration_->running(); }
+
+void TForm1::measure_rate_if_unknown() {
+  const OutputFormat format = selected_format();
+  if (QSettings().value(kRateKey + QString::fromLatin1(ray_format(format).cliName), 0.0).toDouble() > 0) return;
+  if (calibrate_rate(format)) show_estimate();
+}
+
+bool TForm1::calibrate_rate(OutputFormat format) {
+  if (calibration_->running()) return false;
+  // Only for a window the user sees, and never beside other work, which
+  // would slow both and spoil the figure.
+  if (!isVisible() || run_->running() || check_->running() || import_->running()) return false;
+  if (std::find(calibrationTried_.begin(), calibrationTried_.end(), format) != calibrationTried_.end()) return false;
+  calibrationTried_.push_back(format);
+  ++rateCalibrations_;
+  calibration_->start([this, format](const AsyncJob::Context& job) -> std::function<void()> {
+    const double rate = measure_write_rate(format, [&job] { return job.stop_requested(); }, &steady_seconds);
+    return [this, format, rate] {
+      // A run's own rate, measured on more rays, stays the better figure.
+      if (rate > 0 && !calibration_->stop_requested()) {
+        QSettings().setValue(kRateKey + QString::fromLatin1(ray_format(format).cliName), rate);
+      }
+    };
+  });
+  return true;
 }
 
 }  // namespace lucidra::app

@@ -101,6 +101,7 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   run_ = std::make_unique<AsyncJob>();
   check_ = std::make_unique<AsyncJob>();
   import_ = std::make_unique<AsyncJob>();
+  calibration_ = std::make_unique<AsyncJob>();
   build_controls();
   build_menu();
   connect_handlers();
@@ -184,6 +185,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  calibration_->stop_and_wait();
   for (AsyncJob* job : {check_.get(), import_.get()}) {
     if (!job->running()) continue;
     // Nothing is lost by stopping a check or an import: no question.

@@ -63,6 +63,8 @@ class TForm1 : public QMainWindow {
   static constexpr int kSettingsWidth = 405;
   static constexpr int kChartShownWidth = 953;
   static constexpr int kClientHeight = 493;
+  // From the first showing to the rate's measurement, when none is stored.
+  static constexpr int kCalibrationDelayMs = 1000;
 
   // Builds every control with its default. `services` answers the message
   // boxes and must outlive the window.
@@ -108,6 +110,9 @@ class TForm1 : public QMainWindow {
   bool check_in_progress() const;
   // File > Import photometric file reads the file on a worker.
   bool import_in_progress() const;
+  // The rate calibrations this window started (each format at most once).
+  int rate_calibrations() const { return rateCalibrations_; }
+  bool calibration_in_progress() const;
 
   // The settings as the configuration file holds them: File > Save settings
   // writes them into the working folder's lucidra.cfg, File > Open settings
@@ -183,6 +188,12 @@ class TForm1 : public QMainWindow {
   // The import's second half, on the window's thread: the question, the
   // tables written, chosen and drawn, the summary.
   void finish_import(const std::string& source, const PhotometricImport& imported);
+  // The first time an estimate needs a rate (the window settled after its
+  // first showing, or a format chosen) and none is stored, it is measured.
+  void measure_rate_if_unknown();
+  // Starts measuring `format`'s rate when the window is shown and idle and
+  // the format was not tried yet; true when it started.
+  bool calibrate_rate(OutputFormat format);
   // The spectrum: the choice, Browse, and the plot and summary redrawn from
   // the file or line (an unreadable file shows its message instead).
   void SpectrumModeClick();
@@ -452,6 +463,10 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<AsyncJob> run_;  // after frontEnd_, which its calls use
   std::unique_ptr<AsyncJob> check_;
   std::unique_ptr<AsyncJob> import_;
+  std::unique_ptr<AsyncJob> calibration_;
+  int rateCalibrations_ = 0;
+  bool shownBefore_ = false;
+  std::vector<OutputFormat> calibrationTried_;  // measured or failed this session
   // The run under way or last ended: its converted settings, what the
   // engine reports while it works, and its report.
   std::optional<PreparedRun> prepared_;

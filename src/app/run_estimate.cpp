@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <chrono>
 #include <cstdio>
 #include <random>
+
+#include "engine/generation_run.h"
+#include "random/random_state.h"
 
 namespace lucidra::app {
 
@@ -120,6 +124,39 @@ std::string format_extent(const RayExtent& extent) {
     text += std::string(k == 0 ? " " : ", ") + axes[k] + " " + (lo == hi ? lo : lo + " to " + hi);
   }
   return text + " mm; " + number(100 * extent.backward_share(), 1) + " % backwards";
+}
+
+double steady_seconds() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+double measure_write_rate(OutputFormat format, const std::function<bool()>& stopRequested,
+                          const std::function<double()>& seconds) {
+  // Nothing the user chose is read: no table, no file of theirs.
+  GenerationSettings settings;
+  settings.angularType = AngularType::Lambertian;
+  settings.numericalAperture = 1;
+  settings.sizeXmm = 1;
+  settings.sizeYmm = 1;
+  settings.rayCount = kCalibrationRays - 1;
+  settings.outputFormat = format;
+#ifdef _WIN32
+  settings.outputPath = "NUL";
+#else
+  settings.outputPath = "/dev/null";
+#endif
+  struct Observer : RunObserver {
+    const std::function<bool()>& stop;
+    explicit Observer(const std::function<bool()>& s) : stop(s) {}
+    bool stop_requested() override { return stop && stop(); }
+  } observer(stopRequested);
+  ProcessRandomState random;  // the user's next run draws as if this never ran
+  const double start = seconds();
+  const RunReport report = generate(settings, observer, random);
+  const double elapsed = seconds() - start;
+  if (report.outcome != RunOutcome::Succeeded || !(elapsed > 0)) return 0;
+  return static_cast<double>(kCalibrationRays) / elapsed;
 }
 
 }  // namespace lucidra::app

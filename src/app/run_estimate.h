@@ -3,6 +3,7 @@
 // before the run, and its speed while it works. Toolkit-free.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -37,6 +38,17 @@ std::string format_seconds_range(SecondsRange range);
 // While a run works: "1 234 567 rays/s, 12 s left" (the time left once the
 // rate is known).
 std::string format_progress(double raysPerSecond, std::optional<double> secondsLeft);
+
+// This machine's rate for a format, measured the first time an estimate
+// needs it: kCalibrationRays rays of a Lambertian emitter written in
+// `format` to the null device, about a tenth to a third of a second. Returns
+// rays per second, or 0 when the run failed or was stopped. `seconds` reads
+// a steady clock (the tests give their own).
+inline constexpr std::int32_t kCalibrationRays = 200000;
+double measure_write_rate(OutputFormat format, const std::function<bool()>& stopRequested,
+                          const std::function<double()>& seconds);
+// The steady clock measure_write_rate uses in the window.
+double steady_seconds();
 
 // After a run: where the rays start and how many go backwards,
 // "start points x -1 to 1, y -0.5 to 0.5, z 0 mm; 30.1 % backwards".

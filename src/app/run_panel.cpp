@@ -152,6 +152,7 @@ void TForm1::stop_for_signal() {
   // removes its temporary file before the program goes.
   if (check_->running()) check_->stop_and_wait();
   if (import_->running()) import_->stop_and_wait();
+  if (calibration_->running()) calibration_->stop_and_wait();
   if (run_->running()) run_->stop_and_wait();
 }
 
@@ -215,6 +216,10 @@ bool TForm1::commit_fields() {
 
 void TForm1::BitBtn1Click() {
   if (run_->running() || check_->running() || import_->running()) return;
+  if (calibration_->running()) {
+    calibration_->stop_and_wait();
+    calibrationTried_.pop_back();  // measured again at the next need
+  }
   if (!commit_fields()) return;
   if (!commit_spectrum()) return;
   // The questions, the conversion and the displays' reset happen here; the

@@ -257,6 +257,7 @@ void TForm1::format_chosen() {
       ->setChecked(true);
   show_format_picture(format.id);
   CSpinEdit3Change();
+  if (isVisible()) measure_rate_if_unknown();
 }
 
 void TForm1::show_format_banner(OutputFormat format) {

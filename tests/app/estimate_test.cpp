@@ -34,6 +34,9 @@ class EstimateTest : public QObject {
   void texts();
   void timeComesFromTheMeasuredRate();
   void speedAndTimeLeftWhileRunning();
+  void rateMeasuredWithAFakeClock_data();
+  void rateMeasuredWithAFakeClock();
+  void firstEstimateCalibratesOnceThenReusesTheRate();
   void summaryAfterARunOpensTheFolder();
   void summaryShowsEmitterBoundsAndBackwardShare();
   void extentText_data();
@@ -244,6 +247,72 @@ void EstimateTest::extentText() {
     extent.hi[static_cast<std::size_t>(k)] = box[k + 3];
   }
   QCOMPARE(QString::fromStdString(format_extent(extent)), localized(expected));
+}
+
+void EstimateTest::rateMeasuredWithAFakeClock_data() {
+  QTest::addColumn<int>("format");
+  for (const RayFormat& format : ray_formats()) {
+    QTest::newRow(format.cliName.data()) << static_cast<int>(format.id);
+  }
+}
+
+// Every format can be measured on the null device; the rate is the rays
+// over the clock's interval, and a stopped measurement gives none.
+void EstimateTest::rateMeasuredWithAFakeClock() {
+  QFETCH(int, format);
+  const auto id = static_cast<OutputFormat>(format);
+  std::vector<double> readings;
+  const auto clock = [&readings] {
+    readings.push_back(10.0 + 0.5 * static_cast<double>(readings.size()));
+    return readings.back();
+  };
+  QCOMPARE(measure_write_rate(
+               id, [] { return false; }, clock),
+           kCalibrationRays / 0.5);
+  QCOMPARE(readings.size(), std::size_t{2});
+  QCOMPARE(measure_write_rate(
+               id, [] { return true; }, clock),
+           0.0);
+}
+
+// The first estimate the user sees measures the chosen format's rate once
+// (on the job, stored); later estimates, and a later window, reuse it.
+void EstimateTest::firstEstimateCalibratesOnceThenReusesTheRate() {
+  TForm1& f = *form_;
+  const QString key = QStringLiteral("estimate/raysPerSecond/zemax");
+  QCOMPARE(f.rate_calibrations(), 0);  // not shown: nothing measured
+  f.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&f));
+  QTRY_COMPARE(f.rate_calibrations(), 1);
+  QTRY_VERIFY(!f.calibration_in_progress());
+  const double rate = QSettings().value(key).toDouble();
+  QVERIFY2(rate > 1000, qPrintable(QString::number(rate)));
+  const auto expected = [&f, rate] {
+    return QStringLiteral("Generation Time ") +
+           QString::fromStdString(format_seconds_range(run_time_range(std::int64_t{f.CSpinEdit3->value()} + 1, rate)));
+  };
+  QVERIFY2(f.EstimateLabel->text().endsWith(expected()), qPrintable(f.EstimateLabel->text()));
+  f.CSpinEdit3->setValue(50000000);
+  QVERIFY2(f.EstimateLabel->text().endsWith(expected()), qPrintable(f.EstimateLabel->text()));
+  f.hide();
+  f.show();
+  QTest::qWait(TForm1::kCalibrationDelayMs + 200);
+  QCOMPARE(f.rate_calibrations(), 1);
+  QCOMPARE(QSettings().value(key).toDouble(), rate);
+  // Another format has its own rate, measured when it is chosen.
+  f.Tm25Action->trigger();
+  QTRY_COMPARE(f.rate_calibrations(), 2);
+  QTRY_VERIFY(QSettings().value(QStringLiteral("estimate/raysPerSecond/tm25")).toDouble() > 0);
+
+  ScriptedServices again;
+  auto later = started_window(again);
+  later->show();
+  QVERIFY(QTest::qWaitForWindowExposed(later.get()));
+  QTest::qWait(TForm1::kCalibrationDelayMs + 200);
+  QCOMPARE(later->rate_calibrations(), 0);
+  QVERIFY(later->EstimateLabel->text().contains(QStringLiteral("Generation Time ") +
+                                                QString::fromStdString(format_seconds_range(run_time_range(
+                                                    std::int64_t{later->CSpinEdit3->value()} + 1, rate)))));
 }
 
 void EstimateTest::speedAndTimeLeftWhileRunning() {
