@@ -100,14 +100,18 @@ void TForm1::build_status_lines() {
     QFont bold = label->font();
     bold.setBold(true);
     label->setFont(bold);
+    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     fluxLayout->addWidget(label);
   }
-  fluxLayout->addStretch();
   // After a run: what was written and where, with the way to the folder.
+  // The flux keeps its room; a long file name is cut (its tooltip holds the
+  // whole path).
   RunSummaryLabel = named(new QLabel(fluxLine), "RunSummaryLabel");
+  RunSummaryLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  RunSummaryLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   OpenFolderButton = named(new QPushButton(QStringLiteral("Open folder"), fluxLine), "OpenFolderButton");
   OpenFolderButton->setFixedHeight(16);
-  fluxLayout->addWidget(RunSummaryLabel);
+  fluxLayout->addWidget(RunSummaryLabel, 1);
   fluxLayout->addWidget(OpenFolderButton);
   RunSummaryLabel->hide();
   OpenFolderButton->hide();
