@@ -31,10 +31,10 @@ struct RayExtent {
     hi[0] = std::max(hi[0], ray.x);
     hi[1] = std::max(hi[1], ray.y);
     hi[2] = std::max(hi[2], ray.z);
-    if (ray.dz < 0) {
-      ++backwardRays;
-      backwardFlux += ray.flux;
-    }
+    // Without a branch: a double-sided emitter's rays go either way at random.
+    const bool backward = ray.dz < 0;
+    backwardRays += backward ? 1 : 0;
+    backwardFlux += backward ? ray.flux : 0.0;
   }
 
   void merge(const RayExtent& other) {
