@@ -323,7 +323,8 @@ bool TForm1::calibrate_rate(OutputFormat format) {
   calibrationTried_.push_back(format);
   ++rateCalibrations_;
   calibration_->start([this, format](const AsyncJob::Context& job) -> std::function<void()> {
-    const double rate = measure_write_rate(format, [&job] { return job.stop_requested(); }, &steady_seconds);
+    const double rate = measure_write_rate(
+        format, [&job] { return job.stop_requested(); }, &steady_seconds);
     return [this, format, rate] {
       // A run's own rate, measured on more rays, stays the better figure.
       if (rate > 0 && !calibration_->stop_requested()) {
