@@ -103,6 +103,7 @@ void TForm1::build_status_lines() {
     label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
     fluxLayout->addWidget(label);
   }
+  fluxLayout->addStretch();  // the flux to the left while no summary shows
   // After a run: what was written and where, with the way to the folder.
   // The flux keeps its room; a long file name is cut (its tooltip holds the
   // whole path).
