@@ -57,8 +57,10 @@ QScatterSeries* make_points(const QString& name, const QColor& colour, QScatterS
   return points;
 }
 
-// The statistics the check computed for one view, as its table shows them.
+// The statistics the check computed for one view, as its table shows them;
+// a view without a judged bin has no deviation or chi-square to show.
 QStringList view_figures(const FarFieldViewResult& view) {
+  if (view.judgedBins == 0) return {QStringLiteral("0"), QStringLiteral("0"), QStringLiteral("–"), QStringLiteral("–")};
   return {QString::number(view.judgedBins), QString::number(view.failedBins),
           fixed(100 * view.largestDeviation, 2) + QStringLiteral(" % of peak"), fixed(view.chiSquarePerDof, 3)};
 }
@@ -276,6 +278,14 @@ QWidget* FarFieldDialog::build_view(std::size_t v, double thetaMax) {
   table->setObjectName(QStringLiteral("ViewTable") + suffix);
   table->setHorizontalHeaderLabels({QStringLiteral("Bins judged"), QStringLiteral("Failed"),
                                     QStringLiteral("Largest deviation"), QStringLiteral("χ²/dof")});
+  table->horizontalHeaderItem(0)->setToolTip(
+      QStringLiteral("Bins holding at least %1 rays; fewer are shown, not judged").arg(result_.options.minRays));
+  table->horizontalHeaderItem(1)->setToolTip(
+      QStringLiteral("Judged bins off the law by more than %1 standard deviations and %2 % of the view's peak")
+          .arg(result_.options.sigmas)
+          .arg(100 * result_.options.tolerance));
+  table->horizontalHeaderItem(3)->setToolTip(
+      QStringLiteral("Sum over the judged bins of (measured - law)² / σ², per bin judged"));
   const QStringList figures = view_figures(view);
   for (int c = 0; c < figures.size(); ++c) {
     auto* item = new QTableWidgetItem(figures[c]);

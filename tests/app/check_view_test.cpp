@@ -210,6 +210,16 @@ void CheckViewTest::chartsShowTheCheckReadably() {
              qPrintable(table->item(0, 3)->text()));
   }
 
+  // A view without a judged bin shows no deviation and no chi-square.
+  FarFieldResult sparse = result;
+  for (FarFieldBin& bin : sparse.views[2].bins) bin.judged = false;
+  sparse.views[2].judgedBins = sparse.views[2].failedBins = 0;
+  const FarFieldDialog sparseDialog(sparse, form_.get(), FluxUnit::Watt, &services_);
+  QCOMPARE(sparseDialog.view_table(2)->item(0, 0)->text(), QStringLiteral("0"));
+  QCOMPARE(sparseDialog.view_table(2)->item(0, 2)->text(), QStringLiteral("–"));
+  QCOMPARE(sparseDialog.view_table(2)->item(0, 3)->text(), QStringLiteral("–"));
+  QCOMPARE(sparseDialog.view_table(0)->item(0, 0)->text().toInt(), result.views[0].judgedBins);
+
   // The file summary: name, format, rays and total flux with its unit.
   const QString summary = dialog->findChild<QLabel*>(QStringLiteral("FarFieldSummary"))->text();
   QVERIFY2(summary.startsWith(QStringLiteral("ray.dat: ")), qPrintable(summary));
