@@ -130,17 +130,11 @@ FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent, Fl
       if ((bin.rays > 0 || bin.expected > 0) && bin.thetaHiDeg > 90) thetaMax = 180;
     }
   }
-  page_ = new QWidget;
-  page_->setObjectName(QStringLiteral("FarFieldPage"));
-  auto* grid = new QGridLayout(page_);
+  auto* grid = new QGridLayout;
   const std::size_t columns = std::min<std::size_t>(3, std::max<std::size_t>(1, result.views.size()));
   for (std::size_t v = 0; v < result.views.size(); ++v) {
     grid->addWidget(build_view(v, thetaMax), static_cast<int>(v / columns), static_cast<int>(v % columns));
   }
-  auto* scroll = new QScrollArea(this);
-  scroll->setWidget(page_);
-  scroll->setWidgetResizable(true);
-  scroll->setFrameShape(QFrame::NoFrame);
 
   // The file summary: what was read, then how the header agrees with it.
   const FluxUnit fileUnit = result.file.fluxUnit.value_or(unit);
@@ -170,16 +164,26 @@ FarFieldDialog::FarFieldDialog(const FarFieldResult& result, QWidget* parent, Fl
   buttons->addWidget(exportButton);
   buttons->addWidget(closeButton);
 
+  // The page is what Export draws: a picture says what it shows, of which
+  // file, and whether it passed.
+  page_ = new QWidget;
+  page_->setObjectName(QStringLiteral("FarFieldPage"));
+  auto* pageLayout = new QVBoxLayout(page_);
+  pageLayout->addWidget(verdict);
+  pageLayout->addLayout(grid, 1);
+  pageLayout->addWidget(summary);
+  pageLayout->addWidget(law);
+  pageLayout->addWidget(header);
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidget(page_);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(verdict);
   layout->addWidget(scroll, 1);
-  layout->addWidget(summary);
-  layout->addWidget(law);
-  layout->addWidget(header);
   layout->addLayout(buttons);
 
   // As large as the charts ask, within the screen.
-  const QSize wanted = page_->sizeHint() + QSize(40, 260);
+  const QSize wanted = page_->sizeHint() + QSize(40, 60);
   const QScreen* screen = parent != nullptr && parent->screen() != nullptr ? parent->screen() : this->screen();
   const QSize room = screen != nullptr ? screen->availableGeometry().size() * 9 / 10 : wanted;
   resize(wanted.boundedTo(room));

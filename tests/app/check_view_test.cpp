@@ -289,6 +289,9 @@ void CheckViewTest::exportWritesFilesThatOpen() {
       QXmlStreamReader xml(bytes);
       QVERIFY(xml.readNextStartElement());
       QCOMPARE(xml.name().toString(), QStringLiteral("svg"));
+      // The verdict and the file's summary are part of the drawing.
+      QVERIFY(bytes.contains(dialog->findChild<QLabel*>(QStringLiteral("FarFieldVerdict"))->text().left(4).toUtf8()));
+      QVERIFY(bytes.contains("ray.dat: "));
       int elements = 0;
       while (!xml.atEnd()) elements += xml.readNext() == QXmlStreamReader::StartElement ? 1 : 0;
       QVERIFY2(!xml.hasError() && elements > 100, qPrintable(xml.errorString()));
