@@ -280,9 +280,12 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     q1[i] = q[i][1];
   }
   // As modern_ray: the wavelength from the coordinate after the direction's,
-  // in a loop of its own so that the rays' square roots and divisions overlap.
+  // the batch's at once so that their square roots and divisions overlap.
   if (plan.spectrum != nullptr) {
-    for (std::size_t i = 0; i < n; ++i) rays[i].wavelength = plan.spectrum->wavelength_at(q[i][4]);
+    double share[kBatch], nm[kBatch];
+    for (std::size_t i = 0; i < kBatch; ++i) share[i] = i < n ? q[i][4] : 0.0;
+    plan.spectrum->wavelengths_at(share, nm, n);
+    for (std::size_t i = 0; i < n; ++i) rays[i].wavelength = nm[i];
   }
   plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
   for (std::size_t i = 0; i < n; ++i) {
