@@ -44,13 +44,22 @@ struct InverseTables {
   std::size_t guideCells;
   std::size_t last;
   double total;
+  // The largest area below the total, and the largest share below 1.
+  double areaBound;
+  static constexpr double kShareBound = 1 - 0x1p-53;
 
-  // The piece of the spectrum that holds the share `share` (area = share x total).
+  // The piece of the spectrum that holds `area` (share x total): the
+  // piece wavelength_at steps to. A share below 1 has an area below the
+  // total, so the steps stop before the last point without wavelength_at's
+  // bounds checks; a larger one is held there (its wavelength is the last
+  // point's whatever the piece).
   std::size_t piece(double share, double area) const noexcept {
-    const auto cell = static_cast<std::size_t>(share * static_cast<double>(guideCells));
-    std::size_t i = guide[cell < guideCells ? cell : guideCells - 1];
-    i += static_cast<std::size_t>(i + 1 < last && cumulative[i + 1] <= area);
-    while (i + 1 < last && cumulative[i + 1] <= area) ++i;
+    const double a = area < areaBound ? area : areaBound;
+    const auto cell = static_cast<std::int32_t>((share < kShareBound ? share : kShareBound) *
+                                                static_cast<double>(guideCells));
+    std::size_t i = guide[static_cast<std::size_t>(cell)];
+    i += static_cast<std::size_t>(cumulative[i + 1] <= a);
+    while (cumulative[i + 1] <= a) ++i;
     return i;
   }
 };
@@ -96,25 +105,35 @@ std::size_t wavelengths_sse2(const InverseTables& t, const double* q, double* nm
   const __m256d infinity = _mm256_set1_pd(std::numeric_limits<double>::infinity());
   const __m256d total = _mm256_set1_pd(t.total);
   const __m256d lastNm = _mm256_set1_pd(t.nm[t.last]);
+  // First the pieces of up to 16 shares, then their arithmetic: the
+  // divisions of the block queue up back to back.
+  constexpr std::size_t kBlock = 16;
   std::size_t k = 0;
-  for (; k + 4 <= n; k += 4) {
-    const double a0 = q[k] * t.total, a1 = q[k + 1] * t.total, a2 = q[k + 2] * t.total, a3 = q[k + 3] * t.total;
-    const std::size_t i0 = t.piece(q[k], a0), i1 = t.piece(q[k + 1], a1);
-    const std::size_t i2 = t.piece(q[k + 2], a2), i3 = t.piece(q[k + 3], a3);
-    const __m256d area = _mm256_set_pd(a3, a2, a1, a0);
-    const __m256d p0 = _mm256_set_pd(t.power[i3], t.power[i2], t.power[i1], t.power[i0]);
-    const __m256d rest = _mm256_sub_pd(
-        area, _mm256_set_pd(t.cumulative[i3], t.cumulative[i2], t.cumulative[i1], t.cumulative[i0]));
-    const __m256d slope2 = _mm256_mul_pd(two, _mm256_set_pd(t.slope[i3], t.slope[i2], t.slope[i1], t.slope[i0]));
-    const __m256d root = _mm256_add_pd(_mm256_mul_pd(p0, p0), _mm256_mul_pd(slope2, rest));
-    const __m256d u =
-        _mm256_div_pd(_mm256_mul_pd(two, rest), _mm256_add_pd(p0, _mm256_sqrt_pd(_mm256_max_pd(root, zero))));
-    const __m256d finite = _mm256_cmp_pd(_mm256_and_pd(u, magnitude), infinity, _CMP_LT_OQ);
-    const __m256d start = _mm256_set_pd(t.nm[i3], t.nm[i2], t.nm[i1], t.nm[i0]);
-    const __m256d end = _mm256_set_pd(t.nm[i3 + 1], t.nm[i2 + 1], t.nm[i1 + 1], t.nm[i0 + 1]);
-    const __m256d inside = _mm256_min_pd(_mm256_add_pd(start, _mm256_and_pd(u, finite)), end);
-    const __m256d beyond = _mm256_cmp_pd(total, area, _CMP_LE_OQ);
-    _mm256_storeu_pd(nm + k, _mm256_blendv_pd(inside, lastNm, beyond));
+  while (k + 4 <= n) {
+    const std::size_t block = std::min(kBlock, (n - k) / 4 * 4);
+    double area[kBlock];
+    std::size_t at[kBlock];
+    for (std::size_t j = 0; j < block; ++j) {
+      area[j] = q[k + j] * t.total;
+      at[j] = t.piece(q[k + j], area[j]);
+    }
+    for (std::size_t j = 0; j < block; j += 4, k += 4) {
+      const std::size_t i0 = at[j], i1 = at[j + 1], i2 = at[j + 2], i3 = at[j + 3];
+      const __m256d areas = _mm256_loadu_pd(area + j);
+      const __m256d p0 = _mm256_set_pd(t.power[i3], t.power[i2], t.power[i1], t.power[i0]);
+      const __m256d rest = _mm256_sub_pd(
+          areas, _mm256_set_pd(t.cumulative[i3], t.cumulative[i2], t.cumulative[i1], t.cumulative[i0]));
+      const __m256d slope2 = _mm256_mul_pd(two, _mm256_set_pd(t.slope[i3], t.slope[i2], t.slope[i1], t.slope[i0]));
+      const __m256d root = _mm256_add_pd(_mm256_mul_pd(p0, p0), _mm256_mul_pd(slope2, rest));
+      const __m256d u =
+          _mm256_div_pd(_mm256_mul_pd(two, rest), _mm256_add_pd(p0, _mm256_sqrt_pd(_mm256_max_pd(root, zero))));
+      const __m256d finite = _mm256_cmp_pd(_mm256_and_pd(u, magnitude), infinity, _CMP_LT_OQ);
+      const __m256d start = _mm256_set_pd(t.nm[i3], t.nm[i2], t.nm[i1], t.nm[i0]);
+      const __m256d end = _mm256_set_pd(t.nm[i3 + 1], t.nm[i2 + 1], t.nm[i1 + 1], t.nm[i0 + 1]);
+      const __m256d inside = _mm256_min_pd(_mm256_add_pd(start, _mm256_and_pd(u, finite)), end);
+      const __m256d beyond = _mm256_cmp_pd(total, areas, _CMP_LE_OQ);
+      _mm256_storeu_pd(nm + k, _mm256_blendv_pd(inside, lastNm, beyond));
+    }
   }
   return k;
 }
@@ -230,8 +249,9 @@ void Spectrum::wavelengths_at(const double* q, double* nm, std::size_t n) const 
   std::size_t k = 0;
 #ifdef LUCIDRA_SPECTRUM_SSE2
   if (nm_.size() > 1) {
-    const InverseTables tables{cumulative_.data(), power_.data(), slope_.data(),          nm_.data(),
-                               guide_.data(),      kGuideCells,   cumulative_.size() - 1, cumulative_.back()};
+    const InverseTables tables{cumulative_.data(),    power_.data(),      slope_.data(),
+                               nm_.data(),            guide_.data(),      kGuideCells,
+                               cumulative_.size() - 1, cumulative_.back(), std::nextafter(cumulative_.back(), 0.0)};
 #ifdef LUCIDRA_SPECTRUM_AVX
     if (kHasAvx) k = wavelengths_avx(tables, q, nm, n);
 #endif
