@@ -73,7 +73,8 @@ lucidra::Spectrum white_led() {
   std::vector<double> nm, power;
   for (int w = 380; w <= 780; ++w) {
     nm.push_back(w);
-    power.push_back(std::exp(-0.5 * std::pow((w - 450) / 10.0, 2)) + 0.6 * std::exp(-0.5 * std::pow((w - 560) / 50.0, 2)));
+    power.push_back(std::exp(-0.5 * std::pow((w - 450) / 10.0, 2)) +
+                    0.6 * std::exp(-0.5 * std::pow((w - 560) / 50.0, 2)));
   }
   return lucidra::Spectrum::from_points(nm, power);
 }

@@ -55,8 +55,8 @@ struct InverseTables {
   // point's whatever the piece).
   std::size_t piece(double share, double area) const noexcept {
     const double a = area < areaBound ? area : areaBound;
-    const auto cell = static_cast<std::int32_t>((share < kShareBound ? share : kShareBound) *
-                                                static_cast<double>(guideCells));
+    const auto cell =
+        static_cast<std::int32_t>((share < kShareBound ? share : kShareBound) * static_cast<double>(guideCells));
     std::size_t i = guide[static_cast<std::size_t>(cell)];
     i += static_cast<std::size_t>(cumulative[i + 1] <= a);
     while (cumulative[i + 1] <= a) ++i;
@@ -121,8 +121,8 @@ std::size_t wavelengths_sse2(const InverseTables& t, const double* q, double* nm
       const std::size_t i0 = at[j], i1 = at[j + 1], i2 = at[j + 2], i3 = at[j + 3];
       const __m256d areas = _mm256_loadu_pd(area + j);
       const __m256d p0 = _mm256_set_pd(t.power[i3], t.power[i2], t.power[i1], t.power[i0]);
-      const __m256d rest = _mm256_sub_pd(
-          areas, _mm256_set_pd(t.cumulative[i3], t.cumulative[i2], t.cumulative[i1], t.cumulative[i0]));
+      const __m256d rest =
+          _mm256_sub_pd(areas, _mm256_set_pd(t.cumulative[i3], t.cumulative[i2], t.cumulative[i1], t.cumulative[i0]));
       const __m256d slope2 = _mm256_mul_pd(two, _mm256_set_pd(t.slope[i3], t.slope[i2], t.slope[i1], t.slope[i0]));
       const __m256d root = _mm256_add_pd(_mm256_mul_pd(p0, p0), _mm256_mul_pd(slope2, rest));
       const __m256d u =
@@ -249,9 +249,15 @@ void Spectrum::wavelengths_at(const double* q, double* nm, std::size_t n) const 
   std::size_t k = 0;
 #ifdef LUCIDRA_SPECTRUM_SSE2
   if (nm_.size() > 1) {
-    const InverseTables tables{cumulative_.data(),    power_.data(),      slope_.data(),
-                               nm_.data(),            guide_.data(),      kGuideCells,
-                               cumulative_.size() - 1, cumulative_.back(), std::nextafter(cumulative_.back(), 0.0)};
+    const InverseTables tables{cumulative_.data(),
+                               power_.data(),
+                               slope_.data(),
+                               nm_.data(),
+                               guide_.data(),
+                               kGuideCells,
+                               cumulative_.size() - 1,
+                               cumulative_.back(),
+                               std::nextafter(cumulative_.back(), 0.0)};
 #ifdef LUCIDRA_SPECTRUM_AVX
     if (kHasAvx) k = wavelengths_avx(tables, q, nm, n);
 #endif
