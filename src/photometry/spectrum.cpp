@@ -41,6 +41,7 @@ struct InverseTables {
   const double* slope;
   const double* nm;
   const std::uint32_t* guide;
+  const double* stepShare;
   std::size_t guideCells;
   std::size_t last;
   double total;
@@ -49,18 +50,23 @@ struct InverseTables {
   static constexpr double kShareBound = 1 - 0x1p-53;
 
   // The piece of the spectrum that holds `area` (share x total): the
-  // piece wavelength_at steps to. A share below 1 has an area below the
-  // total, so the steps stop before the last point without wavelength_at's
-  // bounds checks; a larger one is held there (its wavelength is the last
-  // point's whatever the piece).
+  // piece wavelength_at steps to. Nearly every cell holds at most one step,
+  // taken when the share reaches the cell's threshold; in the others the
+  // steps are wavelength_at's. A share below 1 has an area below the total,
+  // so they stop before the last point without its bounds checks; a larger
+  // share (or none) is held there, its wavelength being the last point's
+  // whatever the piece.
   std::size_t piece(double share, double area) const noexcept {
-    const double a = area < areaBound ? area : areaBound;
-    const auto cell =
-        static_cast<std::int32_t>((share < kShareBound ? share : kShareBound) * static_cast<double>(guideCells));
-    std::size_t i = guide[static_cast<std::size_t>(cell)];
-    i += static_cast<std::size_t>(cumulative[i + 1] <= a);
-    while (cumulative[i + 1] <= a) ++i;
-    return i;
+    const double s = share < kShareBound ? share : kShareBound;
+    const auto cell = static_cast<std::size_t>(static_cast<std::int32_t>(s * static_cast<double>(guideCells)));
+    const double step = stepShare[cell];
+    std::size_t i = guide[cell];
+    if (step < 0) [[unlikely]] {
+      const double a = area < areaBound ? area : areaBound;
+      while (cumulative[i + 1] <= a) ++i;
+      return i;
+    }
+    return i + static_cast<std::size_t>(s >= step);
   }
 };
 
@@ -242,6 +248,30 @@ Spectrum Spectrum::from_points(std::vector<double> nm, std::vector<double> power
   for (std::size_t k = 0; k + 1 < s.nm_.size(); ++k) {
     s.slope_[k] = (s.power_[k + 1] - s.power_[k]) / (s.nm_[k + 1] - s.nm_[k]);
   }
+  // A share's area (share x total, rounded) never falls as the share grows,
+  // so "the area reaches the next point" is "the share reaches a threshold":
+  // the smallest share whose area does, found by stepping from the quotient
+  // to the neighbouring doubles. A cell whose largest area reaches the point
+  // after next needs wavelength_at's steps.
+  const std::size_t last = s.cumulative_.size() - 1;
+  const double total = s.cumulative_.back();
+  s.stepShare_.resize(kGuideCells);
+  for (std::size_t cell = 0; cell < kGuideCells; ++cell) {
+    const std::size_t g = s.guide_[cell];
+    const double end = static_cast<double>(cell + 1) / static_cast<double>(kGuideCells);
+    const double highestArea = std::nextafter(end, 0.0) * total;
+    double& step = s.stepShare_[cell];
+    if (g + 1 >= last) {
+      step = std::numeric_limits<double>::infinity();  // the last piece: no step
+    } else if (g + 2 < last && s.cumulative_[g + 2] <= highestArea) {
+      step = -1;
+    } else {
+      const double boundary = s.cumulative_[g + 1];
+      step = boundary / total;
+      while (step > 0 && std::nextafter(step, 0.0) * total >= boundary) step = std::nextafter(step, 0.0);
+      while (step * total < boundary) step = std::nextafter(step, 2.0);
+    }
+  }
   return s;
 }
 
@@ -249,15 +279,11 @@ void Spectrum::wavelengths_at(const double* q, double* nm, std::size_t n) const 
   std::size_t k = 0;
 #ifdef LUCIDRA_SPECTRUM_SSE2
   if (nm_.size() > 1) {
-    const InverseTables tables{cumulative_.data(),
-                               power_.data(),
-                               slope_.data(),
-                               nm_.data(),
-                               guide_.data(),
-                               kGuideCells,
-                               cumulative_.size() - 1,
-                               cumulative_.back(),
-                               std::nextafter(cumulative_.back(), 0.0)};
+    const InverseTables tables{cumulative_.data(), power_.data(),
+                               slope_.data(),      nm_.data(),
+                               guide_.data(),      stepShare_.data(),
+                               kGuideCells,        cumulative_.size() - 1,
+                               cumulative_.back(), std::nextafter(cumulative_.back(), 0.0)};
 #ifdef LUCIDRA_SPECTRUM_AVX
     if (kHasAvx) k = wavelengths_avx(tables, q, nm, n);
 #endif

@@ -99,6 +99,10 @@ class Spectrum {
   // cumulative area is not beyond the share's start.
   std::vector<std::uint32_t> guide_;
   std::vector<double> slope_;  // power per nm of each piece
+  // For the batch lookup, per guide cell: the share from which the cell's
+  // piece is the next point's, when the cell holds at most that one step
+  // (infinite: none); -1 when it holds more (the steps are taken one by one).
+  std::vector<double> stepShare_;
 };
 
 // Correlated colour temperature (K) of a chromaticity by McCamy's cubic
