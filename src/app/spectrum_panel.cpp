@@ -122,6 +122,8 @@ void TForm1::SpectrumModeClick() {
   BrowseSpectrumButton->setEnabled(mode == SpectrumMode::File);
   WavelengthEdit->setEnabled(mode == SpectrumMode::Line);
   refresh_spectrum();
+  // A wavelength makes every record longer: the size shown follows the choice.
+  show_estimate();
 }
 
 void TForm1::BrowseSpectrumClick() {

@@ -8,6 +8,7 @@
 #include <QValueAxis>
 #include <cmath>
 
+#include "app/run_estimate.h"
 #include "app/settings_model.h"
 #include "output/ray_file_reader.h"
 #include "window_harness.h"
@@ -238,6 +239,19 @@ void SpectrumPanelTest::aWavelengthOutsideItsRangeIsRefusedOnCommit() {
 
 void SpectrumPanelTest::oneLineGivesEveryRayItsWavelength() {
   TForm1& f = *form_;
+  f.CSpinEdit3->setValue(999999);
+  // Every ray gains a wavelength column: the estimate follows the choice.
+  const auto shown_size = [&f](bool spectral) {
+    return QString::fromStdString(format_megabytes(
+        estimated_file_bytes(f.selected_format(), 999999, f.SourceFluxEdit->value(),
+                             f.FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt, spectral)));
+  };
+  QVERIFY2(f.EstimateLabel->text().contains(shown_size(false)), qPrintable(f.EstimateLabel->text()));
+  f.SpectrumLineButton->setChecked(true);
+  QVERIFY(shown_size(true) != shown_size(false));
+  QVERIFY2(f.EstimateLabel->text().contains(shown_size(true)), qPrintable(f.EstimateLabel->text()));
+  f.SpectrumNoneButton->setChecked(true);
+  QVERIFY2(f.EstimateLabel->text().contains(shown_size(false)), qPrintable(f.EstimateLabel->text()));
   f.SpectrumLineButton->setChecked(true);
   commit_text(f.WavelengthEdit, QStringLiteral("555"));
   f.FluxUnitBox->setCurrentIndex(0);
