@@ -91,6 +91,19 @@ void ArcSource::proportional_point(double qz, double qr, double qa, double& x, d
   y = rho * s;
 }
 
+void ArcSource::proportional_points(std::size_t n, const double* qz, const double* qr, const double* qa, double* x,
+                                    double* y, double* z) const noexcept {
+  double rho[kBatch];
+  axialDensity_.quantiles(n, qz, z);
+  radialDensity_.quantiles(n, qr, rho);
+  for (std::size_t i = 0; i < n; ++i) {
+    double s = 0, c = 1;
+    sin_cos(2 * kPi * qa[i], s, c);
+    x[i] = rho[i] * c;
+    y[i] = rho[i] * s;
+  }
+}
+
 void ArcSource::even_point(double qz, double qr, double qa, double& x, double& y, double& z) const {
   z = qz * length_;
   const double rho = radius_ * std::sqrt(qr);

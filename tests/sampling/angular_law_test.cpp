@@ -196,6 +196,14 @@ TEST(LinearDensity, GuidedQuantileMatchesAFullSearch) {
     for (double c2 : cumulative) qs.push_back(c2 / cumulative.back());
     for (int i = 0; i < 2000; ++i) qs.push_back((i + 0.37) / 2000);
     for (double q : qs) EXPECT_EQ(density.quantile(q), reference(q)) << "q = " << q;
+    // The batched form, in batches of every size, gives the same bits.
+    std::size_t n = 1;
+    for (std::size_t first = 0; first < qs.size(); first += n, n = n % LinearDensity::kBatch + 1) {
+      const std::size_t count = std::min(n, qs.size() - first);
+      double out[LinearDensity::kBatch];
+      density.quantiles(count, &qs[first], out);
+      for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(out[i], reference(qs[first + i])) << "q = " << qs[first + i];
+    }
   }
 }
 
@@ -228,6 +236,40 @@ TEST(ArcSource, PointsAndDirectionsFollowTheProfiles) {
   EXPECT_EQ(arc.radiance(2.5, 0, 5), 0) << "outside the cylinder";
   EXPECT_THROW(ArcSource(LinearTable({0, 10}, {0, 0}), LinearTable({0, 2}, {5, 5}), 0, 0, 360), UserError);
   EXPECT_THROW(ArcSource(LinearTable({0, 10}, {1, 1}), LinearTable({0, 2}, {5, 5}), 100, 80, 360), UserError);
+}
+
+// Batched start points take the very arithmetic of single ones, at the
+// cylinder's ends and axis, and across a radial profile with a dark ring.
+TEST(ArcSource, BatchedPointsGiveTheSameBitsAsSingleOnes) {
+  const ArcSource arc(LinearTable({0, 1, 4, 10}, {0, 2, 2, 0.5}), LinearTable({0, 0.5, 1, 1.5}, {9, 0, 0, 4}), 0, 0,
+                      270);
+  std::uint32_t state = 777;
+  const auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 2) / 1073741824.0;
+  };
+  constexpr std::size_t kBatch = ArcSource::kBatch;
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t n = 1 + static_cast<std::size_t>(round) % kBatch;
+    double qz[kBatch], qr[kBatch], qa[kBatch], x[kBatch], y[kBatch], z[kBatch];
+    for (std::size_t i = 0; i < n; ++i) {
+      qz[i] = next();
+      qr[i] = next();
+      qa[i] = next();
+    }
+    if (round == 0) {
+      qz[0] = qr[0] = qa[0] = 0;
+      qz[1 % n] = qr[1 % n] = 1 - 1e-12;
+    }
+    arc.proportional_points(n, qz, qr, qa, x, y, z);
+    for (std::size_t i = 0; i < n; ++i) {
+      double x1 = 0, y1 = 0, z1 = 0;
+      arc.proportional_point(qz[i], qr[i], qa[i], x1, y1, z1);
+      ASSERT_EQ(x[i], x1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+      ASSERT_EQ(y[i], y1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+      ASSERT_EQ(z[i], z1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+    }
+  }
 }
 
 TEST(ConcentricDisk, MapsTheSquareOntoTheDisk) {

@@ -51,6 +51,36 @@ class LinearDensity {
   // The abscissa below which a share q (0..1) of the mass lies.
   double quantile(double q) const noexcept {
     const double target = q * total();
+    const std::size_t k = interval_of(q, target);
+    const double width = x_[k] - x_[k - 1];
+    const double inInterval = (target - cumulative_[k - 1]) / width;
+    return x_[k - 1] + width * invert_linear_density(p_[k - 1], p_[k], inInterval);
+  }
+
+  // quantile() of n <= kBatch shares at once, with the same arithmetic:
+  // every search first, then every inversion, so that the square roots and
+  // divisions of different shares overlap instead of each waiting on its
+  // own search.
+  static constexpr std::size_t kBatch = 16;
+  void quantiles(std::size_t n, const double* q, double* out) const noexcept {
+    std::size_t interval[kBatch];
+    double inInterval[kBatch];
+    for (std::size_t i = 0; i < n; ++i) {
+      const double target = q[i] * total();
+      const std::size_t k = interval_of(q[i], target);
+      interval[i] = k;
+      inInterval[i] = (target - cumulative_[k - 1]) / (x_[k] - x_[k - 1]);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = interval[i];
+      const double width = x_[k] - x_[k - 1];
+      out[i] = x_[k - 1] + width * invert_linear_density(p_[k - 1], p_[k], inInterval[i]);
+    }
+  }
+
+ private:
+  // The interval (its upper node) that holds `target` = q * total().
+  std::size_t interval_of(double q, double target) const noexcept {
     // The first node whose cumulative exceeds the target (as upper_bound
     // finds it), from the guide's entry: a step or two instead of a search.
     const auto g =
@@ -61,12 +91,9 @@ class LinearDensity {
     k = std::clamp<std::size_t>(k, 1, x_.size() - 1);
     // Skip intervals without mass (a target at their common cumulative).
     while (k + 1 < x_.size() && cumulative_[k] - cumulative_[k - 1] <= 0) ++k;
-    const double width = x_[k] - x_[k - 1];
-    const double inInterval = (target - cumulative_[k - 1]) / width;
-    return x_[k - 1] + width * invert_linear_density(p_[k - 1], p_[k], inInterval);
+    return k;
   }
 
- private:
   std::vector<double> x_, p_;
   std::vector<double> cumulative_;
   std::vector<std::size_t> guide_;

@@ -265,8 +265,38 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool w
 // DirectionSampler::sample_batch), so the dependent square roots and
 // divisions of one ray overlap with those of the next.
 template <class Draws>
+void modern_arc_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
+  constexpr std::size_t kBatch = ArcSource::kBatch;
+  double q[kBatch][6];
+  double qz[kBatch] = {}, qr[kBatch] = {}, qa[kBatch] = {}, x[kBatch], y[kBatch], z[kBatch];
+  for (std::size_t i = 0; i < n; ++i) {
+    q[i][5] = 0;
+    unit_point(plan, draws, q[i]);
+    qz[i] = q[i][0];
+    qr[i] = q[i][1];
+    qa[i] = q[i][2];
+  }
+  plan.arc->proportional_points(n, qz, qr, qa, x, y, z);
+  for (std::size_t i = 0; i < n; ++i) {
+    RayRecord& ray = rays[i];
+    // As modern_ray: the wavelength from the coordinate after the direction's.
+    if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[i][5]);
+    ray.x = x[i];
+    ray.y = y[i];
+    ray.z = z[i];
+    plan.arc->direction(q[i][3], q[i][4], ray.dx, ray.dy, ray.dz);
+    ray.flux = plan.rayFlux;
+  }
+}
+
+template <class Draws>
 void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
   constexpr std::size_t kBatch = DirectionSampler::kBatch;
+  static_assert(ArcSource::kBatch == kBatch);
+  if (!plan.ledMode && plan.mode != SamplingMode::Weighted && n <= kBatch) {
+    modern_arc_rays(plan, draws, rays, n);
+    return;
+  }
   if (!plan.ledMode || plan.mode == SamplingMode::Weighted || n > kBatch) {
     for (std::size_t i = 0; i < n; ++i) modern_ray(plan, draws, rays[i]);
     return;
