@@ -175,12 +175,28 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
 void DirectionSampler::sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta,
                                     double* phi) const noexcept {
   const std::size_t nodes = columnPhi_.size();
-  if (collimated_ || nodes == 2 || n > kBatch) {
+  if (collimated_ || n > kBatch) {
     for (std::size_t i = 0; i < n; ++i) sample(q0[i], q1[i], cosTheta[i], phi[i]);
     return;
   }
   std::size_t row[kBatch], column[kBatch];
   double mass[kBatch], s[kBatch], columnTarget[kBatch];
+  if (nodes == 2) {
+    // One column: the rows as below, phi even over the extent.
+    for (std::size_t i = 0; i < n; ++i) {
+      const double target = q0[i] * total();
+      const std::size_t r = row_of(target);
+      row[i] = r;
+      mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t r = row[i];
+      const double si = invert_linear_density(rowLower_[r], rowUpper_[r], mass[i]);
+      cosTheta[i] = std::min(1.0, rowU_[r] + si * (rowU_[r + 1] - rowU_[r]));
+      phi[i] = columnPhi_[0] + q1[i] * (columnPhi_[1] - columnPhi_[0]);
+    }
+    return;
+  }
   // The row of each point, its mass within the row, and where the walk to
   // its column starts; the nodes there are fetched while the square roots
   // of the next step are taken.
