@@ -93,14 +93,14 @@ void ArcSource::proportional_point(double qz, double qr, double qa, double& x, d
 
 void ArcSource::proportional_points(std::size_t n, const double* qz, const double* qr, const double* qa, double* x,
                                     double* y, double* z) const noexcept {
-  double rho[kBatch];
+  double rho[kBatch], angle[kBatch], s[kBatch], c[kBatch];
   axialDensity_.quantiles(n, qz, z);
   radialDensity_.quantiles(n, qr, rho);
+  for (std::size_t i = 0; i < n; ++i) angle[i] = 2 * kPi * qa[i];
+  sin_cos_n(n, angle, s, c);
   for (std::size_t i = 0; i < n; ++i) {
-    double s = 0, c = 1;
-    sin_cos(2 * kPi * qa[i], s, c);
-    x[i] = rho[i] * c;
-    y[i] = rho[i] * s;
+    x[i] = rho[i] * c[i];
+    y[i] = rho[i] * s[i];
   }
 }
 

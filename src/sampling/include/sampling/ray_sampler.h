@@ -157,21 +157,24 @@ inline double ellipse_term(double v, double semiAxis) {
 // (x, y) of the unit disk for a point of the unit square, by Shirley and
 // Chiu's concentric map ("A Low Distortion Map Between Disk and Square",
 // 1997): area-preserving and continuous, so an even point set stays even.
-inline void concentric_disk(double a, double b, double& x, double& y) {
+// The map's radius and angle: (x, y) = r (cos angle, sin angle).
+inline void concentric_polar(double a, double b, double& r, double& angle) {
   a = 2 * a - 1;
   b = 2 * b - 1;
   if (a == 0 && b == 0) {
-    x = y = 0;
-    return;
-  }
-  double r = 0, angle = 0;
-  if (std::fabs(a) > std::fabs(b)) {
+    r = angle = 0;
+  } else if (std::fabs(a) > std::fabs(b)) {
     r = a;
     angle = (sampling::kPi / 4) * (b / a);
   } else {
     r = b;
     angle = sampling::kHalfPi - (sampling::kPi / 4) * (a / b);
   }
+}
+
+inline void concentric_disk(double a, double b, double& x, double& y) {
+  double r = 0, angle = 0;
+  concentric_polar(a, b, r, angle);
   double s = 0, c = 1;
   sin_cos(angle, s, c);
   x = r * c;
@@ -302,7 +305,7 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     return;
   }
   double q[kBatch][6];
-  double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch] = {}, phi[kBatch] = {};
+  double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch], phi[kBatch];
   for (std::size_t i = 0; i < n; ++i) {
     q[i][4] = q[i][5] = 0;
     unit_point(plan, draws, q[i]);
@@ -310,22 +313,28 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     q1[i] = q[i][1];
   }
   plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
+  // The sines and cosines of the batch two at a time (sin_cos_n), the
+  // ellipse's angles with them.
+  const bool ellipse = plan.planeShape == PlaneShape::Elliptical;
+  double angle[2 * kBatch], sine[2 * kBatch], cosine[2 * kBatch], radius[kBatch];
+  for (std::size_t i = 0; i < n; ++i) angle[i] = phi[i];
+  if (ellipse) {
+    for (std::size_t i = 0; i < n; ++i) concentric_polar(q[i][2], q[i][3], radius[i], angle[n + i]);
+  }
+  sin_cos_n(ellipse ? 2 * n : n, angle, sine, cosine);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
     // As modern_ray: the wavelength from the coordinate after the direction's.
     if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[i][4]);
-    if (plan.planeShape == PlaneShape::Elliptical) {
-      double a = 0, b = 0;
-      concentric_disk(q[i][2], q[i][3], a, b);
-      ray.x = plan.semiAxisX * a;
-      ray.y = plan.semiAxisY * b;
+    if (ellipse) {
+      ray.x = plan.semiAxisX * (radius[i] * cosine[n + i]);
+      ray.y = plan.semiAxisY * (radius[i] * sine[n + i]);
     } else {
       ray.x = plan.sizeX * (0.5 - q[i][2]);
       ray.y = plan.sizeY * (0.5 - q[i][3]);
     }
     ray.z = 0;
-    double sinPhi = 0, cosPhi = 1;
-    sin_cos(phi[i], sinPhi, cosPhi);
+    const double sinPhi = sine[i], cosPhi = cosine[i];
     const double sinSquared = (1 - cosTheta[i]) * (1 + cosTheta[i]);
     const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
     ray.dx = sinTheta * sinPhi;
