@@ -238,9 +238,10 @@ TEST(ArcSource, PointsAndDirectionsFollowTheProfiles) {
   EXPECT_THROW(ArcSource(LinearTable({0, 10}, {1, 1}), LinearTable({0, 2}, {5, 5}), 100, 80, 360), UserError);
 }
 
-// Batched start points take the very arithmetic of single ones, at the
-// cylinder's ends and axis, and across a radial profile with a dark ring.
-TEST(ArcSource, BatchedPointsGiveTheSameBitsAsSingleOnes) {
+// Batched start points and directions take the very arithmetic of single
+// ones, at the cylinder's ends and axis, and across a radial profile with a
+// dark ring.
+TEST(ArcSource, BatchesGiveTheSameBitsAsSingleRays) {
   const ArcSource arc(LinearTable({0, 1, 4, 10}, {0, 2, 2, 0.5}), LinearTable({0, 0.5, 1, 1.5}, {9, 0, 0, 4}), 0, 0,
                       270);
   std::uint32_t state = 777;
@@ -268,6 +269,16 @@ TEST(ArcSource, BatchedPointsGiveTheSameBitsAsSingleOnes) {
       ASSERT_EQ(x[i], x1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
       ASSERT_EQ(y[i], y1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
       ASSERT_EQ(z[i], z1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+    }
+    // The directions from two of the coordinates, the same way.
+    double dx[kBatch], dy[kBatch], dz[kBatch];
+    arc.directions(n, qz, qa, dx, dy, dz);
+    for (std::size_t i = 0; i < n; ++i) {
+      double dx1 = 0, dy1 = 0, dz1 = 0;
+      arc.direction(qz[i], qa[i], dx1, dy1, dz1);
+      ASSERT_EQ(dx[i], dx1) << "direction " << qz[i] << ", " << qa[i];
+      ASSERT_EQ(dy[i], dy1) << "direction " << qz[i] << ", " << qa[i];
+      ASSERT_EQ(dz[i], dz1) << "direction " << qz[i] << ", " << qa[i];
     }
   }
 }

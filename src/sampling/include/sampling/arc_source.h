@@ -42,6 +42,8 @@ class ArcSource {
   double radiance(double x, double y, double z) const;
   // A direction even over the emitted solid angle.
   void direction(double qe, double qp, double& dx, double& dy, double& dz) const;
+  // direction() for n <= kBatch points at once, the same bits for each.
+  void directions(std::size_t n, const double* qe, const double* qp, double* dx, double* dy, double* dz) const noexcept;
 
  private:
   LinearTable axial_, radial_;

@@ -271,15 +271,19 @@ template <class Draws>
 void modern_arc_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
   constexpr std::size_t kBatch = ArcSource::kBatch;
   double q[kBatch][6];
-  double qz[kBatch] = {}, qr[kBatch] = {}, qa[kBatch] = {}, x[kBatch], y[kBatch], z[kBatch];
+  double qz[kBatch] = {}, qr[kBatch] = {}, qa[kBatch] = {}, qe[kBatch] = {}, qp[kBatch] = {};
+  double x[kBatch], y[kBatch], z[kBatch], dx[kBatch], dy[kBatch], dz[kBatch];
   for (std::size_t i = 0; i < n; ++i) {
     q[i][5] = 0;
     unit_point(plan, draws, q[i]);
     qz[i] = q[i][0];
     qr[i] = q[i][1];
     qa[i] = q[i][2];
+    qe[i] = q[i][3];
+    qp[i] = q[i][4];
   }
   plan.arc->proportional_points(n, qz, qr, qa, x, y, z);
+  plan.arc->directions(n, qe, qp, dx, dy, dz);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
     // As modern_ray: the wavelength from the coordinate after the direction's.
@@ -287,7 +291,9 @@ void modern_arc_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, st
     ray.x = x[i];
     ray.y = y[i];
     ray.z = z[i];
-    plan.arc->direction(q[i][3], q[i][4], ray.dx, ray.dy, ray.dz);
+    ray.dx = dx[i];
+    ray.dy = dy[i];
+    ray.dz = dz[i];
     ray.flux = plan.rayFlux;
   }
 }
