@@ -102,6 +102,9 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
     rowCumulative_[r + 1] = rowCumulative_[r] + mass;
     rowLower_.push_back(row[nodes - 1].lowerCumulative);
     rowUpper_.push_back(row[nodes - 1].upperCumulative);
+    // Each edge's guide, then the smaller of the two, which is all a
+    // search reads: one entry, one cache line.
+    std::vector<std::uint16_t> edgeGuide[2];
     for (int edge = 0; edge < 2; ++edge) {
       const double whole = edge == 0 ? rowLower_.back() : rowUpper_.back();
       std::size_t j = 0;
@@ -111,8 +114,11 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
           return edge == 0 ? row[i].lowerCumulative : row[i].upperCumulative;
         };
         while (j + 2 < nodes && cumulative(j + 1) <= limit) ++j;
-        columnGuide_.push_back(static_cast<std::uint16_t>(j));
+        edgeGuide[edge].push_back(static_cast<std::uint16_t>(j));
       }
+    }
+    for (std::size_t k = 0; k < columnGuideSize_; ++k) {
+      columnGuide_.push_back(std::min(edgeGuide[0][k], edgeGuide[1][k]));
     }
   }
   if (!(total() > 0) || !std::isfinite(total())) {
@@ -162,8 +168,7 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   // The last node j with cumulative(j) <= target, cumulative being linear
   // in s: from the guides' start, a walk forward.
   const auto k = std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1 * static_cast<double>(columnGuideSize_)));
-  const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
-  std::size_t j = std::min(guide[k], guide[columnGuideSize_ + k]);
+  std::size_t j = columnGuide_[columnGuideSize_ * r + k];
   while (j + 2 < nodes && t * row[j + 1].lowerCumulative + s * row[j + 1].upperCumulative <= columnTarget) ++j;
   const double v0 = t * row[j].lower + s * row[j].upper;
   const double v1 = t * row[j + 1].lower + s * row[j + 1].upper;
@@ -207,8 +212,7 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
     const auto k =
         std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
-    const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
-    column[i] = std::min(guide[k], guide[columnGuideSize_ + k]);
+    column[i] = columnGuide_[columnGuideSize_ * r + k];
 #if defined(__GNUC__)
     __builtin_prefetch(&nodes_[r * nodes + column[i]]);
     __builtin_prefetch(&nodes_[r * nodes + column[i] + 1]);
