@@ -134,7 +134,9 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   }
 }
 
-std::size_t DirectionSampler::row_of(double target) const noexcept {
+// Inlined into the batch loops, so that the divisions of different points
+// overlap (the compiler's own choice was a call a point).
+[[gnu::always_inline]] inline std::size_t DirectionSampler::row_of(double target) const noexcept {
   const auto k =
       std::min(guide_.size() - 1, static_cast<std::size_t>(target / total() * static_cast<double>(guide_.size())));
   std::size_t r = guide_[k];

@@ -157,19 +157,18 @@ inline double ellipse_term(double v, double semiAxis) {
 // (x, y) of the unit disk for a point of the unit square, by Shirley and
 // Chiu's concentric map ("A Low Distortion Map Between Disk and Square",
 // 1997): area-preserving and continuous, so an even point set stays even.
-// The map's radius and angle: (x, y) = r (cos angle, sin angle).
+// The map's radius and angle: (x, y) = r (cos angle, sin angle). Both
+// branches' values by selection, not by a jump that a random point would
+// mispredict half the time, so a loop of these vectorises.
 inline void concentric_polar(double a, double b, double& r, double& angle) {
   a = 2 * a - 1;
   b = 2 * b - 1;
-  if (a == 0 && b == 0) {
-    r = angle = 0;
-  } else if (std::fabs(a) > std::fabs(b)) {
-    r = a;
-    angle = (sampling::kPi / 4) * (b / a);
-  } else {
-    r = b;
-    angle = sampling::kHalfPi - (sampling::kPi / 4) * (a / b);
-  }
+  const bool wide = std::fabs(a) > std::fabs(b);
+  const double ratio = (wide ? b : a) / (wide ? a : b);
+  const double slope = (sampling::kPi / 4) * ratio;
+  const bool centre = a == 0 && b == 0;
+  r = centre ? 0.0 : (wide ? a : b);
+  angle = centre ? 0.0 : (wide ? slope : sampling::kHalfPi - slope);
 }
 
 inline void concentric_disk(double a, double b, double& x, double& y) {
