@@ -3,6 +3,7 @@
 // 16807, modulus 2^31 - 1) computed with Schrage's factorisation, so that
 // every intermediate fits a signed 32-bit integer. The caller owns the seed.
 
+#include <cstddef>
 #include <cstdint>
 
 namespace lucidra {
@@ -39,6 +40,40 @@ inline double uniform01(std::int32_t& seed) noexcept {
     seed = schrage_step(seed);
   }
   return seed * kParkMillerScale;
+}
+
+// n draws of uniform01 into `out`, the same values and the same final seed.
+// The draws alternate between two chains that each step by 16807^2 mod
+// (2^31 - 1), so that two multiplications are under way at once instead of
+// each waiting on the last.
+inline void uniform01_n(std::int32_t& seed, std::size_t n, double* out) noexcept {
+  constexpr auto kModulus = static_cast<std::uint64_t>(kParkMillerModulus);
+  // Exact for a seed in 1 .. 2^31 - 2, where no step gives 0 (the modulus is
+  // prime): the product is below 2^60 and one fold and subtraction reduce it.
+  constexpr std::uint64_t kSquare = 282475249;  // 16807^2 mod (2^31 - 1)
+  if (n < 4 || seed <= 0 || seed >= kParkMillerModulus - 1) {
+    for (std::size_t i = 0; i < n; ++i) out[i] = uniform01(seed);
+    return;
+  }
+  out[0] = uniform01(seed);
+  std::uint64_t even = static_cast<std::uint64_t>(seed);
+  out[1] = uniform01(seed);
+  std::uint64_t odd = static_cast<std::uint64_t>(seed);
+  const auto step = [](std::uint64_t v) {
+    const std::uint64_t product = v * kSquare;
+    std::uint64_t folded = (product & kModulus) + (product >> 31);
+    if (folded >= kModulus) folded -= kModulus;
+    return folded;
+  };
+  std::size_t i = 2;
+  for (; i + 2 <= n; i += 2) {
+    even = step(even);
+    odd = step(odd);
+    out[i] = static_cast<std::int32_t>(even) * kParkMillerScale;
+    out[i + 1] = static_cast<std::int32_t>(odd) * kParkMillerScale;
+  }
+  seed = static_cast<std::int32_t>(odd);
+  if (i < n) out[i] = uniform01(seed);
 }
 
 // An integer between min(a, b) and max(a, b) inclusive. The scaled draw is

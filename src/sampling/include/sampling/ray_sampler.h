@@ -192,6 +192,24 @@ void unit_point(const SamplingPlan& plan, Draws& draws, double* q) {
   for (int d = 0; d < n; ++d) q[d] = draws.unit();
 }
 
+// The points of n rays (n <= kBatch): with seeded uniform draws, all of
+// them at once where the source can (see uniform01_n).
+template <class Draws>
+void unit_points(const SamplingPlan& plan, Draws& draws, double (*q)[6], std::size_t n) {
+  if constexpr (requires(double* out) { draws.units(n, out); }) {
+    if (plan.algorithm != RandomAlgorithm::Sobol) {
+      const auto dimension = static_cast<std::size_t>(plan.sobol_dimension());
+      double all[DirectionSampler::kBatch * 6];
+      draws.units(n * dimension, all);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t d = 0; d < dimension; ++d) q[i][d] = all[i * dimension + d];
+      }
+      return;
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i) unit_point(plan, draws, q[i]);
+}
+
 // cos theta of a weighted ray: q spread evenly over the support's intervals.
 inline double weighted_cos(const SamplingPlan& plan, double q) {
   const double first = plan.weightedU[0][1] - plan.weightedU[0][0];
@@ -272,9 +290,9 @@ void modern_arc_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, st
   double q[kBatch][6];
   double qz[kBatch] = {}, qr[kBatch] = {}, qa[kBatch] = {}, qe[kBatch] = {}, qp[kBatch] = {};
   double x[kBatch], y[kBatch], z[kBatch], dx[kBatch], dy[kBatch], dz[kBatch];
+  for (std::size_t i = 0; i < n; ++i) q[i][5] = 0;
+  unit_points(plan, draws, q, n);
   for (std::size_t i = 0; i < n; ++i) {
-    q[i][5] = 0;
-    unit_point(plan, draws, q[i]);
     qz[i] = q[i][0];
     qr[i] = q[i][1];
     qa[i] = q[i][2];
@@ -311,9 +329,9 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   }
   double q[kBatch][6];
   double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch], phi[kBatch];
+  for (std::size_t i = 0; i < n; ++i) q[i][4] = q[i][5] = 0;
+  unit_points(plan, draws, q, n);
   for (std::size_t i = 0; i < n; ++i) {
-    q[i][4] = q[i][5] = 0;
-    unit_point(plan, draws, q[i]);
     q0[i] = q[i][0];
     q1[i] = q[i][1];
   }
