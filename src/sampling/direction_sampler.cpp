@@ -188,6 +188,9 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
   }
   std::size_t row[kBatch], column[kBatch];
   double mass[kBatch], s[kBatch], columnTarget[kBatch];
+  // The two ends of each point's linear density (its row's, then its
+  // column's), for the inversions two at a time.
+  double lower[kBatch], upper[kBatch];
   if (nodes == 2) {
     // One column: the rows as below, phi even over the extent.
     for (std::size_t i = 0; i < n; ++i) {
@@ -195,10 +198,13 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
       const std::size_t r = row_of(target);
       row[i] = r;
       mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+      lower[i] = rowLower_[r];
+      upper[i] = rowUpper_[r];
     }
+    invert_linear_density_n(n, lower, upper, mass, s);
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t r = row[i];
-      const double si = invert_linear_density(rowLower_[r], rowUpper_[r], mass[i]);
+      const double si = s[i];
       cosTheta[i] = std::min(1.0, rowU_[r] + si * (rowU_[r + 1] - rowU_[r]));
       phi[i] = columnPhi_[0] + q1[i] * (columnPhi_[1] - columnPhi_[0]);
     }
@@ -219,10 +225,12 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     __builtin_prefetch(&nodes_[r * nodes + column[i]]);
     __builtin_prefetch(&nodes_[r * nodes + column[i] + 1]);
 #endif
+    lower[i] = rowLower_[r];
+    upper[i] = rowUpper_[r];
   }
+  invert_linear_density_n(n, lower, upper, mass, s);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t r = row[i];
-    s[i] = invert_linear_density(rowLower_[r], rowUpper_[r], mass[i]);
     cosTheta[i] = std::min(1.0, rowU_[r] + s[i] * (rowU_[r + 1] - rowU_[r]));
     columnTarget[i] = q1[i] * ((1 - s[i]) * rowLower_[r] + s[i] * rowUpper_[r]);
   }
@@ -245,10 +253,15 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     const Node* nodesOfRow = &nodes_[row[i] * nodes];
     const std::size_t j = column[i];
     const double t = 1 - s[i];
-    const double v0 = t * nodesOfRow[j].lower + s[i] * nodesOfRow[j].upper;
-    const double v1 = t * nodesOfRow[j + 1].lower + s[i] * nodesOfRow[j + 1].upper;
+    lower[i] = t * nodesOfRow[j].lower + s[i] * nodesOfRow[j].upper;
+    upper[i] = t * nodesOfRow[j + 1].lower + s[i] * nodesOfRow[j + 1].upper;
+  }
+  double within[kBatch];
+  invert_linear_density_n(n, lower, upper, mass, within);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t j = column[i];
     const double width = columnPhi_[j + 1] - columnPhi_[j];
-    phi[i] = columnPhi_[j] + width * invert_linear_density(v0, v1, mass[i]);
+    phi[i] = columnPhi_[j] + width * within[i];
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -203,6 +204,37 @@ TEST(LinearDensity, GuidedQuantileMatchesAFullSearch) {
       double out[LinearDensity::kBatch];
       density.quantiles(count, &qs[first], out);
       for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(out[i], reference(qs[first + i])) << "q = " << qs[first + i];
+    }
+  }
+}
+
+// The two-at-a-time inversion against the single one, bit for bit: even
+// and sloped densities, a zero end, mass at and past the whole, a negative
+// discriminant (clamped to 0), a zero denominator, NaN, and odd counts.
+TEST(LinearDensity, InversionsTwoAtATimeGiveTheBitsOfSingleOnes) {
+  const double nan = std::nan("");
+  std::vector<double> a = {1, 0, 5, 2, 0, 3, 1e-300, 4, nan, 1, 0.5, 7};
+  std::vector<double> b = {1, 6, 0, 2, 0, 1, 2, 4, 1, nan, 0.25, 0};
+  std::vector<double> m = {0.5, 0.2, 2.5, 2, 0, 3, 1, -1, 0.1, 0.3, 0.375, 4};
+  std::uint32_t state = 99;
+  for (int i = 0; i < 500; ++i) {
+    state = state * 1664525u + 1013904223u;
+    a.push_back((state >> 8) % 1000 / 100.0);
+    b.push_back((state >> 18) % 1000 / 100.0);
+    m.push_back(0.5 * (a.back() + b.back()) * ((state & 255) / 255.0));
+  }
+  const auto same = [](double x, double y) {
+    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y) || (std::isnan(x) && std::isnan(y));
+  };
+  for (const std::size_t first : {std::size_t{0}, std::size_t{1}}) {
+    const std::size_t n = a.size() - first;
+    std::vector<double> s(n);
+    invert_linear_density_n(n, &a[first], &b[first], &m[first], s.data());
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = first + i;
+      const double one = invert_linear_density(a[k], b[k], m[k]);
+      EXPECT_TRUE(same(s[i], one)) << "a " << a[k] << " b " << b[k] << " mass " << m[k] << ": " << s[i] << " vs "
+                                   << one;
     }
   }
 }

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 namespace lucidra {
@@ -20,6 +21,34 @@ inline double invert_linear_density(double a, double b, double mass) noexcept {
   const double denominator = a + root;
   const double s = denominator > 0 ? 2 * mass / denominator : 0;
   return std::clamp(s, 0.0, 1.0);
+}
+
+// invert_linear_density of n triples, the same bits as n calls: two at a
+// time in a 128-bit vector where the processor has SSE2 (every x86-64),
+// each lane taking the scalar steps, the choices of std::max, the ternary
+// and std::clamp as selections with the same operands. Square roots and
+// divisions of two points then cost one instruction.
+inline void invert_linear_density_n(std::size_t n, const double* a, const double* b, const double* mass,
+                                    double* s) noexcept {
+  std::size_t i = 0;
+#if defined(__GNUC__) && defined(__SSE2__)
+  using Pair = double __attribute__((vector_size(16)));
+  const Pair zero = {0.0, 0.0}, one = {1.0, 1.0};
+  for (; i + 2 <= n; i += 2) {
+    Pair va, vb, vm;
+    std::memcpy(&va, a + i, sizeof va);
+    std::memcpy(&vb, b + i, sizeof vb);
+    std::memcpy(&vm, mass + i, sizeof vm);
+    const Pair square = va * va + 2.0 * (vb - va) * vm;
+    const Pair root = __builtin_ia32_sqrtpd(zero < square ? square : zero);  // std::max(0.0, square)
+    const Pair denominator = va + root;
+    const Pair quotient = 2.0 * vm / denominator;
+    const Pair v = denominator > zero ? quotient : zero;
+    const Pair clamped = v < zero ? zero : (one < v ? one : v);  // std::clamp(v, 0.0, 1.0)
+    std::memcpy(s + i, &clamped, sizeof clamped);
+  }
+#endif
+  for (; i < n; ++i) s[i] = invert_linear_density(a[i], b[i], mass[i]);
 }
 
 // A density over [x0, xn] given by its values at ascending nodes and linear
@@ -71,10 +100,16 @@ class LinearDensity {
       interval[i] = k;
       inInterval[i] = (target - cumulative_[k - 1]) / (x_[k] - x_[k - 1]);
     }
+    double a[kBatch], b[kBatch], s[kBatch];
+    for (std::size_t i = 0; i < n; ++i) {
+      a[i] = p_[interval[i] - 1];
+      b[i] = p_[interval[i]];
+    }
+    invert_linear_density_n(n, a, b, inInterval, s);
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t k = interval[i];
       const double width = x_[k] - x_[k - 1];
-      out[i] = x_[k - 1] + width * invert_linear_density(p_[k - 1], p_[k], inInterval[i]);
+      out[i] = x_[k - 1] + width * s[i];
     }
   }
 
