@@ -343,7 +343,7 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   // The sines and cosines of the batch two at a time (sin_cos_n), the
   // ellipse's angles with them.
   const bool ellipse = plan.planeShape == PlaneShape::Elliptical;
-  double angle[2 * kBatch], sine[2 * kBatch], cosine[2 * kBatch], radius[kBatch];
+  double angle[2 * kBatch] = {}, sine[2 * kBatch], cosine[2 * kBatch], radius[kBatch];
   for (std::size_t i = 0; i < n; ++i) angle[i] = phi[i];
   if (ellipse) {
     for (std::size_t i = 0; i < n; ++i) concentric_polar(q[i][2], q[i][3], radius[i], angle[n + i]);

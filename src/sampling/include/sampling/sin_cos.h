@@ -28,7 +28,7 @@ namespace detail {
 // sin(x + y) on |x + y| <= pi/4, y the tail of the reduced argument. T is
 // double, or a vector of doubles taking the same steps in each lane.
 template <class T>
-inline T kernel_sin(T x, T y) noexcept {
+[[gnu::always_inline]] inline T kernel_sin(T x, T y) noexcept {
   constexpr double S1 = -1.66666666666666324348e-01;
   constexpr double S2 = 8.33333333332248946124e-03;
   constexpr double S3 = -1.98412698298579493134e-04;
@@ -44,7 +44,7 @@ inline T kernel_sin(T x, T y) noexcept {
 
 // cos(x + y) on |x + y| <= pi/4.
 template <class T>
-inline T kernel_cos(T x, T y) noexcept {
+[[gnu::always_inline]] inline T kernel_cos(T x, T y) noexcept {
   constexpr double C1 = 4.16666666666666019037e-02;
   constexpr double C2 = -1.38888888888741095749e-03;
   constexpr double C3 = 2.48015872894767294178e-05;
@@ -68,7 +68,7 @@ constexpr double kRounder = 6755399441055744.0;
 
 // x reduced to head + tail on [-pi/4, pi/4], given its quadrant n.
 template <class T>
-inline void reduce(T x, T n, T& head, T& tail) noexcept {
+[[gnu::always_inline]] inline void reduce(T x, T n, T& head, T& tail) noexcept {
   constexpr double kPio2_1 = 1.57079632673412561417e+00;   // first 33 bits of pi/2
   constexpr double kPio2_2 = 6.07710050630396597660e-11;   // second 33 bits
   constexpr double kPio2_2t = 2.02226624879595063154e-21;  // pi/2 - (kPio2_1 + kPio2_2)
@@ -109,38 +109,77 @@ inline void sin_cos(double x, double& s, double& c) noexcept {
   c = (odd ? -ks : kc) * flip;
 }
 
-// sin_cos of n angles, the same bits as n calls of sin_cos: two at a time
-// in a 128-bit vector (SSE2 on every x86-64 processor), each lane taking
-// the scalar steps in the scalar order. The quadrant's choice becomes bit
-// masks: a sign flip where sin_cos multiplies by -1, the same number.
+#if defined(__GNUC__)
+namespace detail {
+
+// Vectors of two and of four doubles, and of their bits (declared apart from
+// any template: an attribute on a dependent type is dropped).
+using Double2 = double __attribute__((vector_size(16)));
+using Bits2 = std::uint64_t __attribute__((vector_size(16)));
+using Double4 = double __attribute__((vector_size(32)));
+using Bits4 = std::uint64_t __attribute__((vector_size(32)));
+
+// sin_cos of the lanes of one vector, each lane taking the scalar steps in
+// the scalar order. The quadrant's choice becomes bit masks: a sign flip
+// where sin_cos multiplies by -1, the same number.
+template <class Values, class Bits>
+[[gnu::always_inline]] inline void sin_cos_lanes(const double* x, double* s, double* c) noexcept {
+  static_assert(sizeof(Values) == sizeof(Bits) && sizeof(Values) > sizeof(double));
+  constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
+  Values v;
+  std::memcpy(&v, x, sizeof v);
+  const Values rounded = v * kTwoOverPi + kRounder;
+  const Values quadrant = rounded - kRounder;
+  Values head, tail;
+  reduce(v, quadrant, head, tail);
+  const Values ks = kernel_sin(head, tail);
+  const Values kc = kernel_cos(head, tail);
+  const auto q = std::bit_cast<Bits>(rounded);
+  const Bits odd = -(q & 1);        // all ones in an odd quadrant
+  const Bits flip = (q & 2) << 62;  // the sign bit in quadrants 2 and 3
+  const auto ksBits = std::bit_cast<Bits>(ks), kcBits = std::bit_cast<Bits>(kc);
+  const Bits sinBits = ((kcBits & odd) | (ksBits & ~odd)) ^ flip;
+  const Bits cosBits = (((ksBits ^ kSign) & odd) | (kcBits & ~odd)) ^ flip;
+  std::memcpy(s, &sinBits, sizeof sinBits);
+  std::memcpy(c, &cosBits, sizeof cosBits);
+}
+
+// Whether all of x[0 .. Lanes) are within the reduction's range.
+template <int Lanes>
+inline bool all_reducible(const double* x) noexcept {
+  bool all = true;
+  for (int k = 0; k < Lanes; ++k) all = all && std::fabs(x[k]) <= kReductionLimit;
+  return all;
+}
+
+// Windows is left out: GCC there does not align the stack for AVX spills.
+#if defined(__x86_64__) && !defined(_WIN32)
+#define LUCIDRA_SIN_COS_WIDE 1
+// Four angles at a time with AVX2 where the processor has it (sin_cos.cpp);
+// returns how many of the n it did (a multiple of four, 0 without AVX2).
+std::size_t sin_cos_wide(std::size_t n, const double* x, double* s, double* c) noexcept;
+#endif
+
+}  // namespace detail
+#endif
+
+// sin_cos of n angles, the same bits as n calls of sin_cos: four at a time
+// in 256-bit vectors where the processor has AVX2 (without FMA, which would
+// round differently), then two at a time in 128-bit ones (SSE2, on every
+// x86-64 processor).
 inline void sin_cos_n(std::size_t n, const double* x, double* s, double* c) noexcept {
   std::size_t i = 0;
 #if defined(__GNUC__)
-  using Pair = double __attribute__((vector_size(16)));
-  using Bits = std::uint64_t __attribute__((vector_size(16)));
-  constexpr std::uint64_t kSign = std::uint64_t{1} << 63;
+#if defined(LUCIDRA_SIN_COS_WIDE)
+  i = detail::sin_cos_wide(n, x, s, c);
+#endif
   for (; i + 2 <= n; i += 2) {
-    if (!(std::fabs(x[i]) <= detail::kReductionLimit && std::fabs(x[i + 1]) <= detail::kReductionLimit)) {
+    if (detail::all_reducible<2>(x + i)) {
+      detail::sin_cos_lanes<detail::Double2, detail::Bits2>(x + i, s + i, c + i);
+    } else {
       sin_cos(x[i], s[i], c[i]);
       sin_cos(x[i + 1], s[i + 1], c[i + 1]);
-      continue;
     }
-    Pair v;
-    std::memcpy(&v, x + i, sizeof v);
-    const Pair rounded = v * detail::kTwoOverPi + detail::kRounder;
-    const Pair quadrant = rounded - detail::kRounder;
-    Pair head, tail;
-    detail::reduce(v, quadrant, head, tail);
-    const Pair ks = detail::kernel_sin(head, tail);
-    const Pair kc = detail::kernel_cos(head, tail);
-    const auto q = std::bit_cast<Bits>(rounded);
-    const Bits odd = -(q & 1);        // all ones in an odd quadrant
-    const Bits flip = (q & 2) << 62;  // the sign bit in quadrants 2 and 3
-    const auto ksBits = std::bit_cast<Bits>(ks), kcBits = std::bit_cast<Bits>(kc);
-    const Bits sinBits = ((kcBits & odd) | (ksBits & ~odd)) ^ flip;
-    const Bits cosBits = (((ksBits ^ kSign) & odd) | (kcBits & ~odd)) ^ flip;
-    std::memcpy(s + i, &sinBits, sizeof sinBits);
-    std::memcpy(c + i, &cosBits, sizeof cosBits);
   }
 #endif
   for (; i < n; ++i) sin_cos(x[i], s[i], c[i]);
