@@ -93,24 +93,21 @@ class LinearDensity {
   static constexpr std::size_t kBatch = 16;
   void quantiles(std::size_t n, const double* q, double* out) const noexcept {
     std::size_t interval[kBatch];
-    double inInterval[kBatch];
+    double inInterval[kBatch], width[kBatch];
+    double a[kBatch], b[kBatch], s[kBatch];
     for (std::size_t i = 0; i < n; ++i) {
       const double target = q[i] * total();
       const std::size_t k = interval_of(q[i], target);
       interval[i] = k;
-      inInterval[i] = (target - cumulative_[k - 1]) / (x_[k] - x_[k - 1]);
+      inInterval[i] = target - cumulative_[k - 1];
+      width[i] = x_[k] - x_[k - 1];
+      a[i] = p_[k - 1];
+      b[i] = p_[k];
     }
-    double a[kBatch], b[kBatch], s[kBatch];
-    for (std::size_t i = 0; i < n; ++i) {
-      a[i] = p_[interval[i] - 1];
-      b[i] = p_[interval[i]];
-    }
+    // The divisions apart from the searches, so that they go two at a time.
+    for (std::size_t i = 0; i < n; ++i) inInterval[i] /= width[i];
     invert_linear_density_n(n, a, b, inInterval, s);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t k = interval[i];
-      const double width = x_[k] - x_[k - 1];
-      out[i] = x_[k - 1] + width * s[i];
-    }
+    for (std::size_t i = 0; i < n; ++i) out[i] = x_[interval[i] - 1] + width[i] * s[i];
   }
 
  private:
