@@ -137,8 +137,13 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
 // Inlined into the batch loops, so that the divisions of different points
 // overlap (the compiler's own choice was a call a point).
 [[gnu::always_inline]] inline std::size_t DirectionSampler::row_of(double target) const noexcept {
-  const auto k =
-      std::min(guide_.size() - 1, static_cast<std::size_t>(target / total() * static_cast<double>(guide_.size())));
+  return row_at(target / total() * static_cast<double>(guide_.size()), target);
+}
+
+// The row from the target's place in the guide (target / total * guide
+// size, which the batches compute for all their points at once).
+[[gnu::always_inline]] inline std::size_t DirectionSampler::row_at(double place, double target) const noexcept {
+  const auto k = std::min(guide_.size() - 1, static_cast<std::size_t>(place));
   std::size_t r = guide_[k];
   const std::size_t last = rowU_.size() - 2;
   while (r < last && rowCumulative_[r + 1] <= target) ++r;
@@ -191,16 +196,22 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
   // The two ends of each point's linear density (its row's, then its
   // column's), for the inversions two at a time.
   double lower[kBatch], upper[kBatch];
+  // Each point's target and its place in the row guide, all divisions of a
+  // step together, apart from the searches.
+  double target[kBatch], place[kBatch], height[kBatch];
+  for (std::size_t i = 0; i < n; ++i) target[i] = q0[i] * total();
+  for (std::size_t i = 0; i < n; ++i) place[i] = target[i] / total() * static_cast<double>(guide_.size());
   if (nodes == 2) {
     // One column: the rows as below, phi even over the extent.
     for (std::size_t i = 0; i < n; ++i) {
-      const double target = q0[i] * total();
-      const std::size_t r = row_of(target);
+      const std::size_t r = row_at(place[i], target[i]);
       row[i] = r;
-      mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+      mass[i] = target[i] - rowCumulative_[r];
+      height[i] = rowU_[r + 1] - rowU_[r];
       lower[i] = rowLower_[r];
       upper[i] = rowUpper_[r];
     }
+    for (std::size_t i = 0; i < n; ++i) mass[i] /= height[i];
     invert_linear_density_n(n, lower, upper, mass, s);
     for (std::size_t i = 0; i < n; ++i) {
       const std::size_t r = row[i];
@@ -214,10 +225,10 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
   // its column starts; the nodes there are fetched while the square roots
   // of the next step are taken.
   for (std::size_t i = 0; i < n; ++i) {
-    const double target = q0[i] * total();
-    const std::size_t r = row_of(target);
+    const std::size_t r = row_at(place[i], target[i]);
     row[i] = r;
-    mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+    mass[i] = target[i] - rowCumulative_[r];
+    height[i] = rowU_[r + 1] - rowU_[r];
     const auto k =
         std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
     column[i] = columnGuide_[columnGuideSize_ * r + k];
@@ -228,6 +239,7 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     lower[i] = rowLower_[r];
     upper[i] = rowUpper_[r];
   }
+  for (std::size_t i = 0; i < n; ++i) mass[i] /= height[i];
   invert_linear_density_n(n, lower, upper, mass, s);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t r = row[i];

@@ -52,6 +52,7 @@ class DirectionSampler {
 
  private:
   std::size_t row_of(double target) const noexcept;
+  std::size_t row_at(double place, double target) const noexcept;
 
   // A cap of zero width (NA 0): a collimated beam along the axis, the
   // mirrored share of it along -z.
