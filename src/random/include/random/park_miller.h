@@ -43,37 +43,38 @@ inline double uniform01(std::int32_t& seed) noexcept {
 }
 
 // n draws of uniform01 into `out`, the same values and the same final seed.
-// The draws alternate between two chains that each step by 16807^2 mod
-// (2^31 - 1), so that two multiplications are under way at once instead of
-// each waiting on the last.
+// The draws go round four chains that each step by 16807^4 mod (2^31 - 1),
+// so that four multiplications are under way at once instead of each
+// waiting on the last.
 inline void uniform01_n(std::int32_t& seed, std::size_t n, double* out) noexcept {
   constexpr auto kModulus = static_cast<std::uint64_t>(kParkMillerModulus);
+  constexpr std::size_t kChains = 4;
   // Exact for a seed in 1 .. 2^31 - 2, where no step gives 0 (the modulus is
-  // prime): the product is below 2^60 and one fold and subtraction reduce it.
-  constexpr std::uint64_t kSquare = 282475249;  // 16807^2 mod (2^31 - 1)
-  if (n < 4 || seed <= 0 || seed >= kParkMillerModulus - 1) {
+  // prime): the product is below 2^62, and as the multiplier is below the
+  // modulus one fold and one subtraction reduce it.
+  constexpr std::uint64_t kFourSteps = 984943658;  // 16807^4 mod (2^31 - 1)
+  if (n < 2 * kChains || seed <= 0 || seed >= kParkMillerModulus - 1) {
     for (std::size_t i = 0; i < n; ++i) out[i] = uniform01(seed);
     return;
   }
-  out[0] = uniform01(seed);
-  std::uint64_t even = static_cast<std::uint64_t>(seed);
-  out[1] = uniform01(seed);
-  std::uint64_t odd = static_cast<std::uint64_t>(seed);
-  const auto step = [](std::uint64_t v) {
-    const std::uint64_t product = v * kSquare;
-    std::uint64_t folded = (product & kModulus) + (product >> 31);
-    if (folded >= kModulus) folded -= kModulus;
-    return folded;
-  };
-  std::size_t i = 2;
-  for (; i + 2 <= n; i += 2) {
-    even = step(even);
-    odd = step(odd);
-    out[i] = static_cast<std::int32_t>(even) * kParkMillerScale;
-    out[i + 1] = static_cast<std::int32_t>(odd) * kParkMillerScale;
+  std::uint64_t chain[kChains];
+  for (std::size_t k = 0; k < kChains; ++k) {
+    out[k] = uniform01(seed);
+    chain[k] = static_cast<std::uint64_t>(seed);
   }
-  seed = static_cast<std::int32_t>(odd);
-  if (i < n) out[i] = uniform01(seed);
+  const std::size_t whole = n - n % kChains;
+  std::size_t i = kChains;
+  for (; i < whole; i += kChains) {
+    for (std::size_t k = 0; k < kChains; ++k) {
+      const std::uint64_t product = chain[k] * kFourSteps;
+      std::uint64_t folded = (product & kModulus) + (product >> 31);
+      if (folded >= kModulus) folded -= kModulus;
+      chain[k] = folded;
+      out[i + k] = static_cast<std::int32_t>(folded) * kParkMillerScale;
+    }
+  }
+  seed = static_cast<std::int32_t>(chain[kChains - 1]);
+  for (; i < n; ++i) out[i] = uniform01(seed);
 }
 
 // An integer between min(a, b) and max(a, b) inclusive. The scaled draw is
