@@ -1,6 +1,8 @@
 // Speed of the per-ray arithmetic the default sampling relies on: the
-// sine/cosine pair against the C library's, alone and a batch at a time, and
-// the seeded generator's step, alone and 64 at once.
+// sine/cosine pair against the C library's, alone and a batch at a time, the
+// seeded generator's step, alone and 64 at once, and a ray's wavelength from
+// a white LED's spectrum, one at a time and a batch at a time as the rays
+// draw them.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "photometry/spectrum.h"
 #include "random/park_miller.h"
 #include "sampling/sin_cos.h"
 
@@ -89,6 +92,57 @@ void BM_schrage_step(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_schrage_step);
+
+// A white LED: a blue die at 450 nm and a broad phosphor band, 401 points
+// (as bench/spectral.sh's), and shares spread evenly over 0..1 in the
+// scrambled order a Sobol coordinate visits them.
+lucidra::Spectrum white_led() {
+  std::vector<double> nm, power;
+  for (int w = 380; w <= 780; ++w) {
+    nm.push_back(w);
+    power.push_back(std::exp(-0.5 * std::pow((w - 450) / 10.0, 2)) +
+                    0.6 * std::exp(-0.5 * std::pow((w - 560) / 50.0, 2)));
+  }
+  return lucidra::Spectrum::from_points(nm, power);
+}
+
+std::vector<double> sample_shares() {
+  std::vector<double> shares(kSamples);
+  for (std::size_t i = 0; i < kSamples; ++i) {
+    // Bit reversal of i: the van der Corput sequence, Sobol's first coordinate.
+    std::uint32_t bits = static_cast<std::uint32_t>(i), reversed = 0;
+    for (int b = 0; b < 16; ++b, bits >>= 1) reversed = (reversed << 1) | (bits & 1u);
+    shares[i] = reversed / 65536.0;
+  }
+  return shares;
+}
+
+void BM_wavelength_at(benchmark::State& state) {
+  const lucidra::Spectrum spectrum = white_led();
+  const std::vector<double> shares = sample_shares();
+  std::vector<double> nm(kSamples);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < kSamples; ++i) nm[i] = spectrum.wavelength_at(shares[i]);
+    benchmark::DoNotOptimize(nm.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSamples));
+}
+BENCHMARK(BM_wavelength_at);
+
+// Sixteen at a time, as a batch of rays asks for them.
+void BM_wavelengths_at_batch(benchmark::State& state) {
+  const lucidra::Spectrum spectrum = white_led();
+  const std::vector<double> shares = sample_shares();
+  std::vector<double> nm(kSamples);
+  for (auto _ : state) {
+    for (std::size_t i = 0; i < kSamples; i += 16) spectrum.wavelengths_at(shares.data() + i, nm.data() + i, 16);
+    benchmark::DoNotOptimize(nm.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kSamples));
+}
+BENCHMARK(BM_wavelengths_at_batch);
 
 }  // namespace
 

@@ -294,7 +294,8 @@ void TForm1::show_estimate() {
   const bool legacy = LegacySampling1->isChecked();
   const double flux = legacy ? CSpinEdit5->value() : SourceFluxEdit->value();
   const FluxUnit unit = !legacy && FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
-  const std::uint64_t bytes = estimated_file_bytes(format, CSpinEdit3->value(), flux, unit);
+  const std::uint64_t bytes =
+      estimated_file_bytes(format, CSpinEdit3->value(), flux, unit, !SpectrumNoneButton->isChecked());
   const double rate = QSettings().value(kRateKey + QString::fromLatin1(ray_format(format).cliName), 0.0).toDouble();
   const QString time = rate > 0
                            ? to_qt(format_seconds_range(run_time_range(std::int64_t{CSpinEdit3->value()} + 1, rate)))

@@ -1,42 +1,19 @@
 #include "app/run_estimate.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdio>
-#include <random>
+
+#include "engine/estimate.h"
 
 namespace lucidra::app {
 
 namespace {
 
-constexpr int kSampleRays = 4096;
 // A run is rarely faster than the rate it last showed, and may be up to
 // twice as slow when the disk or other programs are busy.
 constexpr double kFastest = 0.8;
 constexpr double kSlowest = 2.0;
-
-// The mean length of a text line over sample rays: start points spread over
-// the emitter, directions over the forward hemisphere, the equal flux each.
-double mean_line_bytes(const RayFormat& format, double flux, double size) {
-  std::mt19937 generator(20240611u);
-  std::uniform_real_distribution<double> unit(-1.0, 1.0);
-  std::array<char, kMaxRayLineLength> line{};
-  double total = 0;
-  for (int i = 0; i < kSampleRays; ++i) {
-    RayRecord ray;
-    ray.x = unit(generator) * size;
-    ray.y = unit(generator) * size;
-    double dx = unit(generator), dy = unit(generator), dz = std::abs(unit(generator));
-    const double length = std::max(std::sqrt(dx * dx + dy * dy + dz * dz), 1e-12);
-    ray.dx = dx / length;
-    ray.dy = dy / length;
-    ray.dz = dz / length;
-    ray.flux = flux;
-    total += static_cast<double>(format.encoder(ray, line.data()) - line.data());
-  }
-  return total / kSampleRays;
-}
 
 std::string grouped(std::uint64_t value) {
   const std::string digits = std::to_string(value);
@@ -58,16 +35,9 @@ std::string number(double value, int decimals) {
 
 std::string format_count(std::uint64_t count) { return grouped(count); }
 
-std::uint64_t estimated_file_bytes(OutputFormat id, std::int32_t rayCount, double flux, FluxUnit unit, double size) {
-  const RayFormat& format = ray_format(id);
-  const std::uint64_t rays = static_cast<std::uint64_t>(std::max(rayCount, 0)) + 1;
-  HeaderFacts facts;
-  facts.fluxUnit = unit;
-  facts.rayCount = rayCount;
-  const std::uint64_t header = format.header != nullptr ? format.header(facts, rays, flux).size() : 0;
-  const double perRay = format.binary ? static_cast<double>(format.recordBytes)
-                                      : mean_line_bytes(format, flux / static_cast<double>(rays), size);
-  return header + static_cast<std::uint64_t>(std::llround(perRay * static_cast<double>(rays))) + format.trailer.size();
+std::uint64_t estimated_file_bytes(OutputFormat format, std::int32_t rayCount, double flux, FluxUnit unit,
+                                   bool spectral, double size) {
+  return ray_file_bytes(format, rayCount, flux, unit, RayWavelengths{spectral, 0.0}, size);
 }
 
 SecondsRange run_time_range(std::int64_t rays, double raysPerSecond) {

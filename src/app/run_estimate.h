@@ -12,12 +12,14 @@
 namespace lucidra::app {
 
 // The size of the file a run of `rayCount` (N, so N + 1 rays) writes in
-// `format`: header, rays and trailer. Exact for a binary format (for TM-25,
-// which leaves out rays of zero flux, the most it can take); a text format's
-// lines are measured on sample rays of an emitter of `size` mm, so the
-// figure is within a fraction of a percent.
+// `format`, with a wavelength on every ray when `spectral` (a spectrum's or
+// a line's: they differ only in LightTools text, by a few percent): header,
+// rays and trailer. Exact for a binary format (for TM-25, which leaves out rays of
+// zero flux, the most it can take); a text format's lines are measured on
+// sample rays of an emitter of `size` mm, so the figure is within a fraction
+// of a percent (the engine's ray_file_bytes).
 std::uint64_t estimated_file_bytes(OutputFormat format, std::int32_t rayCount, double flux, FluxUnit unit,
-                                   double size = 1.0);
+                                   bool spectral, double size = 1.0);
 
 // The time a run of `rays` takes at `raysPerSecond` measured on this
 // machine, as a range: runs vary with the disk and the other programs.

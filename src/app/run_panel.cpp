@@ -34,6 +34,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -326,11 +327,22 @@ void TForm1::Check1Click() {
   checkError_.clear();
   checkedFile_ = to_qt(settings.outputPath);
   checkedUnit_ = settings.fluxUnit;
-  check_->start([this, path = settings.outputPath, law = std::move(law)](const AsyncJob::Context& job) {
+  // The bar follows the file as it is read; its Cancel stops the check as
+  // Esc does, and it goes when the check ends, whatever the outcome.
+  auto* progress = new CheckProgress(QFileInfo(checkedFile_).fileName(), this);
+  connect(progress, &QProgressDialog::canceled, this, &TForm1::cancel_run);
+  connect(check_.get(), &AsyncJob::finished, progress, &QObject::deleteLater);
+  check_->start([this, path = settings.outputPath, law = std::move(law),
+                 bar = QPointer<CheckProgress>(progress)](const AsyncJob::Context& job) {
     std::optional<FarFieldResult> result;
     std::string error;
     FarFieldOptions options;
     options.stopRequested = [&job] { return job.stop_requested(); };
+    options.progress = [&job, bar](double share) {
+      job.post([bar, share] {
+        if (bar) bar->set_share(share);
+      });
+    };
     try {
       result = check_ray_file(path, RayFileKind::Auto, *law, options);
     } catch (const CheckStopped&) {
@@ -354,8 +366,7 @@ void TForm1::check_finished() {
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   frontEnd_->set_status_text("");
   if (checkResult_) {
-    auto* dialog = new FarFieldDialog(*checkResult_, this, checkedUnit_);
-    dialog->setWindowTitle(QStringLiteral("Far-field check – %1").arg(QFileInfo(checkedFile_).fileName()));
+    auto* dialog = new FarFieldDialog(*checkResult_, this, checkedUnit_, &services_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->show();
   } else if (!checkError_.empty()) {

@@ -224,6 +224,20 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                     }
                   }));
   }
+  // estimate takes the spectrum too: a ray with a wavelength takes more room.
+  if (generate || o.command == Command::Estimate) {
+    rules.emplace("--spectrum", valued([&](auto opt, auto v) {
+                    if (v.empty()) bad_value(opt, v, "a spectrum file (wavelength in nm, relative power)");
+                    o.spectrumFile = std::string(v);
+                  }));
+    rules.emplace("--wavelength", valued([&](auto opt, auto v) {
+                    const auto x = try_parse_real(v, '.');
+                    if (!x || !(*x >= kSpectrumMinNm && *x <= kSpectrumMaxNm)) {
+                      bad_value(opt, v, "a wavelength in nm from 200 to 2500");
+                    }
+                    o.wavelengthNm = *x;
+                  }));
+  }
   if (generate) {
     rules.emplace("--config", valued([&](auto, auto v) { o.configFile = std::string(v); }));
     rules.emplace("--output", valued([&](auto opt, auto v) {
@@ -246,17 +260,6 @@ CliOptions parse_command_line(const std::vector<std::string>& args) {
                   }));
     rules.emplace("--weighted", flag([&] { o.weightedSampling = true; }));
     rules.emplace("--flip", flag([&] { o.flipSolid = true; }));
-    rules.emplace("--spectrum", valued([&](auto opt, auto v) {
-                    if (v.empty()) bad_value(opt, v, "a spectrum file (wavelength in nm, relative power)");
-                    o.spectrumFile = std::string(v);
-                  }));
-    rules.emplace("--wavelength", valued([&](auto opt, auto v) {
-                    const auto x = try_parse_real(v, '.');
-                    if (!x || !(*x >= kSpectrumMinNm && *x <= kSpectrumMaxNm)) {
-                      bad_value(opt, v, "a wavelength in nm from 200 to 2500");
-                    }
-                    o.wavelengthNm = *x;
-                  }));
     rules.emplace("--consider-flux", flag([&] { o.considerFlux = true; }));
     rules.emplace("--force-extension", flag([&] { o.forceExtension = true; }));
     rules.emplace("--algorithm", valued([&](auto opt, auto v) {
@@ -823,12 +826,15 @@ Law options: as for generate (-L, -T, --photometric, --angular, --na, --extent,
 )") + kExitCodes;
     case Command::Import: return import_usage_text();
     case Command::Estimate:
-      return std::string(R"(Usage: lucidra-cli estimate --rays N [-f FORMAT]
+      return std::string(R"(Usage: lucidra-cli estimate --rays N [-f FORMAT] [--spectrum FILE | --wavelength NM]
 
 Prints the size of the ray file a run of N rays writes and the time it takes.
 
 estimate options:
   -n, --rays N               1..1000000000
+      --spectrum FILE        rays with a wavelength, drawn from this spectrum: the
+      --wavelength NM        size of the format's spectral layout (the file is read
+                             and checked as generate would)
   -f, --format FMT           the ray file's format (default zemax):
 )") + format_lines();
     case Command::Help:

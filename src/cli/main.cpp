@@ -148,7 +148,19 @@ int run_command(int argc, char** argv) {
       return cli::kExitSuccess;
     case cli::Command::Version: std::puts("lucidra-cli (Lucidra LED) " LUCIDRA_VERSION); return cli::kExitSuccess;
     case cli::Command::Estimate: {
-      const auto e = lucidra::estimate_output(*options.rayCount, options.format.value_or(lucidra::OutputFormat::Zemax));
+      const lucidra::OutputFormat format = options.format.value_or(lucidra::OutputFormat::Zemax);
+      const bool spectral = options.spectrumFile || options.wavelengthNm;
+      try {
+        // The spectrum is refused as generate would refuse it; only its
+        // presence changes the size.
+        if (options.spectrumFile) lucidra::read_spectrum_file(*options.spectrumFile);
+        if (spectral) lucidra::refuse_format_without_wavelength(format);
+      } catch (const lucidra::UserError& error) {
+        std::fprintf(stderr, "lucidra-cli: %s\n", error.what());
+        return cli::kExitFailed;
+      }
+      const auto e = lucidra::estimate_output(*options.rayCount, format,
+                                              lucidra::RayWavelengths{spectral, options.wavelengthNm.value_or(0.0)});
       std::printf("Size of Source File %lld MB\nGeneration Time ~ %lld min %lld sec\n",
                   static_cast<long long>(e.sizeMb), static_cast<long long>(e.minutes),
                   static_cast<long long>(e.seconds));

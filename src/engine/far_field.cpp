@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <thread>
 
+#include "base/platform_file.h"
 #include "base/user_error.h"
 #include "engine/run_setup.h"
 #include "sampling/level_lookup.h"
@@ -69,6 +71,19 @@ std::vector<std::pair<double, double>> view_azimuths(const FarFieldViewSpec& vie
   std::vector<std::pair<double, double>> out;
   for (double c : view.azimuths) out.emplace_back(c - halfWedge, c + halfWedge);
   return out;
+}
+
+// Bytes per ray in the file, judged from its first 64 KiB: a binary file
+// (a NUL among them) holds 28-byte records, a text file one ray a line.
+// 0 where neither can be told, such as a pipe or a file of one line.
+double bytes_per_ray(const std::string& path, std::uintmax_t fileBytes) {
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(open_file(path, "rb"), std::fclose);
+  if (!file) return 0;
+  std::string head(static_cast<std::size_t>(std::min<std::uintmax_t>(fileBytes, 65536)), '\0');
+  if (std::fread(head.data(), 1, head.size(), file.get()) != head.size()) return 0;
+  if (head.find('\0') != std::string::npos) return 28;
+  const auto lines = std::count(head.begin(), head.end(), '\n');
+  return lines > 1 ? static_cast<double>(head.size()) / static_cast<double>(lines) : 0;
 }
 
 }  // namespace
@@ -372,6 +387,27 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
     return part;
   };
   const std::shared_ptr<Partial> totals = make_partial();
+  // The share read is the rays merged times their size in the file; merged
+  // blocks lag the reads by a few blocks, and the share only ever rises and
+  // stops short of 1 until the reader is done.
+  double rayBytes = 0, fileBytes = 0, shown = 0;
+  if (options.progress) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path_from_utf8(path), error);
+    if (!error && size > 0) {
+      fileBytes = static_cast<double>(size);
+      rayBytes = bytes_per_ray(path, size);
+    }
+    options.progress(0);
+  }
+  const auto report_progress = [&] {
+    if (rayBytes <= 0) return;
+    const double share = std::min(0.99, static_cast<double>(totals->field.rays) * rayBytes / fileBytes);
+    if (share >= shown + 0.01) {
+      shown = share;
+      options.progress(share);
+    }
+  };
   const unsigned threads = options.threads != 0 ? options.threads : std::max(1u, std::thread::hardware_concurrency());
   const auto read = read_ray_file(
       path, kind, threads,
@@ -388,7 +424,9 @@ FarFieldResult check_ray_file(const std::string& path, RayFileKind kind, const I
         const auto& p = *static_cast<const Partial*>(part.get());
         totals->field.merge(p.field);
         if (totals->wavelengths) totals->wavelengths->merge(*p.wavelengths);
+        if (options.progress) report_progress();
       });
+  if (options.progress) options.progress(1);
   FarFieldResult result = compare_far_field(totals->field, law, used);
   if (options.spectrum != nullptr) {
     result.spectrum = compare_spectrum(*totals->wavelengths, *options.spectrum, used.sigmas, used.tolerance);

@@ -316,11 +316,7 @@ void check_run_settings(const GenerationSettings& settings) {
     if (!settings.spectrumFile.empty() && settings.wavelengthNm != 0) {
       throw UserError("Give either a spectrum file or a single wavelength, not both");
     }
-    if (!spectral_layout(settings.outputFormat, settings.fluxUnit).encoder) {
-      throw UserError(std::string(ray_format(settings.outputFormat).displayName) +
-                      " ray files have no place for a wavelength; write a spectral ray set as Zemax binary, TM-25, "
-                      "LightTools or text");
-    }
+    refuse_format_without_wavelength(settings.outputFormat);
   }
   if (settings.outputFormat == OutputFormat::Asap && settings.rayCount == INT32_MAX) {
     throw UserError("Number of Rays " + std::to_string(settings.rayCount) +
@@ -433,6 +429,15 @@ std::unique_ptr<RunTables> read_run_tables(const GenerationSettings& settings, R
   }
   if (mode == SamplingMode::EqualFlux) tables->directions = std::make_unique<DirectionSampler>(*tables->law);
   return tables;
+}
+
+void refuse_format_without_wavelength(OutputFormat format) {
+  // Every unit has the same layouts but for the order of TM-25's columns.
+  if (!spectral_layout(format, FluxUnit::Watt).encoder) {
+    throw UserError(std::string(ray_format(format).displayName) +
+                    " ray files have no place for a wavelength; write a spectral ray set as Zemax binary, TM-25, "
+                    "LightTools or text");
+  }
 }
 
 std::optional<Spectrum> read_run_spectrum(const GenerationSettings& settings) {

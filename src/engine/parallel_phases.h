@@ -77,6 +77,13 @@ class SobolCursor {
   // exactly, where single precision would round them onto a coarser grid
   // near 1.
   void next_unit(double* q) {
+    // The dimensions the samplings use, unrolled: every ray takes one point.
+    switch (dimension_) {
+      case 4: return next_unit_of<4>(q);
+      case 5: return next_unit_of<5>(q);
+      case 6: return next_unit_of<6>(q);
+      default: break;
+    }
     const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed_ + 1)));
     for (int d = 0; d < dimension_; ++d) {
       q[d] = static_cast<double>(current_[d]) * kUnit;
@@ -90,6 +97,19 @@ class SobolCursor {
 
  private:
   static constexpr double kUnit = 1.0 / 1073741824.0;  // 2^-30
+
+  template <int D>
+  void next_unit_of(double* q) {
+    const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed_ + 1)));
+    // Past the table's columns the point stays (as the loop above leaves it).
+    const bool step = column < SOBOL_MAX_BITS;
+    const unsigned at = step ? column : 0;
+    for (int d = 0; d < D; ++d) {
+      q[d] = static_cast<double>(current_[d]) * kUnit;
+      current_[d] ^= step ? table_->direction_numbers[static_cast<std::size_t>(d)][at] : 0;
+    }
+    ++seed_;
+  }
   const SobolState* table_ = nullptr;
   int dimension_ = 0;
   std::int64_t seed_ = 0;

@@ -278,4 +278,25 @@ char* format_e(double value, char* out) noexcept {
   return put_decimal(out, digits, decimalExponent);
 }
 
+char* format_e_near_one(double value, char* out) noexcept {
+  if (!(value >= 0.1 && value < 10.0)) [[unlikely]]
+    return format_e(value, out);
+  // value = mantissa / 2^shift with shift in 49..56; below 1 its seven
+  // digits are value x 10^7 (exponent -1), else value x 10^6 (exponent 0),
+  // rounded half to even on the exact product (under 2^77).
+  const u64 bits = std::bit_cast<u64>(value);
+  const u64 mantissa = (bits & ((u64{1} << 52) - 1)) | (u64{1} << 52);
+  const int shift = 1075 - static_cast<int>(bits >> 52);
+  const bool belowOne = value < 1.0;
+  const u128 product = static_cast<u128>(mantissa) * (belowOne ? 10 * kLowDigits : kLowDigits);
+  const u64 digits = static_cast<u64>(product >> shift);
+  const u128 rest = product & ((u128{1} << shift) - 1);
+  const u128 half = u128{1} << (shift - 1);
+  const u64 rounded = digits + static_cast<u64>(rest > half || (rest == half && (digits & 1) != 0));
+  const int exponent = belowOne ? -1 : 0;
+  if (rounded == kHighDigits) [[unlikely]]
+    return put_decimal(out, kLowDigits, exponent + 1);
+  return put_decimal(out, rounded, exponent);
+}
+
 }  // namespace lucidra

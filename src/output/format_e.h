@@ -12,4 +12,10 @@ inline constexpr int kMaxFormatELength = 14;
 // `out` must have room for kMaxFormatELength characters.
 char* format_e(double value, char* out) noexcept;
 
+// The same text for a value that mostly lies in [0.1, 10), such as a
+// wavelength in micrometres: there the exponent is known and the seven
+// digits come from one exact 128-bit product; any other value goes through
+// format_e.
+char* format_e_near_one(double value, char* out) noexcept;
+
 }  // namespace lucidra

@@ -54,7 +54,7 @@ char* format_ray_line(const RayRecord& ray, char* out) noexcept {
 char* format_spectral_ray_line(const RayRecord& ray, char* out) noexcept {
   out = format_ray_line(ray, out) - 2;
   *out++ = ' ';
-  out = format_e(ray.wavelength * 1e-3, out);
+  out = format_e_near_one(ray.wavelength * 1e-3, out);  // micrometres: 0.2 to 2.5
   out[0] = '\r';
   out[1] = '\n';
   return out + 2;

@@ -100,7 +100,8 @@ void EstimateTest::sizeMatchesTheWrittenFile() {
   if (binaryFormat == "tm25") f.Tm25Action->trigger();
   f.findChild<QLineEdit*>(field)->setText(file);
   f.CSpinEdit3->setValue(20000);
-  const std::uint64_t estimate = estimated_file_bytes(static_cast<OutputFormat>(format), 20000, 3500, FluxUnit::Watt);
+  const std::uint64_t estimate =
+      estimated_file_bytes(static_cast<OutputFormat>(format), 20000, 3500, FluxUnit::Watt, false);
   // What the window shows is the same figure.
   QVERIFY2(f.EstimateLabel->text().contains(QString::fromStdString(format_megabytes(estimate))),
            qPrintable(f.EstimateLabel->text()));

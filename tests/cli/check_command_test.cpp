@@ -204,6 +204,35 @@ TEST_F(CliTest, SpectrumGenerateAndCheck) {
       {"wavelength range", generate({"--wavelength", "100"}), 2, "", "a wavelength in nm from 200 to 2500"},
       {"asap", generate({"--wavelength", "500", "-f", "asap", "-o", "source.dis"}), 1, "",
        "ASAP (dis) ray files have no place for a wavelength"},
+      // The estimate of a spectral run: 208 + 10^6 x 32 bytes of Zemax
+      // binary (28 bytes a ray without a wavelength), the spectrum refused
+      // as generate refuses it.
+      {"estimate spectral",
+       {"estimate", "-n", "999999", "-f", "zemax-binary", "--spectrum", "white.csv"},
+       0,
+       "Size of Source File 32 MB",
+       ""},
+      {"estimate line",
+       {"estimate", "-n", "999999", "-f", "tm25", "--wavelength", "555"},
+       0,
+       "Size of Source File 32 MB",
+       ""},
+      {"estimate plain", {"estimate", "-n", "999999", "-f", "zemax-binary"}, 0, "Size of Source File 28 MB", ""},
+      {"estimate bad spectrum",
+       {"estimate", "-n", "5", "--spectrum", "bad.txt"},
+       1,
+       "",
+       "Spectrum file bad.txt, line 2: wavelengths must increase"},
+      {"estimate asap",
+       {"estimate", "-n", "5", "-f", "asap", "--wavelength", "500"},
+       1,
+       "",
+       "ASAP (dis) ray files have no place for a wavelength"},
+      {"estimate both",
+       {"estimate", "-n", "5", "--spectrum", "white.csv", "--wavelength", "500"},
+       2,
+       "",
+       "--spectrum and --wavelength exclude each other"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

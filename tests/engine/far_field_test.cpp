@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <random>
 
 #include "engine/run_fixture.h"
+#include "output/ray_format.h"
 
 namespace lucidra::testing {
 namespace {
@@ -239,6 +241,38 @@ TEST_F(RunTest, CheckStopsWhenAskedBetweenBlocks) {
         EXPECT_EQ(polls, stopAfter + 1) << "no poll after the stop";
       }
     }
+  }
+}
+
+// The share read, as a check reports it: it starts at 0, never falls, ends
+// at 1 once every ray is in, and passes through the middle of a large file
+// in text and binary alike.
+TEST_F(RunTest, CheckReportsTheShareReadUpToOne) {
+  for (const OutputFormat format : {OutputFormat::Zemax, OutputFormat::ZemaxBinary}) {
+    SCOPED_TRACE(ray_format(format).displayName);
+    GenerationSettings s = led_settings();
+    s.outputFormat = format;
+    s.rayCount = 300000;  // several blocks of the reader
+    const RunReport report = run(s);
+    ASSERT_TRUE(report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) << report.message;
+    std::vector<double> shares;
+    FarFieldOptions options;
+    options.threads = 1;
+    options.progress = [&](double share) { shares.push_back(share); };
+    EXPECT_EQ(check_ray_file(output, RayFileKind::Auto, IntensityLaw(s), options).totals.rays, 300001);
+    ASSERT_GE(shares.size(), 3u);
+    EXPECT_EQ(shares.front(), 0);
+    EXPECT_EQ(shares.back(), 1);
+    EXPECT_TRUE(std::is_sorted(shares.begin(), shares.end()));
+    EXPECT_TRUE(std::any_of(shares.begin(), shares.end(), [](double v) { return v > 0.2 && v < 0.99; }))
+        << "no share between the start and the end";
+    // A stopped check ends before 1.
+    shares.clear();
+    int polls = 0;
+    options.stopRequested = [&] { return polls++ >= 2; };
+    EXPECT_THROW(check_ray_file(output, RayFileKind::Auto, IntensityLaw(s), options), CheckStopped);
+    ASSERT_FALSE(shares.empty());
+    EXPECT_LT(shares.back(), 1);
   }
 }
 

@@ -2,14 +2,17 @@
 // proportions, through one more coordinate of the same point; the same
 // bytes on every thread count; every format written and read back with its
 // wavelengths; check --spectrum passes a white LED and fails a wrong one;
-// and the combinations a spectral run refuses.
+// the combinations a spectral run refuses; and the estimate of every
+// layout against the file written.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <vector>
 
+#include "engine/estimate.h"
 #include "engine/far_field.h"
 #include "engine/run_fixture.h"
 #include "output/ray_file_reader.h"
@@ -246,6 +249,65 @@ TEST_F(SpectralRunTest, Refusals) {
     EXPECT_NE(report.message.find(c.message), std::string::npos) << c.name << ": " << report.message;
     EXPECT_EQ(read_bytes(path_of("refused.dat")), before) << c.name << ": the previous file survives";
   }
+}
+
+TEST_F(SpectralRunTest, EstimateIsTheWrittenFilesSize) {
+  // Every format, without a wavelength, with a spectrum and with one line,
+  // in watts and lumens: a binary file's size exactly (header, records,
+  // trailer), a text file's within half a percent (its lines are measured
+  // on sample rays). The line is the shortest text in LightTools text.
+  constexpr std::int32_t kRays = 3000;
+  enum class Source { None, Spectrum, Line };
+  for (const RayFormat& f : ray_formats()) {
+    for (const Source source : {Source::None, Source::Spectrum, Source::Line}) {
+      if (source != Source::None && f.id == OutputFormat::Asap) continue;  // refused: no place for a wavelength
+      for (const FluxUnit unit : {FluxUnit::Watt, FluxUnit::Lumen}) {
+        GenerationSettings s = spectral_settings(white_led_text());
+        s.rayCount = kRays;
+        s.fluxUnit = unit;
+        if (source != Source::Spectrum) s.spectrumFile.clear();
+        if (source == Source::Line) s.wavelengthNm = 555;
+        const std::string name = "estimate" + std::string(f.defaultName.substr(f.defaultName.rfind('.')));
+        const RunReport report = run_to(s, f.id, name);
+        const std::string trace = std::string(f.cliName) + (source == Source::None ? " plain" : " spectral") +
+                                  (source == Source::Line ? " line" : "") + (unit == FluxUnit::Lumen ? " lm" : " W");
+        ASSERT_EQ(report.outcome, RunOutcome::Succeeded) << trace << ": " << report.message;
+        const auto written = static_cast<std::uint64_t>(std::filesystem::file_size(path_of(name)));
+        const RayWavelengths wavelengths{source != Source::None, s.wavelengthNm};
+        const std::uint64_t estimate = ray_file_bytes(f.id, kRays, s.sourceFlux, unit, wavelengths, s.sizeXmm / 2);
+        if (f.binary) {
+          EXPECT_EQ(estimate, written) << trace;
+          // The command line's figure: the same bytes in whole megabytes.
+          EXPECT_EQ(estimate_output(kRays, f.id, wavelengths).sizeMb, static_cast<std::int64_t>(written / 1000000u))
+              << trace;
+        } else {
+          EXPECT_NEAR(static_cast<double>(estimate), static_cast<double>(written), 0.005 * static_cast<double>(written))
+              << trace;
+        }
+      }
+    }
+  }
+}
+
+TEST(SpectralEstimate, AWavelengthTakesItsRoomInEveryLayout) {
+  // 10^6 rays: four bytes a record more in every binary layout (Zemax's
+  // eighth float, TM-25's wavelength item, LightTools' colour information),
+  // a column of " d.dddddde-01" (13 bytes) on every Zemax and TracePro
+  // line; ASAP, which has no place for one, keeps its size.
+  struct Case {
+    OutputFormat format;
+    double bytesPerRay;
+  };
+  const Case cases[] = {{OutputFormat::ZemaxBinary, 4}, {OutputFormat::Tm25, 4},      {OutputFormat::LightTools, 4},
+                        {OutputFormat::Zemax, 13},      {OutputFormat::TracePro, 13}, {OutputFormat::Asap, 0}};
+  constexpr std::int32_t kRays = 999999;
+  for (const Case& c : cases) {
+    const auto plain = static_cast<double>(ray_file_bytes(c.format, kRays, 3500, FluxUnit::Watt, {}));
+    const auto spectral = static_cast<double>(ray_file_bytes(c.format, kRays, 3500, FluxUnit::Watt, {true, 0}));
+    EXPECT_NEAR(spectral - plain, c.bytesPerRay * 1e6, 1.0) << ray_format(c.format).cliName;
+  }
+  EXPECT_EQ(estimate_output(kRays, OutputFormat::ZemaxBinary, {true, 0}).sizeMb, 32);  // 208 + 10^6 x 32 bytes
+  EXPECT_EQ(estimate_output(kRays, OutputFormat::ZemaxBinary).sizeMb, 28);
 }
 
 }  // namespace

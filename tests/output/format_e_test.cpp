@@ -208,5 +208,49 @@ TEST(FormatE, MatchesCLibrary) {
   }
 }
 
+TEST(FormatE, NearOneMatchesTheGeneralForm) {
+  // Wavelengths in micrometres and their neighbourhood: the fast path for
+  // [0.1, 10) and the values around it that take the general one.
+  std::vector<double> values = {0.1,
+                                1.0,
+                                10.0,
+                                0.0,
+                                -0.5,
+                                0.2,
+                                2.5,
+                                0.9999999,
+                                0.99999995,
+                                9.9999995,
+                                9.99999949999,
+                                0.099999995,
+                                std::numeric_limits<double>::quiet_NaN(),
+                                std::numeric_limits<double>::infinity()};
+  for (const double edge : {0.1, 1.0, 10.0, 0.99999995, 9.9999995, 0.2, 2.5}) {
+    double below = edge, above = edge;
+    for (int i = 0; i < 64; ++i) {
+      below = std::nextafter(below, 0.0);
+      above = std::nextafter(above, 100.0);
+      values.push_back(below);
+      values.push_back(above);
+    }
+  }
+  // Exact ties of the seventh digit: odd multiples of 2^-8 below 1
+  // (x 10^7 ends in .5) and of 2^-7 above (x 10^6 ends in .5).
+  for (int j = 1; j < 256; j += 2) values.push_back(j / 256.0);
+  for (int j = 129; j < 1280; j += 2) values.push_back(j / 128.0);
+  std::mt19937_64 rng(555);
+  std::uniform_real_distribution<double> wavelengthUm(0.09, 11.0);
+  for (int i = 0; i < 300000; ++i) values.push_back(wavelengthUm(rng));
+  int mismatches = 0;
+  for (const double value : values) {
+    char buffer[kMaxFormatELength];
+    const std::string ours(buffer, static_cast<std::size_t>(format_e_near_one(value, buffer) - buffer));
+    if (ours != reference(value) && ++mismatches <= 10) {
+      ADD_FAILURE() << std::hexfloat << value << " gives " << ours << ", expected " << reference(value);
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << values.size() << " values";
+}
+
 }  // namespace
 }  // namespace lucidra

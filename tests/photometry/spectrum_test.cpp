@@ -1,10 +1,13 @@
 // The spectrum: its reader's refusals, the inverse cumulative distribution
-// the rays' wavelengths come from, V(lambda) against a second source, and
-// lumens against watts for hand-computed sources.
+// the rays' wavelengths come from (one at a time and a batch at a time, the
+// same doubles), V(lambda) against a second source, and lumens against
+// watts for hand-computed sources.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -90,6 +93,64 @@ TEST(Spectrum, InverseCumulativeDistribution) {
   }
   EXPECT_EQ(Spectrum::line(633).wavelength_at(0.7), 633);
   EXPECT_NEAR(t.mean_wavelength(), 450, 1e-9);
+}
+
+TEST(Spectrum, BatchLookupIsBitForBitTheSingleOne) {
+  // The batch path (four shares at a time with AVX, two with SSE2, the rest
+  // one by one) against wavelength_at on spectra with every kind of piece:
+  // rising and falling, flat, starting or ending at zero power, a gap
+  // without power, a point only, many points in one guide cell, one line.
+  std::vector<double> whiteNm, whitePower, combNm, combPower;
+  for (int nm = 380; nm <= 780; ++nm) {
+    whiteNm.push_back(nm);
+    whitePower.push_back(std::exp(-0.5 * std::pow((nm - 450) / 10.0, 2)) +
+                         0.6 * std::exp(-0.5 * std::pow((nm - 560) / 50.0, 2)));
+  }
+  for (int i = 0; i < 5000; ++i) {  // more points than guide cells, most without power
+    combNm.push_back(300 + 0.25 * i);
+    combPower.push_back(i % 97 == 0 ? 1.0 : 0.0);
+  }
+  struct Case {
+    const char* name;
+    Spectrum spectrum;
+  };
+  const Case cases[] = {
+      {"white LED", Spectrum::from_points(whiteNm, whitePower)},
+      {"triangle from zero", Spectrum::from_points({400, 450, 500}, {0, 1, 0})},
+      {"ramp with a flat part", Spectrum::from_points({380, 420, 500, 700, 780}, {0, 2, 2, 0.5, 0})},
+      {"gap without power", Spectrum::from_points({400, 410, 600, 610}, {1, 0, 0, 1})},
+      {"flat", Spectrum::from_points({500, 600}, {3, 3})},
+      {"zero tail", Spectrum::from_points({400, 500, 600, 700}, {1, 1, 0, 0})},
+      {"comb", Spectrum::from_points(combNm, combPower)},
+      {"line", Spectrum::line(633)},
+  };
+  // Shares from 0 to just below 1: a van der Corput sequence (Sobol's first
+  // coordinate), the ends, and the shares at every point's own cumulative
+  // area, where the piece changes.
+  std::vector<double> shares = {0.0, 0x1p-30, 0.5, 1 - 0x1p-30, 1 - 0x1p-53};
+  for (std::uint32_t i = 1; i < 4096; ++i) {
+    std::uint32_t reversed = 0;
+    for (std::uint32_t bits = i, b = 0; b < 12; ++b, bits >>= 1) reversed = (reversed << 1) | (bits & 1u);
+    shares.push_back(reversed / 4096.0);
+  }
+  for (const Case& c : cases) {
+    std::vector<double> all = shares;
+    for (const double nm : c.spectrum.wavelengths()) {
+      const double q = c.spectrum.share_below(nm);
+      if (q < 1) all.push_back(q);
+    }
+    // Every batch length up to 17, so that each path and tail is taken.
+    for (std::size_t n = 1; n <= 17; ++n) {
+      std::vector<double> batch(all.size());
+      for (std::size_t k = 0; k < all.size(); k += n) {
+        const std::size_t m = std::min(n, all.size() - k);
+        c.spectrum.wavelengths_at(all.data() + k, batch.data() + k, m);
+      }
+      for (std::size_t k = 0; k < all.size(); ++k) {
+        ASSERT_EQ(batch[k], c.spectrum.wavelength_at(all[k])) << c.name << ", share " << all[k] << ", batch " << n;
+      }
+    }
+  }
 }
 
 TEST(Spectrum, ColourOfLinesAndWhite) {

@@ -45,6 +45,9 @@ struct FarFieldOptions {
   int wavelengthBins = 40;
   // Asked between blocks of the file; true stops the check (CheckStopped).
   std::function<bool()> stopRequested;
+  // Told the share of the file read so far (0..1), rising, after blocks of
+  // the file and 1 once every ray is in; on the checking thread.
+  std::function<void(double share)> progress;
 };
 
 // The front end asked a check to stop.

@@ -76,6 +76,10 @@ RunReport generate(const GenerationSettings& settings, RunObserver& observer, Pr
 inline constexpr const char* kSuccessNotice = " Source File Created Succesfully!!! ";
 inline constexpr const char* kLowFluxNotice = "GENERATION ERROR!!! \n PLEASE REGENERATE!!! ";
 
+// Refuses (UserError naming the format) a format with no place for a
+// wavelength, as a run with a spectrum and the estimate of one do.
+void refuse_format_without_wavelength(OutputFormat format);
+
 // The run's spectrum: the file's, or the one line; none without either.
 // Throws SpectrumError (naming the file and line).
 std::optional<Spectrum> read_run_spectrum(const GenerationSettings& settings);

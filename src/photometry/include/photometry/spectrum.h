@@ -74,6 +74,11 @@ class Spectrum {
     const double nm = nm_[i] + (std::isfinite(u) ? u : 0.0);
     return nm < nm_[i + 1] ? nm : nm_[i + 1];
   }
+  // wavelength_at for `n` shares at once, bit for bit the same: nm[k] =
+  // wavelength_at(q[k]). The square root and the division of one share
+  // overlap those of the next, two shares to an instruction where the
+  // processor has SSE2, so a batch of rays costs a fraction of the calls.
+  void wavelengths_at(const double* q, double* nm, std::size_t n) const noexcept;
   // The share of the power below `nm` (0 before the first point, 1 after the last).
   double share_below(double nm) const noexcept;
 
@@ -94,6 +99,10 @@ class Spectrum {
   // cumulative area is not beyond the share's start.
   std::vector<std::uint32_t> guide_;
   std::vector<double> slope_;  // power per nm of each piece
+  // For the batch lookup, per guide cell: the share from which the cell's
+  // piece is the next point's, when the cell holds at most that one step
+  // (infinite: none); -1 when it holds more (the steps are taken one by one).
+  std::vector<double> stepShare_;
 };
 
 // Correlated colour temperature (K) of a chromaticity by McCamy's cubic

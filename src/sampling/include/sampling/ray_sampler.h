@@ -339,6 +339,14 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     q0[i] = q[i][0];
     q1[i] = q[i][1];
   }
+  // As modern_ray: the wavelength from the coordinate after the direction's,
+  // the batch's at once so that their square roots and divisions overlap.
+  if (plan.spectrum != nullptr) {
+    double share[kBatch], nm[kBatch];
+    for (std::size_t i = 0; i < kBatch; ++i) share[i] = i < n ? q[i][4] : 0.0;
+    plan.spectrum->wavelengths_at(share, nm, n);
+    for (std::size_t i = 0; i < n; ++i) rays[i].wavelength = nm[i];
+  }
   plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
   // The sines and cosines of the batch two at a time (sin_cos_n), the
   // ellipse's angles with them.
@@ -351,8 +359,6 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   sin_cos_n(ellipse ? 2 * n : n, angle, sine, cosine);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
-    // As modern_ray: the wavelength from the coordinate after the direction's.
-    if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[i][4]);
     if (ellipse) {
       ray.x = plan.semiAxisX * (radius[i] * cosine[n + i]);
       ray.y = plan.semiAxisY * (radius[i] * sine[n + i]);
