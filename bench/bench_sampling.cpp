@@ -1,7 +1,8 @@
 // Speed of the per-ray arithmetic the default sampling relies on: the
-// sine/cosine pair against the C library's, the seeded generator's step, and
-// a ray's wavelength from a white LED's spectrum, one at a time and a batch
-// at a time as the rays draw them.
+// sine/cosine pair against the C library's, alone and a batch at a time, the
+// seeded generator's step, alone and 64 at once, and a ray's wavelength from
+// a white LED's spectrum, one at a time and a batch at a time as the rays
+// draw them.
 
 #include <benchmark/benchmark.h>
 
@@ -51,11 +52,37 @@ void BM_sin_cos_c_library(benchmark::State& state) {
 }
 BENCHMARK(BM_sin_cos_c_library);
 
+// A batch of 16 angles as the default sampling takes them (sin_cos_n: four
+// or two at a time); the time is per batch, so per angle divide by 16.
+void BM_sin_cos_batch_of_16(benchmark::State& state) {
+  const std::vector<double> angles = sample_angles();
+  double s[16], c[16];
+  std::size_t i = 0;
+  for (auto _ : state) {
+    lucidra::sin_cos_n(16, &angles[i], s, c);
+    i = (i + 16) % kSamples;
+    benchmark::DoNotOptimize(s);
+    benchmark::DoNotOptimize(c);
+  }
+}
+BENCHMARK(BM_sin_cos_batch_of_16);
+
 void BM_park_miller_step(benchmark::State& state) {
   std::int32_t seed = 12345;
   for (auto _ : state) benchmark::DoNotOptimize(lucidra::uniform01(seed));
 }
 BENCHMARK(BM_park_miller_step);
+
+// 64 seeded draws at once (two interleaved chains); the time is per 64.
+void BM_park_miller_64_at_once(benchmark::State& state) {
+  std::int32_t seed = 12345;
+  double out[64];
+  for (auto _ : state) {
+    lucidra::uniform01_n(seed, 64, out);
+    benchmark::DoNotOptimize(out);
+  }
+}
+BENCHMARK(BM_park_miller_64_at_once);
 
 void BM_schrage_step(benchmark::State& state) {
   std::int32_t seed = 12345;

@@ -125,6 +125,7 @@ struct ChunkDraws {
   void sobol(float* q) { sobolCursor.next(q); }
   void sobol_unit(double* q) { sobolCursor.next_unit(q); }
   double unit() { return uniform01(uniformSeed); }
+  void units(std::size_t n, double* out) { uniform01_n(uniformSeed, n, out); }
   std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }
   std::int32_t below(std::int32_t k) { return random_below(runtime, k); }
   std::int64_t below_wide(std::int64_t k) { return random_below_wide(runtime, k); }

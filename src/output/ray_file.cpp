@@ -171,7 +171,13 @@ void RayFileWriter::write_records(std::string_view bytes) {
   }
   // A value beyond single precision became an infinity: such a file would
   // pass for a good one in every tool that reads it.
+  // First one pass without a branch a value (which the compiler vectorises),
+  // then, only when it finds one, the search for its ray.
+  std::uint32_t infinite = 0;
   for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
+    infinite |= static_cast<std::uint32_t>((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u);
+  }
+  for (std::size_t at = 0; infinite != 0 && at + 4 <= bytes.size(); at += 4) {
     if ((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u) {
       const std::uint64_t ray = records_ + at / recordBytes + 1;
       failed_ = true;

@@ -91,6 +91,19 @@ void ArcSource::proportional_point(double qz, double qr, double qa, double& x, d
   y = rho * s;
 }
 
+void ArcSource::proportional_points(std::size_t n, const double* qz, const double* qr, const double* qa, double* x,
+                                    double* y, double* z) const noexcept {
+  double rho[kBatch], angle[kBatch] = {}, s[kBatch], c[kBatch];
+  axialDensity_.quantiles(n, qz, z);
+  radialDensity_.quantiles(n, qr, rho);
+  for (std::size_t i = 0; i < n; ++i) angle[i] = 2 * kPi * qa[i];
+  sin_cos_n(n, angle, s, c);
+  for (std::size_t i = 0; i < n; ++i) {
+    x[i] = rho[i] * c[i];
+    y[i] = rho[i] * s[i];
+  }
+}
+
 void ArcSource::even_point(double qz, double qr, double qa, double& x, double& y, double& z) const {
   z = qz * length_;
   const double rho = radius_ * std::sqrt(qr);
@@ -113,6 +126,21 @@ void ArcSource::direction(double qe, double qp, double& dx, double& dy, double& 
   sin_cos(extent_ * qp, s, c);
   dx = across * s;
   dy = across * c;
+}
+
+void ArcSource::directions(std::size_t n, const double* qe, const double* qp, double* dx, double* dy,
+                           double* dz) const noexcept {
+  double angle[kBatch] = {}, across[kBatch], s[kBatch], c[kBatch];
+  for (std::size_t i = 0; i < n; ++i) {
+    dz[i] = sinLow_ + qe[i] * (sinHigh_ - sinLow_);
+    across[i] = std::sqrt(std::max(0.0, (1 - dz[i]) * (1 + dz[i])));
+    angle[i] = extent_ * qp[i];
+  }
+  sin_cos_n(n, angle, s, c);
+  for (std::size_t i = 0; i < n; ++i) {
+    dx[i] = across[i] * s[i];
+    dy[i] = across[i] * c[i];
+  }
 }
 
 }  // namespace lucidra

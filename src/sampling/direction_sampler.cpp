@@ -102,6 +102,9 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
     rowCumulative_[r + 1] = rowCumulative_[r] + mass;
     rowLower_.push_back(row[nodes - 1].lowerCumulative);
     rowUpper_.push_back(row[nodes - 1].upperCumulative);
+    // Each edge's guide, then the smaller of the two, which is all a
+    // search reads: one entry, one cache line.
+    std::vector<std::uint16_t> edgeGuide[2];
     for (int edge = 0; edge < 2; ++edge) {
       const double whole = edge == 0 ? rowLower_.back() : rowUpper_.back();
       std::size_t j = 0;
@@ -111,8 +114,11 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
           return edge == 0 ? row[i].lowerCumulative : row[i].upperCumulative;
         };
         while (j + 2 < nodes && cumulative(j + 1) <= limit) ++j;
-        columnGuide_.push_back(static_cast<std::uint16_t>(j));
+        edgeGuide[edge].push_back(static_cast<std::uint16_t>(j));
       }
+    }
+    for (std::size_t k = 0; k < columnGuideSize_; ++k) {
+      columnGuide_.push_back(std::min(edgeGuide[0][k], edgeGuide[1][k]));
     }
   }
   if (!(total() > 0) || !std::isfinite(total())) {
@@ -128,9 +134,16 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   }
 }
 
-std::size_t DirectionSampler::row_of(double target) const noexcept {
-  const auto k =
-      std::min(guide_.size() - 1, static_cast<std::size_t>(target / total() * static_cast<double>(guide_.size())));
+// Inlined into the batch loops, so that the divisions of different points
+// overlap (the compiler's own choice was a call a point).
+[[gnu::always_inline]] inline std::size_t DirectionSampler::row_of(double target) const noexcept {
+  return row_at(target / total() * static_cast<double>(guide_.size()), target);
+}
+
+// The row from the target's place in the guide (target / total * guide
+// size, which the batches compute for all their points at once).
+[[gnu::always_inline]] inline std::size_t DirectionSampler::row_at(double place, double target) const noexcept {
+  const auto k = std::min(guide_.size() - 1, static_cast<std::size_t>(place));
   std::size_t r = guide_[k];
   const std::size_t last = rowU_.size() - 2;
   while (r < last && rowCumulative_[r + 1] <= target) ++r;
@@ -162,8 +175,7 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   // The last node j with cumulative(j) <= target, cumulative being linear
   // in s: from the guides' start, a walk forward.
   const auto k = std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1 * static_cast<double>(columnGuideSize_)));
-  const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
-  std::size_t j = std::min(guide[k], guide[columnGuideSize_ + k]);
+  std::size_t j = columnGuide_[columnGuideSize_ * r + k];
   while (j + 2 < nodes && t * row[j + 1].lowerCumulative + s * row[j + 1].upperCumulative <= columnTarget) ++j;
   const double v0 = t * row[j].lower + s * row[j].upper;
   const double v1 = t * row[j + 1].lower + s * row[j + 1].upper;
@@ -175,32 +187,62 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
 void DirectionSampler::sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta,
                                     double* phi) const noexcept {
   const std::size_t nodes = columnPhi_.size();
-  if (collimated_ || nodes == 2 || n > kBatch) {
+  if (collimated_ || n > kBatch) {
     for (std::size_t i = 0; i < n; ++i) sample(q0[i], q1[i], cosTheta[i], phi[i]);
     return;
   }
   std::size_t row[kBatch], column[kBatch];
   double mass[kBatch], s[kBatch], columnTarget[kBatch];
+  // The two ends of each point's linear density (its row's, then its
+  // column's), for the inversions two at a time.
+  double lower[kBatch], upper[kBatch];
+  // Each point's target and its place in the row guide, all divisions of a
+  // step together, apart from the searches.
+  double target[kBatch], place[kBatch], height[kBatch];
+  for (std::size_t i = 0; i < n; ++i) target[i] = q0[i] * total();
+  for (std::size_t i = 0; i < n; ++i) place[i] = target[i] / total() * static_cast<double>(guide_.size());
+  if (nodes == 2) {
+    // One column: the rows as below, phi even over the extent.
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t r = row_at(place[i], target[i]);
+      row[i] = r;
+      mass[i] = target[i] - rowCumulative_[r];
+      height[i] = rowU_[r + 1] - rowU_[r];
+      lower[i] = rowLower_[r];
+      upper[i] = rowUpper_[r];
+    }
+    for (std::size_t i = 0; i < n; ++i) mass[i] /= height[i];
+    invert_linear_density_n(n, lower, upper, mass, s);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t r = row[i];
+      const double si = s[i];
+      cosTheta[i] = std::min(1.0, rowU_[r] + si * (rowU_[r + 1] - rowU_[r]));
+      phi[i] = columnPhi_[0] + q1[i] * (columnPhi_[1] - columnPhi_[0]);
+    }
+    return;
+  }
   // The row of each point, its mass within the row, and where the walk to
   // its column starts; the nodes there are fetched while the square roots
   // of the next step are taken.
   for (std::size_t i = 0; i < n; ++i) {
-    const double target = q0[i] * total();
-    const std::size_t r = row_of(target);
+    const std::size_t r = row_at(place[i], target[i]);
     row[i] = r;
-    mass[i] = (target - rowCumulative_[r]) / (rowU_[r + 1] - rowU_[r]);
+    mass[i] = target[i] - rowCumulative_[r];
+    height[i] = rowU_[r + 1] - rowU_[r];
     const auto k =
         std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
-    const std::uint16_t* guide = &columnGuide_[2 * columnGuideSize_ * r];
-    column[i] = std::min(guide[k], guide[columnGuideSize_ + k]);
+    column[i] = columnGuide_[columnGuideSize_ * r + k];
 #if defined(__GNUC__)
     __builtin_prefetch(&nodes_[r * nodes + column[i]]);
     __builtin_prefetch(&nodes_[r * nodes + column[i] + 1]);
 #endif
+    lower[i] = rowLower_[r];
+    upper[i] = rowUpper_[r];
   }
+  for (std::size_t i = 0; i < n; ++i) mass[i] /= height[i];
+  invert_linear_density_n(n, lower, upper, mass, s);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t r = row[i];
-    s[i] = invert_linear_density(rowLower_[r], rowUpper_[r], mass[i]);
     cosTheta[i] = std::min(1.0, rowU_[r] + s[i] * (rowU_[r + 1] - rowU_[r]));
     columnTarget[i] = q1[i] * ((1 - s[i]) * rowLower_[r] + s[i] * rowUpper_[r]);
   }
@@ -223,10 +265,15 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     const Node* nodesOfRow = &nodes_[row[i] * nodes];
     const std::size_t j = column[i];
     const double t = 1 - s[i];
-    const double v0 = t * nodesOfRow[j].lower + s[i] * nodesOfRow[j].upper;
-    const double v1 = t * nodesOfRow[j + 1].lower + s[i] * nodesOfRow[j + 1].upper;
+    lower[i] = t * nodesOfRow[j].lower + s[i] * nodesOfRow[j].upper;
+    upper[i] = t * nodesOfRow[j + 1].lower + s[i] * nodesOfRow[j + 1].upper;
+  }
+  double within[kBatch];
+  invert_linear_density_n(n, lower, upper, mass, within);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t j = column[i];
     const double width = columnPhi_[j + 1] - columnPhi_[j];
-    phi[i] = columnPhi_[j] + width * invert_linear_density(v0, v1, mass[i]);
+    phi[i] = columnPhi_[j] + width * within[i];
   }
 }
 

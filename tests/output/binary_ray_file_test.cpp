@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <tuple>
@@ -191,6 +193,44 @@ TEST(BinaryWriter, HeaderWrittenAtCommitCountsTheRecords) {
   }
   const double flux = static_cast<double>(0.1f) + static_cast<double>(0.2f);
   EXPECT_EQ(read_file(path), zemax_binary_header(2, flux, "t") + record_bytes(rays[0]) + record_bytes(rays[2]));
+}
+
+// A value beyond single precision (an infinity, or a NaN) anywhere in a
+// record stops the file, naming the ray counted from the file's first, and
+// the previous file stays.
+TEST(BinaryWriter, RefusesARecordBeyondSinglePrecision) {
+  struct Case {
+    std::size_t record, field;  // in the second piece of four records
+    float value;
+    const char* ray;
+  };
+  const float inf = std::numeric_limits<float>::infinity();
+  const Case cases[] = {{0, 0, inf, "ray 4 "}, {3, 6, -inf, "ray 7 "}, {2, 3, std::nanf(""), "ray 6 "}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.ray);
+    TempDir dir;
+    const auto path = dir.path() / "rays.dat";
+    write_file(path, "previous");
+    RayFileWriter writer(path.string());
+    writer.begin_binary(
+        [](std::uint64_t n, double flux) { return zemax_binary_header(static_cast<std::uint32_t>(n), flux, "t"); },
+        &encode_tm25_record, 7);
+    const RayRecord good{1, 2, 3, 0, 0, 1, 0.5};
+    std::string first, second;
+    for (int i = 0; i < 3; ++i) first += record_bytes(good);
+    for (int i = 0; i < 4; ++i) second += record_bytes(good);
+    std::memcpy(&second[c.record * kBinaryRecordBytes + c.field * 4], &c.value, 4);
+    writer.write_rays(first);
+    try {
+      writer.write_rays(second);
+      FAIL() << "no error";
+    } catch (const OutputFileError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.ray), std::string::npos) << e.what();
+      EXPECT_NE(std::string(e.what()).find("beyond the single precision"), std::string::npos) << e.what();
+    }
+    writer.discard();
+    EXPECT_EQ(read_file(path), "previous");
+  }
 }
 
 // Large files bypass the page cache in whole aligned blocks where the file

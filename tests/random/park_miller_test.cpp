@@ -98,5 +98,27 @@ TEST(ParkMiller, SkipMatchesStepping) {
   EXPECT_EQ(park_miller_skip(10, 2147483646ull), 10);
 }
 
+// Many draws at once give the values and the final seed of as many single
+// draws: from the seeds where it falls back to single steps (0, negative,
+// the top of the range) and across the range, for counts below, at and past
+// the point where the chains start, and every remainder after them.
+TEST(ParkMiller, ManyDrawsAtOnceMatchSingleDraws) {
+  std::vector<std::int32_t> seeds = {0, -1, -2147483647, 1, 2, 127773, 2147483645, 2147483646, 2147483647};
+  for (std::int64_t s = 3; s < 2147483647; s += 104729) seeds.push_back(static_cast<std::int32_t>(s));
+  for (const std::int32_t start : seeds) {
+    for (const std::size_t n : {0, 1, 3, 7, 8, 9, 10, 11, 64, 97}) {
+      std::vector<double> many(n + 1, -1.0);
+      std::int32_t batched = start, single = start;
+      uniform01_n(batched, n, many.data());
+      for (std::size_t i = 0; i < n; ++i) {
+        const double one = uniform01(single);
+        ASSERT_EQ(many[i], one) << "seed " << start << ", draw " << i << " of " << n;
+      }
+      EXPECT_EQ(batched, single) << "seed " << start << ", " << n << " draws";
+      EXPECT_EQ(many[n], -1.0) << "wrote past the end";
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lucidra

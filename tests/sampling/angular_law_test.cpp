@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -196,6 +197,45 @@ TEST(LinearDensity, GuidedQuantileMatchesAFullSearch) {
     for (double c2 : cumulative) qs.push_back(c2 / cumulative.back());
     for (int i = 0; i < 2000; ++i) qs.push_back((i + 0.37) / 2000);
     for (double q : qs) EXPECT_EQ(density.quantile(q), reference(q)) << "q = " << q;
+    // The batched form, in batches of every size, gives the same bits.
+    std::size_t n = 1;
+    for (std::size_t first = 0; first < qs.size(); first += n, n = n % LinearDensity::kBatch + 1) {
+      const std::size_t count = std::min(n, qs.size() - first);
+      double out[LinearDensity::kBatch];
+      density.quantiles(count, &qs[first], out);
+      for (std::size_t i = 0; i < count; ++i) EXPECT_EQ(out[i], reference(qs[first + i])) << "q = " << qs[first + i];
+    }
+  }
+}
+
+// The two-at-a-time inversion against the single one, bit for bit: even
+// and sloped densities, a zero end, mass at and past the whole, a negative
+// discriminant (clamped to 0), a zero denominator, NaN, and odd counts.
+TEST(LinearDensity, InversionsTwoAtATimeGiveTheBitsOfSingleOnes) {
+  const double nan = std::nan("");
+  std::vector<double> a = {1, 0, 5, 2, 0, 3, 1e-300, 4, nan, 1, 0.5, 7};
+  std::vector<double> b = {1, 6, 0, 2, 0, 1, 2, 4, 1, nan, 0.25, 0};
+  std::vector<double> m = {0.5, 0.2, 2.5, 2, 0, 3, 1, -1, 0.1, 0.3, 0.375, 4};
+  std::uint32_t state = 99;
+  for (int i = 0; i < 500; ++i) {
+    state = state * 1664525u + 1013904223u;
+    a.push_back((state >> 8) % 1000 / 100.0);
+    b.push_back((state >> 18) % 1000 / 100.0);
+    m.push_back(0.5 * (a.back() + b.back()) * ((state & 255) / 255.0));
+  }
+  const auto same = [](double x, double y) {
+    return std::bit_cast<std::uint64_t>(x) == std::bit_cast<std::uint64_t>(y) || (std::isnan(x) && std::isnan(y));
+  };
+  for (const std::size_t first : {std::size_t{0}, std::size_t{1}}) {
+    const std::size_t n = a.size() - first;
+    std::vector<double> s(n);
+    invert_linear_density_n(n, &a[first], &b[first], &m[first], s.data());
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t k = first + i;
+      const double one = invert_linear_density(a[k], b[k], m[k]);
+      EXPECT_TRUE(same(s[i], one)) << "a " << a[k] << " b " << b[k] << " mass " << m[k] << ": " << s[i] << " vs "
+                                   << one;
+    }
   }
 }
 
@@ -228,6 +268,51 @@ TEST(ArcSource, PointsAndDirectionsFollowTheProfiles) {
   EXPECT_EQ(arc.radiance(2.5, 0, 5), 0) << "outside the cylinder";
   EXPECT_THROW(ArcSource(LinearTable({0, 10}, {0, 0}), LinearTable({0, 2}, {5, 5}), 0, 0, 360), UserError);
   EXPECT_THROW(ArcSource(LinearTable({0, 10}, {1, 1}), LinearTable({0, 2}, {5, 5}), 100, 80, 360), UserError);
+}
+
+// Batched start points and directions take the very arithmetic of single
+// ones, at the cylinder's ends and axis, and across a radial profile with a
+// dark ring.
+TEST(ArcSource, BatchesGiveTheSameBitsAsSingleRays) {
+  const ArcSource arc(LinearTable({0, 1, 4, 10}, {0, 2, 2, 0.5}), LinearTable({0, 0.5, 1, 1.5}, {9, 0, 0, 4}), 0, 0,
+                      270);
+  std::uint32_t state = 777;
+  const auto next = [&] {
+    state = state * 1664525u + 1013904223u;
+    return static_cast<double>(state >> 2) / 1073741824.0;
+  };
+  constexpr std::size_t kBatch = ArcSource::kBatch;
+  for (int round = 0; round < 300; ++round) {
+    const std::size_t n = 1 + static_cast<std::size_t>(round) % kBatch;
+    double qz[kBatch], qr[kBatch], qa[kBatch], x[kBatch], y[kBatch], z[kBatch];
+    for (std::size_t i = 0; i < n; ++i) {
+      qz[i] = next();
+      qr[i] = next();
+      qa[i] = next();
+    }
+    if (round == 0) {
+      qz[0] = qr[0] = qa[0] = 0;
+      qz[1 % n] = qr[1 % n] = 1 - 1e-12;
+    }
+    arc.proportional_points(n, qz, qr, qa, x, y, z);
+    for (std::size_t i = 0; i < n; ++i) {
+      double x1 = 0, y1 = 0, z1 = 0;
+      arc.proportional_point(qz[i], qr[i], qa[i], x1, y1, z1);
+      ASSERT_EQ(x[i], x1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+      ASSERT_EQ(y[i], y1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+      ASSERT_EQ(z[i], z1) << "point " << qz[i] << ", " << qr[i] << ", " << qa[i];
+    }
+    // The directions from two of the coordinates, the same way.
+    double dx[kBatch], dy[kBatch], dz[kBatch];
+    arc.directions(n, qz, qa, dx, dy, dz);
+    for (std::size_t i = 0; i < n; ++i) {
+      double dx1 = 0, dy1 = 0, dz1 = 0;
+      arc.direction(qz[i], qa[i], dx1, dy1, dz1);
+      ASSERT_EQ(dx[i], dx1) << "direction " << qz[i] << ", " << qa[i];
+      ASSERT_EQ(dy[i], dy1) << "direction " << qz[i] << ", " << qa[i];
+      ASSERT_EQ(dz[i], dz1) << "direction " << qz[i] << ", " << qa[i];
+    }
+  }
 }
 
 TEST(ConcentricDisk, MapsTheSquareOntoTheDisk) {

@@ -82,5 +82,47 @@ TEST(SinCos, SpecialArgumentsAndSigns) {
   EXPECT_EQ(c, std::cos(1e22));
 }
 
+// The two-at-a-time form against single calls, bit for bit: every
+// quadrant and sign, -0, the reduction's limit, values beyond it and
+// non-finite ones beside a finite partner, and odd counts that leave one.
+TEST(SinCos, BatchGivesTheBitsOfSingleCalls) {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<double> xs = {0.0,
+                            -0.0,
+                            1e-300,
+                            -5e-324,
+                            0.7853981633974483,
+                            1.5707963267948966,
+                            -3.141592653589793,
+                            4.71,
+                            823549.0,
+                            -823549.6645826427,
+                            823549.7,
+                            1e22,
+                            std::nan(""),
+                            inf,
+                            -inf,
+                            2.5};
+  std::mt19937_64 rng(5);
+  std::uniform_real_distribution<double> pick(-20, 20);
+  for (int i = 0; i < 20000; ++i) xs.push_back(pick(rng));
+  const auto same = [](double a, double b) {
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  };
+  for (std::size_t first = 0; first < 5; ++first) {
+    for (const std::size_t n : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{7}, xs.size() - first}) {
+      std::vector<double> s(n, 9), c(n, 9);
+      sin_cos_n(n, xs.data() + first, s.data(), c.data());
+      for (std::size_t i = 0; i < n; ++i) {
+        const double x = xs[first + i];
+        double s1 = 2, c1 = 2;
+        sin_cos(x, s1, c1);
+        ASSERT_TRUE(same(s[i], s1) || (std::isnan(s[i]) && std::isnan(s1))) << "sin " << x << ": " << s[i] << " " << s1;
+        ASSERT_TRUE(same(c[i], c1) || (std::isnan(c[i]) && std::isnan(c1))) << "cos " << x << ": " << c[i] << " " << c1;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lucidra

@@ -11,6 +11,8 @@
 //   - directions even over the solid angle: the sine of the elevation even
 //     between the margins' sines, the azimuth even over the extent.
 
+#include <cstddef>
+
 #include "sampling/angular_law.h"
 #include "sampling/linear_density.h"
 
@@ -29,12 +31,19 @@ class ArcSource {
   // A start point in proportion to F(z) E(rho), from three coordinates of
   // the unit cube.
   void proportional_point(double qz, double qr, double qa, double& x, double& y, double& z) const;
+  // proportional_point() for n <= kBatch points at once, the same bits
+  // for each: the searches and inversions of different points overlap.
+  static constexpr std::size_t kBatch = LinearDensity::kBatch;
+  void proportional_points(std::size_t n, const double* qz, const double* qr, const double* qa, double* x, double* y,
+                           double* z) const noexcept;
   // A start point evenly over the cylinder's volume.
   void even_point(double qz, double qr, double qa, double& x, double& y, double& z) const;
   // F(z) E(rho) at a point.
   double radiance(double x, double y, double z) const;
   // A direction even over the emitted solid angle.
   void direction(double qe, double qp, double& dx, double& dy, double& dz) const;
+  // direction() for n <= kBatch points at once, the same bits for each.
+  void directions(std::size_t n, const double* qe, const double* qp, double* dx, double* dy, double* dz) const noexcept;
 
  private:
   LinearTable axial_, radial_;

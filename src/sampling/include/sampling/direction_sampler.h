@@ -52,6 +52,7 @@ class DirectionSampler {
 
  private:
   std::size_t row_of(double target) const noexcept;
+  std::size_t row_at(double place, double target) const noexcept;
 
   // A cap of zero width (NA 0): a collimated beam along the axis, the
   // mirrored share of it along -z.
@@ -72,11 +73,12 @@ class DirectionSampler {
   std::vector<Node> nodes_;
   // Per row: its integral over phi at the lower and upper edge.
   std::vector<double> rowLower_, rowUpper_;
-  // Per row, columnGuideSize_ entries for each edge: the last node whose
-  // cumulative share is at most k / columnGuideSize_. The smaller of the two
-  // is a node at or before the one sought at any cos theta within the row,
-  // so the search is a short walk over neighbouring nodes: with about two
-  // entries a column it rarely takes a step.
+  // Per row, columnGuideSize_ entries: of the last nodes whose cumulative
+  // share at the lower and at the upper edge is at most k /
+  // columnGuideSize_, the smaller. That is a node at or before the one
+  // sought at any cos theta within the row, so the search is a short walk
+  // over neighbouring nodes: with about two entries a column it rarely
+  // takes a step.
   std::size_t columnGuideSize_ = 32;
   std::vector<std::uint16_t> columnGuide_;
   // Rows by where their mass starts: guide_[k] is the row holding the

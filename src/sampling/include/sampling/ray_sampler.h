@@ -157,21 +157,23 @@ inline double ellipse_term(double v, double semiAxis) {
 // (x, y) of the unit disk for a point of the unit square, by Shirley and
 // Chiu's concentric map ("A Low Distortion Map Between Disk and Square",
 // 1997): area-preserving and continuous, so an even point set stays even.
-inline void concentric_disk(double a, double b, double& x, double& y) {
+// The map's radius and angle: (x, y) = r (cos angle, sin angle). Both
+// branches' values by selection, not by a jump that a random point would
+// mispredict half the time, so a loop of these vectorises.
+inline void concentric_polar(double a, double b, double& r, double& angle) {
   a = 2 * a - 1;
   b = 2 * b - 1;
-  if (a == 0 && b == 0) {
-    x = y = 0;
-    return;
-  }
+  const bool wide = std::fabs(a) > std::fabs(b);
+  const double ratio = (wide ? b : a) / (wide ? a : b);
+  const double slope = (sampling::kPi / 4) * ratio;
+  const bool centre = a == 0 && b == 0;
+  r = centre ? 0.0 : (wide ? a : b);
+  angle = centre ? 0.0 : (wide ? slope : sampling::kHalfPi - slope);
+}
+
+inline void concentric_disk(double a, double b, double& x, double& y) {
   double r = 0, angle = 0;
-  if (std::fabs(a) > std::fabs(b)) {
-    r = a;
-    angle = (sampling::kPi / 4) * (b / a);
-  } else {
-    r = b;
-    angle = sampling::kHalfPi - (sampling::kPi / 4) * (a / b);
-  }
+  concentric_polar(a, b, r, angle);
   double s = 0, c = 1;
   sin_cos(angle, s, c);
   x = r * c;
@@ -188,6 +190,28 @@ void unit_point(const SamplingPlan& plan, Draws& draws, double* q) {
   }
   const int n = plan.sobol_dimension();
   for (int d = 0; d < n; ++d) q[d] = draws.unit();
+}
+
+// The points of n rays (n <= kBatch): with seeded uniform draws, all of
+// them at once where the source can (see uniform01_n).
+template <class Draws>
+void unit_points(const SamplingPlan& plan, Draws& draws, double (*q)[6], std::size_t n) {
+  if constexpr (requires(double* out) { draws.units(n, out); }) {
+    if (plan.algorithm != RandomAlgorithm::Sobol) {
+      const auto dimension = static_cast<std::size_t>(plan.sobol_dimension());
+      double all[DirectionSampler::kBatch * 6];
+      draws.units(n * dimension, all);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t d = 0; d < dimension; ++d) q[i][d] = all[i * dimension + d];
+      }
+      return;
+    }
+  }
+  if (plan.algorithm == RandomAlgorithm::Sobol) {
+    for (std::size_t i = 0; i < n; ++i) draws.sobol_unit(q[i]);
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i) unit_point(plan, draws, q[i]);
 }
 
 // cos theta of a weighted ray: q spread evenly over the support's intervals.
@@ -265,17 +289,53 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool w
 // DirectionSampler::sample_batch), so the dependent square roots and
 // divisions of one ray overlap with those of the next.
 template <class Draws>
+void modern_arc_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
+  constexpr std::size_t kBatch = ArcSource::kBatch;
+  double q[kBatch][6];
+  double qz[kBatch] = {}, qr[kBatch] = {}, qa[kBatch] = {}, qe[kBatch] = {}, qp[kBatch] = {};
+  double x[kBatch], y[kBatch], z[kBatch], dx[kBatch], dy[kBatch], dz[kBatch];
+  for (std::size_t i = 0; i < n; ++i) q[i][5] = 0;
+  unit_points(plan, draws, q, n);
+  for (std::size_t i = 0; i < n; ++i) {
+    qz[i] = q[i][0];
+    qr[i] = q[i][1];
+    qa[i] = q[i][2];
+    qe[i] = q[i][3];
+    qp[i] = q[i][4];
+  }
+  plan.arc->proportional_points(n, qz, qr, qa, x, y, z);
+  plan.arc->directions(n, qe, qp, dx, dy, dz);
+  for (std::size_t i = 0; i < n; ++i) {
+    RayRecord& ray = rays[i];
+    // As modern_ray: the wavelength from the coordinate after the direction's.
+    if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[i][5]);
+    ray.x = x[i];
+    ray.y = y[i];
+    ray.z = z[i];
+    ray.dx = dx[i];
+    ray.dy = dy[i];
+    ray.dz = dz[i];
+    ray.flux = plan.rayFlux;
+  }
+}
+
+template <class Draws>
 void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
   constexpr std::size_t kBatch = DirectionSampler::kBatch;
+  static_assert(ArcSource::kBatch == kBatch);
+  if (!plan.ledMode && plan.mode != SamplingMode::Weighted && n <= kBatch) {
+    modern_arc_rays(plan, draws, rays, n);
+    return;
+  }
   if (!plan.ledMode || plan.mode == SamplingMode::Weighted || n > kBatch) {
     for (std::size_t i = 0; i < n; ++i) modern_ray(plan, draws, rays[i]);
     return;
   }
   double q[kBatch][6];
-  double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch] = {}, phi[kBatch] = {};
+  double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch], phi[kBatch];
+  for (std::size_t i = 0; i < n; ++i) q[i][4] = q[i][5] = 0;
+  unit_points(plan, draws, q, n);
   for (std::size_t i = 0; i < n; ++i) {
-    q[i][4] = q[i][5] = 0;
-    unit_point(plan, draws, q[i]);
     q0[i] = q[i][0];
     q1[i] = q[i][1];
   }
@@ -288,20 +348,26 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     for (std::size_t i = 0; i < n; ++i) rays[i].wavelength = nm[i];
   }
   plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
+  // The sines and cosines of the batch two at a time (sin_cos_n), the
+  // ellipse's angles with them.
+  const bool ellipse = plan.planeShape == PlaneShape::Elliptical;
+  double angle[2 * kBatch] = {}, sine[2 * kBatch], cosine[2 * kBatch], radius[kBatch];
+  for (std::size_t i = 0; i < n; ++i) angle[i] = phi[i];
+  if (ellipse) {
+    for (std::size_t i = 0; i < n; ++i) concentric_polar(q[i][2], q[i][3], radius[i], angle[n + i]);
+  }
+  sin_cos_n(ellipse ? 2 * n : n, angle, sine, cosine);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
-    if (plan.planeShape == PlaneShape::Elliptical) {
-      double a = 0, b = 0;
-      concentric_disk(q[i][2], q[i][3], a, b);
-      ray.x = plan.semiAxisX * a;
-      ray.y = plan.semiAxisY * b;
+    if (ellipse) {
+      ray.x = plan.semiAxisX * (radius[i] * cosine[n + i]);
+      ray.y = plan.semiAxisY * (radius[i] * sine[n + i]);
     } else {
       ray.x = plan.sizeX * (0.5 - q[i][2]);
       ray.y = plan.sizeY * (0.5 - q[i][3]);
     }
     ray.z = 0;
-    double sinPhi = 0, cosPhi = 1;
-    sin_cos(phi[i], sinPhi, cosPhi);
+    const double sinPhi = sine[i], cosPhi = cosine[i];
     const double sinSquared = (1 - cosTheta[i]) * (1 + cosTheta[i]);
     const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
     ray.dx = sinTheta * sinPhi;
