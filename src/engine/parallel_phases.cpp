@@ -323,22 +323,37 @@ class Pipeline {
         n = std::min(n, left);
       }
       detail::modern_rays(plan_, draws, rays, static_cast<std::size_t>(n));
-      for (std::int64_t i = 0; i < n; ++i) {
-        const RayRecord& ray = rays[i];
-        const auto k = static_cast<std::size_t>(chunk.accepted);
-        chunk.values[k] = ray.flux;
-        chunk.extent.add(ray);
-        char* out = chunk.bytes.data() + chunk.used;
-        const char* end = encode_(ray, out);
-        chunk.lineLength[k] = static_cast<std::uint8_t>(end - out);
-        chunk.used += static_cast<std::size_t>(end - out);
-        ++chunk.accepted;
-        ++attempt;
-        if (chunk.bad < 0 && !is_finite_ray(ray)) {
-          chunk.bad = chunk.accepted - 1;
-          chunk.attemptsDone = attempt;
-          return;
+      // The batch up to its first ray that is not a finite number, if any:
+      // that ray is the chunk's last.
+      std::int64_t keep = n;
+      if (chunk.bad < 0) {
+        for (std::int64_t i = 0; i < n; ++i) {
+          if (!is_finite_ray(rays[i])) {
+            keep = i + 1;
+            break;
+          }
         }
+      }
+      chunk.extent.add(rays, static_cast<std::size_t>(keep));
+      std::size_t k = static_cast<std::size_t>(chunk.accepted);
+      std::size_t used = chunk.used;
+      char* const bytes = chunk.bytes.data();
+      double* const values = chunk.values.data();
+      std::uint8_t* const lengths = chunk.lineLength.data();
+      for (std::int64_t i = 0; i < keep; ++i, ++k) {
+        values[k] = rays[i].flux;
+        char* out = bytes + used;
+        const char* end = encode_(rays[i], out);
+        lengths[k] = static_cast<std::uint8_t>(end - out);
+        used += static_cast<std::size_t>(end - out);
+      }
+      chunk.used = used;
+      chunk.accepted += keep;
+      attempt += keep;
+      if (keep < n) {
+        chunk.bad = chunk.accepted - 1;
+        chunk.attemptsDone = attempt;
+        return;
       }
     }
     chunk.attemptsDone = attempt;

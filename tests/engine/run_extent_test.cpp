@@ -131,6 +131,18 @@ TEST(RayExtentTest, EmptyMergeAndShare) {
   EXPECT_DOUBLE_EQ(a.backward_share(), 2.0 / 3);
   EXPECT_EQ(a.lo, (std::array<double, 3>{-3, -2, -1}));
   EXPECT_EQ(a.hi, (std::array<double, 3>{1, 4, 0.25}));
+
+  // A batch at once, after a ray added alone: the same figures.
+  const RayRecord batch[] = {{-3, 4, 0.25, 0, 0.6, -0.8, 2, 0}, {0, 0, -1, 0, 0, -1, 1, 0}};
+  RayExtent c;
+  c.add(RayRecord{1, -2, 0, 0, 0, 1, 0.5, 0});
+  c.add(batch, 2);
+  c.add(batch, 0);
+  EXPECT_EQ(c.rays, a.rays);
+  EXPECT_EQ(c.backwardRays, a.backwardRays);
+  EXPECT_EQ(c.backwardFlux, a.backwardFlux);
+  EXPECT_EQ(c.lo, a.lo);
+  EXPECT_EQ(c.hi, a.hi);
 }
 
 }  // namespace

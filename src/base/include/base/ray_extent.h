@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 
@@ -35,6 +36,32 @@ struct RayExtent {
     const bool backward = ray.dz < 0;
     backwardRays += backward ? 1 : 0;
     backwardFlux += backward ? ray.flux : 0.0;
+  }
+
+  // The same as add() for each of `n` rays in turn, with the running bounds
+  // and sums held in registers: a writer adds rays between stores through
+  // char pointers, which would make the compiler reload them every ray.
+  void add(const RayRecord* batch, std::size_t n) {
+    double lx = lo[0], ly = lo[1], lz = lo[2], hx = hi[0], hy = hi[1], hz = hi[2];
+    std::int64_t backwards = 0;
+    double flux = backwardFlux;
+    for (std::size_t i = 0; i < n; ++i) {
+      const RayRecord& ray = batch[i];
+      lx = std::min(lx, ray.x);
+      ly = std::min(ly, ray.y);
+      lz = std::min(lz, ray.z);
+      hx = std::max(hx, ray.x);
+      hy = std::max(hy, ray.y);
+      hz = std::max(hz, ray.z);
+      const bool backward = ray.dz < 0;
+      backwards += backward ? 1 : 0;
+      flux += backward ? ray.flux : 0.0;
+    }
+    lo = {lx, ly, lz};
+    hi = {hx, hy, hz};
+    rays += static_cast<std::int64_t>(n);
+    backwardRays += backwards;
+    backwardFlux = flux;
   }
 
   void merge(const RayExtent& other) {
