@@ -146,6 +146,9 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
   const auto k = std::min(guide_.size() - 1, static_cast<std::size_t>(place));
   std::size_t r = guide_[k];
   const std::size_t last = rowU_.size() - 2;
+  // The first step without a branch (as good as random for a point, so a
+  // branch would be mispredicted often), then any further ones.
+  r += static_cast<std::size_t>(r < last && rowCumulative_[r < last ? r + 1 : last] <= target);
   while (r < last && rowCumulative_[r + 1] <= target) ++r;
   return r;
 }
@@ -252,10 +255,12 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     const Node* nodesOfRow = &nodes_[r * nodes];
     const double t = 1 - s[i];
     std::size_t j = column[i];
-    while (j + 2 < nodes &&
-           t * nodesOfRow[j + 1].lowerCumulative + s[i] * nodesOfRow[j + 1].upperCumulative <= columnTarget[i]) {
-      ++j;
-    }
+    const auto beyond = [&](std::size_t at) {
+      return t * nodesOfRow[at + 1].lowerCumulative + s[i] * nodesOfRow[at + 1].upperCumulative <= columnTarget[i];
+    };
+    // The first step without a branch, as for the rows.
+    j += static_cast<std::size_t>(j + 2 < nodes && beyond(j + 2 < nodes ? j : nodes - 2));
+    while (j + 2 < nodes && beyond(j)) ++j;
     column[i] = j;
     const double width = columnPhi_[j + 1] - columnPhi_[j];
     const double before = t * nodesOfRow[j].lowerCumulative + s[i] * nodesOfRow[j].upperCumulative;
