@@ -473,6 +473,7 @@ class TForm1 : public QMainWindow {
   std::optional<WindowRunObserver> display_;
   RunReport runReport_;
   QElapsedTimer runClock_;
+  double runSeconds_ = 0;  // the last run's, without the notices after it
   // The distribution files the last photometric import wrote (in cd).
   QStringList candelaTables_;
   // The last check's outcome: the comparison, or the reason there is none

@@ -234,6 +234,7 @@ void TForm1::BitBtn1Click() {
   prepared_ = prepare_window_run(*frontEnd_, runReport_);
   if (!prepared_) return;  // refused, declined, or a text that is not a number
   display_.emplace(*frontEnd_);
+  runSeconds_ = 0;
   runClock_.start();
   run_->start([this, settings = prepared_->settings](const AsyncJob::Context& job) -> std::function<void()> {
     PostingObserver observer(job, *display_);
@@ -241,8 +242,12 @@ void TForm1::BitBtn1Click() {
       show_run_speed(gaugePosition, itemsDone);
     };
     RunReport report = generate(settings, observer);
-    return [this, report = std::move(report)] {
+    // The run's own time, before the notices that follow it wait for the
+    // user: the next estimate's rate comes from it.
+    const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+    return [this, report = std::move(report), seconds] {
       runReport_ = report;
+      runSeconds_ = seconds;
       show_run_report(*frontEnd_, *prepared_, runReport_);
       display_.reset();
     };
@@ -308,7 +313,7 @@ void TForm1::show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone) 
 
 void TForm1::run_finished() {
   const RunReport& report = runReport_;
-  const double seconds = static_cast<double>(runClock_.nsecsElapsed()) / 1e9;
+  const double seconds = runSeconds_;
   if (report.outcome == RunOutcome::Succeeded && seconds > 0 && prepared_) {
     // The next estimate's base: this machine's rate for this format. A run
     // of a few rays says little, so only runs of a noticeable length count.

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QThread>
 #include <QTest>
 #include <QUrl>
 #include <cmath>
@@ -33,6 +34,7 @@ class EstimateTest : public QObject {
   void texts_data();
   void texts();
   void timeComesFromTheMeasuredRate();
+  void rateLeavesOutTheNoticeAfterTheRun();
   void speedAndTimeLeftWhileRunning();
   void rateMeasuredWithAFakeClock_data();
   void rateMeasuredWithAFakeClock();
@@ -172,6 +174,28 @@ void EstimateTest::timeComesFromTheMeasuredRate() {
   QVERIFY2(f.EstimateLabel->text().endsWith(QStringLiteral("Generation Time ") + expected),
            qPrintable(f.EstimateLabel->text()));
   QVERIFY(expected.contains(QStringLiteral("–")));
+}
+
+// The end-of-run notice waits for the user; the rate the next estimate
+// uses must be the run's, not the run's plus the time the notice stayed open
+// (which made a run of a fraction of a second estimate the next at seconds).
+void EstimateTest::rateLeavesOutTheNoticeAfterTheRun() {
+  TForm1& f = *form_;
+  constexpr std::int32_t kRays = 500000;
+  constexpr unsigned long kNoticeMs = 3000;
+  f.CSpinEdit3->setValue(kRays);
+  services_.answers = {DialogButton::Yes};
+  services_.onShow = [](const ShownMessage& message) {
+    if (message.text.contains(QStringLiteral("Succesfully"))) QThread::msleep(kNoticeMs);
+  };
+  f.BitBtn1->click();
+  QVERIFY(wait_for_idle(f));
+  services_.onShow = nullptr;
+  QCOMPARE(services_.error_texts(), QStringList{});
+  const double rate = QSettings().value(QStringLiteral("estimate/raysPerSecond/zemax")).toDouble();
+  QVERIFY2(rate > 0, "no rate stored after a run");
+  const double seconds = (kRays + 1) / rate;
+  QVERIFY2(seconds < kNoticeMs / 1000.0, qPrintable(QStringLiteral("the rate gives %1 s").arg(seconds)));
 }
 
 void EstimateTest::summaryAfterARunOpensTheFolder() {
