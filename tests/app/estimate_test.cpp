@@ -11,8 +11,8 @@
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
-#include <QThread>
 #include <QTest>
+#include <QThread>
 #include <QUrl>
 #include <cmath>
 
