@@ -19,20 +19,6 @@
 namespace lucidra::testing {
 namespace {
 
-std::vector<RayRecord> read_rays(const std::string& path, RayFileReadResult& result) {
-  std::vector<RayRecord> rays;
-  result = read_ray_file(
-      path, RayFileKind::Auto, 2,
-      [](const RayRecord* r, std::size_t n) -> std::shared_ptr<void> {
-        return std::make_shared<std::vector<RayRecord>>(r, r + n);
-      },
-      [&](std::shared_ptr<void> p) {
-        const auto& part = *static_cast<const std::vector<RayRecord>*>(p.get());
-        rays.insert(rays.end(), part.begin(), part.end());
-      });
-  return rays;
-}
-
 // A float32 or a "%e" text of the same double: seven significant digits.
 bool close(double got, double reference) { return std::fabs(got - reference) <= 6e-7 * std::fabs(reference) + 1e-30; }
 
@@ -54,7 +40,7 @@ TEST_F(RunTest, EveryFormatHoldsTheSameRays) {
         const RunReport report = generate(s, observer, fresh);
         ASSERT_EQ(report.outcome, RunOutcome::Succeeded) << f.cliName << ": " << report.message;
         RayFileReadResult read;
-        const std::vector<RayRecord> rays = read_rays(s.outputPath, read);
+        const std::vector<RayRecord> rays = read_all_rays(s.outputPath, &read);
         SCOPED_TRACE(std::string(f.cliName) + (legacy ? " legacy" : "") + (unit == FluxUnit::Lumen ? " lm" : " W"));
         EXPECT_EQ(read.kind, f.readerKind);
         ASSERT_EQ(rays.size(), 3001u);            // no ray of zero flux here, so TM-25 keeps them all

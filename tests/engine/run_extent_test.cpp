@@ -16,20 +16,6 @@
 namespace lucidra::testing {
 namespace {
 
-std::vector<RayRecord> read_back(const std::string& path) {
-  std::vector<RayRecord> rays;
-  read_ray_file(
-      path, RayFileKind::Auto, 2,
-      [](const RayRecord* r, std::size_t n) -> std::shared_ptr<void> {
-        return std::make_shared<std::vector<RayRecord>>(r, r + n);
-      },
-      [&](std::shared_ptr<void> p) {
-        const auto& part = *static_cast<const std::vector<RayRecord>*>(p.get());
-        rays.insert(rays.end(), part.begin(), part.end());
-      });
-  return rays;
-}
-
 // The text file's seven significant digits.
 void expect_close(double got, double written, const char* what) {
   EXPECT_NEAR(got, written, 6e-7 * std::fabs(written) + 1e-12) << what;
@@ -72,7 +58,7 @@ TEST_F(RunTest, ExtentOfTheRaysWritten) {
     EXPECT_EQ(e.rays, std::int64_t{c.rays} + 1);
 
     // The file read back gives the same figures.
-    const std::vector<RayRecord> rays = read_back(s.outputPath);
+    const std::vector<RayRecord> rays = read_all_rays(s.outputPath);
     ASSERT_EQ(static_cast<std::int64_t>(rays.size()), e.rays);
     RayExtent fromFile;
     for (const RayRecord& r : rays) fromFile.add(r);

@@ -5,17 +5,36 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/generation_run.h"
+#include "output/ray_format_reader.h"
 #include "random/random_state.h"
 #include "support/recording_observer.h"
 #include "support/sequential_run.h"
 #include "support/temp_dir.h"
 
 namespace lucidra::testing {
+
+// Every ray of a written file, in file order, read as `check` reads it;
+// `result`, when given, receives what the reader said of the file.
+inline std::vector<RayRecord> read_all_rays(const std::string& path, RayFileReadResult* result = nullptr) {
+  std::vector<RayRecord> all;
+  RayFileReadResult read = read_ray_file(
+      path, RayFileKind::Auto, 2,
+      [](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
+        return std::make_shared<std::vector<RayRecord>>(rays, rays + n);
+      },
+      [&](std::shared_ptr<void> part) {
+        const auto& rays = *static_cast<const std::vector<RayRecord>*>(part.get());
+        all.insert(all.end(), rays.begin(), rays.end());
+      });
+  if (result != nullptr) *result = std::move(read);
+  return all;
+}
 
 inline std::string value_line(const std::vector<double>& values) {
   std::ostringstream out;

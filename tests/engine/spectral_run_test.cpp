@@ -32,20 +32,6 @@ std::string white_led_text() {
   return text;
 }
 
-std::vector<RayRecord> read_all(const std::string& path) {
-  std::vector<RayRecord> all;
-  read_ray_file(
-      path, RayFileKind::Auto, 2,
-      [](const RayRecord* rays, std::size_t n) -> std::shared_ptr<void> {
-        return std::make_shared<std::vector<RayRecord>>(rays, rays + n);
-      },
-      [&](std::shared_ptr<void> part) {
-        const auto& rays = *static_cast<const std::vector<RayRecord>*>(part.get());
-        all.insert(all.end(), rays.begin(), rays.end());
-      });
-  return all;
-}
-
 class SpectralRunTest : public RunTest {
  protected:
   GenerationSettings spectral_settings(const std::string& spectrumText) {
@@ -77,7 +63,7 @@ TEST_F(SpectralRunTest, TwoLinesInTheirProportionWithEqualFlux) {
     s.randomAlgorithm = algorithm;
     const RunReport report = run_to(s, OutputFormat::Tm25, "two.TM25RAY");
     ASSERT_EQ(report.outcome, RunOutcome::Succeeded) << report.message;
-    const std::vector<RayRecord> rays = read_all(path_of("two.TM25RAY"));
+    const std::vector<RayRecord> rays = read_all_rays(path_of("two.TM25RAY"));
     ASSERT_EQ(rays.size(), 40001u);
     std::int64_t blue = 0, red = 0;
     for (const RayRecord& ray : rays) {
@@ -102,8 +88,8 @@ TEST_F(SpectralRunTest, WavelengthIsOneMoreCoordinateOfTheSamePoint) {
   GenerationSettings plain = s;
   plain.spectrumFile.clear();
   ASSERT_EQ(run_to(plain, OutputFormat::ZemaxBinary, "plain.dat").outcome, RunOutcome::Succeeded);
-  const auto a = read_all(path_of("spectral.dat"));
-  const auto b = read_all(path_of("plain.dat"));
+  const auto a = read_all_rays(path_of("spectral.dat"));
+  const auto b = read_all_rays(path_of("plain.dat"));
   ASSERT_EQ(a.size(), b.size());
   for (std::size_t i = 0; i < a.size(); ++i) {
     ASSERT_EQ(a[i].x, b[i].x);
@@ -150,7 +136,7 @@ TEST_F(SpectralRunTest, EveryFormatRoundTripsAndPassesTheSpectrumCheck) {
       ASSERT_EQ(report.outcome, RunOutcome::Succeeded) << format.cliName << ": " << report.message;
       EXPECT_NE(report.spectrumSummary.find(unit == FluxUnit::Lumen ? "10 lm = " : "10 W = "), std::string::npos)
           << report.spectrumSummary;
-      const auto rays = read_all(path_of(name));
+      const auto rays = read_all_rays(path_of(name));
       ASSERT_EQ(rays.size(), 20001u) << format.cliName;
       if (reference.empty()) {
         for (const RayRecord& ray : rays) reference.push_back(ray.wavelength);
