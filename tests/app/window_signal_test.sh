@@ -21,7 +21,17 @@ for signal in TERM INT HUP; do
     my $signal = shift @ARGV;
     my $pid = fork() // die "fork: $!";
     if ($pid == 0) { open(STDOUT, ">", "/dev/null"); exec(@ARGV) or die "exec: $!" }
-    sleep 4;  # the window up and waiting (it starts in well under a second)
+    # Once the window catches the signal (its bit in the SigCgt mask of
+    # /proc), the signal is its to handle; a minute at the most.
+    my $number = `kill -l $signal` + 0;
+    for (my $tries = 0; $tries < 600; ++$tries) {
+      open(my $status, "<", "/proc/$pid/status") or last;
+      my ($caught) = map { /^SigCgt:\s*([0-9a-f]+)/ ? $1 : () } <$status>;
+      close($status);
+      last if defined($caught) && (hex(substr($caught, -8)) >> ($number - 1)) & 1;
+      select(undef, undef, undef, 0.1);
+    }
+    select(undef, undef, undef, 0.5);  # and into its event loop
     kill($signal, $pid);
     waitpid($pid, 0);
     print(($? & 127) ? "killed by signal " . ($? & 127) : "exit " . ($? >> 8), "\n");
