@@ -175,7 +175,7 @@ void TForm1::FormCreate() {
   // the folder watcher and the LED mode are set up whatever it holds.
   const bool firstStart = !QFileInfo::exists(QString::fromLatin1(kConfigFileName));
   if (firstStart)
-    apply_settings(first_start_settings(settings_model(), list_distribution_files(".")));
+    show_settings(first_start_settings(settings_model(), list_distribution_files(".")));
   else
     guarded([this] { apply_configuration(kConfigFileName); });
   guarded([this] { fill_distribution_lists(); });

@@ -78,14 +78,19 @@ class TForm1 : public QMainWindow {
   // stops without a question and leaves no temporary file.
   void stop_for_signal();
 
-  // Reads every setting a run needs (spin controls reset a text that is not
-  // a whole number, as any read does); the typed numbers stay texts until
-  // the run converts them (setting_texts()).
+  // Every value the controls show (spin controls reset a text that is not a
+  // whole number, as any read does), and the reverse: the controls set from
+  // `model`, running their handlers as the user's own changes would.
+  SettingsModel settings_model() const;
+  void show_settings(const SettingsModel& model);
+  // The engine's settings of a run, built from settings_model(); the typed
+  // numbers stay texts until the run converts them (setting_texts()).
   GenerationSettings settings_from_controls();
   SettingTexts setting_texts() const;
-  // The reverse mapping: sets the controls from `settings` and `texts`,
-  // running their handlers as the user's own changes would.
+  // The controls set from an engine's settings and texts.
   void controls_from_settings(const GenerationSettings& settings, const SettingTexts& texts);
+  // The settings file the window reads and saves: never a ray file.
+  static std::string settings_file_path();
 
   OutputFormat selected_format() const;
   char decimal_separator() const { return decimalSeparator_; }
@@ -118,8 +123,6 @@ class TForm1 : public QMainWindow {
   // writes them into the working folder's lucidra.cfg, File > Open settings
   // reads another file as start-up reads lucidra.cfg.
   void save_settings(const QString& fileName);
-  // The settings the controls show, as the settings file holds them.
-  SettingsModel settings_model() const;
   void open_settings(const QString& fileName);
   // The ray files last written, newest first (File > Recent).
   QStringList recent_ray_files() const;
@@ -413,7 +416,6 @@ class TForm1 : public QMainWindow {
   void build_browse_buttons();
   void set_tooltips();
   void apply_configuration(const std::string& fileName);
-  void apply_settings(const SettingsModel& model);
   void offer_first_start_save();
   void watch_working_folder();
   void set_run_controls_enabled(bool enabled);

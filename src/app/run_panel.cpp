@@ -193,23 +193,12 @@ class PostingObserver : public RunObserver {
 
 }  // namespace
 
-// The emitter's sizes, checked against their range when typed and again
-// before the confirmation, so a question is never asked about a run that
-// cannot start. Empty when every field holds a value in its range.
+// The emitter's sizes and the wavelength, checked against their range when
+// typed and again before the confirmation, so a question is never asked
+// about a run that cannot start. Empty when every field holds a value in its
+// range.
 QString TForm1::field_problem() const {
-  for (const auto& [edit, name] : {std::pair{Edit10, "X size"}, std::pair{Edit9, "Y size"}}) {
-    if (!edit->isEnabled()) continue;  // arc mode: the run does not read it
-    const QString text = edit->text();
-    const std::optional<double> value = try_parse_real(from_qt(text), decimalSeparator_);
-    if (!value) {
-      return QStringLiteral("'%2' is not a valid floating point value: %1 (mm) must be a number greater than 0")
-          .arg(QString::fromLatin1(name), text);
-    }
-    if (!(*value > 0)) {
-      return QStringLiteral("%1 (mm) is '%2'; it must be greater than 0").arg(QString::fromLatin1(name), text);
-    }
-  }
-  return wavelength_problem();
+  return to_qt(lucidra::app::field_problem(settings_model(), decimalSeparator_));
 }
 
 bool TForm1::commit_fields() {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdio>
 #include <utility>
 
 #include "base/output_target.h"
@@ -91,7 +93,7 @@ class LineReader {
   std::string fileName_;
 };
 
-void read_keyed_lines(const LineReader& reader, SettingsModel& model, char decimalSeparator) {
+void read_keyed_lines(const LineReader& reader, SettingsFile& model, char decimalSeparator) {
   for (std::size_t index = 15; index < reader.count(); ++index) {
     const std::string& text = reader.all()[index];
     const int number = static_cast<int>(index + 1);
@@ -157,23 +159,218 @@ std::string first_start_ray_file(OutputFormat target) {
   return name + "_rays" + std::string(format.extensions[0]);
 }
 
+namespace {
+
+// The field of `model` holding the ray file `chosen` writes: its target's.
+template <class Model>
+auto& ray_file_field(Model& model, OutputFormat chosen) {
+  switch (ray_format(chosen).target) {
+    case OutputFormat::TracePro: return model.traceProFile;
+    case OutputFormat::LightTools: return model.lightToolsFile;
+    case OutputFormat::Asap: return model.asapFile;
+    default: return model.zemaxFile;
+  }
+}
+
+}  // namespace
+
+const std::string& SettingsModel::ray_file() const { return ray_file_field(*this, format); }
+
+std::string& SettingsModel::ray_file_of(OutputFormat chosen) { return ray_file_field(*this, chosen); }
+
+GenerationSettings engine_settings(const SettingsModel& model, char decimalSeparator, const std::string& settingsFile) {
+  GenerationSettings settings;
+  settings.outputFormat = model.format;
+  settings.outputPath = model.ray_file();
+  settings.longitudinalFile = model.longitudinalFile;
+  settings.transversalFile = model.transversalFile;
+  settings.ledMode = model.ledMode;
+  settings.rayCount = model.rayCount;
+  settings.considerSourceFlux = model.considerSourceFlux;
+  settings.legacySampling = model.sampling == SamplingMode::Legacy;
+  settings.weightedSampling = model.sampling == SamplingMode::Weighted;
+  if (settings.legacySampling) {
+    settings.sourceFlux = model.legacyFlux;
+  } else {
+    settings.sourceFlux = model.sourceFlux;
+    settings.fluxUnit = model.fluxUnit;
+  }
+  settings.randomAlgorithm = model.randomAlgorithm;
+  settings.angularType = model.angularType;
+  settings.extentAboutZ = model.extentAboutZ;
+  settings.planeShape = model.planeShape;
+  settings.doubleSide = model.doubleSide;
+  settings.balance = model.balance;
+  settings.squareShape = model.squareShape;
+  settings.notifyEnd = model.notifyEnd;
+  if (!model.photometricFile.empty()) {
+    settings.photometricFile = model.photometricFile;
+    settings.flipSolid = model.flipSolid;
+    // The flux the file set, untouched: the run takes the exact integral
+    // rather than the field's rounded figure.
+    settings.fluxFromPhotometricFile =
+        model.fluxFromPhotometricFile && !settings.legacySampling && settings.fluxUnit == FluxUnit::Lumen;
+  }
+  if (model.spectrum == SpectrumMode::File) {
+    settings.spectrumFile = model.spectrumFile;
+  } else if (model.spectrum == SpectrumMode::Line) {
+    // A run refuses a wavelength outside its range (field_problem) before
+    // this is read.
+    settings.wavelengthNm = try_parse_real(model.wavelengthNm, decimalSeparator).value_or(0);
+  }
+  settings.settingsFile = settingsFile;
+  settings.fileDecimalSeparator = decimalSeparator;
+  settings.threads = 0;
+  return settings;
+}
+
+SettingTexts setting_texts(const SettingsModel& model, char decimalSeparator) {
+  SettingTexts texts;
+  texts.numericalAperture = model.numericalAperture;
+  texts.sizeX = model.sizeX;
+  texts.sizeY = model.sizeY;
+  texts.decimalSeparator = decimalSeparator;
+  return texts;
+}
+
+SettingsModel model_from_engine_settings(SettingsModel model, const GenerationSettings& settings,
+                                         const SettingTexts& texts) {
+  model.format = settings.outputFormat;
+  model.ray_file_of(settings.outputFormat) = settings.outputPath;
+  model.longitudinalFile = settings.longitudinalFile;
+  model.transversalFile = settings.transversalFile;
+  model.ledMode = settings.ledMode;
+  model.rayCount = settings.rayCount;
+  model.considerSourceFlux = settings.considerSourceFlux;
+  model.sampling = settings.legacySampling     ? SamplingMode::Legacy
+                   : settings.weightedSampling ? SamplingMode::Weighted
+                                               : SamplingMode::EqualFlux;
+  model.photometricFile = settings.photometricFile;
+  model.flipSolid = settings.flipSolid && !settings.photometricFile.empty();
+  // The run carries one flux: the sampling's own field takes it.
+  if (settings.legacySampling) {
+    model.legacyFlux = static_cast<std::int32_t>(std::lround(settings.sourceFlux));
+  } else {
+    model.fluxFromPhotometricFile = settings.fluxFromPhotometricFile && !settings.photometricFile.empty();
+    if (!model.fluxFromPhotometricFile) {
+      model.sourceFlux = settings.sourceFlux;
+      model.fluxUnit = settings.fluxUnit;
+    }
+  }
+  model.randomAlgorithm = settings.randomAlgorithm;
+  model.angularType = settings.angularType;
+  model.extentAboutZ = settings.extentAboutZ;
+  model.planeShape = settings.planeShape;
+  model.doubleSide = settings.doubleSide;
+  model.balance = settings.balance;
+  model.squareShape = settings.squareShape;
+  model.notifyEnd = settings.notifyEnd;
+  model.numericalAperture = texts.numericalAperture;
+  model.sizeX = texts.sizeX;
+  model.sizeY = texts.sizeY;
+  if (!settings.spectrumFile.empty()) {
+    model.spectrum = SpectrumMode::File;
+    model.spectrumFile = settings.spectrumFile;
+  } else if (settings.wavelengthNm != 0) {
+    model.spectrum = SpectrumMode::Line;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", settings.wavelengthNm);
+    model.wavelengthNm = text;
+    std::replace(model.wavelengthNm.begin(), model.wavelengthNm.end(), '.', texts.decimalSeparator);
+  } else {
+    model.spectrum = SpectrumMode::None;
+  }
+  return model;
+}
+
+std::string wavelength_problem(const SettingsModel& model, char decimalSeparator) {
+  if (model.spectrum != SpectrumMode::Line) return {};
+  const std::optional<double> nm = try_parse_real(model.wavelengthNm, decimalSeparator);
+  if (nm && *nm >= kSpectrumMinNm && *nm <= kSpectrumMaxNm) return {};
+  return "Wavelength (nm) is '" + model.wavelengthNm + "'; it must be a number from 200 to 2500";
+}
+
+std::string field_problem(const SettingsModel& model, char decimalSeparator) {
+  // Arc mode does not read the emitter's sizes.
+  if (model.ledMode) {
+    for (const auto& [text, name] : {std::pair{&model.sizeX, "X size"}, std::pair{&model.sizeY, "Y size"}}) {
+      const std::optional<double> value = try_parse_real(*text, decimalSeparator);
+      if (!value) {
+        return quoted(*text, std::string(" is not a valid floating point value: ") + name +
+                                 " (mm) must be a number greater than 0");
+      }
+      if (!(*value > 0)) return std::string(name) + " (mm) is " + quoted(*text, "; it must be greater than 0");
+    }
+  }
+  return wavelength_problem(model, decimalSeparator);
+}
+
+SettingsFile settings_file_of(const SettingsModel& model, char decimalSeparator) {
+  SettingsFile file;
+  ConfigValues& values = file.lines;
+  values.traceProPath = model.traceProFile;
+  values.zemaxPath = model.zemaxFile;
+  values.longitudinalFile = model.longitudinalFile;
+  values.transversalFile = model.transversalFile;
+  values.rayCount = model.rayCount;
+  values.sourceFlux = model.legacyFlux;
+  values.extentAboutZ = model.extentAboutZ;
+  values.numericalAperture = model.numericalAperture;
+  values.secondNa = model.secondNa;
+  values.sizeY = model.sizeY;
+  values.sizeX = model.sizeX;
+  file.format = model.format;
+  file.sampling = model.sampling;
+  file.fluxUnit = model.fluxUnit;
+  file.spectrum = model.spectrum;
+  if (!model.spectrumFile.empty()) file.spectrumFile = model.spectrumFile;
+  // Only a wavelength the run would take: the file must read back.
+  const std::optional<double> nm = try_parse_real(model.wavelengthNm, decimalSeparator);
+  if (nm && *nm >= kSpectrumMinNm && *nm <= kSpectrumMaxNm) file.wavelengthNm = model.wavelengthNm;
+  return file;
+}
+
+SettingsModel with_settings_file(SettingsModel model, const SettingsFile& file) {
+  const ConfigValues& values = file.lines;
+  model.traceProFile = values.traceProPath;
+  model.zemaxFile = values.zemaxPath;
+  model.longitudinalFile = values.longitudinalFile;
+  model.transversalFile = values.transversalFile;
+  model.rayCount = values.rayCount;
+  model.legacyFlux = values.sourceFlux;
+  model.extentAboutZ = values.extentAboutZ;
+  model.numericalAperture = values.numericalAperture;
+  model.secondNa = values.secondNa;
+  model.sizeY = values.sizeY;
+  model.sizeX = values.sizeX;
+  if (file.format) model.format = *file.format;
+  if (file.sampling) model.sampling = *file.sampling;
+  if (file.fluxUnit) model.fluxUnit = *file.fluxUnit;
+  if (file.spectrum) model.spectrum = *file.spectrum;
+  if (file.spectrumFile) model.spectrumFile = *file.spectrumFile;
+  if (file.wavelengthNm) model.wavelengthNm = *file.wavelengthNm;
+  return model;
+}
+
 SettingsModel first_start_settings(SettingsModel model, const std::vector<std::string>& distributionFiles) {
-  model.lines.traceProPath = first_start_ray_file(OutputFormat::TracePro);
-  model.lines.zemaxPath = first_start_ray_file(OutputFormat::Zemax);
+  model.traceProFile = first_start_ray_file(OutputFormat::TracePro);
+  model.zemaxFile = first_start_ray_file(OutputFormat::Zemax);
+  model.lightToolsFile = first_start_ray_file(OutputFormat::LightTools);
+  model.asapFile = first_start_ray_file(OutputFormat::Asap);
   const auto present = [&distributionFiles](const char* name) {
     return std::find(distributionFiles.begin(), distributionFiles.end(), name) != distributionFiles.end();
   };
   // The example the program ships: a Lambertian emitter across, a narrow one
   // along. Without them the fields stay empty for the user to choose.
-  if (present("lambertian.txt")) model.lines.longitudinalFile = "lambertian.txt";
-  if (present("narrow.txt")) model.lines.transversalFile = "narrow.txt";
+  if (present("lambertian.txt")) model.longitudinalFile = "lambertian.txt";
+  if (present("narrow.txt")) model.transversalFile = "narrow.txt";
   return model;
 }
 
-SettingsModel parse_settings_text(std::string_view text, const std::string& fileName, char decimalSeparator,
-                                  const std::string& currentNa) {
+SettingsFile parse_settings_text(std::string_view text, const std::string& fileName, char decimalSeparator,
+                                 const std::string& currentNa) {
   const LineReader reader(split_config_text(text), fileName);
-  SettingsModel model;
+  SettingsFile model;
   ConfigValues& values = model.lines;
   values.numericalAperture = currentNa;
   values.traceProPath = reader.line(1, "TracePro file");
@@ -204,11 +401,11 @@ SettingsModel parse_settings_text(std::string_view text, const std::string& file
   return model;
 }
 
-SettingsModel read_settings_file(const std::string& fileName, char decimalSeparator, const std::string& currentNa) {
+SettingsFile read_settings_file(const std::string& fileName, char decimalSeparator, const std::string& currentNa) {
   return parse_settings_text(read_leading_lines(fileName, kMostLines, true), fileName, decimalSeparator, currentNa);
 }
 
-std::string format_settings_text(const SettingsModel& model) {
+std::string format_settings_text(const SettingsFile& model) {
   std::string text = format_config_text(model.lines);
   if (model.format) text += std::string(kFormatKey) + std::string(ray_format(*model.format).cliName) + "\r\n";
   if (model.sampling) text += std::string(kSamplingKey) + std::string(sampling_mode_name(*model.sampling)) + "\r\n";
@@ -223,7 +420,7 @@ std::string format_settings_text(const SettingsModel& model) {
   return text;
 }
 
-void write_settings_file(const std::string& fileName, const SettingsModel& model) {
+void write_settings_file(const std::string& fileName, const SettingsFile& model) {
   const std::string text = format_settings_text(model);
   // Written beside and put in place: a full disk keeps the previous settings.
   if (const auto failure = write_whole_file(fileName, text)) {

@@ -139,11 +139,7 @@ void TForm1::BrowseSpectrumClick() {
 }
 
 QString TForm1::wavelength_problem() const {
-  if (spectrum_mode() != SpectrumMode::Line) return {};
-  const QString text = WavelengthEdit->text().trimmed();
-  const std::optional<double> nm = try_parse_real(from_qt(text), decimalSeparator_);
-  if (nm && *nm >= kSpectrumMinNm && *nm <= kSpectrumMaxNm) return {};
-  return QStringLiteral("Wavelength (nm) is '%1'; it must be a number from 200 to 2500").arg(text);
+  return to_qt(lucidra::app::wavelength_problem(settings_model(), decimalSeparator_));
 }
 
 bool TForm1::commit_wavelength() {

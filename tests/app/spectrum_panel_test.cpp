@@ -340,7 +340,7 @@ void SpectrumPanelTest::settingsFileLinesReadBackOrAreRefused() {
   for (const Case& c : cases) {
     const std::string text = (base + c.lines).toStdString();
     if (*c.error == '\0') {
-      const SettingsModel model = parse_settings_text(text, "s.cfg", decimal);
+      const SettingsFile model = parse_settings_text(text, "s.cfg", decimal);
       // What is read is written again the same way.
       QCOMPARE(QByteArray::fromStdString(format_settings_text(model)).mid(base.size()), QByteArray(c.lines));
       continue;

@@ -492,6 +492,9 @@ void StartupTest::firstStartSavesAndGeneratesInTheWorkingFolder() {
         static_cast<QWidget*>(form.RadioGroup2), static_cast<QWidget*>(form.BitBtn1)}) {
     QVERIFY2(control->isEnabled(), qPrintable(control->objectName()));
   }
+  // Every target's ray file in the working folder, named after it.
+  QCOMPARE(form.Edit11->text(), QStringLiteral("lighttools_rays.ray"));
+  QCOMPARE(form.Edit5->text(), QStringLiteral("asap_rays.dis"));
   // Saved: the next start reads them back.
   QVERIFY(directory_->exists("lucidra.cfg"));
   QVERIFY(directory_->read("lucidra.cfg").startsWith("tracepro_rays.txt\r\nzemax_rays.dat\r\nlambertian.txt\r\n"));
