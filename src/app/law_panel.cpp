@@ -105,7 +105,7 @@ bool TForm1::commit_photometric() {
   if (!PhotometricFileEdit->isModified()) return true;
   PhotometricFileEdit->setModified(false);
   const QString text = PhotometricFileEdit->text().trimmed();
-  return guarded([this, text] { use_photometric_source(text, true); });
+  return guarded([this, text] { choose_photometric_source(text, true); });
 }
 
 bool TForm1::commit_distribution(QComboBox* combo) {
@@ -246,39 +246,85 @@ void TForm1::BrowsePhotometricClick() {
       services_.open_file_name(QStringLiteral("Photometric source"), QDir::currentPath(),
                                QStringLiteral("Photometric files (*.ies *.IES *.ldt *.LDT);;All files (*)"));
   activateWindow();  // the keyboard comes back to the window after the dialog
-  if (!path.isEmpty()) use_photometric_source(path, true);
+  if (!path.isEmpty()) choose_photometric_source(path, true);
+}
+
+void TForm1::show_photometric_field(const QString& text) {
+  const QSignalBlocker blocker(PhotometricFileEdit);
+  PhotometricFileEdit->setText(text);
+  PhotometricFileEdit->setModified(false);
 }
 
 void TForm1::use_photometric_source(const QString& path, bool showPlanes) {
-  const QString current = photometric_ != nullptr ? to_qt(photometric_->path) : QString();
-  const auto show_field = [this](const QString& text) {
-    const QSignalBlocker blocker(PhotometricFileEdit);
-    PhotometricFileEdit->setText(text);
-    PhotometricFileEdit->setModified(false);
-  };
   if (path.isEmpty()) {
+    adopt_photometric_source(nullptr, showPlanes);
+    return;
+  }
+  const QString current = photometric_ != nullptr ? to_qt(photometric_->path) : QString();
+  std::unique_ptr<PhotometricSource> source;
+  try {
+    source = std::make_unique<PhotometricSource>(read_photometric_source(from_qt(distribution_name(path))));
+  } catch (...) {
+    show_photometric_field(current);  // the source stays as it was
+    throw;
+  }
+  adopt_photometric_source(std::move(source), showPlanes);
+}
+
+// A large luminaire file takes a while to read and integrate: the user's
+// choice is read on a worker, the settings locked as for an import, and
+// Cancel (Esc) or a file that cannot be read leaves the source as it was.
+void TForm1::choose_photometric_source(const QString& path, bool showPlanes) {
+  if (path.isEmpty()) {
+    use_photometric_source(path, showPlanes);
+    return;
+  }
+  if (run_->running() || check_->running() || import_->running()) return;
+  const std::string name = from_qt(distribution_name(path));
+  import_->start([this, name, showPlanes](const AsyncJob::Context&) -> std::function<void()> {
+    std::shared_ptr<PhotometricSource> source;
+    std::string error;
+    try {
+      source = std::make_shared<PhotometricSource>(read_photometric_source(name));
+    } catch (const std::exception& e) {
+      error = e.what();
+    }
+    return [this, source, error, showPlanes] {
+      set_run_controls_enabled(true);
+      Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
+      frontEnd_->set_status_text("");
+      if (import_->stop_requested() || !error.empty()) {
+        show_photometric_field(photometric_ != nullptr ? to_qt(photometric_->path) : QString());
+        if (!error.empty()) services_.show_error(error_box_text(to_qt(error)));
+        return;
+      }
+      guarded([this, &source, showPlanes] {
+        adopt_photometric_source(std::make_unique<PhotometricSource>(std::move(*source)), showPlanes);
+      });
+    };
+  });
+  show_photometric_field(to_qt(name));
+  set_run_controls_enabled(false);
+  frontEnd_->set_status_text("Reading " + name + "…");
+}
+
+void TForm1::adopt_photometric_source(std::unique_ptr<PhotometricSource> source, bool showPlanes) {
+  if (source == nullptr) {
     if (photometric_ != nullptr) {
       // Back to the two files, with the flux the user had given them.
       photometric_.reset();
       SourceFluxEdit->setValue(fluxBeforePhotometric_);
       FluxUnitBox->setCurrentIndex(fluxUnitBeforePhotometric_);
     }
-    show_field(QString());
+    show_photometric_field(QString());
     FlipSolidBox->setChecked(false);
   } else {
-    std::unique_ptr<PhotometricSource> source;
-    try {
-      source = std::make_unique<PhotometricSource>(read_photometric_source(from_qt(distribution_name(path))));
-    } catch (...) {
-      show_field(current);  // the source stays as it was
-      throw;
-    }
     if (photometric_ == nullptr) {
       fluxBeforePhotometric_ = SourceFluxEdit->value();
       fluxUnitBeforePhotometric_ = FluxUnitBox->currentIndex();
     }
     photometric_ = std::move(source);
-    show_field(to_qt(photometric_->path));
+    show_photometric_field(to_qt(photometric_->path));
     // The file's measured intensities are the law: User Defined.
     RadioGroup2->setItemIndex(static_cast<int>(AngularType::UserDefined));
     FluxUnitBox->setCurrentIndex(1);

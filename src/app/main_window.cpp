@@ -242,7 +242,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
       if (!is_photometric_drop(drop->mimeData()) || run_->running()) return false;
       drop->acceptProposedAction();
       const QString path = drop->mimeData()->urls().front().toLocalFile();
-      guarded([this, path] { use_photometric_source(path, true); });
+      guarded([this, path] { choose_photometric_source(path, true); });
       return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/elided_label.h"
 #include "app/run_front_end.h"
 #include "app/settings_model.h"
 #include "distributions/distribution_plot.h"
@@ -113,7 +114,8 @@ class TForm1 : public QMainWindow {
   // run) it stops the check.
   void cancel_run();
   bool check_in_progress() const;
-  // File > Import photometric file reads the file on a worker.
+  // File > Import photometric file, and a photometric source chosen, read
+  // the file on a worker.
   bool import_in_progress() const;
   // The rate calibrations this window started (each format at most once).
   int rate_calibrations() const { return rateCalibrations_; }
@@ -182,6 +184,10 @@ class TForm1 : public QMainWindow {
   // cannot be read; the source stays as it was.
   void use_photometric_source(const QString& path, bool showPlanes = false);
   bool photometric_source_active() const { return photometric_ != nullptr; }
+  // The same for the user's choice (Browse, Enter, a drop on the field): the
+  // file is read on a worker (import_in_progress()), the settings locked,
+  // and an error is shown when it ends.
+  void choose_photometric_source(const QString& path, bool showPlanes);
   void BrowsePhotometricClick();
   void FlipSolidClick();
   void PhotometricPlanesClick();
@@ -308,7 +314,7 @@ class TForm1 : public QMainWindow {
   // The measured estimate before a run, its speed and time left during one.
   QLabel* EstimateLabel = nullptr;
   // After a successful run: the rays and the file written, and its folder.
-  QLabel* RunSummaryLabel = nullptr;
+  ElidedLabel* RunSummaryLabel = nullptr;
   QPushButton* OpenFolderButton = nullptr;
   // The same run's emitter bounds and share of rays going backwards.
   QLabel* RunExtentLabel = nullptr;
@@ -429,6 +435,9 @@ class TForm1 : public QMainWindow {
   bool commit_na();
   bool commit_distribution(QComboBox* combo);
   bool commit_photometric();
+  void show_photometric_field(const QString& text);
+  // Makes `source` (nothing: the two distribution files) the run's source.
+  void adopt_photometric_source(std::unique_ptr<PhotometricSource> source, bool showPlanes);
   void show_photometric_planes();
   void use_distribution_file(QComboBox* combo, const QString& path);
   void update_legend();

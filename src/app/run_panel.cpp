@@ -48,6 +48,7 @@
 
 #include "app/async_job.h"
 #include "app/desktop_services.h"
+#include "app/elided_label.h"
 #include "app/far_field_dialog.h"
 #include "app/gauge.h"
 #include "app/photometric_dialog.h"
@@ -106,9 +107,9 @@ void TForm1::build_status_lines() {
   }
   fluxLayout->addStretch();  // the flux to the left while no summary shows
   // After a run: what was written and where, with the way to the folder.
-  // The flux keeps its room; a long file name is cut (its tooltip holds the
-  // whole path).
-  RunSummaryLabel = named(new QLabel(fluxLine), "RunSummaryLabel");
+  // The flux keeps its room; a long file name is cut in the middle with an
+  // ellipsis (its tooltip holds the whole path).
+  RunSummaryLabel = named(new ElidedLabel(fluxLine), "RunSummaryLabel");
   RunSummaryLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   RunSummaryLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   OpenFolderButton = named(new QPushButton(QStringLiteral("Open folder"), fluxLine), "OpenFolderButton");

@@ -209,6 +209,21 @@ void EstimateTest::summaryAfterARunOpensTheFolder() {
   QVERIFY(!f.OpenFolderButton->isHidden() && !f.RunSummaryLabel->isHidden());
   QCOMPARE(f.RunSummaryLabel->text(), QStringLiteral("30 001 rays in ray.dat"));
   QCOMPARE(f.RunSummaryLabel->toolTip(), QDir::toNativeSeparators(directory_->path("ray.dat")));
+  // A name too long for the line is cut in the middle, both ends kept.
+  for (const auto& [text, width] : {std::pair{QStringLiteral("30 001 rays in ray.dat"), 400},
+                                    std::pair{"30 001 rays in " + QString(60, QChar('x')) + "_end.dat", 160}}) {
+    f.RunSummaryLabel->setText(text);
+    f.RunSummaryLabel->resize(width, f.RunSummaryLabel->height());
+    const QString shown = f.RunSummaryLabel->shown_text();
+    QVERIFY2(f.RunSummaryLabel->fontMetrics().horizontalAdvance(shown) <= width, qPrintable(shown));
+    if (f.RunSummaryLabel->fontMetrics().horizontalAdvance(text) <= width) {
+      QCOMPARE(shown, text);
+    } else {
+      QVERIFY2(shown.startsWith(QStringLiteral("30 ")) && shown.endsWith(QStringLiteral("end.dat")) &&
+                   shown.contains(QChar(0x2026)),
+               qPrintable(shown));
+    }
+  }
   f.OpenFolderButton->click();
   QCOMPARE(services_.openedUrls.size(), std::size_t{1});
   QCOMPARE(services_.openedUrls[0], QUrl::fromLocalFile(QFileInfo(directory_->path("ray.dat")).absolutePath()));

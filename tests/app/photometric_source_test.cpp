@@ -122,6 +122,7 @@ class PhotometricSourceTest : public QObject {
   void chooseSetsTheSourceAndClearingReturnsToTheTables_data();
   void chooseSetsTheSourceAndClearingReturnsToTheTables();
   void unreadableFileKeepsTheSource();
+  void cancelWhileReadingKeepsTheSource();
   void summaryAndChartOfTheCPlanes_data();
   void summaryAndChartOfTheCPlanes();
   void runFollowsTheSolidAndCheckPasses_data();
@@ -199,6 +200,11 @@ void PhotometricSourceTest::chooseSetsTheSourceAndClearingReturnsToTheTables() {
     QApplication::sendEvent(f.PhotometricFileEdit, &drop);
     QVERIFY(!directory_->exists("flat_C0-C180.txt"));  // the source, not an import
   }
+  // Read on a worker, the settings locked meanwhile.
+  QVERIFY(f.import_in_progress());
+  QVERIFY(!f.PhotometricPanel->isEnabled() && !f.BitBtn1->isEnabled());
+  QVERIFY(wait_for_idle(f));
+  QVERIFY(f.PhotometricPanel->isEnabled() && f.BitBtn1->isEnabled());
   QCOMPARE(services_.error_texts(), QStringList{});
   QVERIFY(f.photometric_source_active());
   QCOMPARE(f.PhotometricFileEdit->text(), QStringLiteral("flat.ies"));
@@ -250,12 +256,14 @@ void PhotometricSourceTest::unreadableFileKeepsTheSource() {
     if (!start.isEmpty()) {
       services_.fileAnswers = {directory_->path(start)};
       f.BrowsePhotometricButton->click();
+      QVERIFY(wait_for_idle(f));
       QCOMPARE(services_.error_texts(), QStringList{});
     }
     const double flux = f.SourceFluxEdit->value();
     for (const QString& bad : {QStringLiteral("bad.ies"), QStringLiteral("missing.ldt")}) {
       services_.fileAnswers = {directory_->path(bad)};
       f.BrowsePhotometricButton->click();
+      QVERIFY(wait_for_idle(f));
       const QStringList errors = services_.error_texts();
       QCOMPARE(errors.size(), 1);
       QVERIFY2(errors[0].contains(bad), qPrintable(errors[0]));
@@ -265,6 +273,31 @@ void PhotometricSourceTest::unreadableFileKeepsTheSource() {
       QCOMPARE(table_lists_enabled(f), start.isEmpty());
       QCOMPARE(f.SourceFluxEdit->value(), flux);
     }
+  }
+}
+
+// Cancel while a chosen file is read drops what was read: the source, the
+// field and the flux stay as they were.
+void PhotometricSourceTest::cancelWhileReadingKeepsTheSource() {
+  TForm1& f = *form_;
+  for (const QString& start : {QString(), QStringLiteral("cosine.ies")}) {
+    if (!start.isEmpty()) {
+      services_.fileAnswers = {directory_->path(start)};
+      f.BrowsePhotometricButton->click();
+      QVERIFY(wait_for_idle(f));
+    }
+    const double flux = f.SourceFluxEdit->value();
+    services_.fileAnswers = {directory_->path("flat.ies")};
+    f.BrowsePhotometricButton->click();
+    QVERIFY(f.import_in_progress());
+    QVERIFY(!f.CancelRunButton->isHidden());
+    f.CancelRunButton->click();
+    QVERIFY(wait_for_idle(f));
+    QCOMPARE(services_.error_texts(), QStringList{});
+    QCOMPARE(f.PhotometricFileEdit->text(), start);
+    QCOMPARE(f.photometric_source_active(), !start.isEmpty());
+    QCOMPARE(f.SourceFluxEdit->value(), flux);
+    QVERIFY(f.PhotometricPanel->isEnabled() && f.BitBtn1->isEnabled());
   }
 }
 
@@ -300,6 +333,7 @@ void PhotometricSourceTest::summaryAndChartOfTheCPlanes() {
   TForm1& f = *form_;
   services_.fileAnswers = {directory_->path(file)};
   f.BrowsePhotometricButton->click();
+  QVERIFY(wait_for_idle(f));
   QCOMPARE(services_.error_texts(), QStringList{});
   if (flip) f.FlipSolidBox->click();
   QVERIFY2(f.PhotometricBrief->text().contains(QString(brief).replace(QChar('.'), separator())),

@@ -96,6 +96,7 @@ void ReliabilityWindowTest::rayFileOverAnInputIsRefused() {
     directory_->write(output, ies + "\r\n");
     services_.fileAnswers = {directory_->path(output)};
     form_->BrowsePhotometricButton->click();
+    QVERIFY(wait_for_idle(*form_));
     QCOMPARE(services_.error_texts(), QStringList{});
     services_.clear();
   }
