@@ -16,16 +16,19 @@
 
 namespace lucidra {
 
+// What a confirmed run works with.
+struct PreparedRun {
+  GenerationSettings settings;
+  SettingTexts texts;
+};
+
 class RunFrontEnd {
  public:
   virtual ~RunFrontEnd() = default;
 
-  // The selected target program; read before the confirmation.
-  virtual OutputFormat selected_format() = 0;
-  // Every setting, read once the run has been confirmed; the texts are
+  // Every setting of the run, read when GENERATE is pressed; the texts are
   // converted by the run with the window's separator.
-  virtual GenerationSettings read_settings() = 0;
-  virtual SettingTexts read_setting_texts() = 0;
+  virtual PreparedRun read_run() = 0;
 
   // A yes/no question with a warning; true when the user says yes.
   virtual bool confirm(std::string_view caption, std::string_view question) = 0;
@@ -34,23 +37,23 @@ class RunFrontEnd {
   // The error display for an error that ended the run.
   virtual void show_error(std::string_view text) = 0;
 
+  // The window made ready for a run: the gauge back to 0, the banners and
+  // the chart hidden, both curves emptied, all repainted at once.
+  virtual void clear_for_run() = 0;
   // The status label, repainted at once.
   virtual void set_status_text(std::string_view text) = 0;
   // The 0..1000 gauge. The run reports a position only when it changes.
   virtual void set_gauge_position(std::int64_t position) = 0;
   virtual void set_gauge_visible(bool visible) = 0;
-  // Shows the banner of `format` and hides the others.
-  virtual void show_format_picture(OutputFormat format) = 0;
-  virtual void hide_format_pictures() = 0;
-  virtual void hide_chart() = 0;
-  virtual void repaint_window() = 0;
-  virtual void clear_series(ChartSeries series) = 0;
-  virtual void add_series_point(ChartSeries series, double x, double y) = 0;
+  // A distribution table's points as the run read them, for the chart.
+  virtual void add_table_points(ChartSeries series, const std::vector<PlotPoint>& points) = 0;
   virtual void set_obtained_flux_text(std::string_view text) = 0;
   virtual void beep(int frequencyHz, int durationMs) = 0;
+  // Idle again after a run: the banner of `format`, no gauge, no status.
+  virtual void show_idle(OutputFormat format) = 0;
+
   // Current calendar time in whole seconds; seeds the runtime generator.
   virtual std::int64_t clock_seconds() = 0;
-
   // Polled between blocks of rays; true stops the run.
   virtual bool stop_requested() { return false; }
 };
@@ -61,12 +64,6 @@ class RunFrontEnd {
 // below, one after the other on the calling thread.
 RunReport run_from_window(RunFrontEnd& ui);
 RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState);
-
-// What a confirmed run works with.
-struct PreparedRun {
-  GenerationSettings settings;
-  SettingTexts texts;
-};
 
 // Step 1, on the window's thread: the refusals, the confirmation, the texts
 // converted, the clock read, and the displays reset for the run. Returns

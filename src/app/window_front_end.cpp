@@ -9,11 +9,7 @@
 
 namespace lucidra::app {
 
-OutputFormat WindowFrontEnd::selected_format() { return form_.selected_format(); }
-
-GenerationSettings WindowFrontEnd::read_settings() { return form_.settings_from_controls(); }
-
-SettingTexts WindowFrontEnd::read_setting_texts() { return form_.setting_texts(); }
+PreparedRun WindowFrontEnd::read_run() { return {form_.settings_from_controls(), form_.setting_texts()}; }
 
 bool WindowFrontEnd::confirm(std::string_view caption, std::string_view question) {
   return form_.services().message_box(to_qt(caption), to_qt(question),
@@ -38,23 +34,30 @@ void WindowFrontEnd::set_gauge_visible(bool visible) {
   if (visible) form_.CGauge2->repaint();
 }
 
-void WindowFrontEnd::show_format_picture(OutputFormat format) { form_.show_format_picture(format); }
-
-void WindowFrontEnd::hide_format_pictures() { form_.hide_format_pictures(); }
-
-void WindowFrontEnd::hide_chart() { form_.set_chart_visible(false); }
-
-void WindowFrontEnd::repaint_window() { form_.repaint(); }
-
-void WindowFrontEnd::clear_series(ChartSeries series) { form_.clear_series(series); }
+void WindowFrontEnd::clear_for_run() {
+  form_.CGauge2->setPosition(0);
+  form_.hide_format_pictures();
+  form_.set_chart_visible(false);
+  form_.repaint();
+  form_.clear_series(ChartSeries::Longitudinal);
+  form_.clear_series(ChartSeries::Transversal);
+}
 
 // A run draws every point red; the series keeps its own colour, which tells
 // the two curves apart better than per-point colours would.
-void WindowFrontEnd::add_series_point(ChartSeries series, double x, double y) { form_.add_series_point(series, x, y); }
+void WindowFrontEnd::add_table_points(ChartSeries series, const std::vector<PlotPoint>& points) {
+  for (const PlotPoint& p : points) form_.add_series_point(series, p.x, p.y);
+}
 
 void WindowFrontEnd::set_obtained_flux_text(std::string_view text) { form_.Label7->setText(to_qt(text)); }
 
 void WindowFrontEnd::beep(int frequencyHz, int durationMs) { form_.services().beep(frequencyHz, durationMs); }
+
+void WindowFrontEnd::show_idle(OutputFormat format) {
+  form_.show_format_picture(format);
+  set_gauge_visible(false);
+  set_status_text("");
+}
 
 std::int64_t WindowFrontEnd::clock_seconds() { return form_.services().clock_seconds(); }
 

@@ -14,23 +14,18 @@ class WindowFrontEnd : public RunFrontEnd {
  public:
   explicit WindowFrontEnd(TForm1& form) : form_(form) {}
 
-  OutputFormat selected_format() override;
-  GenerationSettings read_settings() override;
-  SettingTexts read_setting_texts() override;
+  PreparedRun read_run() override;
   bool confirm(std::string_view caption, std::string_view question) override;
   void show_notice(std::string_view text) override;
   void show_error(std::string_view text) override;
+  void clear_for_run() override;
   void set_status_text(std::string_view text) override;
   void set_gauge_position(std::int64_t position) override;
   void set_gauge_visible(bool visible) override;
-  void show_format_picture(OutputFormat format) override;
-  void hide_format_pictures() override;
-  void hide_chart() override;
-  void repaint_window() override;
-  void clear_series(ChartSeries series) override;
-  void add_series_point(ChartSeries series, double x, double y) override;
+  void add_table_points(ChartSeries series, const std::vector<PlotPoint>& points) override;
   void set_obtained_flux_text(std::string_view text) override;
   void beep(int frequencyHz, int durationMs) override;
+  void show_idle(OutputFormat format) override;
   std::int64_t clock_seconds() override;
 
  private:

@@ -32,7 +32,7 @@ std::string fixed6(double value, char separator) {
 }  // namespace
 
 void WindowRunObserver::table_points(ChartSeries series, const std::vector<PlotPoint>& points) {
-  for (const PlotPoint& p : points) ui_.add_series_point(series, p.x, p.y);
+  ui_.add_table_points(series, points);
 }
 
 void WindowRunObserver::phase_started(RunPhase phase) {
@@ -99,7 +99,7 @@ RunReport run_from_window(RunFrontEnd& ui, ProcessRandomState& randomState) {
 }
 
 std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report) {
-  PreparedRun run{ui.read_settings(), ui.read_setting_texts()};
+  PreparedRun run = ui.read_run();
   if (!ui.confirm(kRunCaption, run_confirmation(run.settings))) {
     report.outcome = RunOutcome::Cancelled;
     return std::nullopt;
@@ -117,12 +117,7 @@ std::optional<PreparedRun> prepare_window_run(RunFrontEnd& ui, RunReport& report
   }
   run.settings.clockSeconds = ui.clock_seconds();
 
-  ui.set_gauge_position(0);
-  ui.hide_format_pictures();
-  ui.hide_chart();
-  ui.repaint_window();
-  ui.clear_series(ChartSeries::Longitudinal);
-  ui.clear_series(ChartSeries::Transversal);
+  ui.clear_for_run();
   return run;
 }
 
@@ -146,9 +141,7 @@ void show_run_report(RunFrontEnd& ui, const PreparedRun& run, const RunReport& r
   }
   // Idle again, as before the run, so that nothing of a run that ended stays
   // drawn under the next banner.
-  ui.show_format_picture(settings.outputFormat);
-  ui.set_gauge_visible(false);
-  ui.set_status_text("");
+  ui.show_idle(settings.outputFormat);
 }
 
 }  // namespace lucidra

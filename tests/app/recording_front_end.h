@@ -30,12 +30,10 @@ class RecordingFrontEnd : public RunFrontEnd {
   int seriesPoints[3] = {0, 0, 0};
   int beeps = 0;
 
-  OutputFormat selected_format() override { return settings.outputFormat; }
-  GenerationSettings read_settings() override {
+  PreparedRun read_run() override {
     events.push_back("read settings");
-    return settings;
+    return {settings, texts};
   }
-  SettingTexts read_setting_texts() override { return texts; }
   bool confirm(std::string_view caption, std::string_view question) override {
     events.push_back("box " + std::string(caption) + "|" + std::string(question));
     return answer == DialogButton::Yes;
@@ -48,20 +46,20 @@ class RecordingFrontEnd : public RunFrontEnd {
     events.push_back("error " + std::string(text));
     errors.emplace_back(text);
   }
+  void clear_for_run() override {
+    gaugePositions.push_back(0);
+    for (const char* event : {"pictures hidden", "chart hidden", "repaint"}) events.emplace_back(event);
+    for (const ChartSeries series : {ChartSeries::Longitudinal, ChartSeries::Transversal}) {
+      events.push_back("clear series " + std::to_string(static_cast<int>(series)));
+      seriesPoints[static_cast<int>(series)] = 0;
+    }
+  }
   void set_status_text(std::string_view text) override { events.push_back("status " + std::string(text)); }
   void set_gauge_position(std::int64_t position) override { gaugePositions.push_back(position); }
   void set_gauge_visible(bool visible) override { events.push_back(visible ? "gauge shown" : "gauge hidden"); }
-  void show_format_picture(OutputFormat format) override {
-    events.push_back("picture " + std::to_string(static_cast<int>(format)));
+  void add_table_points(ChartSeries series, const std::vector<PlotPoint>& points) override {
+    seriesPoints[static_cast<int>(series)] += static_cast<int>(points.size());
   }
-  void hide_format_pictures() override { events.push_back("pictures hidden"); }
-  void hide_chart() override { events.push_back("chart hidden"); }
-  void repaint_window() override { events.push_back("repaint"); }
-  void clear_series(ChartSeries series) override {
-    events.push_back("clear series " + std::to_string(static_cast<int>(series)));
-    seriesPoints[static_cast<int>(series)] = 0;
-  }
-  void add_series_point(ChartSeries series, double, double) override { ++seriesPoints[static_cast<int>(series)]; }
   void set_obtained_flux_text(std::string_view text) override {
     events.push_back("flux " + std::string(text));
     obtainedFluxText = text;
@@ -69,6 +67,11 @@ class RecordingFrontEnd : public RunFrontEnd {
   void beep(int frequencyHz, int durationMs) override {
     ++beeps;
     events.push_back("beep " + std::to_string(frequencyHz) + " " + std::to_string(durationMs));
+  }
+  void show_idle(OutputFormat format) override {
+    events.push_back("picture " + std::to_string(static_cast<int>(format)));
+    set_gauge_visible(false);
+    set_status_text("");
   }
   std::int64_t clock_seconds() override { return clock; }
   bool stop_requested() override { return stopAfterPolls >= 0 && ++polls > stopAfterPolls; }
