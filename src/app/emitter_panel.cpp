@@ -56,6 +56,7 @@
 #include "app/run_estimate.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
+#include "app/spectrum_panel.h"
 #include "app/spin_edit.h"
 #include "app/window_front_end.h"
 #include "app/window_parts.h"
@@ -295,7 +296,7 @@ void TForm1::show_estimate() {
   const double flux = legacy ? CSpinEdit5->value() : SourceFluxEdit->value();
   const FluxUnit unit = !legacy && FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
   const std::uint64_t bytes =
-      estimated_file_bytes(format, CSpinEdit3->value(), flux, unit, !SpectrumNoneButton->isChecked());
+      estimated_file_bytes(format, CSpinEdit3->value(), flux, unit, spectrum_->mode() != SpectrumMode::None);
   const double rate = QSettings().value(kRateKey + QString::fromLatin1(ray_format(format).cliName), 0.0).toDouble();
   QString time = QStringLiteral("known after a first run");
   if (rate > 0) {

@@ -52,6 +52,7 @@
 #include "app/radio_group.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
+#include "app/spectrum_panel.h"
 #include "app/spin_edit.h"
 #include "app/window_front_end.h"
 #include "app/window_parts.h"
@@ -139,7 +140,12 @@ void TForm1::build_controls() {
   build_photometric_panel();
   build_status_lines();
   build_chart();
-  build_spectrum_panel();
+  spectrum_ = new SpectrumChooser(this, services_, decimalSeparator_, [this] {
+    // Legacy sampling's whole watts, or the flux field in its unit.
+    const bool legacy = LegacySampling1 != nullptr && LegacySampling1->isChecked();
+    return SpectrumChooser::Flux{legacy ? CSpinEdit5->value() : SourceFluxEdit->value(),
+                                 !legacy && FluxUnitBox->currentIndex() == 1};
+  });
 
   // The source mode lives in two boxes nobody sees; start-up settles it.
   CheckBox3 = make_check(Panel1, "CheckBox3", QStringLiteral("LED "), 300, 272);

@@ -22,7 +22,6 @@
 #include "distributions/distribution_plot.h"
 #include "engine/far_field.h"
 #include "engine/settings.h"
-#include "photometry/spectrum.h"
 
 class QAction;
 class QCheckBox;
@@ -54,6 +53,7 @@ class DesktopServices;
 class Gauge;
 class RadioGroup;
 class SpinEdit;
+class SpectrumChooser;
 class WindowFrontEnd;
 
 class TForm1 : public QMainWindow {
@@ -203,18 +203,8 @@ class TForm1 : public QMainWindow {
   // Starts measuring `format`'s rate when the window is shown and idle and
   // the format was not tried yet; true when it started.
   bool calibrate_rate(OutputFormat format);
-  // The spectrum: the choice, Browse, and the plot and summary redrawn from
-  // the file or line (an unreadable file shows its message instead).
-  void SpectrumModeClick();
-  void BrowseSpectrumClick();
+  // File > Spectrum…: the spectrum chooser's window.
   void SpectrumActionClick();
-  void refresh_spectrum();
-  // The wavelength field's value outside 200..2500 nm or not a number, named
-  // with its value and range; empty when it is fine or not in use.
-  QString wavelength_problem() const;
-  // Before a run: the spectrum file read again; its error is shown (in the
-  // panel and a box) and false returned.
-  bool commit_spectrum();
 
   // Controls, owned by their Qt parents.
   QFrame* Panel1 = nullptr;
@@ -362,18 +352,7 @@ class TForm1 : public QMainWindow {
   // The source's spectrum (File > Spectrum…): a tool window with the
   // choice, its file or line, its plot and what it makes of the flux.
   QAction* SpectrumAction = nullptr;
-  QFrame* SpectrumPanel = nullptr;
-  QRadioButton* SpectrumNoneButton = nullptr;
-  QRadioButton* SpectrumFileButton = nullptr;
-  QRadioButton* SpectrumLineButton = nullptr;
-  QLineEdit* SpectrumFileEdit = nullptr;
-  QPushButton* BrowseSpectrumButton = nullptr;
-  QLineEdit* WavelengthEdit = nullptr;  // nm
-  QChartView* SpectrumChart = nullptr;
-  QLineSeries* SpectrumSeries = nullptr;
-  // The V(lambda)-weighted summary of the chosen spectrum, or why it cannot
-  // be used (the file's message, naming its line).
-  QLabel* SpectrumSummary = nullptr;
+  SpectrumChooser* spectrum() const { return spectrum_; }
 
  signals:
   // A run started from the window has ended and the window is idle again.
@@ -407,10 +386,6 @@ class TForm1 : public QMainWindow {
   void build_status_lines();
   void build_chart();
   void build_photometric_panel();
-  void build_spectrum_panel();
-  bool commit_wavelength();
-  void show_spectrum_summary();
-  SpectrumMode spectrum_mode() const;
   void build_menu();
   void connect_handlers();
 
@@ -507,8 +482,7 @@ class TForm1 : public QMainWindow {
   double fluxBeforePhotometric_ = 0;
   int fluxUnitBeforePhotometric_ = 0;
   QPointer<PhotometricDialog> photometricDialog_;
-  std::optional<Spectrum> spectrum_;  // the chosen spectrum as last read; none without or on error
-  QString spectrumProblem_;           // why the choice cannot be used, as the panel shows it
+  SpectrumChooser* spectrum_ = nullptr;  // File > Spectrum…'s window, owned by the window
 };
 
 // Converts between the window's texts and the core's byte strings (file

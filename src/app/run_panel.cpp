@@ -57,6 +57,7 @@
 #include "app/run_estimate.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
+#include "app/spectrum_panel.h"
 #include "app/spin_edit.h"
 #include "app/window_front_end.h"
 #include "app/window_parts.h"
@@ -217,7 +218,7 @@ void TForm1::BitBtn1Click() {
     calibrationTried_.pop_back();  // measured again at the next need
   }
   if (!commit_fields()) return;
-  if (!commit_spectrum()) return;
+  if (!spectrum_->commit(LegacySampling1->isChecked())) return;
   // The questions, the conversion and the displays' reset happen here; the
   // engine works on the job's thread.
   runReport_ = RunReport{};
@@ -269,7 +270,7 @@ void TForm1::cancel_run() {
 void TForm1::set_run_controls_enabled(bool enabled) {
   for (QWidget* panel : {static_cast<QWidget*>(Panel5), static_cast<QWidget*>(Panel2), static_cast<QWidget*>(Panel3),
                          static_cast<QWidget*>(Panel7), static_cast<QWidget*>(Panel9), static_cast<QWidget*>(CheckBox5),
-                         static_cast<QWidget*>(PhotometricPanel), static_cast<QWidget*>(SpectrumPanel)}) {
+                         static_cast<QWidget*>(PhotometricPanel), static_cast<QWidget*>(spectrum_->SpectrumPanel)}) {
     panel->setEnabled(enabled);
   }
   for (QWidget* control :
@@ -328,7 +329,7 @@ void TForm1::run_finished() {
       // The wavelengths written, and what the spectrum made of the flux.
       RunSummaryLabel->setText(RunSummaryLabel->text() + QStringLiteral(" with wavelengths"));
       RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path) + QLatin1Char('\n') + to_qt(report.spectrumSummary));
-      SpectrumSummary->setText(to_qt(report.spectrumSummary));
+      spectrum_->show_run_summary(to_qt(report.spectrumSummary));
     }
     OpenFolderButton->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
     RunExtentLabel->setText(to_qt(format_extent(report.extent)));

@@ -1,16 +1,11 @@
-// The source's spectrum: none, a file of wavelength and relative power, or
-// one line. A tool window of its own (File > Spectrum…) with the choice, its
-// plot and what the spectrum makes of the source flux; the run gives every
-// ray a wavelength drawn from it.
+// The spectrum chooser's window, its handlers and its summary.
+
+#include "app/spectrum_panel.h"
 
 #include <QAbstractAxis>
-#include <QAction>
 #include <QChart>
 #include <QChartView>
-#include <QComboBox>
 #include <QDir>
-#include <QDoubleSpinBox>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,13 +14,13 @@
 #include <QRadioButton>
 #include <QValueAxis>
 #include <algorithm>
+#include <utility>
 
 #include "app/desktop_services.h"
 #include "app/main_window.h"
-#include "app/spin_edit.h"
 #include "app/window_parts.h"
+#include "base/user_error.h"
 #include "distributions/number_text.h"
-#include "photometry/spectrum.h"
 
 namespace lucidra::app {
 
@@ -38,10 +33,16 @@ constexpr int kSpectrumHeight = 380;
 
 }  // namespace
 
-void TForm1::build_spectrum_panel() {
+SpectrumChooser::SpectrumChooser(QWidget* window, DesktopServices& services, char decimalSeparator,
+                                 std::function<Flux()> flux)
+    : QObject(window),
+      window_(window),
+      services_(services),
+      decimalSeparator_(decimalSeparator),
+      flux_(std::move(flux)) {
   // A window of its own: the settings column has no room for a plot, and the
   // spectrum is chosen once per source rather than per run.
-  SpectrumPanel = named(new QFrame(this, Qt::Tool), "SpectrumPanel");
+  SpectrumPanel = named(new QFrame(window, Qt::Tool), "SpectrumPanel");
   SpectrumPanel->setWindowTitle(QStringLiteral("Spectrum"));
   SpectrumPanel->setFixedSize(kSpectrumWidth, kSpectrumHeight);
   SpectrumNoneButton =
@@ -84,116 +85,135 @@ void TForm1::build_spectrum_panel() {
 
   for (QRadioButton* button : {SpectrumNoneButton, SpectrumFileButton, SpectrumLineButton}) {
     connect(button, &QRadioButton::toggled, this, [this](bool on) {
-      if (on) SpectrumModeClick();
+      if (on) mode_clicked();
     });
   }
-  connect(BrowseSpectrumButton, &QPushButton::clicked, this, [this] { guarded([this] { BrowseSpectrumClick(); }); });
+  connect(BrowseSpectrumButton, &QPushButton::clicked, this, &SpectrumChooser::browse_clicked);
   connect(SpectrumFileEdit, &QLineEdit::editingFinished, this, [this] {
     if (!SpectrumFileEdit->isModified()) return;
     SpectrumFileEdit->setModified(false);
-    refresh_spectrum();
+    refresh();
   });
   connect(WavelengthEdit, &QLineEdit::editingFinished, this, [this] {
     if (!WavelengthEdit->isModified()) return;
     WavelengthEdit->setModified(false);
     commit_wavelength();
   });
-  // The summary converts the flux field's value: it follows the field.
-  connect(SourceFluxEdit, &QDoubleSpinBox::valueChanged, this, [this] { show_spectrum_summary(); });
-  connect(FluxUnitBox, &QComboBox::currentIndexChanged, this, [this] { show_spectrum_summary(); });
-  refresh_spectrum();
+  SpectrumFileEdit->setToolTip(
+      QStringLiteral("Two columns: wavelength (nm) and relative power; # lines are comments, a CSV header is skipped"));
+  WavelengthEdit->setToolTip(QStringLiteral("The one wavelength every ray carries: 200 to 2500 nm"));
+  SpectrumNoneButton->setToolTip(QStringLiteral("Rays without a wavelength, as ray files had before"));
+  refresh();
 }
 
-SpectrumMode TForm1::spectrum_mode() const {
+void SpectrumChooser::show_settings(const SettingsModel& model) {
+  SpectrumFileEdit->setText(to_qt(model.spectrumFile));
+  WavelengthEdit->setText(to_qt(model.wavelengthNm));
+  (model.spectrum == SpectrumMode::File   ? SpectrumFileButton
+   : model.spectrum == SpectrumMode::Line ? SpectrumLineButton
+                                          : SpectrumNoneButton)
+      ->setChecked(true);
+  refresh();
+}
+
+void SpectrumChooser::store(SettingsModel& model) const {
+  model.spectrum = mode();
+  model.spectrumFile = from_qt(SpectrumFileEdit->text().trimmed());
+  model.wavelengthNm = from_qt(WavelengthEdit->text().trimmed());
+}
+
+SpectrumMode SpectrumChooser::mode() const {
   if (SpectrumFileButton->isChecked()) return SpectrumMode::File;
   if (SpectrumLineButton->isChecked()) return SpectrumMode::Line;
   return SpectrumMode::None;
 }
 
-void TForm1::SpectrumActionClick() {
+void TForm1::SpectrumActionClick() { spectrum_->open(); }
+
+void SpectrumChooser::open() {
   SpectrumPanel->show();
   SpectrumPanel->raise();
   SpectrumPanel->activateWindow();
 }
 
-void TForm1::SpectrumModeClick() {
-  const SpectrumMode mode = spectrum_mode();
-  SpectrumFileEdit->setEnabled(mode == SpectrumMode::File);
-  BrowseSpectrumButton->setEnabled(mode == SpectrumMode::File);
-  WavelengthEdit->setEnabled(mode == SpectrumMode::Line);
-  refresh_spectrum();
-  // A wavelength makes every record longer: the size shown follows the choice.
-  show_estimate();
+void SpectrumChooser::mode_clicked() {
+  const SpectrumMode chosen = mode();
+  SpectrumFileEdit->setEnabled(chosen == SpectrumMode::File);
+  BrowseSpectrumButton->setEnabled(chosen == SpectrumMode::File);
+  WavelengthEdit->setEnabled(chosen == SpectrumMode::Line);
+  refresh();
+  emit modeChanged();
 }
 
-void TForm1::BrowseSpectrumClick() {
+void SpectrumChooser::browse_clicked() {
   const QString path =
       services_.open_file_name(QStringLiteral("Spectrum file"), QDir::currentPath(),
                                QStringLiteral("Spectrum files (*.txt *.csv *.dat *.TXT *.CSV *.DAT);;All files (*)"));
   SpectrumPanel->activateWindow();
   if (path.isEmpty()) return;
   SpectrumFileButton->setChecked(true);
-  SpectrumFileEdit->setText(distribution_name(path));
+  SpectrumFileEdit->setText(TForm1::distribution_name(path));
   SpectrumFileEdit->setModified(false);
-  refresh_spectrum();
+  refresh();
 }
 
-QString TForm1::wavelength_problem() const {
-  return to_qt(lucidra::app::wavelength_problem(settings_model(), decimalSeparator_));
+QString SpectrumChooser::wavelength_problem() const {
+  SettingsModel model;
+  store(model);
+  return to_qt(lucidra::app::wavelength_problem(model, decimalSeparator_));
 }
 
-bool TForm1::commit_wavelength() {
-  refresh_spectrum();
+bool SpectrumChooser::commit_wavelength() {
+  refresh();
   const QString problem = wavelength_problem();
   if (problem.isEmpty()) return true;
   services_.show_error(error_box_text(problem));
   return false;
 }
 
-bool TForm1::commit_spectrum() {
-  if (spectrum_mode() == SpectrumMode::None) return true;
-  if (LegacySampling1->isChecked()) {
+bool SpectrumChooser::commit(bool legacySampling) {
+  if (mode() == SpectrumMode::None) return true;
+  if (legacySampling) {
     // Version 3.5's ray files have no place for a wavelength.
     services_.show_error(
         error_box_text(QStringLiteral("Spectrum: legacy sampling writes no wavelengths; choose None under "
                                       "File > Spectrum…, or the equal-flux or weighted sampling")));
-    activateWindow();
+    window_->activateWindow();
     return false;
   }
-  if (spectrum_mode() != SpectrumMode::File) return true;
+  if (mode() != SpectrumMode::File) return true;
   // Read again: the file may have changed since it was chosen.
-  refresh_spectrum();
+  refresh();
   try {
     (void)read_spectrum_file(from_qt(SpectrumFileEdit->text().trimmed()));
   } catch (const UserError& error) {
     services_.show_error(error_box_text(to_qt(error.what())));
-    activateWindow();
+    window_->activateWindow();
     return false;
   }
   return true;
 }
 
-void TForm1::refresh_spectrum() {
-  if (SpectrumPanel == nullptr) return;
+void SpectrumChooser::refresh() {
   SpectrumSeries->clear();
   spectrum_.reset();
-  spectrumProblem_.clear();
-  const SpectrumMode mode = spectrum_mode();
-  if (mode == SpectrumMode::File) {
+  problem_.clear();
+  const SpectrumMode chosen = mode();
+  if (chosen == SpectrumMode::File) {
     const QString path = SpectrumFileEdit->text().trimmed();
     if (path.isEmpty()) {
-      spectrumProblem_ = QStringLiteral("Spectrum file: choose a file");
+      problem_ = QStringLiteral("Spectrum file: choose a file");
     } else {
       try {
         spectrum_ = read_spectrum_file(from_qt(path));
       } catch (const UserError& error) {
         // The file's own message names it and the line at fault.
-        spectrumProblem_ = to_qt(error.what());
+        problem_ = to_qt(error.what());
       }
     }
-  } else if (mode == SpectrumMode::Line) {
-    spectrumProblem_ = wavelength_problem();
-    if (spectrumProblem_.isEmpty()) {
+  } else if (chosen == SpectrumMode::Line) {
+    problem_ = wavelength_problem();
+    if (problem_.isEmpty()) {
       spectrum_ = Spectrum::line(*try_parse_real(from_qt(WavelengthEdit->text().trimmed()), decimalSeparator_));
     }
   }
@@ -216,29 +236,27 @@ void TForm1::refresh_spectrum() {
       axisX->setRange(nm.front(), nm.back());
     }
   }
-  show_spectrum_summary();
+  show_summary();
 }
 
 // The spectrum read last, against the flux field as it stands: the field's
 // changes redraw only this, without reading the file again.
-void TForm1::show_spectrum_summary() {
-  if (SpectrumPanel == nullptr) return;
+void SpectrumChooser::show_summary() {
   QPalette palette = SpectrumSummary->palette();
-  palette.setColor(QPalette::WindowText, spectrumProblem_.isEmpty()
-                                             ? QPalette().color(QPalette::Active, QPalette::WindowText)
-                                             : QColor(Qt::darkRed));
+  palette.setColor(QPalette::WindowText,
+                   problem_.isEmpty() ? QPalette().color(QPalette::Active, QPalette::WindowText) : QColor(Qt::darkRed));
   SpectrumSummary->setPalette(palette);
-  if (!spectrumProblem_.isEmpty()) {
-    SpectrumSummary->setText(spectrumProblem_);
+  if (!problem_.isEmpty()) {
+    SpectrumSummary->setText(problem_);
   } else if (!spectrum_) {
     SpectrumSummary->setText(QStringLiteral("No spectrum: the rays carry no wavelength."));
   } else {
-    const bool legacy = LegacySampling1 != nullptr && LegacySampling1->isChecked();
-    const double flux = legacy ? CSpinEdit5->value() : SourceFluxEdit->value();
-    const bool lumens = !legacy && FluxUnitBox->currentIndex() == 1;
-    SpectrumSummary->setText(to_qt(spectral_summary(*spectrum_, flux, lumens)) +
+    const Flux flux = flux_();
+    SpectrumSummary->setText(to_qt(spectral_summary(*spectrum_, flux.value, flux.lumens)) +
                              QStringLiteral("\nmean wavelength %1 nm").arg(spectrum_->mean_wavelength(), 0, 'f', 1));
   }
 }
+
+void SpectrumChooser::show_run_summary(const QString& text) { SpectrumSummary->setText(text); }
 
 }  // namespace lucidra::app

@@ -54,6 +54,7 @@
 #include "app/radio_group.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
+#include "app/spectrum_panel.h"
 #include "app/spin_edit.h"
 #include "app/window_front_end.h"
 #include "app/window_parts.h"
@@ -182,10 +183,6 @@ void TForm1::set_tooltips() {
   tip(BrowsePhotometricButton, "Choose an IES or EULUMDAT file as the source");
   tip(FlipSolidBox, "Turn the solid over: gamma 180 becomes +z, for an uplight's beam along +z");
   tip(PhotometricPlanesButton, "Show the C-planes C0 to C135 of the photometric solid and the file's summary");
-  tip(SpectrumFileEdit,
-      "Two columns: wavelength (nm) and relative power; # lines are comments, a CSV header is skipped");
-  tip(WavelengthEdit, "The one wavelength every ray carries: 200 to 2500 nm");
-  tip(SpectrumNoneButton, "Rays without a wavelength, as ray files had before");
 }
 
 void TForm1::connect_handlers() {
@@ -276,6 +273,11 @@ void TForm1::connect_handlers() {
   on(ExportChartAction, &QAction::triggered, &TForm1::ExportChartClick);
   on(ImportPhotometricAction, &QAction::triggered, &TForm1::ImportPhotometricClick);
   on(SpectrumAction, &QAction::triggered, &TForm1::SpectrumActionClick);
+  // A wavelength makes every record longer: the size shown follows the choice.
+  connect(spectrum_, &SpectrumChooser::modeChanged, this, &TForm1::show_estimate);
+  // The spectrum's summary converts the flux field's value: it follows the field.
+  connect(SourceFluxEdit, &QDoubleSpinBox::valueChanged, spectrum_, &SpectrumChooser::show_summary);
+  connect(FluxUnitBox, &QComboBox::currentIndexChanged, spectrum_, &SpectrumChooser::show_summary);
   on(BrowsePhotometricButton, &QPushButton::clicked, &TForm1::BrowsePhotometricClick);
   on(FlipSolidBox, &QCheckBox::toggled, &TForm1::FlipSolidClick);
   on(PhotometricPlanesButton, &QPushButton::clicked, &TForm1::PhotometricPlanesClick);

@@ -55,6 +55,7 @@
 #include "app/radio_group.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
+#include "app/spectrum_panel.h"
 #include "app/spin_edit.h"
 #include "app/window_front_end.h"
 #include "app/window_parts.h"
@@ -140,13 +141,7 @@ void TForm1::show_settings(const SettingsModel& model) {
   CSpinEdit6->setValue(model.balance);
   (model.squareShape ? RadioButton8 : RadioButton7)->setChecked(true);
   CheckBox1->setChecked(model.notifyEnd);
-  SpectrumFileEdit->setText(to_qt(model.spectrumFile));
-  WavelengthEdit->setText(to_qt(model.wavelengthNm));
-  (model.spectrum == SpectrumMode::File   ? SpectrumFileButton
-   : model.spectrum == SpectrumMode::Line ? SpectrumLineButton
-                                          : SpectrumNoneButton)
-      ->setChecked(true);
-  refresh_spectrum();
+  spectrum_->show_settings(model);
 }
 
 // The one place where controls become values.
@@ -185,9 +180,7 @@ SettingsModel TForm1::settings_model() const {
   model.secondNa = from_qt(Edit8->text());
   model.sizeX = from_qt(Edit10->text());
   model.sizeY = from_qt(Edit9->text());
-  model.spectrum = spectrum_mode();
-  model.spectrumFile = from_qt(SpectrumFileEdit->text().trimmed());
-  model.wavelengthNm = from_qt(WavelengthEdit->text().trimmed());
+  spectrum_->store(model);
   return model;
 }
 

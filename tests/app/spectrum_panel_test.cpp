@@ -10,6 +10,7 @@
 
 #include "app/run_estimate.h"
 #include "app/settings_model.h"
+#include "app/spectrum_panel.h"
 #include "output/ray_file_reader.h"
 #include "window_harness.h"
 
@@ -106,19 +107,19 @@ void SpectrumPanelTest::aChosenFileIsPlottedAndTheRunWritesItsWavelengths() {
   TForm1& f = *form_;
   directory_->write(QStringLiteral("bands.csv"), kTwoBands);
   f.SpectrumAction->trigger();
-  QVERIFY(f.SpectrumPanel->isVisible());
+  QVERIFY(f.spectrum()->SpectrumPanel->isVisible());
   services_.fileAnswers = {directory_->path(QStringLiteral("bands.csv"))};
-  f.BrowseSpectrumButton->click();
+  f.spectrum()->BrowseSpectrumButton->click();
   QVERIFY(services_.fileDialogs.back().filter.contains(QStringLiteral("*.csv")));
   QVERIFY(services_.fileDialogs.back().filter.contains(QStringLiteral("*.dat")));
-  QVERIFY(f.SpectrumFileButton->isChecked());
-  QCOMPARE(f.SpectrumFileEdit->text(), QStringLiteral("bands.csv"));  // inside the working folder: its name
+  QVERIFY(f.spectrum()->SpectrumFileButton->isChecked());
+  QCOMPARE(f.spectrum()->SpectrumFileEdit->text(), QStringLiteral("bands.csv"));  // inside the working folder: its name
 
   // The plot: power relative to the peak (550 nm, 3), against wavelength.
-  QCOMPARE(f.SpectrumSeries->count(), 6);
-  QCOMPARE(f.SpectrumSeries->at(1), QPointF(450, 1.0 / 3));
-  QCOMPARE(f.SpectrumSeries->at(4), QPointF(550, 1.0));
-  const QList<QAbstractAxis*> axes = f.SpectrumChart->chart()->axes();
+  QCOMPARE(f.spectrum()->SpectrumSeries->count(), 6);
+  QCOMPARE(f.spectrum()->SpectrumSeries->at(1), QPointF(450, 1.0 / 3));
+  QCOMPARE(f.spectrum()->SpectrumSeries->at(4), QPointF(550, 1.0));
+  const QList<QAbstractAxis*> axes = f.spectrum()->SpectrumChart->chart()->axes();
   QStringList titles;
   for (const QAbstractAxis* axis : axes) titles << axis->titleText();
   QVERIFY2(titles.contains(QStringLiteral("Wavelength, nm")) && titles.contains(QStringLiteral("Relative power")),
@@ -127,9 +128,9 @@ void SpectrumPanelTest::aChosenFileIsPlottedAndTheRunWritesItsWavelengths() {
   // follows the field.
   f.FluxUnitBox->setCurrentIndex(1);
   f.SourceFluxEdit->setValue(100);
-  QVERIFY2(f.SpectrumSummary->text().startsWith(QStringLiteral("spectrum: 100 lm = ")),
-           qPrintable(f.SpectrumSummary->text()));
-  QVERIFY(f.SpectrumSummary->text().contains(QStringLiteral("lm/W")));
+  QVERIFY2(f.spectrum()->SpectrumSummary->text().startsWith(QStringLiteral("spectrum: 100 lm = ")),
+           qPrintable(f.spectrum()->SpectrumSummary->text()));
+  QVERIFY(f.spectrum()->SpectrumSummary->text().contains(QStringLiteral("lm/W")));
 
   const GenerationSettings settings = f.settings_from_controls();
   QCOMPARE(QString::fromStdString(settings.spectrumFile), QStringLiteral("bands.csv"));
@@ -179,9 +180,9 @@ void SpectrumPanelTest::aBadFileShowsItsLineAndGenerateRefusesIt() {
     directory_->write(name, c.text);
     services_.clear();
     services_.fileAnswers = {directory_->path(name)};
-    f.BrowseSpectrumButton->click();
-    QVERIFY2(f.SpectrumSummary->text().contains(QString::fromLatin1(c.expected)),
-             qPrintable(name + ": " + f.SpectrumSummary->text()));
+    f.spectrum()->BrowseSpectrumButton->click();
+    QVERIFY2(f.spectrum()->SpectrumSummary->text().contains(QString::fromLatin1(c.expected)),
+             qPrintable(name + ": " + f.spectrum()->SpectrumSummary->text()));
     QVERIFY(services_.error_texts().isEmpty());  // choosing it shows, not interrupts
 
     services_.answers = {DialogButton::Yes};
@@ -194,8 +195,9 @@ void SpectrumPanelTest::aBadFileShowsItsLineAndGenerateRefusesIt() {
     QCOMPARE(directory_->read(output), QByteArray("previous rays\r\n"));
   }
   // A missing file is named as well.
-  commit_text(f.SpectrumFileEdit, QStringLiteral("missing.txt"));
-  QVERIFY2(f.SpectrumSummary->text().contains(QStringLiteral("missing.txt")), qPrintable(f.SpectrumSummary->text()));
+  commit_text(f.spectrum()->SpectrumFileEdit, QStringLiteral("missing.txt"));
+  QVERIFY2(f.spectrum()->SpectrumSummary->text().contains(QStringLiteral("missing.txt")),
+           qPrintable(f.spectrum()->SpectrumSummary->text()));
 }
 
 void SpectrumPanelTest::aWavelengthOutsideItsRangeIsRefusedOnCommit() {
@@ -206,11 +208,11 @@ void SpectrumPanelTest::aWavelengthOutsideItsRangeIsRefusedOnCommit() {
   const Case cases[] = {{"199.9", 0}, {"2500.5", 0}, {"200", 200}, {"2500", 2500},
                         {"abc", 0},   {"", 0},       {"-450", 0},  {"455.5", 455.5}};
   TForm1& f = *form_;
-  f.SpectrumLineButton->setChecked(true);
+  f.spectrum()->SpectrumLineButton->setChecked(true);
   for (const Case& c : cases) {
     const QString typed = localized(QString::fromLatin1(c.typed));
     services_.clear();
-    commit_text(f.WavelengthEdit, typed);
+    commit_text(f.spectrum()->WavelengthEdit, typed);
     if (c.nm != 0) {
       QVERIFY2(services_.error_texts().isEmpty(), qPrintable(typed));
       QVERIFY(f.field_problem().isEmpty());
@@ -220,7 +222,7 @@ void SpectrumPanelTest::aWavelengthOutsideItsRangeIsRefusedOnCommit() {
     const QString message = QStringLiteral("Wavelength (nm) is '%1'; it must be a number from 200 to 2500").arg(typed);
     QCOMPARE(services_.error_texts().size(), 1);
     QVERIFY2(services_.error_texts().front().startsWith(message), qPrintable(services_.error_texts().front()));
-    QVERIFY(f.SpectrumSummary->text().startsWith(message));
+    QVERIFY(f.spectrum()->SpectrumSummary->text().startsWith(message));
     // GENERATE refuses it too, before asking anything.
     services_.clear();
     services_.answers = {DialogButton::Yes};
@@ -231,8 +233,8 @@ void SpectrumPanelTest::aWavelengthOutsideItsRangeIsRefusedOnCommit() {
     QVERIFY(services_.error_texts().front().startsWith(message));
   }
   // Not in use, a wrong wavelength stops nothing.
-  commit_text(f.WavelengthEdit, QStringLiteral("9999"));
-  f.SpectrumNoneButton->setChecked(true);
+  commit_text(f.spectrum()->WavelengthEdit, QStringLiteral("9999"));
+  f.spectrum()->SpectrumNoneButton->setChecked(true);
   QVERIFY(f.field_problem().isEmpty());
   QCOMPARE(f.settings_from_controls().spectral(), false);
 }
@@ -247,20 +249,20 @@ void SpectrumPanelTest::oneLineGivesEveryRayItsWavelength() {
                              f.FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt, spectral)));
   };
   QVERIFY2(f.EstimateLabel->text().contains(shown_size(false)), qPrintable(f.EstimateLabel->text()));
-  f.SpectrumLineButton->setChecked(true);
+  f.spectrum()->SpectrumLineButton->setChecked(true);
   QVERIFY(shown_size(true) != shown_size(false));
   QVERIFY2(f.EstimateLabel->text().contains(shown_size(true)), qPrintable(f.EstimateLabel->text()));
-  f.SpectrumNoneButton->setChecked(true);
+  f.spectrum()->SpectrumNoneButton->setChecked(true);
   QVERIFY2(f.EstimateLabel->text().contains(shown_size(false)), qPrintable(f.EstimateLabel->text()));
-  f.SpectrumLineButton->setChecked(true);
-  commit_text(f.WavelengthEdit, QStringLiteral("555"));
+  f.spectrum()->SpectrumLineButton->setChecked(true);
+  commit_text(f.spectrum()->WavelengthEdit, QStringLiteral("555"));
   f.FluxUnitBox->setCurrentIndex(0);
   f.SourceFluxEdit->setValue(2);
   // 555 nm: V = 1, so 683 lm per watt.
-  QVERIFY2(f.SpectrumSummary->text().startsWith(QStringLiteral("spectrum: 2 W = 1366 lm")),
-           qPrintable(f.SpectrumSummary->text()));
-  QCOMPARE(f.SpectrumSeries->count(), 2);
-  QCOMPARE(f.SpectrumSeries->at(0).x(), 555.0);
+  QVERIFY2(f.spectrum()->SpectrumSummary->text().startsWith(QStringLiteral("spectrum: 2 W = 1366 lm")),
+           qPrintable(f.spectrum()->SpectrumSummary->text()));
+  QCOMPARE(f.spectrum()->SpectrumSeries->count(), 2);
+  QCOMPARE(f.spectrum()->SpectrumSeries->at(0).x(), 555.0);
 
   f.CSpinEdit3->setValue(99);
   QString question;
@@ -294,31 +296,31 @@ void SpectrumPanelTest::oneLineGivesEveryRayItsWavelength() {
 void SpectrumPanelTest::theChoiceSurvivesSaveAndOpenSettings() {
   TForm1& f = *form_;
   directory_->write(QStringLiteral("bands.csv"), kTwoBands);
-  f.SpectrumFileButton->setChecked(true);
-  commit_text(f.SpectrumFileEdit, QStringLiteral("bands.csv"));
-  commit_text(f.WavelengthEdit, localized(QStringLiteral("480.5")));
+  f.spectrum()->SpectrumFileButton->setChecked(true);
+  commit_text(f.spectrum()->SpectrumFileEdit, QStringLiteral("bands.csv"));
+  commit_text(f.spectrum()->WavelengthEdit, localized(QStringLiteral("480.5")));
   f.save_settings(directory_->path(QStringLiteral("file.cfg")));
-  f.SpectrumLineButton->setChecked(true);
+  f.spectrum()->SpectrumLineButton->setChecked(true);
   f.save_settings(directory_->path(QStringLiteral("line.cfg")));
 
-  f.SpectrumNoneButton->setChecked(true);
-  f.SpectrumFileEdit->setText(QString());
-  f.WavelengthEdit->setText(QStringLiteral("600"));
+  f.spectrum()->SpectrumNoneButton->setChecked(true);
+  f.spectrum()->SpectrumFileEdit->setText(QString());
+  f.spectrum()->WavelengthEdit->setText(QStringLiteral("600"));
   f.open_settings(directory_->path(QStringLiteral("file.cfg")));
-  QVERIFY(f.SpectrumFileButton->isChecked());
-  QCOMPARE(f.SpectrumFileEdit->text(), QStringLiteral("bands.csv"));
-  QCOMPARE(f.WavelengthEdit->text(), localized(QStringLiteral("480.5")));
-  QCOMPARE(f.SpectrumSeries->count(), 6);  // read and plotted again
+  QVERIFY(f.spectrum()->SpectrumFileButton->isChecked());
+  QCOMPARE(f.spectrum()->SpectrumFileEdit->text(), QStringLiteral("bands.csv"));
+  QCOMPARE(f.spectrum()->WavelengthEdit->text(), localized(QStringLiteral("480.5")));
+  QCOMPARE(f.spectrum()->SpectrumSeries->count(), 6);  // read and plotted again
   QCOMPARE(QString::fromStdString(f.settings_from_controls().spectrumFile), QStringLiteral("bands.csv"));
 
   f.open_settings(directory_->path(QStringLiteral("line.cfg")));
-  QVERIFY(f.SpectrumLineButton->isChecked());
+  QVERIFY(f.spectrum()->SpectrumLineButton->isChecked());
   QCOMPARE(f.settings_from_controls().wavelengthNm, 480.5);
   QVERIFY(f.settings_from_controls().spectrumFile.empty());
 
   // An older file has no spectrum lines: the window keeps its choice.
   f.open_settings(directory_->path(QStringLiteral("lucidra.cfg")));
-  QVERIFY(f.SpectrumLineButton->isChecked());
+  QVERIFY(f.spectrum()->SpectrumLineButton->isChecked());
   QCOMPARE(f.settings_from_controls().wavelengthNm, 480.5);
 }
 
