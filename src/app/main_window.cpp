@@ -83,8 +83,8 @@ using namespace window_parts;
 TForm1::TForm1(DesktopServices& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      frontEnd_(std::make_unique<WindowFrontEnd>(*this)),
-      decimalSeparator_(locale_decimal_separator()) {
+      decimalSeparator_(locale_decimal_separator()),
+      frontEnd_(std::make_unique<WindowFrontEnd>(*this)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Lucidra LED"));
   setAcceptDrops(true);  // photometric files dropped anywhere on the window
@@ -106,8 +106,8 @@ TForm1::TForm1(DesktopServices& services, QWidget* parent)
   build_controls();
   build_menu();
   connect_handlers();
-  fill_format_box(OutputFormat::Zemax);  // the initial target's formats
-  format_chosen();
+  output_->show_target(OutputFormat::Zemax);  // the initial target's formats
+  output_->format_chosen();
   set_tooltips();
   CSpinEdit3Change();  // the estimate for the initial number of rays
   move(249, 163);
@@ -209,7 +209,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     set_run_controls_enabled(true);
     frontEnd_->set_gauge_visible(false);
     frontEnd_->set_status_text("");
-    show_format_picture(selected_format());
+    output_->show_format_picture(selected_format());
   }
   QMainWindow::closeEvent(event);
 }

@@ -19,6 +19,7 @@
 #include "app/elided_label.h"
 #include "app/run_front_end.h"
 #include "app/settings_model.h"
+#include "app/target_panel.h"
 #include "distributions/distribution_plot.h"
 #include "engine/far_field.h"
 #include "engine/settings.h"
@@ -59,6 +60,14 @@ class WindowFrontEnd;
 class TForm1 : public QMainWindow {
   Q_OBJECT
 
+ private:
+  // Declared first: the window's parts are built with these, and the form's
+  // names below refer into the parts.
+  DesktopServices& services_;
+  char decimalSeparator_;
+  // The window's parts, each owning its controls (children of the window).
+  OutputPanel* const output_ = new OutputPanel(this, services_);
+
  public:
   // Client area with the chart hidden and shown.
   static constexpr int kSettingsWidth = 405;
@@ -93,7 +102,8 @@ class TForm1 : public QMainWindow {
   // The settings file the window reads and saves: never a ray file.
   static std::string settings_file_path();
 
-  OutputFormat selected_format() const;
+  OutputFormat selected_format() const { return output_->selected_format(); }
+  OutputPanel* output() const { return output_; }
   char decimal_separator() const { return decimalSeparator_; }
   DesktopServices& services() { return services_; }
 
@@ -102,8 +112,6 @@ class TForm1 : public QMainWindow {
   void clear_series(ChartSeries series);
   void add_series_point(ChartSeries series, double x, double y);
   const std::vector<PlotPoint>& series_points(ChartSeries series) const;
-  void show_format_picture(OutputFormat format);
-  void hide_format_pictures();
 
   // A run works on its own thread from GENERATE until its final notice has
   // been shown; meanwhile GENERATE and every setting are disabled.
@@ -169,7 +177,6 @@ class TForm1 : public QMainWindow {
   void Edit6Change();
   void ComboBoxEx1Change();
   void ComboBoxEx2Change();
-  void BrowseOutputClick();
   void BrowseDistributionClick(QComboBox* combo);
   void SaveSettingsClick();
   void OpenSettingsClick();
@@ -215,29 +222,29 @@ class TForm1 : public QMainWindow {
   QFrame* Panel7 = nullptr;
   QFrame* Panel9 = nullptr;
 
-  QLabel* Label1 = nullptr;     // "Source File"
-  QLineEdit* Edit3 = nullptr;   // TracePro ray file
-  QLineEdit* Edit4 = nullptr;   // Zemax ray file
-  QLineEdit* Edit11 = nullptr;  // LightTools ray file
-  QLineEdit* Edit5 = nullptr;   // ASAP ray file
+  QLabel*& Label1 = output_->Label1;     // "Source File"
+  QLineEdit*& Edit3 = output_->Edit3;    // TracePro ray file
+  QLineEdit*& Edit4 = output_->Edit4;    // Zemax ray file
+  QLineEdit*& Edit11 = output_->Edit11;  // LightTools ray file
+  QLineEdit*& Edit5 = output_->Edit5;    // ASAP ray file
   QLabel* Label5 = nullptr;
   QComboBox* ComboBoxEx1 = nullptr;
   QLabel* Label6 = nullptr;
   QComboBox* ComboBoxEx2 = nullptr;
   QListWidget* FileListBox1 = nullptr;  // hidden "*.txt" list
 
-  QLabel* Image1 = nullptr;  // TracePro banner
-  QLabel* Image2 = nullptr;  // Zemax banner
-  QLabel* Image3 = nullptr;  // LightTools banner
-  QLabel* Image4 = nullptr;  // ASAP banner
+  QLabel*& Image1 = output_->Image1;  // TracePro banner
+  QLabel*& Image2 = output_->Image2;  // Zemax banner
+  QLabel*& Image3 = output_->Image3;  // LightTools banner
+  QLabel*& Image4 = output_->Image4;  // ASAP banner
   Gauge* CGauge2 = nullptr;
-  QLabel* Label21 = nullptr;             // run status
-  QRadioButton* RadioButton6 = nullptr;  // "ASAP (dis)"
-  QRadioButton* RadioButton5 = nullptr;  // "LightTools"
-  QRadioButton* RadioButton1 = nullptr;  // "TracePro"
-  QRadioButton* RadioButton2 = nullptr;  // "Zemax"
-  QPushButton* BitBtn1 = nullptr;        // "GENERATE"
-  QPushButton* Button1 = nullptr;        // "Plot >>"
+  QLabel* Label21 = nullptr;                            // run status
+  QRadioButton*& RadioButton6 = output_->RadioButton6;  // "ASAP (dis)"
+  QRadioButton*& RadioButton5 = output_->RadioButton5;  // "LightTools"
+  QRadioButton*& RadioButton1 = output_->RadioButton1;  // "TracePro"
+  QRadioButton*& RadioButton2 = output_->RadioButton2;  // "Zemax"
+  QPushButton* BitBtn1 = nullptr;                       // "GENERATE"
+  QPushButton* Button1 = nullptr;                       // "Plot >>"
 
   QLabel* Label3 = nullptr;  // "Number of Rays"
   SpinEdit* CSpinEdit3 = nullptr;
@@ -323,7 +330,6 @@ class TForm1 : public QMainWindow {
 
   // Controls added since the form: descriptive names.
   QPushButton* CancelRunButton = nullptr;  // takes Plot's place during a run
-  QPushButton* BrowseOutputButton = nullptr;
   QPushButton* BrowseLongitudinalButton = nullptr;
   QPushButton* BrowseTransversalButton = nullptr;
   QLabel* ChartReadout = nullptr;  // the point under the mouse
@@ -335,9 +341,7 @@ class TForm1 : public QMainWindow {
   QAction* ImportPhotometricAction = nullptr;
   // File > Ray file format: text as the target chosen above, the Zemax
   // binary source file (with Zemax), or a TM-25 ray file.
-  // The format of the selected target's file (text or binary where the
-  // target reads both), beside the targets; filled from the format list.
-  QComboBox* FormatBox = nullptr;
+  QComboBox*& FormatBox = output_->FormatBox;
   QAction* TextFormatAction = nullptr;
   QAction* ZemaxBinaryAction = nullptr;
   QAction* Tm25Action = nullptr;
@@ -394,7 +398,6 @@ class TForm1 : public QMainWindow {
   // Returns false when an error was shown.
   bool guarded(const std::function<void()>& handler);
 
-  void build_browse_buttons();
   void set_tooltips();
   void apply_configuration(const std::string& fileName);
   void offer_first_start_save();
@@ -420,14 +423,9 @@ class TForm1 : public QMainWindow {
   void layout_chart();
   void fill_distribution_lists();
   void select_target(OutputFormat format);
-  // Lists the target's formats and selects the one last used with it.
-  void fill_format_box(OutputFormat target);
-  // Selects `format` (switching to its target first).
-  void choose_format(OutputFormat format);
-  // The chosen format took effect: remembered, shown, the file name's
-  // extension follows it.
-  void format_chosen();
-  void show_format_banner(OutputFormat format);
+  // The chosen format took effect (OutputPanel::formatChosen): the menu's
+  // format ticked, the estimate and the rate follow it.
+  void format_taken(OutputFormat format);
   void refresh_distribution_plot(bool tailPoints);
   void rescale_chart();
   void fit_to_content();
@@ -438,12 +436,9 @@ class TForm1 : public QMainWindow {
   // Sets the NA text from code; its validation runs (directly, so that an
   // error reaches the caller) only when the text really changes.
   void set_na_text(const QString& text);
-  QLineEdit* output_path_field(OutputFormat format) const;
-  QLabel* format_picture(OutputFormat format) const;
   std::vector<PlotPoint>& series_model(ChartSeries series);
   QLineSeries* series_widget(ChartSeries series) const;
 
-  DesktopServices& services_;
   QWidget* client_ = nullptr;  // the controls' fixed area, inside the scroll area
   std::unique_ptr<WindowFrontEnd> frontEnd_;
   std::unique_ptr<AsyncJob> run_;  // after frontEnd_, which its calls use
@@ -471,7 +466,6 @@ class TForm1 : public QMainWindow {
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QString plottedNames_[2];  // the files the curves show, for the legend
   QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};
-  char decimalSeparator_;
   std::optional<GenerationSettings> lastRun_;  // the settings of the last file written
   std::vector<PlotPoint> series1Points_;
   std::vector<PlotPoint> series2Points_;

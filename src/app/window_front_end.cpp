@@ -36,7 +36,7 @@ void WindowFrontEnd::set_gauge_visible(bool visible) {
 
 void WindowFrontEnd::clear_for_run() {
   form_.CGauge2->setPosition(0);
-  form_.hide_format_pictures();
+  form_.output()->hide_format_pictures();
   form_.set_chart_visible(false);
   form_.repaint();
   form_.clear_series(ChartSeries::Longitudinal);
@@ -54,7 +54,7 @@ void WindowFrontEnd::set_obtained_flux_text(std::string_view text) { form_.Label
 void WindowFrontEnd::beep(int frequencyHz, int durationMs) { form_.services().beep(frequencyHz, durationMs); }
 
 void WindowFrontEnd::show_idle(OutputFormat format) {
-  form_.show_format_picture(format);
+  form_.output()->show_format_picture(format);
   set_gauge_visible(false);
   set_status_text("");
 }

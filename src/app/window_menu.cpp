@@ -136,10 +136,6 @@ void TForm1::build_menu() {
 
 void TForm1::set_tooltips() {
   const auto tip = [](QWidget* widget, const char* text) { widget->setToolTip(QString::fromUtf8(text)); };
-  for (QLineEdit* edit : {Edit3, Edit4, Edit11, Edit5}) {
-    tip(edit, "The ray file to write (replaced after confirmation); a name alone is in the working folder");
-  }
-  tip(BrowseOutputButton, "Choose the ray file to write, in any folder");
   tip(ComboBoxEx1,
       "The first distribution file (*.txt): angles in degrees (LED) or positions in mm (arc), "
       "then relative intensities; read when chosen, on Enter or on leaving the field");
@@ -152,7 +148,6 @@ void TForm1::set_tooltips() {
   tip(RadioButton6,
       "ASAP binary distribution file (.dis), experimental: if your ASAP refuses it, write TM-25 or "
       "Zemax binary and convert it with your ray tracer's tools");
-  tip(FormatBox, "The ray file's format for the chosen target");
   tip(BitBtn1, "Generate the ray file (Ctrl+G, or Enter)");
   tip(Button1, "Show or hide the chart of the two distributions");
   tip(CancelRunButton, "Stop the run (Esc); the previous ray file stays as it was");
@@ -228,12 +223,13 @@ void TForm1::connect_handlers() {
   connect(TextFormatAction, &QAction::triggered, this, [this] {
     const OutputFormat target = ray_format(selected_format()).target;
     for (const RayFormat& f : ray_formats()) {
-      if (f.target == target && !f.binary) return choose_format(f.id);
+      if (f.target == target && !f.binary) return output_->choose_format(f.id);
     }
   });
-  connect(ZemaxBinaryAction, &QAction::triggered, this, [this] { choose_format(OutputFormat::ZemaxBinary); });
-  connect(Tm25Action, &QAction::triggered, this, [this] { choose_format(OutputFormat::Tm25); });
-  connect(FormatBox, &QComboBox::activated, this, [this] { guarded([this] { format_chosen(); }); });
+  connect(ZemaxBinaryAction, &QAction::triggered, this, [this] { output_->choose_format(OutputFormat::ZemaxBinary); });
+  connect(Tm25Action, &QAction::triggered, this, [this] { output_->choose_format(OutputFormat::Tm25); });
+  connect(FormatBox, &QComboBox::activated, this, [this] { guarded([this] { output_->format_chosen(); }); });
+  connect(output_, &OutputPanel::formatChosen, this, &TForm1::format_taken);
   on(CSpinEdit6, &SpinEdit::changed, &TForm1::CSpinEdit6Change);
   // The NA and the distribution names: a text set from code (or chosen from
   // the list) is taken at once; typed text when it is committed, so that
@@ -262,7 +258,6 @@ void TForm1::connect_handlers() {
   // Enter commits the field first; see eventFilter.
   Edit6->installEventFilter(this);
 
-  on(BrowseOutputButton, &QPushButton::clicked, &TForm1::BrowseOutputClick);
   connect(BrowseLongitudinalButton, &QPushButton::clicked, this,
           [this] { guarded([this] { BrowseDistributionClick(ComboBoxEx1); }); });
   connect(BrowseTransversalButton, &QPushButton::clicked, this,
@@ -345,9 +340,8 @@ void TForm1::select_target(OutputFormat format) {
   } else {
     CheckBox2->setEnabled(true);
   }
-  fill_format_box(format);
-  for (OutputFormat each : kFormats) output_path_field(each)->setVisible(each == format);
-  format_chosen();
+  output_->show_target(format);
+  output_->format_chosen();
 }
 
 }  // namespace lucidra::app

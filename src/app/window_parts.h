@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPalette>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QString>
 #include <QUrl>
@@ -110,6 +111,14 @@ inline SpinEdit* make_spin(QWidget* parent, const char* name, std::int32_t minim
   auto* spin = named(new SpinEdit(minimum, maximum, increment, value, parent), name);
   spin->setGeometry(geometry);
   return spin;
+}
+
+// The Browse… button beside a file field of the upper frame, at height `y`.
+inline QPushButton* make_browse_button(QWidget* parent, const char* name, int y) {
+  auto* button = named(new QPushButton(QStringLiteral("Browse…"), parent), name);
+  button->setGeometry(334, y, 62, 23);
+  button->setAutoDefault(false);
+  return button;
 }
 
 // A text banner stands for the target program's logo.

@@ -100,11 +100,7 @@ void TForm1::apply_configuration(const std::string& fileName) {
 // (it picks the file field), the photometric source before the law (reading
 // it chooses User Defined) and the flux (it sets its own).
 void TForm1::show_settings(const SettingsModel& model) {
-  choose_format(model.format);
-  Edit3->setText(to_qt(model.traceProFile));
-  Edit4->setText(to_qt(model.zemaxFile));
-  Edit11->setText(to_qt(model.lightToolsFile));
-  Edit5->setText(to_qt(model.asapFile));
+  output_->show_settings(model);
   for (auto [combo, name] :
        {std::pair{ComboBoxEx1, &model.longitudinalFile}, std::pair{ComboBoxEx2, &model.transversalFile}}) {
     // Naming a distribution file loads nothing until a plot or a run needs it.
@@ -147,11 +143,7 @@ void TForm1::show_settings(const SettingsModel& model) {
 // The one place where controls become values.
 SettingsModel TForm1::settings_model() const {
   SettingsModel model;
-  model.format = selected_format();
-  model.traceProFile = from_qt(Edit3->text());
-  model.zemaxFile = from_qt(Edit4->text());
-  model.lightToolsFile = from_qt(Edit11->text());
-  model.asapFile = from_qt(Edit5->text());
+  output_->store(model);
   model.longitudinalFile = from_qt(ComboBoxEx1->currentText());
   model.transversalFile = from_qt(ComboBoxEx2->currentText());
   if (photometric_ != nullptr) {

@@ -106,7 +106,7 @@ void CancelRunTest::longRunStopsQuicklyAndKeepsThePreviousFile() {
        {static_cast<QWidget*>(f.BitBtn1), static_cast<QWidget*>(f.CSpinEdit3), static_cast<QWidget*>(f.Edit4),
         static_cast<QWidget*>(f.ComboBoxEx1), static_cast<QWidget*>(f.RadioButton1), static_cast<QWidget*>(f.CheckBox1),
         static_cast<QWidget*>(f.RadioButton4), static_cast<QWidget*>(f.CSpinEdit4),
-        static_cast<QWidget*>(f.BrowseOutputButton)}) {
+        static_cast<QWidget*>(f.output()->BrowseOutputButton)}) {
     QVERIFY2(!locked->isEnabled(), qPrintable(locked->objectName()));
   }
   QVERIFY(!f.Generate1->isEnabled() && !f.OpenSettingsAction->isEnabled());

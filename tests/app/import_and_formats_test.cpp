@@ -277,7 +277,7 @@ void ImportAndFormatsTest::formatBoxRenamesRemembersAndFilters() {
   QVERIFY(services_.shown.empty());
   QVERIFY(f.Image2->text().contains("TM-25"));
   services_.fileAnswers = {};
-  f.BrowseOutputButton->click();
+  f.output()->BrowseOutputButton->click();
   QCOMPARE(services_.fileDialogs.size(), std::size_t{1});
   QCOMPARE(services_.fileDialogs[0].filter, QStringLiteral("TM-25 ray files (*.TM25RAY);;All files (*)"));
 

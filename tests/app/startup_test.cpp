@@ -396,7 +396,7 @@ void StartupTest::everySettingHasATooltipWithItsRange() {
                                     form.Edit4,
                                     form.ComboBoxEx1,
                                     form.ComboBoxEx2,
-                                    form.BrowseOutputButton,
+                                    form.output()->BrowseOutputButton,
                                     form.BrowseLongitudinalButton,
                                     form.BrowseTransversalButton,
                                     form.RadioButton1,

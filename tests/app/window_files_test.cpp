@@ -133,7 +133,7 @@ void WindowFilesTest::browseForTheRayFile() {
   QTemporaryDir other;
   const QString target = other.filePath(QStringLiteral("far away.dat"));
   services_.fileAnswers = {target};
-  f.BrowseOutputButton->click();
+  f.output()->BrowseOutputButton->click();
   QCOMPARE(services_.fileDialogs.size(), std::size_t{1});
   QVERIFY(services_.fileDialogs[0].save);
   QCOMPARE(services_.fileDialogs[0].folder, directory_->path(QStringLiteral("ray.dat")));
@@ -145,7 +145,7 @@ void WindowFilesTest::browseForTheRayFile() {
   QVERIFY(QFile::exists(target));
   f.RadioButton1->click();  // Browse names the selected target's file
   services_.fileAnswers = {other.filePath(QStringLiteral("t.txt"))};
-  f.BrowseOutputButton->click();
+  f.output()->BrowseOutputButton->click();
   QCOMPARE(f.Edit3->text(), QDir::toNativeSeparators(other.filePath(QStringLiteral("t.txt"))));
   QCOMPARE(f.Edit4->text(), QDir::toNativeSeparators(target));
 }
