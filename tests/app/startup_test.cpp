@@ -102,6 +102,7 @@ class StartupTest : public QObject {
   void helpOpensTheUserGuide_data();
   void helpOpensTheUserGuide();
   void everySettingHasATooltipWithItsRange();
+  void tabChainFollowsTheFormTopToBottom();
   void tabEntersARadioGroupOnItsCheckedButton_data();
   void tabEntersARadioGroupOnItsCheckedButton();
 
@@ -433,6 +434,72 @@ void StartupTest::everySettingHasATooltipWithItsRange() {
   for (const auto& [setting, range] : ranges) {
     QVERIFY2(setting->toolTip().contains(QString::fromUtf8(range)), qPrintable(setting->toolTip()));
   }
+}
+
+// The order Tab moves through the settings: the form's, top to bottom and
+// left to right within each frame, whichever part of the window builds them.
+void StartupTest::tabChainFollowsTheFormTopToBottom() {
+  TForm1 form(services_);
+  QStringList chain{form.Edit3->objectName()};
+  QWidget* widget = form.Edit3;
+  for (int steps = 0; steps < 400; ++steps) {
+    widget = widget->nextInFocusChain();
+    if (widget == form.Edit3) break;
+    if (widget->window() != &form || widget->focusProxy() != nullptr) continue;
+    if ((widget->focusPolicy() & Qt::TabFocus) == 0) continue;
+    // A group's buttons by the group's name and their own text.
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    if (!widget->objectName().isEmpty()) {
+      chain << widget->objectName();
+    } else if (button != nullptr && widget->parentWidget() != nullptr) {
+      chain << widget->parentWidget()->objectName() + ':' + button->text();
+    }
+  }
+  const QStringList formOrder = {"Edit3",
+                                  "Edit4",
+                                  "Edit11",
+                                  "Edit5",
+                                  "ComboBoxEx1",
+                                  "ComboBoxEx2",
+                                  "BrowseOutputButton",
+                                  "BrowseLongitudinalButton",
+                                  "BrowseTransversalButton",
+                                  "RadioButton2",  // the targets: one stop, on the checked one
+                                  "FormatBox",
+                                  "BitBtn1",
+                                  "Button1",
+                                  "CancelRunButton",
+                                  "CSpinEdit3",
+                                  "CSpinEdit5",
+                                  "CheckBox2",
+                                  "SourceFluxEdit",
+                                  "FluxUnitBox",
+                                  "CSpinEdit4",
+                                  "RadioGroup3:plane placed in z=0",
+                                  "RadioButton3",
+                                  "CheckBox5",
+                                  "RadioGroup1:Rectangular",
+                                  "RadioGroup2:User Defined",
+                                  "CheckBox6",
+                                  "CSpinEdit6",
+                                  "Edit13",
+                                  "Edit9",
+                                  "Edit6",
+                                  "Edit8",
+                                  "Edit10",
+                                  "CheckBox1",
+                                  "RadioButton7",
+                                  "PhotometricFileEdit",
+                                  "BrowsePhotometricButton",
+                                  "FlipSolidBox",
+                                  "PhotometricPlanesButton",
+                                  "OpenFolderButton",
+                                  "Chart1",
+                                  "CheckBox3",
+                                  "CheckBox4",
+                                  "FileListBox1",
+                                  "ClientScroll"};
+  QCOMPARE(chain, formOrder);
 }
 
 void StartupTest::tabEntersARadioGroupOnItsCheckedButton_data() {
