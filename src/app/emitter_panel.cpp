@@ -1,6 +1,8 @@
-// The emitter and run-option panels: the number of rays and its estimate,
-// the source flux and sampling, the extent, the algorithm, the emitter's
-// shape, sizes and NA, LED and arc mode.
+// The emitter panel (extent, plane shape, sizes, sides, LED and arc mode)
+// and the window's handlers around it: LED or arc mode, the angular type
+// and NA, the number of rays and its estimate.
+
+#include "app/emitter_panel.h"
 
 #include "app/main_window.h"
 
@@ -54,6 +56,7 @@
 #include "app/photometric_source.h"
 #include "app/radio_group.h"
 #include "app/run_estimate.h"
+#include "app/run_options_panel.h"
 #include "app/settings_model.h"
 #include "app/silent_abort.h"
 #include "app/spectrum_panel.h"
@@ -80,58 +83,24 @@ using namespace window_parts;
 
 void TForm1::build_rays_panel() {
   Panel2 = make_panel(Panel1, "Panel2", QRect(1, 155, 192, 78), kCream);
-  Label3 = make_label(Panel2, "Label3", QStringLiteral("Number of Rays"), 8, 9);
-  CSpinEdit3 = make_spin(Panel2, "CSpinEdit3", 1, 1000000000, 10000, 30000, QRect(88, 6, 97, 21));
-  Label4 = make_label(Panel2, "Label4", QStringLiteral("Source Flux"), 8, 33);
-  CSpinEdit5 = make_spin(Panel2, "CSpinEdit5", 5, 50000, 100, 3500, QRect(72, 30, 73, 21));
-  CSpinEdit5->setEnabled(false);
-  Label8 = make_label(Panel2, "Label8", QStringLiteral("Watt"), 150, 33);
-  CheckBox2 = make_check(Panel2, "CheckBox2", QStringLiteral("Consider Sorce Flux"), 8, 56);
-  SourceFluxEdit = named(new QDoubleSpinBox(Panel2), "SourceFluxEdit");
-  SourceFluxEdit->setGeometry(QRect(72, 30, 73, 21));
-  SourceFluxEdit->setDecimals(4);
-  SourceFluxEdit->setRange(0.0001, 1e9);
-  SourceFluxEdit->setValue(3500);
-  FluxUnitBox = named(new QComboBox(Panel2), "FluxUnitBox");
-  FluxUnitBox->addItems({QStringLiteral("W"), QStringLiteral("lm")});
-  FluxUnitBox->setGeometry(QRect(148, 30, 42, 21));
+  options_->build_rays(Panel2);
 }
 
 void TForm1::build_extent_panel() {
   Panel3 = make_panel(Panel1, "Panel3", QRect(193, 155, 210, 110), kCream);
-  Label17 = make_label(Panel3, "Label17", QStringLiteral("Angular Extent About Z Axis"), 5, 3, 74);
-  Label17->setWordWrap(true);
-  Label17->resize(74, 30);
-  CSpinEdit4 = make_spin(Panel3, "CSpinEdit4", 0, 360, 1, 360, QRect(80, 6, 41, 21));
-  Label18 = make_label(Panel3, "Label18", QStringLiteral("degree"), 126, 9);
-  RadioGroup3 =
-      named(new RadioGroup(QStringLiteral("Form of Source LED"),
-                           {QStringLiteral("plane placed in z=0"), QStringLiteral("ellipsoid centered at z=0"),
-                            QStringLiteral("cilinder centered at z=0")},
-                           0, Panel3),
-            "RadioGroup3");
-  RadioGroup3->setGeometry(5, 35, 204, 73);
-  RadioGroup3->setEnabled(false);
+  emitter_->build_extent(Panel3);
 }
 
 void TForm1::build_algorithm_panel() {
   Panel7 = make_panel(Panel1, "Panel7", QRect(1, 233, 192, 59), kCream);
-  Label19 = make_label(Panel7, "Label19", QStringLiteral("Random Algorithm:"), 8, 3);
-  RadioButton3 = make_radio(Panel7, "RadioButton3", QStringLiteral("Quasi-random (Sobol)"), 16, 19);
-  RadioButton4 = make_radio(Panel7, "RadioButton4", QStringLiteral("Pseudo-random (Uniform)"), 16, 37);
-  RadioButton3->setChecked(true);
-  keep_tab_on_checked({RadioButton3, RadioButton4});
-  CheckBox5 = make_check(Panel1, "CheckBox5", QStringLiteral("Emit only within +/- 90 degrees"), 197, 270);
-  CheckBox5->setEnabled(false);
+  options_->build_algorithm(Panel7, Panel1);
 }
 
+// The frame of the emitter's shape and the angular law: their controls
+// interleave, left to right and top to bottom, as the form has them.
 void TForm1::build_source_panel() {
   Panel9 = make_panel(Panel1, "Panel9", QRect(1, 292, 402, 94), kCream);
-  RadioGroup1 = named(new RadioGroup(QStringLiteral("Plane shape"),
-                                     {QStringLiteral("Rectangular"), QStringLiteral("Elliptical")}, 0, Panel9),
-                      "RadioGroup1");
-  RadioGroup1->setGeometry(4, 7, 89, 58);
-  RadioGroup1->setEnabled(false);
+  emitter_->build_shape(Panel9);
   RadioGroup2 = named(new RadioGroup(QStringLiteral("Angular Type"),
                                      {QStringLiteral("Lambertian"), QStringLiteral("Uniform"),
                                       QStringLiteral("User Defined"), QStringLiteral("Gaussian")},
@@ -139,25 +108,7 @@ void TForm1::build_source_panel() {
                       "RadioGroup2");
   RadioGroup2->setGeometry(94, 7, 94, 85);
   RadioGroup2->setEnabled(false);
-
-  CheckBox6 = make_check(Panel9, "CheckBox6", QStringLiteral("Double side"), 193, 8);
-  CheckBox6->setEnabled(false);
-  Label33 = make_label(Panel9, "Label33", QStringLiteral("Balance"), 288, 10);
-  CSpinEdit6 = make_spin(Panel9, "CSpinEdit6", 0, 100, 1, 50, QRect(330, 6, 40, 21));
-  CSpinEdit6->setTypingEnabled(false);
-  Edit13 = make_edit(Panel9, "Edit13", QStringLiteral("50"), QRect(372, 6, 25, 21));
-  Edit13->setReadOnly(true);
-  for (QWidget* balance :
-       {static_cast<QWidget*>(Label33), static_cast<QWidget*>(CSpinEdit6), static_cast<QWidget*>(Edit13)}) {
-    balance->hide();
-  }
-
-  // The shipped sizes are written the way the user's locale writes numbers.
-  const QString defaultSize = QStringLiteral("0") + QChar::fromLatin1(decimalSeparator_) + QStringLiteral("00001");
-  Label25 = make_label(Panel9, "Label25", QStringLiteral("Y Size"), 193, 33, 54);
-  Edit9 = make_edit(Panel9, "Edit9", defaultSize, QRect(248, 30, 49, 21));
-  Edit9->setEnabled(false);
-  Label26 = make_label(Panel9, "Label26", QStringLiteral("mm"), 300, 33);
+  emitter_->build_sides_and_y_size(Panel9, decimalSeparator_);
   Label27 = make_label(Panel9, "Label27", QStringLiteral("NA"), 328, 33);
   Edit6 = make_edit(Panel9, "Edit6", QStringLiteral("0"), QRect(347, 30, 50, 21));
   Edit6->setEnabled(false);
@@ -166,12 +117,8 @@ void TForm1::build_source_panel() {
   Edit8 = make_edit(Panel9, "Edit8", QStringLiteral("0"), QRect(347, 54, 50, 21));
   Edit8->setEnabled(false);
   Edit8->hide();
-  Label32 = make_label(Panel9, "Label32", QStringLiteral("X Size"), 193, 57, 54);
-  Edit10 = make_edit(Panel9, "Edit10", defaultSize, QRect(248, 54, 49, 21));
-  Edit10->setEnabled(false);
-  Label28 = make_label(Panel9, "Label28", QStringLiteral("mm"), 300, 57);
-
-  CheckBox1 = make_check(Panel9, "CheckBox1", QStringLiteral("Notify end"), 8, 72);
+  emitter_->build_x_size(Panel9, decimalSeparator_);
+  options_->build_notify(Panel9);
   Label2 = make_label(Panel9, "Label2", QStringLiteral("Angular shape:"), 193, 77);
   RadioButton7 = make_radio(Panel9, "RadioButton7", QStringLiteral("Radial"), 272, 75);
   RadioButton8 = make_radio(Panel9, "RadioButton8", QStringLiteral("Square"), 336, 75);
@@ -183,6 +130,112 @@ void TForm1::build_source_panel() {
     keep_tab_on_checked(buttons);
   }
 }
+
+// ----------------------------------------------------------- the emitter
+
+void EmitterPanel::build_extent(QWidget* frame) {
+  Label17 = make_label(frame, "Label17", QStringLiteral("Angular Extent About Z Axis"), 5, 3, 74);
+  Label17->setWordWrap(true);
+  Label17->resize(74, 30);
+  CSpinEdit4 = make_spin(frame, "CSpinEdit4", 0, 360, 1, 360, QRect(80, 6, 41, 21));
+  Label18 = make_label(frame, "Label18", QStringLiteral("degree"), 126, 9);
+  RadioGroup3 =
+      named(new RadioGroup(QStringLiteral("Form of Source LED"),
+                           {QStringLiteral("plane placed in z=0"), QStringLiteral("ellipsoid centered at z=0"),
+                            QStringLiteral("cilinder centered at z=0")},
+                           0, frame),
+            "RadioGroup3");
+  RadioGroup3->setGeometry(5, 35, 204, 73);
+  RadioGroup3->setEnabled(false);
+}
+
+void EmitterPanel::build_shape(QWidget* frame) {
+  RadioGroup1 = named(new RadioGroup(QStringLiteral("Plane shape"),
+                                     {QStringLiteral("Rectangular"), QStringLiteral("Elliptical")}, 0, frame),
+                      "RadioGroup1");
+  RadioGroup1->setGeometry(4, 7, 89, 58);
+  RadioGroup1->setEnabled(false);
+}
+
+namespace {
+
+// The shipped sizes are written the way the user's locale writes numbers.
+QString default_size(char decimalSeparator) {
+  return QStringLiteral("0") + QChar::fromLatin1(decimalSeparator) + QStringLiteral("00001");
+}
+
+}  // namespace
+
+void EmitterPanel::build_sides_and_y_size(QWidget* frame, char decimalSeparator) {
+  CheckBox6 = make_check(frame, "CheckBox6", QStringLiteral("Double side"), 193, 8);
+  CheckBox6->setEnabled(false);
+  Label33 = make_label(frame, "Label33", QStringLiteral("Balance"), 288, 10);
+  CSpinEdit6 = make_spin(frame, "CSpinEdit6", 0, 100, 1, 50, QRect(330, 6, 40, 21));
+  CSpinEdit6->setTypingEnabled(false);
+  Edit13 = make_edit(frame, "Edit13", QStringLiteral("50"), QRect(372, 6, 25, 21));
+  Edit13->setReadOnly(true);
+  for (QWidget* balance :
+       {static_cast<QWidget*>(Label33), static_cast<QWidget*>(CSpinEdit6), static_cast<QWidget*>(Edit13)}) {
+    balance->hide();
+  }
+  Label25 = make_label(frame, "Label25", QStringLiteral("Y Size"), 193, 33, 54);
+  Edit9 = make_edit(frame, "Edit9", default_size(decimalSeparator), QRect(248, 30, 49, 21));
+  Edit9->setEnabled(false);
+  Label26 = make_label(frame, "Label26", QStringLiteral("mm"), 300, 33);
+}
+
+void EmitterPanel::build_x_size(QWidget* frame, char decimalSeparator) {
+  Label32 = make_label(frame, "Label32", QStringLiteral("X Size"), 193, 57, 54);
+  Edit10 = make_edit(frame, "Edit10", default_size(decimalSeparator), QRect(248, 54, 49, 21));
+  Edit10->setEnabled(false);
+  Label28 = make_label(frame, "Label28", QStringLiteral("mm"), 300, 57);
+}
+
+void EmitterPanel::build_mode(QWidget* frame) {
+  // The source mode lives in two boxes nobody sees; start-up settles it.
+  CheckBox3 = make_check(frame, "CheckBox3", QStringLiteral("LED "), 300, 272);
+  CheckBox3->hide();
+  CheckBox4 = make_check(frame, "CheckBox4", QStringLiteral("ARC"), 350, 272);
+  CheckBox4->setChecked(true);
+  CheckBox4->hide();
+}
+
+void EmitterPanel::show_settings(const SettingsModel& model) {
+  CheckBox3->setChecked(model.ledMode);
+  CSpinEdit4->setValue(model.extentAboutZ);
+  Edit10->setText(to_qt(model.sizeX));
+  Edit9->setText(to_qt(model.sizeY));
+  RadioGroup1->setItemIndex(static_cast<int>(model.planeShape));
+  CheckBox6->setChecked(model.doubleSide);
+  CSpinEdit6->setValue(model.balance);
+}
+
+void EmitterPanel::store(SettingsModel& model) const {
+  model.ledMode = CheckBox3->isChecked();
+  model.extentAboutZ = CSpinEdit4->value();
+  model.planeShape = static_cast<PlaneShape>(RadioGroup1->itemIndex());
+  model.doubleSide = CheckBox6->isChecked();
+  model.balance = CSpinEdit6->value();
+  model.sizeX = from_qt(Edit10->text());
+  model.sizeY = from_qt(Edit9->text());
+}
+
+void EmitterPanel::CheckBox6Click() {
+  const bool doubleSide = CheckBox6->isChecked();
+  Label33->setVisible(doubleSide);
+  CSpinEdit6->setVisible(doubleSide);
+  Edit13->setVisible(doubleSide);
+}
+
+void EmitterPanel::CSpinEdit6Change() { Edit13->setText(QString::number(100 - std::int64_t{CSpinEdit6->value()})); }
+
+void EmitterPanel::RadioGroup1Click() {
+  const bool elliptical = RadioGroup1->itemIndex() == static_cast<int>(PlaneShape::Elliptical);
+  Label32->setText(elliptical ? QStringLiteral("X Diameter") : QStringLiteral("X Side"));
+  Label25->setText(elliptical ? QStringLiteral("Y Diameter") : QStringLiteral("Y Side"));
+}
+
+// ------------------------------------------------------ the window's part
 
 bool TForm1::commit_na() {
   if (!Edit6->isModified()) return true;
@@ -232,21 +285,6 @@ void TForm1::CheckBox3Click() {
 void TForm1::CheckBox4Click() {
   set_chart_visible(false);
   CheckBox3->setChecked(!CheckBox4->isChecked());
-}
-
-void TForm1::CheckBox6Click() {
-  const bool doubleSide = CheckBox6->isChecked();
-  Label33->setVisible(doubleSide);
-  CSpinEdit6->setVisible(doubleSide);
-  Edit13->setVisible(doubleSide);
-}
-
-void TForm1::CSpinEdit6Change() { Edit13->setText(QString::number(100 - std::int64_t{CSpinEdit6->value()})); }
-
-void TForm1::RadioGroup1Click() {
-  const bool elliptical = RadioGroup1->itemIndex() == static_cast<int>(PlaneShape::Elliptical);
-  Label32->setText(elliptical ? QStringLiteral("X Diameter") : QStringLiteral("X Side"));
-  Label25->setText(elliptical ? QStringLiteral("Y Diameter") : QStringLiteral("Y Side"));
 }
 
 void TForm1::RadioGroup2Click() {

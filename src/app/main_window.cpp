@@ -142,17 +142,11 @@ void TForm1::build_controls() {
   build_chart();
   spectrum_ = new SpectrumChooser(this, services_, decimalSeparator_, [this] {
     // Legacy sampling's whole watts, or the flux field in its unit.
-    const bool legacy = LegacySampling1 != nullptr && LegacySampling1->isChecked();
-    return SpectrumChooser::Flux{legacy ? CSpinEdit5->value() : SourceFluxEdit->value(),
-                                 !legacy && FluxUnitBox->currentIndex() == 1};
+    const SamplingMode mode = LegacySampling1 != nullptr ? sampling_mode() : SamplingMode::EqualFlux;
+    return SpectrumChooser::Flux{options_->flux(mode), options_->flux_in_lumens(mode)};
   });
 
-  // The source mode lives in two boxes nobody sees; start-up settles it.
-  CheckBox3 = make_check(Panel1, "CheckBox3", QStringLiteral("LED "), 300, 272);
-  CheckBox3->hide();
-  CheckBox4 = make_check(Panel1, "CheckBox4", QStringLiteral("ARC"), 350, 272);
-  CheckBox4->setChecked(true);
-  CheckBox4->hide();
+  emitter_->build_mode(Panel1);
   FileListBox1 = named(new QListWidget(Panel1), "FileListBox1");
   FileListBox1->hide();
 }

@@ -17,7 +17,9 @@
 #include <vector>
 
 #include "app/elided_label.h"
+#include "app/emitter_panel.h"
 #include "app/run_front_end.h"
+#include "app/run_options_panel.h"
 #include "app/settings_model.h"
 #include "app/target_panel.h"
 #include "distributions/distribution_plot.h"
@@ -67,6 +69,8 @@ class TForm1 : public QMainWindow {
   char decimalSeparator_;
   // The window's parts, each owning its controls (children of the window).
   OutputPanel* const output_ = new OutputPanel(this, services_);
+  RunOptionsPanel* const options_ = new RunOptionsPanel(this);
+  EmitterPanel* const emitter_ = new EmitterPanel(this);
 
  public:
   // Client area with the chart hidden and shown.
@@ -104,6 +108,8 @@ class TForm1 : public QMainWindow {
 
   OutputFormat selected_format() const { return output_->selected_format(); }
   OutputPanel* output() const { return output_; }
+  // The sampling chosen under File > Sampling.
+  SamplingMode sampling_mode() const;
   char decimal_separator() const { return decimalSeparator_; }
   DesktopServices& services() { return services_; }
 
@@ -158,13 +164,10 @@ class TForm1 : public QMainWindow {
   void RadioButton5Click();
   void RadioButton6Click();
   void RadioButton4Click();
-  void CheckBox2Click();
   // Shows the flux controls of the chosen sampling.
   void SamplingClick();
   void CheckBox3Click();
   void CheckBox4Click();
-  void CheckBox6Click();
-  void RadioGroup1Click();
   void RadioGroup2Click();
   void CSpinEdit3Change();
   void show_estimate();
@@ -173,7 +176,6 @@ class TForm1 : public QMainWindow {
   // Shows field_problem() in an error box; false when there was one.
   bool commit_fields();
   void show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone);
-  void CSpinEdit6Change();
   void Edit6Change();
   void ComboBoxEx1Change();
   void ComboBoxEx2Change();
@@ -246,50 +248,50 @@ class TForm1 : public QMainWindow {
   QPushButton* BitBtn1 = nullptr;                       // "GENERATE"
   QPushButton* Button1 = nullptr;                       // "Plot >>"
 
-  QLabel* Label3 = nullptr;  // "Number of Rays"
-  SpinEdit* CSpinEdit3 = nullptr;
-  QLabel* Label4 = nullptr;  // "Source Flux"
-  SpinEdit* CSpinEdit5 = nullptr;
-  QLabel* Label8 = nullptr;  // "Watt"
+  QLabel*& Label3 = options_->Label3;  // "Number of Rays"
+  SpinEdit*& CSpinEdit3 = options_->CSpinEdit3;
+  QLabel*& Label4 = options_->Label4;  // "Source Flux"
+  SpinEdit*& CSpinEdit5 = options_->CSpinEdit5;
+  QLabel*& Label8 = options_->Label8;  // "Watt"
   // The equal-flux and weighted samplings' flux: any positive number, in
   // watts or lumens (legacy sampling keeps CSpinEdit5, whole watts).
-  QDoubleSpinBox* SourceFluxEdit = nullptr;
-  QComboBox* FluxUnitBox = nullptr;
-  QCheckBox* CheckBox2 = nullptr;  // "Consider Sorce Flux"
+  QDoubleSpinBox*& SourceFluxEdit = options_->SourceFluxEdit;
+  QComboBox*& FluxUnitBox = options_->FluxUnitBox;
+  QCheckBox*& CheckBox2 = options_->CheckBox2;  // "Consider Sorce Flux"
 
-  QLabel* Label17 = nullptr;  // "Angular Extent About Z Axis"
-  SpinEdit* CSpinEdit4 = nullptr;
-  QLabel* Label18 = nullptr;          // "degree"
-  RadioGroup* RadioGroup3 = nullptr;  // "Form of Source LED"
+  QLabel*& Label17 = emitter_->Label17;  // "Angular Extent About Z Axis"
+  SpinEdit*& CSpinEdit4 = emitter_->CSpinEdit4;
+  QLabel*& Label18 = emitter_->Label18;              // "degree"
+  RadioGroup*& RadioGroup3 = emitter_->RadioGroup3;  // "Form of Source LED"
 
-  QLabel* Label19 = nullptr;             // "Random Algorithm:"
-  QRadioButton* RadioButton3 = nullptr;  // Sobol
-  QRadioButton* RadioButton4 = nullptr;  // Uniform
-  QCheckBox* CheckBox5 = nullptr;        // "Emit only within +/- 90 degrees"
+  QLabel*& Label19 = options_->Label19;                  // "Random Algorithm:"
+  QRadioButton*& RadioButton3 = options_->RadioButton3;  // Sobol
+  QRadioButton*& RadioButton4 = options_->RadioButton4;  // Uniform
+  QCheckBox*& CheckBox5 = options_->CheckBox5;           // "Emit only within +/- 90 degrees"
 
-  RadioGroup* RadioGroup1 = nullptr;  // "Plane shape"
-  RadioGroup* RadioGroup2 = nullptr;  // "Angular Type"
-  QCheckBox* CheckBox6 = nullptr;     // "Double side"
-  QLabel* Label33 = nullptr;          // "Balance"
-  SpinEdit* CSpinEdit6 = nullptr;
-  QLineEdit* Edit13 = nullptr;           // balance complement
-  QLabel* Label25 = nullptr;             // beside the Y size
-  QLineEdit* Edit9 = nullptr;            // Y size
-  QLabel* Label26 = nullptr;             // "mm"
-  QLabel* Label27 = nullptr;             // "NA"
-  QLineEdit* Edit6 = nullptr;            // NA
-  QLabel* Label29 = nullptr;             // second "NA", hidden
-  QLineEdit* Edit8 = nullptr;            // second NA, hidden
-  QLabel* Label32 = nullptr;             // beside the X size
-  QLineEdit* Edit10 = nullptr;           // X size
-  QLabel* Label28 = nullptr;             // "mm"
-  QCheckBox* CheckBox1 = nullptr;        // "Notify end"
-  QLabel* Label2 = nullptr;              // "Angular shape:"
-  QRadioButton* RadioButton7 = nullptr;  // "Radial"
-  QRadioButton* RadioButton8 = nullptr;  // "Square"
+  RadioGroup*& RadioGroup1 = emitter_->RadioGroup1;  // "Plane shape"
+  RadioGroup* RadioGroup2 = nullptr;                 // "Angular Type"
+  QCheckBox*& CheckBox6 = emitter_->CheckBox6;       // "Double side"
+  QLabel*& Label33 = emitter_->Label33;              // "Balance"
+  SpinEdit*& CSpinEdit6 = emitter_->CSpinEdit6;
+  QLineEdit*& Edit13 = emitter_->Edit13;        // balance complement
+  QLabel*& Label25 = emitter_->Label25;         // beside the Y size
+  QLineEdit*& Edit9 = emitter_->Edit9;          // Y size
+  QLabel*& Label26 = emitter_->Label26;         // "mm"
+  QLabel* Label27 = nullptr;                    // "NA"
+  QLineEdit* Edit6 = nullptr;                   // NA
+  QLabel* Label29 = nullptr;                    // second "NA", hidden
+  QLineEdit* Edit8 = nullptr;                   // second NA, hidden
+  QLabel*& Label32 = emitter_->Label32;         // beside the X size
+  QLineEdit*& Edit10 = emitter_->Edit10;        // X size
+  QLabel*& Label28 = emitter_->Label28;         // "mm"
+  QCheckBox*& CheckBox1 = options_->CheckBox1;  // "Notify end"
+  QLabel* Label2 = nullptr;                     // "Angular shape:"
+  QRadioButton* RadioButton7 = nullptr;         // "Radial"
+  QRadioButton* RadioButton8 = nullptr;         // "Square"
 
-  QCheckBox* CheckBox3 = nullptr;  // "LED ", never shown
-  QCheckBox* CheckBox4 = nullptr;  // "ARC", never shown
+  QCheckBox*& CheckBox3 = emitter_->CheckBox3;  // "LED ", never shown
+  QCheckBox*& CheckBox4 = emitter_->CheckBox4;  // "ARC", never shown
 
   QLabel* Label20 = nullptr;  // "Obtained Source Flux,  Watt:"
   QLabel* Label7 = nullptr;   // obtained flux

@@ -163,21 +163,15 @@ void TForm1::format_taken(OutputFormat format) {
   if (isVisible()) measure_rate_if_unknown();
 }
 
-void TForm1::CheckBox2Click() { CSpinEdit5->setEnabled(CheckBox2->isChecked()); }
+SamplingMode TForm1::sampling_mode() const {
+  return LegacySampling1->isChecked()     ? SamplingMode::Legacy
+         : WeightedSampling1->isChecked() ? SamplingMode::Weighted
+                                          : SamplingMode::EqualFlux;
+}
 
 void TForm1::SamplingClick() {
-  // Version 3.5 knew whole watts, used only with "Consider Sorce Flux"; the
-  // other samplings always carry the flux given, in watts or lumens.
-  const bool legacy = LegacySampling1->isChecked();
-  for (QWidget* control :
-       {static_cast<QWidget*>(CSpinEdit5), static_cast<QWidget*>(Label8), static_cast<QWidget*>(CheckBox2)}) {
-    control->setVisible(legacy);
-  }
-  SourceFluxEdit->setVisible(!legacy);
-  FluxUnitBox->setVisible(!legacy);
-  output_->set_sampling(legacy                           ? SamplingMode::Legacy
-                        : WeightedSampling1->isChecked() ? SamplingMode::Weighted
-                                                         : SamplingMode::EqualFlux);
+  options_->show_sampling(sampling_mode());
+  output_->set_sampling(sampling_mode());
   show_estimate();
 }
 

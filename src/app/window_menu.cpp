@@ -199,15 +199,15 @@ void TForm1::connect_handlers() {
   on(RadioButton6, &QRadioButton::toggled, &TForm1::RadioButton6Click);
   on(RadioButton4, &QRadioButton::toggled, &TForm1::RadioButton4Click);
   // Check boxes: every real change of state, by the user or from code.
-  on(CheckBox2, &QCheckBox::toggled, &TForm1::CheckBox2Click);
+  connect(CheckBox2, &QCheckBox::toggled, options_, &RunOptionsPanel::CheckBox2Click);
   for (QAction* action : {EqualFluxSampling1, WeightedSampling1, LegacySampling1}) {
     connect(action, &QAction::toggled, this, [this] { SamplingClick(); });
   }
   SamplingClick();
   on(CheckBox3, &QCheckBox::toggled, &TForm1::CheckBox3Click);
   on(CheckBox4, &QCheckBox::toggled, &TForm1::CheckBox4Click);
-  on(CheckBox6, &QCheckBox::toggled, &TForm1::CheckBox6Click);
-  on(RadioGroup1, &RadioGroup::itemSelected, &TForm1::RadioGroup1Click);
+  connect(CheckBox6, &QCheckBox::toggled, emitter_, &EmitterPanel::CheckBox6Click);
+  connect(RadioGroup1, &RadioGroup::itemSelected, emitter_, &EmitterPanel::RadioGroup1Click);
   on(RadioGroup2, &RadioGroup::itemSelected, &TForm1::RadioGroup2Click);
   // Spin controls: every real change, typed or set from code.
   on(CSpinEdit3, &SpinEdit::changed, &TForm1::CSpinEdit3Change);
@@ -230,7 +230,7 @@ void TForm1::connect_handlers() {
   connect(Tm25Action, &QAction::triggered, this, [this] { output_->choose_format(OutputFormat::Tm25); });
   connect(FormatBox, &QComboBox::activated, this, [this] { guarded([this] { output_->format_chosen(); }); });
   connect(output_, &OutputPanel::formatChosen, this, &TForm1::format_taken);
-  on(CSpinEdit6, &SpinEdit::changed, &TForm1::CSpinEdit6Change);
+  connect(CSpinEdit6, &SpinEdit::changed, emitter_, &EmitterPanel::CSpinEdit6Change);
   // The NA and the distribution names: a text set from code (or chosen from
   // the list) is taken at once; typed text when it is committed, so that
   // half a word never raises an error.

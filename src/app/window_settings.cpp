@@ -107,36 +107,24 @@ void TForm1::show_settings(const SettingsModel& model) {
     const QSignalBlocker blocker(combo);
     combo->setEditText(to_qt(*name));
   }
-  CheckBox3->setChecked(model.ledMode);
-  CSpinEdit3->setValue(model.rayCount);
+  // LED or arc mode first: it enables the controls that mode reads.
+  emitter_->show_settings(model);
   (model.sampling == SamplingMode::Legacy     ? LegacySampling1
    : model.sampling == SamplingMode::Weighted ? WeightedSampling1
                                               : EqualFluxSampling1)
       ->setChecked(true);
   SamplingClick();
-  CheckBox2->setChecked(model.considerSourceFlux);
-  CSpinEdit5->setValue(model.legacyFlux);
+  options_->show_settings(model);
   const QString photometricFile = to_qt(model.photometricFile);
   if (photometricFile != (photometric_ != nullptr ? to_qt(photometric_->path) : QString())) {
     use_photometric_source(photometricFile);
   }
   FlipSolidBox->setChecked(model.flipSolid && photometric_ != nullptr);
-  if (!(model.fluxFromPhotometricFile && photometric_ != nullptr)) {
-    SourceFluxEdit->setValue(model.sourceFlux);
-    FluxUnitBox->setCurrentIndex(model.fluxUnit == FluxUnit::Lumen ? 1 : 0);
-  }
-  (model.randomAlgorithm == RandomAlgorithm::Sobol ? RadioButton3 : RadioButton4)->setChecked(true);
+  if (!(model.fluxFromPhotometricFile && photometric_ != nullptr)) options_->show_flux(model);
   RadioGroup2->setItemIndex(static_cast<int>(model.angularType));
   set_na_text(to_qt(model.numericalAperture));
   Edit8->setText(to_qt(model.secondNa));
-  CSpinEdit4->setValue(model.extentAboutZ);
-  Edit10->setText(to_qt(model.sizeX));
-  Edit9->setText(to_qt(model.sizeY));
-  RadioGroup1->setItemIndex(static_cast<int>(model.planeShape));
-  CheckBox6->setChecked(model.doubleSide);
-  CSpinEdit6->setValue(model.balance);
   (model.squareShape ? RadioButton8 : RadioButton7)->setChecked(true);
-  CheckBox1->setChecked(model.notifyEnd);
   spectrum_->show_settings(model);
 }
 
@@ -146,32 +134,18 @@ SettingsModel TForm1::settings_model() const {
   output_->store(model);
   model.longitudinalFile = from_qt(ComboBoxEx1->currentText());
   model.transversalFile = from_qt(ComboBoxEx2->currentText());
+  options_->store(model);
+  model.sampling = sampling_mode();
+  emitter_->store(model);
   if (photometric_ != nullptr) {
     model.photometricFile = photometric_->path;
     model.flipSolid = FlipSolidBox->isChecked();
-    model.fluxFromPhotometricFile = FluxUnitBox->currentIndex() == 1 && SourceFluxEdit->value() == photometricFlux_;
+    model.fluxFromPhotometricFile = model.fluxUnit == FluxUnit::Lumen && model.sourceFlux == photometricFlux_;
   }
-  model.ledMode = CheckBox3->isChecked();
-  model.rayCount = CSpinEdit3->value();
-  model.sampling = LegacySampling1->isChecked()     ? SamplingMode::Legacy
-                   : WeightedSampling1->isChecked() ? SamplingMode::Weighted
-                                                    : SamplingMode::EqualFlux;
-  model.legacyFlux = CSpinEdit5->value();
-  model.considerSourceFlux = CheckBox2->isChecked();
-  model.sourceFlux = SourceFluxEdit->value();
-  model.fluxUnit = FluxUnitBox->currentIndex() == 1 ? FluxUnit::Lumen : FluxUnit::Watt;
-  model.randomAlgorithm = RadioButton3->isChecked() ? RandomAlgorithm::Sobol : RandomAlgorithm::Uniform;
   model.angularType = static_cast<AngularType>(RadioGroup2->itemIndex());
-  model.extentAboutZ = CSpinEdit4->value();
-  model.planeShape = static_cast<PlaneShape>(RadioGroup1->itemIndex());
-  model.doubleSide = CheckBox6->isChecked();
-  model.balance = CSpinEdit6->value();
   model.squareShape = RadioButton8->isChecked();
-  model.notifyEnd = CheckBox1->isChecked();
   model.numericalAperture = from_qt(Edit6->text());
   model.secondNa = from_qt(Edit8->text());
-  model.sizeX = from_qt(Edit10->text());
-  model.sizeY = from_qt(Edit9->text());
   spectrum_->store(model);
   return model;
 }
