@@ -101,29 +101,12 @@ void TForm1::build_algorithm_panel() {
 void TForm1::build_source_panel() {
   Panel9 = make_panel(Panel1, "Panel9", QRect(1, 292, 402, 94), kCream);
   emitter_->build_shape(Panel9);
-  RadioGroup2 = named(new RadioGroup(QStringLiteral("Angular Type"),
-                                     {QStringLiteral("Lambertian"), QStringLiteral("Uniform"),
-                                      QStringLiteral("User Defined"), QStringLiteral("Gaussian")},
-                                     static_cast<int>(AngularType::UserDefined), Panel9),
-                      "RadioGroup2");
-  RadioGroup2->setGeometry(94, 7, 94, 85);
-  RadioGroup2->setEnabled(false);
+  law_->build_type(Panel9);
   emitter_->build_sides_and_y_size(Panel9, decimalSeparator_);
-  Label27 = make_label(Panel9, "Label27", QStringLiteral("NA"), 328, 33);
-  Edit6 = make_edit(Panel9, "Edit6", QStringLiteral("0"), QRect(347, 30, 50, 21));
-  Edit6->setEnabled(false);
-  Label29 = make_label(Panel9, "Label29", QStringLiteral("NA"), 328, 57);
-  Label29->hide();
-  Edit8 = make_edit(Panel9, "Edit8", QStringLiteral("0"), QRect(347, 54, 50, 21));
-  Edit8->setEnabled(false);
-  Edit8->hide();
+  law_->build_na(Panel9);
   emitter_->build_x_size(Panel9, decimalSeparator_);
   options_->build_notify(Panel9);
-  Label2 = make_label(Panel9, "Label2", QStringLiteral("Angular shape:"), 193, 77);
-  RadioButton7 = make_radio(Panel9, "RadioButton7", QStringLiteral("Radial"), 272, 75);
-  RadioButton8 = make_radio(Panel9, "RadioButton8", QStringLiteral("Square"), 336, 75);
-  RadioButton7->setChecked(true);
-  keep_tab_on_checked({RadioButton7, RadioButton8});
+  law_->build_shape(Panel9);
   for (RadioGroup* group : {RadioGroup1, RadioGroup2, RadioGroup3}) {
     QList<QAbstractButton*> buttons;
     for (int i = 0; i < group->itemCount(); ++i) buttons << group->itemButton(i);
@@ -240,7 +223,7 @@ void EmitterPanel::RadioGroup1Click() {
 bool TForm1::commit_na() {
   if (!Edit6->isModified()) return true;
   Edit6->setModified(false);
-  return guarded([this] { Edit6Change(); });
+  return guarded([this] { law_->Edit6Change(); });
 }
 
 void TForm1::CheckBox3Click() {
@@ -285,37 +268,6 @@ void TForm1::CheckBox3Click() {
 void TForm1::CheckBox4Click() {
   set_chart_visible(false);
   CheckBox3->setChecked(!CheckBox4->isChecked());
-}
-
-void TForm1::RadioGroup2Click() {
-  switch (static_cast<AngularType>(RadioGroup2->itemIndex())) {
-    case AngularType::Lambertian:
-    case AngularType::Uniform: Edit6->setEnabled(true); break;
-    case AngularType::UserDefined: Edit6->setEnabled(false); break;
-    case AngularType::Gaussian:
-      Edit6->setEnabled(false);
-      services_.show_message(kGaussianNotice);
-      break;
-  }
-}
-
-void TForm1::set_na_text(const QString& text) {
-  if (Edit6->text() == text) return;
-  {
-    const QSignalBlocker blocker(Edit6);
-    Edit6->setText(text);
-  }
-  Edit6Change();
-}
-
-// The run takes the arcsine of the NA, so the field keeps it within 0..1.
-void TForm1::Edit6Change() {
-  const NaValidation validation = validate_na_text(from_qt(Edit6->text()), decimalSeparator_);
-  switch (validation.action) {
-    case NaValidation::Action::SilentStop: throw SilentAbort();
-    case NaValidation::Action::Replace: set_na_text(to_qt(validation.replacement)); break;
-    case NaValidation::Action::Keep: break;
-  }
 }
 
 void TForm1::CSpinEdit3Change() {

@@ -1,6 +1,8 @@
-// The angular-law panel: the two distribution lists that follow the working
-// folder, Browse and drop for them, and the photometric source (import,
-// flip, planes).
+// The angular-law panel, and the window's handlers around it: the two
+// distribution lists that follow the working folder, Browse and drop for
+// them, and the photometric source (import, flip, planes).
+
+#include "app/law_panel.h"
 
 #include "app/main_window.h"
 
@@ -76,17 +78,72 @@ namespace lucidra::app {
 
 using namespace window_parts;
 
+// ---------------------------------------------------------- the panel
+
+void LawPanel::build_distribution_fields(QWidget* frame, QObject* filter) {
+  Label5 = make_label(frame, "Label5", QStringLiteral("Longitudial Distribution"), 8, 40, 126);
+  ComboBoxEx1 = named(new QComboBox(frame), "ComboBoxEx1");
+  ComboBoxEx1->setGeometry(136, 36, 195, 21);
+  Label6 = make_label(frame, "Label6", QStringLiteral("Transversal Distribution"), 8, 64, 126);
+  ComboBoxEx2 = named(new QComboBox(frame), "ComboBoxEx2");
+  ComboBoxEx2->setGeometry(136, 60, 195, 21);
+  for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // Completing inside the field would read a file per keystroke; the
+    // popup offers the names and reads one only when it is chosen.
+    combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
+    combo->setAcceptDrops(true);
+    combo->installEventFilter(filter);
+    combo->lineEdit()->installEventFilter(filter);
+  }
+}
+
+void LawPanel::build_distribution_browse(QWidget* frame) {
+  BrowseLongitudinalButton = make_browse_button(frame, "BrowseLongitudinalButton", 35);
+  BrowseTransversalButton = make_browse_button(frame, "BrowseTransversalButton", 59);
+}
+
+void LawPanel::build_type(QWidget* frame) {
+  RadioGroup2 = named(new RadioGroup(QStringLiteral("Angular Type"),
+                                     {QStringLiteral("Lambertian"), QStringLiteral("Uniform"),
+                                      QStringLiteral("User Defined"), QStringLiteral("Gaussian")},
+                                     static_cast<int>(AngularType::UserDefined), frame),
+                      "RadioGroup2");
+  RadioGroup2->setGeometry(94, 7, 94, 85);
+  RadioGroup2->setEnabled(false);
+}
+
+void LawPanel::build_na(QWidget* frame) {
+  Label27 = make_label(frame, "Label27", QStringLiteral("NA"), 328, 33);
+  Edit6 = make_edit(frame, "Edit6", QStringLiteral("0"), QRect(347, 30, 50, 21));
+  Edit6->setEnabled(false);
+  Label29 = make_label(frame, "Label29", QStringLiteral("NA"), 328, 57);
+  Label29->hide();
+  Edit8 = make_edit(frame, "Edit8", QStringLiteral("0"), QRect(347, 54, 50, 21));
+  Edit8->setEnabled(false);
+  Edit8->hide();
+}
+
+void LawPanel::build_shape(QWidget* frame) {
+  Label2 = make_label(frame, "Label2", QStringLiteral("Angular shape:"), 193, 77);
+  RadioButton7 = make_radio(frame, "RadioButton7", QStringLiteral("Radial"), 272, 75);
+  RadioButton8 = make_radio(frame, "RadioButton8", QStringLiteral("Square"), 336, 75);
+  RadioButton7->setChecked(true);
+  keep_tab_on_checked({RadioButton7, RadioButton8});
+}
+
 // A photometric file as the source, under the source settings: the field
 // (a name alone is in the working folder; empty uses the two distribution
 // files), the flip, a one-line summary and the chart of its C-planes.
-void TForm1::build_photometric_panel() {
-  PhotometricPanel = make_panel(Panel1, "PhotometricPanel", QRect(1, 387, 402, 52), kCream);
+void LawPanel::build_photometric(QWidget* column, QObject* filter) {
+  PhotometricPanel = make_panel(column, "PhotometricPanel", QRect(1, 387, 402, 52), kCream);
   PhotometricLabel = make_label(PhotometricPanel, "PhotometricLabel", QStringLiteral("Photometric File"), 8, 8);
   PhotometricFileEdit = make_edit(PhotometricPanel, "PhotometricFileEdit", QString(), QRect(96, 4, 235, 21));
   PhotometricFileEdit->setPlaceholderText(QStringLiteral("none: the two distribution files"));
   PhotometricFileEdit->setClearButtonEnabled(true);
   PhotometricFileEdit->setAcceptDrops(true);
-  PhotometricFileEdit->installEventFilter(this);
+  PhotometricFileEdit->installEventFilter(filter);
   BrowsePhotometricButton =
       named(new QPushButton(QStringLiteral("Browse…"), PhotometricPanel), "BrowsePhotometricButton");
   BrowsePhotometricButton->setGeometry(334, 3, 62, 23);
@@ -100,6 +157,68 @@ void TForm1::build_photometric_panel() {
   PhotometricPlanesButton->setAutoDefault(false);
   PhotometricPlanesButton->setEnabled(false);
 }
+
+void LawPanel::build_file_list(QWidget* column) {
+  FileListBox1 = named(new QListWidget(column), "FileListBox1");
+  FileListBox1->hide();
+}
+
+void LawPanel::show_settings(const SettingsModel& model) {
+  for (auto [combo, name] :
+       {std::pair{ComboBoxEx1, &model.longitudinalFile}, std::pair{ComboBoxEx2, &model.transversalFile}}) {
+    // Naming a distribution file loads nothing until a plot or a run needs it.
+    const QSignalBlocker blocker(combo);
+    combo->setEditText(to_qt(*name));
+  }
+}
+
+void LawPanel::show_law(const SettingsModel& model) {
+  RadioGroup2->setItemIndex(static_cast<int>(model.angularType));
+  set_na_text(to_qt(model.numericalAperture));
+  Edit8->setText(to_qt(model.secondNa));
+  (model.squareShape ? RadioButton8 : RadioButton7)->setChecked(true);
+}
+
+void LawPanel::store(SettingsModel& model) const {
+  model.longitudinalFile = from_qt(ComboBoxEx1->currentText());
+  model.transversalFile = from_qt(ComboBoxEx2->currentText());
+  model.angularType = static_cast<AngularType>(RadioGroup2->itemIndex());
+  model.squareShape = RadioButton8->isChecked();
+  model.numericalAperture = from_qt(Edit6->text());
+  model.secondNa = from_qt(Edit8->text());
+}
+
+void LawPanel::RadioGroup2Click() {
+  switch (static_cast<AngularType>(RadioGroup2->itemIndex())) {
+    case AngularType::Lambertian:
+    case AngularType::Uniform: Edit6->setEnabled(true); break;
+    case AngularType::UserDefined: Edit6->setEnabled(false); break;
+    case AngularType::Gaussian:
+      Edit6->setEnabled(false);
+      services_.show_message(kGaussianNotice);
+      break;
+  }
+}
+
+void LawPanel::set_na_text(const QString& text) {
+  if (Edit6->text() == text) return;
+  {
+    const QSignalBlocker blocker(Edit6);
+    Edit6->setText(text);
+  }
+  Edit6Change();
+}
+
+void LawPanel::Edit6Change() {
+  const NaValidation validation = validate_na_text(from_qt(Edit6->text()), decimalSeparator_);
+  switch (validation.action) {
+    case NaValidation::Action::SilentStop: throw SilentAbort();
+    case NaValidation::Action::Replace: set_na_text(to_qt(validation.replacement)); break;
+    case NaValidation::Action::Keep: break;
+  }
+}
+
+// ------------------------------------------------- the window's part
 
 bool TForm1::commit_photometric() {
   if (!PhotometricFileEdit->isModified()) return true;

@@ -137,7 +137,7 @@ void TForm1::build_controls() {
   build_extent_panel();
   build_algorithm_panel();
   build_source_panel();
-  build_photometric_panel();
+  law_->build_photometric(Panel1, this);
   build_status_lines();
   build_chart();
   spectrum_ = new SpectrumChooser(this, services_, decimalSeparator_, [this] {
@@ -147,8 +147,7 @@ void TForm1::build_controls() {
   });
 
   emitter_->build_mode(Panel1);
-  FileListBox1 = named(new QListWidget(Panel1), "FileListBox1");
-  FileListBox1->hide();
+  law_->build_file_list(Panel1);
 }
 
 bool TForm1::guarded(const std::function<void()>& handler) {

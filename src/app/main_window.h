@@ -18,6 +18,7 @@
 
 #include "app/elided_label.h"
 #include "app/emitter_panel.h"
+#include "app/law_panel.h"
 #include "app/run_front_end.h"
 #include "app/run_options_panel.h"
 #include "app/settings_model.h"
@@ -71,6 +72,7 @@ class TForm1 : public QMainWindow {
   OutputPanel* const output_ = new OutputPanel(this, services_);
   RunOptionsPanel* const options_ = new RunOptionsPanel(this);
   EmitterPanel* const emitter_ = new EmitterPanel(this);
+  LawPanel* const law_ = new LawPanel(this, services_, decimalSeparator_);
 
  public:
   // Client area with the chart hidden and shown.
@@ -168,7 +170,6 @@ class TForm1 : public QMainWindow {
   void SamplingClick();
   void CheckBox3Click();
   void CheckBox4Click();
-  void RadioGroup2Click();
   void CSpinEdit3Change();
   void show_estimate();
   // The first field outside its range, named with its value and range.
@@ -176,7 +177,6 @@ class TForm1 : public QMainWindow {
   // Shows field_problem() in an error box; false when there was one.
   bool commit_fields();
   void show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone);
-  void Edit6Change();
   void ComboBoxEx1Change();
   void ComboBoxEx2Change();
   void BrowseDistributionClick(QComboBox* combo);
@@ -229,11 +229,11 @@ class TForm1 : public QMainWindow {
   QLineEdit*& Edit4 = output_->Edit4;    // Zemax ray file
   QLineEdit*& Edit11 = output_->Edit11;  // LightTools ray file
   QLineEdit*& Edit5 = output_->Edit5;    // ASAP ray file
-  QLabel* Label5 = nullptr;
-  QComboBox* ComboBoxEx1 = nullptr;
-  QLabel* Label6 = nullptr;
-  QComboBox* ComboBoxEx2 = nullptr;
-  QListWidget* FileListBox1 = nullptr;  // hidden "*.txt" list
+  QLabel*& Label5 = law_->Label5;
+  QComboBox*& ComboBoxEx1 = law_->ComboBoxEx1;
+  QLabel*& Label6 = law_->Label6;
+  QComboBox*& ComboBoxEx2 = law_->ComboBoxEx2;
+  QListWidget*& FileListBox1 = law_->FileListBox1;  // hidden "*.txt" list
 
   QLabel*& Image1 = output_->Image1;  // TracePro banner
   QLabel*& Image2 = output_->Image2;  // Zemax banner
@@ -270,25 +270,25 @@ class TForm1 : public QMainWindow {
   QCheckBox*& CheckBox5 = options_->CheckBox5;           // "Emit only within +/- 90 degrees"
 
   RadioGroup*& RadioGroup1 = emitter_->RadioGroup1;  // "Plane shape"
-  RadioGroup* RadioGroup2 = nullptr;                 // "Angular Type"
+  RadioGroup*& RadioGroup2 = law_->RadioGroup2;      // "Angular Type"
   QCheckBox*& CheckBox6 = emitter_->CheckBox6;       // "Double side"
   QLabel*& Label33 = emitter_->Label33;              // "Balance"
   SpinEdit*& CSpinEdit6 = emitter_->CSpinEdit6;
-  QLineEdit*& Edit13 = emitter_->Edit13;        // balance complement
-  QLabel*& Label25 = emitter_->Label25;         // beside the Y size
-  QLineEdit*& Edit9 = emitter_->Edit9;          // Y size
-  QLabel*& Label26 = emitter_->Label26;         // "mm"
-  QLabel* Label27 = nullptr;                    // "NA"
-  QLineEdit* Edit6 = nullptr;                   // NA
-  QLabel* Label29 = nullptr;                    // second "NA", hidden
-  QLineEdit* Edit8 = nullptr;                   // second NA, hidden
-  QLabel*& Label32 = emitter_->Label32;         // beside the X size
-  QLineEdit*& Edit10 = emitter_->Edit10;        // X size
-  QLabel*& Label28 = emitter_->Label28;         // "mm"
-  QCheckBox*& CheckBox1 = options_->CheckBox1;  // "Notify end"
-  QLabel* Label2 = nullptr;                     // "Angular shape:"
-  QRadioButton* RadioButton7 = nullptr;         // "Radial"
-  QRadioButton* RadioButton8 = nullptr;         // "Square"
+  QLineEdit*& Edit13 = emitter_->Edit13;             // balance complement
+  QLabel*& Label25 = emitter_->Label25;              // beside the Y size
+  QLineEdit*& Edit9 = emitter_->Edit9;               // Y size
+  QLabel*& Label26 = emitter_->Label26;              // "mm"
+  QLabel*& Label27 = law_->Label27;                  // "NA"
+  QLineEdit*& Edit6 = law_->Edit6;                   // NA
+  QLabel*& Label29 = law_->Label29;                  // second "NA", hidden
+  QLineEdit*& Edit8 = law_->Edit8;                   // second NA, hidden
+  QLabel*& Label32 = emitter_->Label32;              // beside the X size
+  QLineEdit*& Edit10 = emitter_->Edit10;             // X size
+  QLabel*& Label28 = emitter_->Label28;              // "mm"
+  QCheckBox*& CheckBox1 = options_->CheckBox1;       // "Notify end"
+  QLabel*& Label2 = law_->Label2;                    // "Angular shape:"
+  QRadioButton*& RadioButton7 = law_->RadioButton7;  // "Radial"
+  QRadioButton*& RadioButton8 = law_->RadioButton8;  // "Square"
 
   QCheckBox*& CheckBox3 = emitter_->CheckBox3;  // "LED ", never shown
   QCheckBox*& CheckBox4 = emitter_->CheckBox4;  // "ARC", never shown
@@ -332,8 +332,8 @@ class TForm1 : public QMainWindow {
 
   // Controls added since the form: descriptive names.
   QPushButton* CancelRunButton = nullptr;  // takes Plot's place during a run
-  QPushButton* BrowseLongitudinalButton = nullptr;
-  QPushButton* BrowseTransversalButton = nullptr;
+  QPushButton*& BrowseLongitudinalButton = law_->BrowseLongitudinalButton;
+  QPushButton*& BrowseTransversalButton = law_->BrowseTransversalButton;
   QLabel* ChartReadout = nullptr;  // the point under the mouse
   QAction* OpenSettingsAction = nullptr;
   QAction* SaveSettingsAction = nullptr;
@@ -348,13 +348,13 @@ class TForm1 : public QMainWindow {
   QAction* ZemaxBinaryAction = nullptr;
   QAction* Tm25Action = nullptr;
   // The photometric source panel under the source settings.
-  QFrame* PhotometricPanel = nullptr;
-  QLabel* PhotometricLabel = nullptr;
-  QLineEdit* PhotometricFileEdit = nullptr;  // empty: the two distribution files
-  QPushButton* BrowsePhotometricButton = nullptr;
-  QCheckBox* FlipSolidBox = nullptr;               // "Flip (gamma 180 to +z)"
-  QLabel* PhotometricBrief = nullptr;              // flux, peak, beam angle
-  QPushButton* PhotometricPlanesButton = nullptr;  // "C-planes…"
+  QFrame*& PhotometricPanel = law_->PhotometricPanel;
+  QLabel*& PhotometricLabel = law_->PhotometricLabel;
+  QLineEdit*& PhotometricFileEdit = law_->PhotometricFileEdit;  // empty: the two distribution files
+  QPushButton*& BrowsePhotometricButton = law_->BrowsePhotometricButton;
+  QCheckBox*& FlipSolidBox = law_->FlipSolidBox;                          // "Flip (gamma 180 to +z)"
+  QLabel*& PhotometricBrief = law_->PhotometricBrief;                     // flux, peak, beam angle
+  QPushButton*& PhotometricPlanesButton = law_->PhotometricPlanesButton;  // "C-planes…"
   // The source's spectrum (File > Spectrum…): a tool window with the
   // choice, its file or line, its plot and what it makes of the flux.
   QAction* SpectrumAction = nullptr;
@@ -391,7 +391,6 @@ class TForm1 : public QMainWindow {
   void build_source_panel();
   void build_status_lines();
   void build_chart();
-  void build_photometric_panel();
   void build_menu();
   void connect_handlers();
 
@@ -435,9 +434,6 @@ class TForm1 : public QMainWindow {
   void place_chart();
   // The room the screen leaves for the window's inside (its frame taken off).
   QSize screen_room() const;
-  // Sets the NA text from code; its validation runs (directly, so that an
-  // error reaches the caller) only when the text really changes.
-  void set_na_text(const QString& text);
   std::vector<PlotPoint>& series_model(ChartSeries series);
   QLineSeries* series_widget(ChartSeries series) const;
 

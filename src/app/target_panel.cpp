@@ -81,25 +81,9 @@ void TForm1::build_file_panel() {
   Panel5 = make_panel(Panel1, "Panel5", QRect(1, 1, 402, 89), kCream);
   output_->build_file_fields(Panel5);
 
-  Label5 = make_label(Panel5, "Label5", QStringLiteral("Longitudial Distribution"), 8, 40, 126);
-  ComboBoxEx1 = named(new QComboBox(Panel5), "ComboBoxEx1");
-  ComboBoxEx1->setGeometry(136, 36, 195, 21);
-  Label6 = make_label(Panel5, "Label6", QStringLiteral("Transversal Distribution"), 8, 64, 126);
-  ComboBoxEx2 = named(new QComboBox(Panel5), "ComboBoxEx2");
-  ComboBoxEx2->setGeometry(136, 60, 195, 21);
-  for (QComboBox* combo : {ComboBoxEx1, ComboBoxEx2}) {
-    combo->setEditable(true);
-    combo->setInsertPolicy(QComboBox::NoInsert);
-    // Completing inside the field would read a file per keystroke; the
-    // popup offers the names and reads one only when it is chosen.
-    combo->completer()->setCompletionMode(QCompleter::PopupCompletion);
-    combo->setAcceptDrops(true);
-    combo->installEventFilter(this);
-    combo->lineEdit()->installEventFilter(this);
-  }
+  law_->build_distribution_fields(Panel5, this);
   output_->build_browse(Panel5);
-  BrowseLongitudinalButton = make_browse_button(Panel5, "BrowseLongitudinalButton", 35);
-  BrowseTransversalButton = make_browse_button(Panel5, "BrowseTransversalButton", 59);
+  law_->build_distribution_browse(Panel5);
 }
 
 void TForm1::build_target_panel() {

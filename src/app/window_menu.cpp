@@ -208,7 +208,7 @@ void TForm1::connect_handlers() {
   on(CheckBox4, &QCheckBox::toggled, &TForm1::CheckBox4Click);
   connect(CheckBox6, &QCheckBox::toggled, emitter_, &EmitterPanel::CheckBox6Click);
   connect(RadioGroup1, &RadioGroup::itemSelected, emitter_, &EmitterPanel::RadioGroup1Click);
-  on(RadioGroup2, &RadioGroup::itemSelected, &TForm1::RadioGroup2Click);
+  connect(RadioGroup2, &RadioGroup::itemSelected, law_, &LawPanel::RadioGroup2Click);
   // Spin controls: every real change, typed or set from code.
   on(CSpinEdit3, &SpinEdit::changed, &TForm1::CSpinEdit3Change);
   // A binary format's file size differs from the text's: the estimate
@@ -235,7 +235,7 @@ void TForm1::connect_handlers() {
   // the list) is taken at once; typed text when it is committed, so that
   // half a word never raises an error.
   connect(Edit6, &QLineEdit::textChanged, this, [this] {
-    if (!Edit6->isModified()) guarded([this] { Edit6Change(); });
+    if (!Edit6->isModified()) guarded([this] { law_->Edit6Change(); });
   });
   connect(Edit6, &QLineEdit::editingFinished, this, [this] { commit_na(); });
   for (QLineEdit* size : {Edit9, Edit10}) {

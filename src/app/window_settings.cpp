@@ -101,12 +101,7 @@ void TForm1::apply_configuration(const std::string& fileName) {
 // it chooses User Defined) and the flux (it sets its own).
 void TForm1::show_settings(const SettingsModel& model) {
   output_->show_settings(model);
-  for (auto [combo, name] :
-       {std::pair{ComboBoxEx1, &model.longitudinalFile}, std::pair{ComboBoxEx2, &model.transversalFile}}) {
-    // Naming a distribution file loads nothing until a plot or a run needs it.
-    const QSignalBlocker blocker(combo);
-    combo->setEditText(to_qt(*name));
-  }
+  law_->show_settings(model);
   // LED or arc mode first: it enables the controls that mode reads.
   emitter_->show_settings(model);
   (model.sampling == SamplingMode::Legacy     ? LegacySampling1
@@ -121,10 +116,7 @@ void TForm1::show_settings(const SettingsModel& model) {
   }
   FlipSolidBox->setChecked(model.flipSolid && photometric_ != nullptr);
   if (!(model.fluxFromPhotometricFile && photometric_ != nullptr)) options_->show_flux(model);
-  RadioGroup2->setItemIndex(static_cast<int>(model.angularType));
-  set_na_text(to_qt(model.numericalAperture));
-  Edit8->setText(to_qt(model.secondNa));
-  (model.squareShape ? RadioButton8 : RadioButton7)->setChecked(true);
+  law_->show_law(model);
   spectrum_->show_settings(model);
 }
 
@@ -132,8 +124,7 @@ void TForm1::show_settings(const SettingsModel& model) {
 SettingsModel TForm1::settings_model() const {
   SettingsModel model;
   output_->store(model);
-  model.longitudinalFile = from_qt(ComboBoxEx1->currentText());
-  model.transversalFile = from_qt(ComboBoxEx2->currentText());
+  law_->store(model);
   options_->store(model);
   model.sampling = sampling_mode();
   emitter_->store(model);
@@ -142,10 +133,6 @@ SettingsModel TForm1::settings_model() const {
     model.flipSolid = FlipSolidBox->isChecked();
     model.fluxFromPhotometricFile = model.fluxUnit == FluxUnit::Lumen && model.sourceFlux == photometricFlux_;
   }
-  model.angularType = static_cast<AngularType>(RadioGroup2->itemIndex());
-  model.squareShape = RadioButton8->isChecked();
-  model.numericalAperture = from_qt(Edit6->text());
-  model.secondNa = from_qt(Edit8->text());
   spectrum_->store(model);
   return model;
 }
