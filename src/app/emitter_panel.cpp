@@ -294,7 +294,7 @@ void TForm1::show_estimate() {
   } else if (calibration_->running()) {
     time = QStringLiteral("being measured…");
   }
-  EstimateLabel->setText(
+  summary_->show_estimate(
       QStringLiteral("Size of Source File %1    Generation Time %2").arg(to_qt(format_megabytes(bytes)), time));
 }
 

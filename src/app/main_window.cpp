@@ -138,7 +138,7 @@ void TForm1::build_controls() {
   build_algorithm_panel();
   build_source_panel();
   law_->build_photometric(Panel1, this);
-  build_status_lines();
+  summary_->build(Panel1);
   build_chart();
   spectrum_ = new SpectrumChooser(this, services_, decimalSeparator_, [this] {
     // Legacy sampling's whole watts, or the flux field in its unit.

@@ -22,6 +22,7 @@
 #include "app/run_front_end.h"
 #include "app/run_options_panel.h"
 #include "app/settings_model.h"
+#include "app/summary_panel.h"
 #include "app/target_panel.h"
 #include "distributions/distribution_plot.h"
 #include "engine/far_field.h"
@@ -73,6 +74,7 @@ class TForm1 : public QMainWindow {
   RunOptionsPanel* const options_ = new RunOptionsPanel(this);
   EmitterPanel* const emitter_ = new EmitterPanel(this);
   LawPanel* const law_ = new LawPanel(this, services_, decimalSeparator_);
+  SummaryPanel* const summary_ = new SummaryPanel(this, services_);
 
  public:
   // Client area with the chart hidden and shown.
@@ -293,16 +295,16 @@ class TForm1 : public QMainWindow {
   QCheckBox*& CheckBox3 = emitter_->CheckBox3;  // "LED ", never shown
   QCheckBox*& CheckBox4 = emitter_->CheckBox4;  // "ARC", never shown
 
-  QLabel* Label20 = nullptr;  // "Obtained Source Flux,  Watt:"
-  QLabel* Label7 = nullptr;   // obtained flux
-  QLabel* Label9 = nullptr;   // "Size of Source File"
-  QLabel* Label10 = nullptr;  // size, MB
-  QLabel* Label11 = nullptr;  // "Мб"
-  QLabel* Label12 = nullptr;  // "Generation Time ~ "
-  QLabel* Label13 = nullptr;  // minutes
-  QLabel* Label14 = nullptr;  // "min"
-  QLabel* Label15 = nullptr;  // seconds
-  QLabel* Label16 = nullptr;  // "sec"
+  QLabel*& Label20 = summary_->Label20;  // "Obtained Source Flux,  Watt:"
+  QLabel*& Label7 = summary_->Label7;    // obtained flux
+  QLabel*& Label9 = summary_->Label9;    // "Size of Source File"
+  QLabel*& Label10 = summary_->Label10;  // size, MB
+  QLabel*& Label11 = summary_->Label11;  // "Мб"
+  QLabel*& Label12 = summary_->Label12;  // "Generation Time ~ "
+  QLabel*& Label13 = summary_->Label13;  // minutes
+  QLabel*& Label14 = summary_->Label14;  // "min"
+  QLabel*& Label15 = summary_->Label15;  // seconds
+  QLabel*& Label16 = summary_->Label16;  // "sec"
 
   QChartView* Chart1 = nullptr;
   QLineSeries* Series1 = nullptr;
@@ -311,12 +313,12 @@ class TForm1 : public QMainWindow {
   QLabel* Label36 = nullptr;  // intensity unit
   QLabel* Label37 = nullptr;  // abscissa unit
   // The measured estimate before a run, its speed and time left during one.
-  QLabel* EstimateLabel = nullptr;
+  QLabel*& EstimateLabel = summary_->EstimateLabel;
   // After a successful run: the rays and the file written, and its folder.
-  ElidedLabel* RunSummaryLabel = nullptr;
-  QPushButton* OpenFolderButton = nullptr;
+  ElidedLabel*& RunSummaryLabel = summary_->RunSummaryLabel;
+  QPushButton*& OpenFolderButton = summary_->OpenFolderButton;
   // The same run's emitter bounds and share of rays going backwards.
-  QLabel* RunExtentLabel = nullptr;
+  QLabel*& RunExtentLabel = summary_->RunExtentLabel;
 
   QAction* Generate1 = nullptr;
   QAction* Check1 = nullptr;           // far-field check of the last ray file written
@@ -389,7 +391,6 @@ class TForm1 : public QMainWindow {
   void build_extent_panel();
   void build_algorithm_panel();
   void build_source_panel();
-  void build_status_lines();
   void build_chart();
   void build_menu();
   void connect_handlers();

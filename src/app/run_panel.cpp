@@ -80,81 +80,6 @@ namespace lucidra::app {
 
 using namespace window_parts;
 
-namespace {
-
-// One of the lines under the settings: a row of labels at height `y`.
-QHBoxLayout* make_status_line(QWidget* parent, const char* name, int y, int spacing) {
-  auto* line = named(new QWidget(parent), name);
-  line->setGeometry(8, y, 390, 16);
-  auto* layout = new QHBoxLayout(line);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(spacing);
-  return layout;
-}
-
-}  // namespace
-
-void TForm1::build_status_lines() {
-  auto* fluxLayout = make_status_line(Panel1, "FluxLine", 440, 6);
-  QWidget* fluxLine = fluxLayout->parentWidget();
-  Label20 = named(new QLabel(QStringLiteral("Obtained Source Flux,  Watt:"), fluxLine), "Label20");
-  Label7 = named(new QLabel(fluxLine), "Label7");
-  for (QLabel* label : {Label20, Label7}) {
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
-    label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Preferred);
-    fluxLayout->addWidget(label);
-  }
-  fluxLayout->addStretch();  // the flux to the left while no summary shows
-  // After a run: what was written and where, with the way to the folder.
-  // The flux keeps its room; a long file name is cut in the middle with an
-  // ellipsis (its tooltip holds the whole path).
-  RunSummaryLabel = named(new ElidedLabel(fluxLine), "RunSummaryLabel");
-  RunSummaryLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  RunSummaryLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  OpenFolderButton = named(new QPushButton(QStringLiteral("Open folder"), fluxLine), "OpenFolderButton");
-  OpenFolderButton->setFixedHeight(16);
-  fluxLayout->addWidget(RunSummaryLabel, 1);
-  fluxLayout->addWidget(OpenFolderButton);
-  RunSummaryLabel->hide();
-  OpenFolderButton->hide();
-  connect(OpenFolderButton, &QPushButton::clicked, this, [this] {
-    if (!lastRun_) return;
-    const QString folder = QFileInfo(QFileInfo(to_qt(lastRun_->outputPath)).absoluteFilePath()).absolutePath();
-    if (!services_.open_url(QUrl::fromLocalFile(folder))) {
-      services_.show_error(error_box_text(QStringLiteral("No program opens the folder ") + folder));
-    }
-  });
-
-  auto* estimateLayout = make_status_line(Panel1, "EstimateLine", 456, 4);
-  QWidget* estimateLine = estimateLayout->parentWidget();
-  Label9 = named(new QLabel(QStringLiteral("Size of Source File"), estimateLine), "Label9");
-  Label10 = named(new QLabel(estimateLine), "Label10");
-  Label11 = named(new QLabel(QStringLiteral("Мб"), estimateLine), "Label11");
-  Label12 = named(new QLabel(QStringLiteral("Generation Time ~ "), estimateLine), "Label12");
-  Label13 = named(new QLabel(estimateLine), "Label13");
-  Label14 = named(new QLabel(QStringLiteral("min"), estimateLine), "Label14");
-  Label15 = named(new QLabel(estimateLine), "Label15");
-  Label16 = named(new QLabel(QStringLiteral("sec"), estimateLine), "Label16");
-  for (QLabel* label : {Label9, Label10, Label11, Label12, Label13, Label14, Label15, Label16}) {
-    estimateLayout->addWidget(label);
-    if (label == Label11) estimateLayout->addSpacing(12);
-    // Version 3.5's figures (one reference machine, a text file) are kept
-    // for the settings that read them, but the window shows measured ones.
-    label->hide();
-  }
-  EstimateLabel = named(new QLabel(estimateLine), "EstimateLabel");
-  estimateLayout->addWidget(EstimateLabel);
-  estimateLayout->addStretch();
-
-  auto* extentLayout = make_status_line(Panel1, "ExtentLine", 472, 4);
-  RunExtentLabel = named(new QLabel(extentLayout->parentWidget()), "RunExtentLabel");
-  extentLayout->addWidget(RunExtentLabel);
-  extentLayout->addStretch();
-  RunExtentLabel->hide();
-}
-
 void TForm1::stop_for_signal() {
   // No question: the system asked the program to end. A run stops and
   // removes its temporary file before the program goes.
@@ -299,7 +224,7 @@ void TForm1::show_run_speed(std::int64_t gaugePosition, std::int64_t itemsDone) 
   std::optional<double> left;
   if (gaugePosition > 0)
     left = seconds * static_cast<double>(1000 - gaugePosition) / static_cast<double>(gaugePosition);
-  EstimateLabel->setText(to_qt(format_progress(static_cast<double>(itemsDone) / seconds, left)));
+  summary_->show_estimate(to_qt(format_progress(static_cast<double>(itemsDone) / seconds, left)));
 }
 
 void TForm1::run_finished() {
@@ -319,23 +244,8 @@ void TForm1::run_finished() {
   if (report.outcome == RunOutcome::Succeeded || report.outcome == RunOutcome::LowFlux) {
     lastRun_ = prepared_->settings;
     remember_ray_file(to_qt(lastRun_->outputPath));
-    const QString path = QFileInfo(to_qt(lastRun_->outputPath)).absoluteFilePath();
-    RunSummaryLabel->setText(
-        QStringLiteral("%1 rays in %2")
-            .arg(to_qt(format_count(static_cast<std::uint64_t>(std::max<std::int64_t>(report.raysWritten, 0)))),
-                 QFileInfo(path).fileName()));
-    RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path));
-    if (!report.spectrumSummary.empty()) {
-      // The wavelengths written, and what the spectrum made of the flux.
-      RunSummaryLabel->setText(RunSummaryLabel->text() + QStringLiteral(" with wavelengths"));
-      RunSummaryLabel->setToolTip(QDir::toNativeSeparators(path) + QLatin1Char('\n') + to_qt(report.spectrumSummary));
-      spectrum_->show_run_summary(to_qt(report.spectrumSummary));
-    }
-    OpenFolderButton->setToolTip(QDir::toNativeSeparators(QFileInfo(path).absolutePath()));
-    RunExtentLabel->setText(to_qt(format_extent(report.extent)));
-    RunSummaryLabel->show();
-    OpenFolderButton->show();
-    RunExtentLabel->show();
+    summary_->show_run(to_qt(lastRun_->outputPath), report.raysWritten, report.spectrumSummary, report.extent);
+    if (!report.spectrumSummary.empty()) spectrum_->show_run_summary(to_qt(report.spectrumSummary));
   }
   Check1->setEnabled(lastRun_.has_value() && lastRun_->ledMode);
   emit runFinished();
