@@ -1,6 +1,8 @@
 // The chart panel: the distribution plot, its axes, legend and readout, the
 // window's size as the chart shows or hides, and Export chart.
 
+#include "app/chart_panel.h"
+
 #include "app/main_window.h"
 
 #include <QActionGroup>
@@ -78,7 +80,7 @@ namespace lucidra::app {
 
 using namespace window_parts;
 
-void TForm1::build_chart() {
+void ChartPanel::build(QWidget* client, QRect geometry) {
   auto* chart = new QChart();
   chart->setTitle(QString());
   chart->setBackgroundBrush(QPalette().color(QPalette::ToolTipBase));
@@ -125,10 +127,10 @@ void TForm1::build_chart() {
     series->attachAxis(axisX_);
     series->attachAxis(axisY_);
   }
-  rescale_chart();
+  rescale();
 
-  Chart1 = named(new QChartView(chart, client_), "Chart1");
-  Chart1->setGeometry(kChartLeft, 0, kChartShownWidth - kChartLeft, kClientHeight - kChartBottomGap);
+  Chart1 = named(new QChartView(chart, client), "Chart1");
+  Chart1->setGeometry(geometry);
   Chart1->setRenderHint(QPainter::Antialiasing);
   Chart1->setFrameStyle(QFrame::NoFrame);
   Chart1->installEventFilter(this);
@@ -145,8 +147,11 @@ void TForm1::build_chart() {
   ChartReadout = named(new QLabel(Chart1), "ChartReadout");
   ChartReadout->setAlignment(Qt::AlignRight);
   ChartReadout->hide();
-  layout_chart();
+  layout();
   Chart1->hide();
+  for (QLineSeries* series : {Series1, Series2}) {
+    connect(series, &QLineSeries::hovered, this, &ChartPanel::show_readout);
+  }
 }
 
 void TForm1::Button1Click() {
@@ -159,15 +164,13 @@ void TForm1::Button1Click() {
 void TForm1::Notyfy1Click() { Button1->click(); }
 
 void TForm1::refresh_distribution_plot(bool tailPoints) {
-  clear_series(ChartSeries::Longitudinal);
-  clear_series(ChartSeries::Transversal);
-  plottedNames_[0] = ComboBoxEx1->currentText();
-  plottedNames_[1] = ComboBoxEx2->currentText();
-  update_legend();
+  chart_->clear_series(ChartSeries::Longitudinal);
+  chart_->clear_series(ChartSeries::Transversal);
+  chart_->set_plotted(ComboBoxEx1->currentText(), ComboBoxEx2->currentText());
   // The axis names the unit the tables hold: candela for tables a
   // photometric import wrote, a relative intensity for measured ones.
-  const bool candela = candelaTables_.contains(plottedNames_[0]) && candelaTables_.contains(plottedNames_[1]);
-  axisY_->setTitleText(candela ? QStringLiteral("Intensity, cd") : QStringLiteral("Relative intensity"));
+  chart_->set_candela(candelaTables_.contains(ComboBoxEx1->currentText()) &&
+                      candelaTables_.contains(ComboBoxEx2->currentText()));
   // The tail closes a measured curve down to zero, which only means
   // something for angular distributions.
   const bool tails = tailPoints && CheckBox3->isChecked();
@@ -175,13 +178,11 @@ void TForm1::refresh_distribution_plot(bool tailPoints) {
     // The distribution files are not used: the chart shows the source's
     // C0-C180 and C90-C270 planes, as a run draws them there.
     const QString name = to_qt(photometric_->path);
-    plottedNames_[0] = name + QStringLiteral(" C0-C180");
-    plottedNames_[1] = name + QStringLiteral(" C90-C270");
-    update_legend();
+    chart_->set_plotted(name + QStringLiteral(" C0-C180"), name + QStringLiteral(" C90-C270"));
     for (const auto& [series, table] : {std::pair{ChartSeries::Longitudinal, &photometric_->header.longitudinal},
                                         std::pair{ChartSeries::Transversal, &photometric_->header.transversal}}) {
       for (std::size_t k = 0; k < table->angleDeg.size(); ++k) {
-        add_series_point(series, table->angleDeg[k], table->candela[k]);
+        chart_->add_series_point(series, table->angleDeg[k], table->candela[k]);
       }
     }
     return;
@@ -189,42 +190,42 @@ void TForm1::refresh_distribution_plot(bool tailPoints) {
   const auto plot = [&](QComboBox* combo, ChartSeries series) {
     const AngularDistribution distribution = read_distribution_file(from_qt(combo->currentText()), decimalSeparator_);
     for (const PlotPoint& point : distribution_plot_points(distribution, tails)) {
-      add_series_point(series, point.x, point.y);
+      chart_->add_series_point(series, point.x, point.y);
     }
   };
   plot(ComboBoxEx1, ChartSeries::Longitudinal);
   plot(ComboBoxEx2, ChartSeries::Transversal);
 }
 
-std::vector<PlotPoint>& TForm1::series_model(ChartSeries series) {
+std::vector<PlotPoint>& ChartPanel::series_model(ChartSeries series) {
   return series == ChartSeries::Longitudinal ? series1Points_ : series2Points_;
 }
 
-const std::vector<PlotPoint>& TForm1::series_points(ChartSeries series) const {
+const std::vector<PlotPoint>& ChartPanel::series_points(ChartSeries series) const {
   return series == ChartSeries::Longitudinal ? series1Points_ : series2Points_;
 }
 
-QLineSeries* TForm1::series_widget(ChartSeries series) const {
+QLineSeries* ChartPanel::series_widget(ChartSeries series) const {
   return series == ChartSeries::Longitudinal ? Series1 : Series2;
 }
 
-void TForm1::clear_series(ChartSeries series) {
+void ChartPanel::clear_series(ChartSeries series) {
   series_model(series).clear();
   series_widget(series)->clear();
-  rescale_chart();
+  rescale();
 }
 
-void TForm1::add_series_point(ChartSeries series, double x, double y) {
+void ChartPanel::add_series_point(ChartSeries series, double x, double y) {
   std::vector<PlotPoint>& model = series_model(series);
   insert_plot_point(model, PlotPoint{x, y});
   QList<QPointF> points;
   points.reserve(static_cast<qsizetype>(model.size()));
   for (const PlotPoint& point : model) points.append(QPointF(point.x, point.y));
   series_widget(series)->replace(points);
-  rescale_chart();
+  rescale();
 }
 
-void TForm1::rescale_chart() {
+void ChartPanel::rescale() {
   double minX = 0, maxX = 0, minY = 0, maxY = 0;
   bool any = false;
   for (const auto* model : {&series1Points_, &series2Points_}) {
@@ -263,7 +264,7 @@ void TForm1::rescale_chart() {
 
 // Each curve is named by its series and the file it shows; the series'
 // name is what the legend draws.
-void TForm1::update_legend() {
+void ChartPanel::update_legend() {
   int index = 0;
   for (QLineSeries* series : {Series1, Series2}) {
     const QString& base = seriesNames_[index];
@@ -272,7 +273,7 @@ void TForm1::update_legend() {
   }
 }
 
-void TForm1::show_readout(const QPointF& point, bool state) {
+void ChartPanel::show_readout(const QPointF& point, bool state) {
   if (!state) {
     ChartReadout->hide();
     return;
@@ -281,19 +282,51 @@ void TForm1::show_readout(const QPointF& point, bool state) {
   const auto number = [separator](double value) {
     return QString::number(value, 'f', 1).replace(QChar('.'), separator);
   };
-  const QString where = CheckBox3->isChecked() ? QStringLiteral("angle %1°").arg(number(point.x()))
-                                               : QStringLiteral("position %1 mm").arg(number(point.x()));
+  const QString where = led_ ? QStringLiteral("angle %1°").arg(number(point.x()))
+                             : QStringLiteral("position %1 mm").arg(number(point.x()));
   ChartReadout->setText(QStringLiteral("%1, intensity %2").arg(where, number(point.y())));
   ChartReadout->adjustSize();
-  layout_chart();
+  layout();
   ChartReadout->show();
 }
 
 // The caption centred over the chart, the read-out at its top right.
-void TForm1::layout_chart() {
+void ChartPanel::layout() {
   Label35->setGeometry(0, 8, Chart1->width(), Label35->sizeHint().height());
   ChartReadout->move(Chart1->width() - ChartReadout->width() - 12, 10 + Label35->height());
 }
+
+void ChartPanel::set_plotted(const QString& first, const QString& second) {
+  plottedNames_[0] = first;
+  plottedNames_[1] = second;
+  update_legend();
+}
+
+void ChartPanel::set_candela(bool candela) {
+  axisY_->setTitleText(candela ? QStringLiteral("Intensity, cd") : QStringLiteral("Relative intensity"));
+}
+
+void ChartPanel::set_led_mode(bool led) {
+  led_ = led;
+  seriesNames_[0] = led ? QStringLiteral("Horisontal") : QStringLiteral("Longitudial");
+  seriesNames_[1] = led ? QStringLiteral("Vertical") : QStringLiteral("Transversal");
+  Label35->setText(led ? QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION")
+                       : QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
+  Label37->setText(led ? QStringLiteral("degrees") : QStringLiteral("mm"));
+  axisX_->setTitleText(led ? QStringLiteral("Angle, degrees") : QStringLiteral("Position, mm"));
+  update_legend();
+}
+
+bool ChartPanel::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Chart1 && event->type() == QEvent::Resize) layout();
+  return false;
+}
+
+void TForm1::clear_series(ChartSeries series) { chart_->clear_series(series); }
+
+void TForm1::add_series_point(ChartSeries series, double x, double y) { chart_->add_series_point(series, x, y); }
+
+const std::vector<PlotPoint>& TForm1::series_points(ChartSeries series) const { return chart_->series_points(series); }
 
 void TForm1::set_chart_visible(bool visible) {
   Chart1->setVisible(visible);
@@ -396,7 +429,9 @@ void TForm1::ExportChartClick() {
   export_chart(QFileInfo(path).suffix().isEmpty() ? path + QStringLiteral(".png") : path);
 }
 
-void TForm1::export_chart(const QString& fileName) {
+void TForm1::export_chart(const QString& fileName) { chart_->export_to(fileName); }
+
+void ChartPanel::export_to(const QString& fileName) const {
   // A chart never shown still has its size, so a hidden chart exports too.
   // The picture is made in memory and written beside the file, so a failure
   // keeps the previous picture.

@@ -238,11 +238,6 @@ void TForm1::CheckBox3Click() {
     if (type == AngularType::Lambertian || type == AngularType::Uniform) Edit6->setEnabled(true);
     Label5->setText(QStringLiteral("Horisontal Distribution"));
     Label6->setText(QStringLiteral("Vertical Distribution"));
-    seriesNames_[0] = QStringLiteral("Horisontal");
-    seriesNames_[1] = QStringLiteral("Vertical");
-    Label35->setText(QStringLiteral("ANGULAR LED INTENSITY DISTRIBUTION"));
-    Label37->setText(QStringLiteral("degrees"));
-    axisX_->setTitleText(QStringLiteral("Angle, degrees"));
     RadioGroup2->setEnabled(true);
   } else {
     for (QWidget* control :
@@ -254,14 +249,9 @@ void TForm1::CheckBox3Click() {
     Label5->setText(QStringLiteral("Longitudial Distribution"));
     Label6->setText(QStringLiteral("Transversal Distribution"));
     CSpinEdit4->setEnabled(true);
-    seriesNames_[0] = QStringLiteral("Longitudial");
-    seriesNames_[1] = QStringLiteral("Transversal");
-    Label35->setText(QStringLiteral("SPATIAL INTENSITY DISTRIBUTION IN ARC"));
-    Label37->setText(QStringLiteral("mm"));
-    axisX_->setTitleText(QStringLiteral("Position, mm"));
     RadioGroup2->setEnabled(false);
   }
-  update_legend();
+  chart_->set_led_mode(led);
   CheckBox4->setChecked(!led);
 }
 

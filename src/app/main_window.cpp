@@ -139,7 +139,7 @@ void TForm1::build_controls() {
   build_source_panel();
   law_->build_photometric(Panel1, this);
   summary_->build(Panel1);
-  build_chart();
+  chart_->build(client_, QRect(kChartLeft, 0, kChartShownWidth - kChartLeft, kClientHeight - kChartBottomGap));
   spectrum_ = new SpectrumChooser(this, services_, decimalSeparator_, [this] {
     // Legacy sampling's whole watts, or the flux field in its unit.
     const SamplingMode mode = LegacySampling1 != nullptr ? sampling_mode() : SamplingMode::EqualFlux;
@@ -210,10 +210,6 @@ void TForm1::closeEvent(QCloseEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_) {
     if (event->type() == QEvent::Resize) place_chart();
-    return false;
-  }
-  if (watched == Chart1 && event->type() == QEvent::Resize) {
-    layout_chart();
     return false;
   }
   // Enter in a typed field commits it before it reaches GENERATE; a commit

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/chart_panel.h"
 #include "app/elided_label.h"
 #include "app/emitter_panel.h"
 #include "app/law_panel.h"
@@ -75,6 +76,7 @@ class TForm1 : public QMainWindow {
   EmitterPanel* const emitter_ = new EmitterPanel(this);
   LawPanel* const law_ = new LawPanel(this, services_, decimalSeparator_);
   SummaryPanel* const summary_ = new SummaryPanel(this, services_);
+  ChartPanel* const chart_ = new ChartPanel(this, decimalSeparator_);
 
  public:
   // Client area with the chart hidden and shown.
@@ -306,12 +308,12 @@ class TForm1 : public QMainWindow {
   QLabel*& Label15 = summary_->Label15;  // seconds
   QLabel*& Label16 = summary_->Label16;  // "sec"
 
-  QChartView* Chart1 = nullptr;
-  QLineSeries* Series1 = nullptr;
-  QLineSeries* Series2 = nullptr;
-  QLabel* Label35 = nullptr;  // chart caption
-  QLabel* Label36 = nullptr;  // intensity unit
-  QLabel* Label37 = nullptr;  // abscissa unit
+  QChartView*& Chart1 = chart_->Chart1;
+  QLineSeries*& Series1 = chart_->Series1;
+  QLineSeries*& Series2 = chart_->Series2;
+  QLabel*& Label35 = chart_->Label35;  // chart caption
+  QLabel*& Label36 = chart_->Label36;  // intensity unit
+  QLabel*& Label37 = chart_->Label37;  // abscissa unit
   // The measured estimate before a run, its speed and time left during one.
   QLabel*& EstimateLabel = summary_->EstimateLabel;
   // After a successful run: the rays and the file written, and its folder.
@@ -336,7 +338,7 @@ class TForm1 : public QMainWindow {
   QPushButton* CancelRunButton = nullptr;  // takes Plot's place during a run
   QPushButton*& BrowseLongitudinalButton = law_->BrowseLongitudinalButton;
   QPushButton*& BrowseTransversalButton = law_->BrowseTransversalButton;
-  QLabel* ChartReadout = nullptr;  // the point under the mouse
+  QLabel*& ChartReadout = chart_->ChartReadout;  // the point under the mouse
   QAction* OpenSettingsAction = nullptr;
   QAction* SaveSettingsAction = nullptr;
   QAction* SaveSettingsAsAction = nullptr;
@@ -391,7 +393,6 @@ class TForm1 : public QMainWindow {
   void build_extent_panel();
   void build_algorithm_panel();
   void build_source_panel();
-  void build_chart();
   void build_menu();
   void connect_handlers();
 
@@ -420,23 +421,17 @@ class TForm1 : public QMainWindow {
   void adopt_photometric_source(std::unique_ptr<PhotometricSource> source, bool showPlanes);
   void show_photometric_planes();
   void use_distribution_file(QComboBox* combo, const QString& path);
-  void update_legend();
-  void show_readout(const QPointF& point, bool state);
-  void layout_chart();
   void fill_distribution_lists();
   void select_target(OutputFormat format);
   // The chosen format took effect (OutputPanel::formatChosen): the menu's
   // format ticked, the estimate and the rate follow it.
   void format_taken(OutputFormat format);
   void refresh_distribution_plot(bool tailPoints);
-  void rescale_chart();
   void fit_to_content();
   // The chart fills the client area beside the settings column.
   void place_chart();
   // The room the screen leaves for the window's inside (its frame taken off).
   QSize screen_room() const;
-  std::vector<PlotPoint>& series_model(ChartSeries series);
-  QLineSeries* series_widget(ChartSeries series) const;
 
   QWidget* client_ = nullptr;  // the controls' fixed area, inside the scroll area
   std::unique_ptr<WindowFrontEnd> frontEnd_;
@@ -463,13 +458,7 @@ class TForm1 : public QMainWindow {
   QString checkedFile_;  // the file the last check read, for its dialog's title
   FluxUnit checkedUnit_ = FluxUnit::Watt;
   QFileSystemWatcher* folderWatcher_ = nullptr;
-  QString plottedNames_[2];  // the files the curves show, for the legend
-  QString seriesNames_[2] = {QStringLiteral("Longitudial"), QStringLiteral("Transversal")};
-  std::optional<GenerationSettings> lastRun_;  // the settings of the last file written
-  std::vector<PlotPoint> series1Points_;
-  std::vector<PlotPoint> series2Points_;
-  QValueAxis* axisX_ = nullptr;
-  QValueAxis* axisY_ = nullptr;
+  std::optional<GenerationSettings> lastRun_;       // the settings of the last file written
   std::unique_ptr<PhotometricSource> photometric_;  // the file read, while it is the source
   double photometricFlux_ = 0;                      // the flux field's value the file set (lm)
   double fluxBeforePhotometric_ = 0;

@@ -290,9 +290,6 @@ void TForm1::connect_handlers() {
   connect(run_.get(), &AsyncJob::finished, this, &TForm1::run_finished);
   connect(check_.get(), &AsyncJob::finished, this, &TForm1::check_finished);
   connect(calibration_.get(), &AsyncJob::finished, this, [this] { show_estimate(); });
-  for (QLineSeries* series : {Series1, Series2}) {
-    connect(series, &QLineSeries::hovered, this, &TForm1::show_readout);
-  }
 }
 
 // ------------------------------------------------------------------ menu
