@@ -1,9 +1,12 @@
 #pragma once
-// The main window: every setting of a generation run is one of its controls.
-// The controls keep the names users and support staff know from the form
-// (Edit3, CSpinEdit3, RadioGroup2, ...), and each event has a thin handler
-// named after its control. Settings reach the run through
-// settings_from_controls(), the one place where controls become numbers.
+// The main window, built from panels (the ray file and target, the run
+// options, the emitter, the angular law, the spectrum, the chart, the
+// summary), each owning its controls and its part of the SettingsModel.
+// The window keeps the names users and support staff know from the form
+// (Edit3, CSpinEdit3, RadioGroup2, ...) as references into the panels, and
+// the handlers of changes that reach across them. Settings reach the run
+// through settings_model(), the one place where controls become values,
+// and engine_settings().
 
 #include <QElapsedTimer>
 #include <QMainWindow>
@@ -219,7 +222,8 @@ class TForm1 : public QMainWindow {
   // File > Spectrum…: the spectrum chooser's window.
   void SpectrumActionClick();
 
-  // Controls, owned by their Qt parents.
+  // The form's frames, and its controls by the form's names: references into
+  // the panels that own them.
   QFrame* Panel1 = nullptr;
   QFrame* Panel2 = nullptr;
   QFrame* Panel3 = nullptr;
