@@ -383,7 +383,8 @@ class TForm1 : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void showEvent(QShowEvent* event) override;
-  // Drops of distribution files on the lists, and the chart's caption.
+  // Enter in the typed fields, drops of distribution and photometric files
+  // on their fields, and the client area's size, which the chart follows.
   bool eventFilter(QObject* watched, QEvent* event) override;
   // A photometric file (.ies, .ldt) dropped on the window is imported.
   void dragEnterEvent(QDragEnterEvent* event) override;
