@@ -1,6 +1,6 @@
-// The settings the controls show, in both directions: the settings file
-// (opened whole or not at all, saved, saved as) and the engine's settings a
-// run is built from.
+// The settings model in files and runs: the settings file (opened whole or
+// not at all, saved, saved as) and the engine's settings a run is built
+// from.
 
 #include "app/main_window.h"
 
@@ -93,48 +93,6 @@ void TForm1::offer_first_start_save() {
 void TForm1::apply_configuration(const std::string& fileName) {
   show_settings(
       with_settings_file(settings_model(), read_settings_file(fileName, decimalSeparator_, from_qt(Edit6->text()))));
-}
-
-// The one place where values become controls. Each control is set as the
-// user would set it, so its handler's interlocks follow: the format first
-// (it picks the file field), the photometric source before the law (reading
-// it chooses User Defined) and the flux (it sets its own).
-void TForm1::show_settings(const SettingsModel& model) {
-  output_->show_settings(model);
-  law_->show_settings(model);
-  // LED or arc mode first: it enables the controls that mode reads.
-  emitter_->show_settings(model);
-  (model.sampling == SamplingMode::Legacy     ? LegacySampling1
-   : model.sampling == SamplingMode::Weighted ? WeightedSampling1
-                                              : EqualFluxSampling1)
-      ->setChecked(true);
-  SamplingClick();
-  options_->show_settings(model);
-  const QString photometricFile = to_qt(model.photometricFile);
-  if (photometricFile != (photometric_ != nullptr ? to_qt(photometric_->path) : QString())) {
-    use_photometric_source(photometricFile);
-  }
-  FlipSolidBox->setChecked(model.flipSolid && photometric_ != nullptr);
-  if (!(model.fluxFromPhotometricFile && photometric_ != nullptr)) options_->show_flux(model);
-  law_->show_law(model);
-  spectrum_->show_settings(model);
-}
-
-// The one place where controls become values.
-SettingsModel TForm1::settings_model() const {
-  SettingsModel model;
-  output_->store(model);
-  law_->store(model);
-  options_->store(model);
-  model.sampling = sampling_mode();
-  emitter_->store(model);
-  if (photometric_ != nullptr) {
-    model.photometricFile = photometric_->path;
-    model.flipSolid = FlipSolidBox->isChecked();
-    model.fluxFromPhotometricFile = model.fluxUnit == FluxUnit::Lumen && model.sourceFlux == photometricFlux_;
-  }
-  spectrum_->store(model);
-  return model;
 }
 
 std::string TForm1::settings_file_path() {
