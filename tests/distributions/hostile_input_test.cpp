@@ -53,6 +53,15 @@ TEST(ConversionMessage, ShowsEveryByteOfTheOffendingText) {
   }
 }
 
+// Grows `file` to four gigabytes of zero bytes, which a file system with
+// sparse files stores in no space. False where that cannot be done (Wine
+// under load has refused it with "File too large").
+bool grown_sparse(const std::string& file) {
+  std::error_code error;
+  std::filesystem::resize_file(file, std::uintmax_t{4} << 30, error);
+  return !error;
+}
+
 TEST(ReadDistributionFile, NulInAValueGivesTheWholeMessage) {
   const TempDir dir;
   const std::string file = dir.write("nul-byte.txt", std::string("0 10\0 20 \r\n\r\n1 1 1 \r\n", 20));
@@ -65,7 +74,7 @@ TEST(ReadDistributionFile, ReadsOnlyAsFarAsTheThirdLine) {
   const std::string file = dir.write("tail.txt", "0 45 90 \r\n\r\n100 70 0 \r\nfourth line ");
   // Four gigabytes of zero bytes without a line end, taking no disk space:
   // reading them all would take minutes and exhaust memory.
-  std::filesystem::resize_file(file, std::uintmax_t{4} << 30);
+  if (!grown_sparse(file)) GTEST_SKIP() << "no 4 GB sparse file can be made here";
   const auto start = std::chrono::steady_clock::now();
   const AngularDistribution d = read_distribution_file(file, '.');
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
@@ -112,7 +121,7 @@ TEST(LoadConfigLines, StopsAfterTheFifteenthLine) {
   std::string text;
   for (int line = 1; line <= 15; ++line) text += "line " + std::to_string(line) + "\r\n";
   const std::string file = dir.write("lucidra.cfg", text + "sixteenth");
-  std::filesystem::resize_file(file, std::uintmax_t{4} << 30);
+  if (!grown_sparse(file)) GTEST_SKIP() << "no 4 GB sparse file can be made here";
   const std::vector<std::string> lines = load_config_lines(file);
   ASSERT_EQ(lines.size(), 15u);
   EXPECT_EQ(lines[14], "line 15");
