@@ -52,9 +52,10 @@ struct SettingsFile {
 struct SettingsModel {
   OutputFormat format = OutputFormat::TracePro;
   // The ray file of each target program; a binary format writes its
-  // target's.
-  std::string traceProFile = "C:\\ray1.txt";
-  std::string zemaxFile = "D:\\Program files\\ZEMAX\\Objects\\ray.dat";
+  // target's. TracePro and Zemax start in the working folder, named as a
+  // first start names them (first_start_ray_file).
+  std::string traceProFile = "tracepro_rays.txt";
+  std::string zemaxFile = "zemax_rays.dat";
   std::string lightToolsFile = "c:\\sample.ray";
   std::string asapFile = "c:\\source.dis";
   std::string longitudinalFile;  // the first distribution file

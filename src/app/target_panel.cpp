@@ -193,8 +193,8 @@ void OutputPanel::build_file_fields(QWidget* frame) {
   // Ray files start in the working folder, named after their target and
   // format, so a first start writes where the user looks on any platform.
   const SettingsModel defaults;
-  Edit3 = make_edit(frame, "Edit3", to_qt(first_start_ray_file(OutputFormat::TracePro)), fileField);
-  Edit4 = make_edit(frame, "Edit4", to_qt(first_start_ray_file(OutputFormat::Zemax)), fileField);
+  Edit3 = make_edit(frame, "Edit3", to_qt(defaults.traceProFile), fileField);
+  Edit4 = make_edit(frame, "Edit4", to_qt(defaults.zemaxFile), fileField);
   Edit11 = make_edit(frame, "Edit11", to_qt(defaults.lightToolsFile), fileField);
   Edit5 = make_edit(frame, "Edit5", to_qt(defaults.asapFile), fileField);
   Edit3->hide();

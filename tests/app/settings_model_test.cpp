@@ -246,6 +246,9 @@ TEST(SettingsModelTest, AFirstStartNamesEveryRayFileAfterItsTargetAndUsesTheShip
       {{}, "", ""},
   };
   for (const Case& c : cases) {
+    // The window's own defaults already name the TracePro and Zemax files so.
+    EXPECT_EQ(SettingsModel{}.traceProFile, first_start_ray_file(OutputFormat::TracePro));
+    EXPECT_EQ(SettingsModel{}.zemaxFile, first_start_ray_file(OutputFormat::Zemax));
     const SettingsModel model = first_start_settings(SettingsModel{}, c.files);
     EXPECT_EQ(model.traceProFile, "tracepro_rays.txt");
     EXPECT_EQ(model.zemaxFile, "zemax_rays.dat");
