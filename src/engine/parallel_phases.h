@@ -91,6 +91,20 @@ class SobolCursor {
     }
     ++seed_;
   }
+  // The next n points, each as next_unit gives it, into q[i][0..dimension).
+  // The state stays in registers over the batch: stepped in memory one
+  // 32-bit word at a time and read back two at a time, it would stall every
+  // point on a store that cannot be forwarded.
+  template <std::size_t Stride>
+  void next_units(std::size_t n, double (*q)[Stride]) {
+    switch (dimension_) {
+      case 4: return next_units_of<4>(n, q);
+      case 5: return next_units_of<5>(n, q);
+      case 6: return next_units_of<6>(n, q);
+      default: break;
+    }
+    for (std::size_t i = 0; i < n; ++i) next_unit(q[i]);
+  }
   std::int64_t seed() const { return seed_; }
 
   static constexpr int kMaxDimension = 8;
@@ -110,6 +124,24 @@ class SobolCursor {
     }
     ++seed_;
   }
+  template <int D, std::size_t Stride>
+  void next_units_of(std::size_t n, double (*q)[Stride]) {
+    static_assert(D <= static_cast<int>(Stride));
+    std::int32_t current[D];
+    for (int d = 0; d < D; ++d) current[d] = current_[d];
+    std::int64_t seed = seed_;
+    for (std::size_t i = 0; i < n; ++i, ++seed) {
+      const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed + 1)));
+      const bool step = column < SOBOL_MAX_BITS;
+      const unsigned at = step ? column : 0;
+      for (int d = 0; d < D; ++d) {
+        q[i][d] = static_cast<double>(current[d]) * kUnit;
+        current[d] ^= step ? table_->direction_numbers[static_cast<std::size_t>(d)][at] : 0;
+      }
+    }
+    for (int d = 0; d < D; ++d) current_[d] = current[d];
+    seed_ = seed;
+  }
   const SobolState* table_ = nullptr;
   int dimension_ = 0;
   std::int64_t seed_ = 0;
@@ -124,6 +156,7 @@ struct ChunkDraws {
 
   void sobol(float* q) { sobolCursor.next(q); }
   void sobol_unit(double* q) { sobolCursor.next_unit(q); }
+  void sobol_units(std::size_t n, double (*q)[6]) { sobolCursor.next_units(n, q); }
   double unit() { return uniform01(uniformSeed); }
   void units(std::size_t n, double* out) { uniform01_n(uniformSeed, n, out); }
   std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }

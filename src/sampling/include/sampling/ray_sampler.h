@@ -208,7 +208,11 @@ void unit_points(const SamplingPlan& plan, Draws& draws, double (*q)[6], std::si
     }
   }
   if (plan.algorithm == RandomAlgorithm::Sobol) {
-    for (std::size_t i = 0; i < n; ++i) draws.sobol_unit(q[i]);
+    if constexpr (requires { draws.sobol_units(n, q); }) {
+      draws.sobol_units(n, q);
+    } else {
+      for (std::size_t i = 0; i < n; ++i) draws.sobol_unit(q[i]);
+    }
     return;
   }
   for (std::size_t i = 0; i < n; ++i) unit_point(plan, draws, q[i]);
