@@ -38,7 +38,7 @@ class DirectionSampler {
   // sample() for each: each step is taken for every point before the next
   // step, so the square roots and divisions of different points overlap
   // instead of waiting on each other.
-  static constexpr std::size_t kBatch = 16;
+  static constexpr std::size_t kBatch = 64;
   void sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta, double* phi) const noexcept;
 
   // The integral of the tabulated law over the sphere (in the law's units

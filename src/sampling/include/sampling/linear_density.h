@@ -93,7 +93,7 @@ class LinearDensity {
   // every search first, then every inversion, so that the square roots and
   // divisions of different shares overlap instead of each waiting on its
   // own search.
-  static constexpr std::size_t kBatch = 16;
+  static constexpr std::size_t kBatch = 64;
   void quantiles(std::size_t n, const double* q, double* out) const noexcept {
     std::size_t interval[kBatch];
     double inInterval[kBatch], width[kBatch];

@@ -21,9 +21,11 @@
 // The first two take a fixed number of draws per ray, so a ray's draws
 // follow from its index alone.
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "base/ray_record.h"
 #include "photometry/spectrum.h"
@@ -169,6 +171,39 @@ inline void concentric_polar(double a, double b, double& r, double& angle) {
   const bool centre = a == 0 && b == 0;
   r = centre ? 0.0 : (wide ? a : b);
   angle = centre ? 0.0 : (wide ? slope : sampling::kHalfPi - slope);
+}
+
+// concentric_polar of n points, the same bits as n calls: two at a time in
+// a 128-bit vector where the processor has SSE2 (every x86-64), each lane
+// taking the scalar steps with its choices as selections. GCC compiles the
+// scalar choice of the wider coordinate to a jump, which random points
+// mispredict half the time.
+inline void concentric_polar_n(std::size_t n, const double* a, const double* b, double* r, double* angle) {
+  std::size_t i = 0;
+#if defined(__GNUC__) && defined(__SSE2__)
+  using Pair = double __attribute__((vector_size(16)));
+  using Bits = std::int64_t __attribute__((vector_size(16)));
+  constexpr std::int64_t kMagnitude = 0x7FFFFFFFFFFFFFFF;
+  const Pair zero = {0.0, 0.0};
+  for (; i + 2 <= n; i += 2) {
+    Pair va, vb;
+    std::memcpy(&va, a + i, sizeof va);
+    std::memcpy(&vb, b + i, sizeof vb);
+    va = 2 * va - 1;
+    vb = 2 * vb - 1;
+    const Pair absA = std::bit_cast<Pair>(std::bit_cast<Bits>(va) & kMagnitude);
+    const Pair absB = std::bit_cast<Pair>(std::bit_cast<Bits>(vb) & kMagnitude);
+    const Bits wide = absA > absB;
+    const Pair ratio = (wide ? vb : va) / (wide ? va : vb);
+    const Pair slope = (sampling::kPi / 4) * ratio;
+    const Bits centre = (va == zero) & (vb == zero);
+    const Pair vr = centre ? zero : (wide ? va : vb);
+    const Pair vangle = centre ? zero : (wide ? slope : sampling::kHalfPi - slope);
+    std::memcpy(r + i, &vr, sizeof vr);
+    std::memcpy(angle + i, &vangle, sizeof vangle);
+  }
+#endif
+  for (; i < n; ++i) concentric_polar(a[i], b[i], r[i], angle[i]);
 }
 
 inline void concentric_disk(double a, double b, double& x, double& y) {
@@ -358,7 +393,12 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   double angle[2 * kBatch] = {}, sine[2 * kBatch], cosine[2 * kBatch], radius[kBatch];
   for (std::size_t i = 0; i < n; ++i) angle[i] = phi[i];
   if (ellipse) {
-    for (std::size_t i = 0; i < n; ++i) concentric_polar(q[i][2], q[i][3], radius[i], angle[n + i]);
+    double qa[kBatch], qb[kBatch];
+    for (std::size_t i = 0; i < n; ++i) {
+      qa[i] = q[i][2];
+      qb[i] = q[i][3];
+    }
+    concentric_polar_n(n, qa, qb, radius, angle + n);
   }
   sin_cos_n(ellipse ? 2 * n : n, angle, sine, cosine);
   for (std::size_t i = 0; i < n; ++i) {
