@@ -24,29 +24,64 @@ inline double invert_linear_density(double a, double b, double mass) noexcept {
   return std::clamp(s, 0.0, 1.0);
 }
 
-// invert_linear_density of n triples, the same bits as n calls: two at a
-// time in a 128-bit vector where the processor has SSE2 (every x86-64),
-// each lane taking the scalar steps, the choices of std::max, the ternary
-// and std::clamp as selections with the same operands. Square roots and
-// divisions of two points then cost one instruction.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
+#define LUCIDRA_LINEAR_DENSITY_WIDE 1
+namespace detail {
+// invert_linear_density_n four at a time with AVX2 where the processor has
+// it (linear_density.cpp); returns how many of the n it did (a multiple of
+// four, 0 without AVX2). Windows is left out as for sin_cos_wide.
+std::size_t invert_linear_density_wide(std::size_t n, const double* a, const double* b, const double* mass,
+                                       double* s) noexcept;
+}  // namespace detail
+#endif
+
+#if defined(__GNUC__) && defined(__SSE2__)
+namespace detail {
+// invert_linear_density of the lanes of a vector of doubles, each lane
+// taking the scalar steps in the scalar order, in two halves around the
+// square root, which the caller takes with the instruction of its width:
+// the radicand, std::max(0.0, square) ...
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes linear_density_radicand(Lanes a, Lanes b, Lanes mass) noexcept {
+  const Lanes zero = a * 0.0;
+  const Lanes square = a * a + 2.0 * (b - a) * mass;
+  return zero < square ? square : zero;
+}
+// ... and the share from its root: the ternary and std::clamp(v, 0.0, 1.0)
+// as selections with the same operands.
+template <class Lanes>
+[[gnu::always_inline]] inline Lanes linear_density_share(Lanes a, Lanes mass, Lanes root) noexcept {
+  const Lanes zero = a * 0.0, one = zero + 1.0;
+  const Lanes denominator = a + root;
+  const Lanes quotient = 2.0 * mass / denominator;
+  const Lanes v = denominator > zero ? quotient : zero;
+  return v < zero ? zero : (one < v ? one : v);
+}
+}  // namespace detail
+#endif
+
+// invert_linear_density of n triples, the same bits as n calls: four at a
+// time in a 256-bit vector where the processor has AVX2, then two at a time
+// in a 128-bit one (SSE2, every x86-64), each lane taking the scalar steps,
+// the choices of std::max, the ternary and std::clamp as selections with
+// the same operands. Square roots and divisions of several points then
+// cost one instruction.
 inline void invert_linear_density_n(std::size_t n, const double* a, const double* b, const double* mass,
                                     double* s) noexcept {
   std::size_t i = 0;
+#if defined(LUCIDRA_LINEAR_DENSITY_WIDE)
+  i = detail::invert_linear_density_wide(n, a, b, mass, s);
+#endif
 #if defined(__GNUC__) && defined(__SSE2__)
   using Pair = double __attribute__((vector_size(16)));
-  const Pair zero = {0.0, 0.0}, one = {1.0, 1.0};
   for (; i + 2 <= n; i += 2) {
     Pair va, vb, vm;
     std::memcpy(&va, a + i, sizeof va);
     std::memcpy(&vb, b + i, sizeof vb);
     std::memcpy(&vm, mass + i, sizeof vm);
-    const Pair square = va * va + 2.0 * (vb - va) * vm;
-    const Pair root = __builtin_ia32_sqrtpd(zero < square ? square : zero);  // std::max(0.0, square)
-    const Pair denominator = va + root;
-    const Pair quotient = 2.0 * vm / denominator;
-    const Pair v = denominator > zero ? quotient : zero;
-    const Pair clamped = v < zero ? zero : (one < v ? one : v);  // std::clamp(v, 0.0, 1.0)
-    std::memcpy(s + i, &clamped, sizeof clamped);
+    const Pair root = __builtin_ia32_sqrtpd(detail::linear_density_radicand(va, vb, vm));
+    const Pair share = detail::linear_density_share(va, vm, root);
+    std::memcpy(s + i, &share, sizeof share);
   }
 #endif
   for (; i < n; ++i) s[i] = invert_linear_density(a[i], b[i], mass[i]);
