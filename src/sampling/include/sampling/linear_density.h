@@ -93,35 +93,37 @@ class LinearDensity {
  public:
   LinearDensity() = default;
   // Nodes strictly ascending, values finite and >= 0, at least two nodes.
-  LinearDensity(std::vector<double> x, std::vector<double> p) : x_(std::move(x)), p_(std::move(p)) {
-    cumulative_.assign(x_.size(), 0);
-    for (std::size_t i = 1; i < x_.size(); ++i) {
-      cumulative_[i] = cumulative_[i - 1] + 0.5 * (p_[i - 1] + p_[i]) * (x_[i] - x_[i - 1]);
+  LinearDensity(const std::vector<double>& x, const std::vector<double>& p) {
+    node_.resize(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      node_[i].x = x[i];
+      node_[i].p = p[i];
+      node_[i].cumulative = i == 0 ? 0.0 : node_[i - 1].cumulative + 0.5 * (p[i - 1] + p[i]) * (x[i] - x[i - 1]);
     }
     // About eight guide entries a node, so that nearly every share finds
     // its node within one step of its entry even where the density is low:
     // guide_[k] is the first node whose cumulative exceeds the share
     // k / size of the total.
-    guide_.resize(std::bit_ceil(8 * x_.size()));
+    guide_.resize(std::bit_ceil(8 * node_.size()));
     std::size_t i = 0;
     for (std::size_t k = 0; k < guide_.size(); ++k) {
       const double limit = total() * static_cast<double>(k) / static_cast<double>(guide_.size());
-      while (i < cumulative_.size() && cumulative_[i] <= limit) ++i;
+      while (i < node_.size() && node_[i].cumulative <= limit) ++i;
       guide_[k] = static_cast<std::uint32_t>(i);
     }
   }
 
-  double total() const { return cumulative_.empty() ? 0 : cumulative_.back(); }
-  double front() const { return x_.front(); }
-  double back() const { return x_.back(); }
+  double total() const { return node_.empty() ? 0 : node_.back().cumulative; }
+  double front() const { return node_.front().x; }
+  double back() const { return node_.back().x; }
 
   // The abscissa below which a share q (0..1) of the mass lies.
   double quantile(double q) const noexcept {
     const double target = q * total();
     const std::size_t k = interval_of(q, target);
-    const double width = x_[k] - x_[k - 1];
-    const double inInterval = (target - cumulative_[k - 1]) / width;
-    return x_[k - 1] + width * invert_linear_density(p_[k - 1], p_[k], inInterval);
+    const double width = node_[k].x - node_[k - 1].x;
+    const double inInterval = (target - node_[k - 1].cumulative) / width;
+    return node_[k - 1].x + width * invert_linear_density(node_[k - 1].p, node_[k].p, inInterval);
   }
 
   // quantile() of n <= kBatch shares at once, with the same arithmetic:
@@ -133,19 +135,37 @@ class LinearDensity {
     std::size_t interval[kBatch];
     double inInterval[kBatch], width[kBatch];
     double a[kBatch], b[kBatch], s[kBatch];
+    double targets[kBatch];
+    // The search of interval_of in passes over the batch: the guide's
+    // entries, then a step back and a step forward without a jump, then
+    // whatever steps are left (rarely any). Each pass's loads are
+    // independent from point to point, so they overlap, and the loops that
+    // would mispredict run only where a point needs them.
+    const std::size_t size = node_.size();
     for (std::size_t i = 0; i < n; ++i) {
-      const double target = q[i] * total();
-      const std::size_t k = interval_of(q[i], target);
+      targets[i] = q[i] * total();
+      interval[i] = guide_[guide_entry(q[i])];
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      std::size_t k = interval[i];
+      const double target = targets[i];
+      k -= static_cast<std::size_t>(k > 0 && node_[k > 0 ? k - 1 : 0].cumulative > target);
+      k += static_cast<std::size_t>(k < size && node_[k < size ? k : size - 1].cumulative <= target);
       interval[i] = k;
-      inInterval[i] = target - cumulative_[k - 1];
-      width[i] = x_[k] - x_[k - 1];
-      a[i] = p_[k - 1];
-      b[i] = p_[k];
+    }
+    for (std::size_t i = 0; i < n; ++i) interval[i] = interval_from(interval[i], targets[i]);
+    for (std::size_t i = 0; i < n; ++i) {
+      const double target = targets[i];
+      const std::size_t k = interval[i];
+      inInterval[i] = target - node_[k - 1].cumulative;
+      width[i] = node_[k].x - node_[k - 1].x;
+      a[i] = node_[k - 1].p;
+      b[i] = node_[k].p;
     }
     // The divisions apart from the searches, so that they go two at a time.
     for (std::size_t i = 0; i < n; ++i) inInterval[i] /= width[i];
     invert_linear_density_n(n, a, b, inInterval, s);
-    for (std::size_t i = 0; i < n; ++i) out[i] = x_[interval[i] - 1] + width[i] * s[i];
+    for (std::size_t i = 0; i < n; ++i) out[i] = node_[interval[i] - 1].x + width[i] * s[i];
   }
 
  private:
@@ -153,23 +173,36 @@ class LinearDensity {
   std::size_t interval_of(double q, double target) const noexcept {
     // The first node whose cumulative exceeds the target (as upper_bound
     // finds it), from the guide's entry: a step or two instead of a search.
-    const auto g =
-        std::min(guide_.size() - 1, static_cast<std::size_t>(std::max(0.0, q) * static_cast<double>(guide_.size())));
-    std::size_t k = guide_[g];
-    while (k > 0 && cumulative_[k - 1] > target) --k;
+    std::size_t k = guide_[guide_entry(q)];
     // The first step without a branch: whether a share takes it is as good
     // as random, so a branch there would be mispredicted half the time.
-    const std::size_t size = cumulative_.size();
-    k += static_cast<std::size_t>(k < size && cumulative_[k < size ? k : size - 1] <= target);
-    while (k < size && cumulative_[k] <= target) ++k;
-    k = std::clamp<std::size_t>(k, 1, x_.size() - 1);
+    const std::size_t size = node_.size();
+    k += static_cast<std::size_t>(k < size && node_[k < size ? k : size - 1].cumulative <= target);
+    return interval_from(k, target);
+  }
+
+  std::size_t guide_entry(double q) const noexcept {
+    return std::min(guide_.size() - 1, static_cast<std::size_t>(std::max(0.0, q) * static_cast<double>(guide_.size())));
+  }
+
+  // The interval holding the target, from node k: the first node whose
+  // cumulative exceeds it, kept inside the nodes, past intervals without mass.
+  std::size_t interval_from(std::size_t k, double target) const noexcept {
+    while (k > 0 && node_[k - 1].cumulative > target) --k;
+    const std::size_t size = node_.size();
+    while (k < size && node_[k].cumulative <= target) ++k;
+    k = std::clamp<std::size_t>(k, 1, node_.size() - 1);
     // Skip intervals without mass (a target at their common cumulative).
-    while (k + 1 < x_.size() && cumulative_[k] - cumulative_[k - 1] <= 0) ++k;
+    while (k + 1 < node_.size() && node_[k].cumulative - node_[k - 1].cumulative <= 0) ++k;
     return k;
   }
 
-  std::vector<double> x_, p_;
-  std::vector<double> cumulative_;
+  // Each node's abscissa, value and the mass below it, side by side: an
+  // interval's search and inversion read one or two cache lines.
+  struct Node {
+    double cumulative, x, p;
+  };
+  std::vector<Node> node_;
   std::vector<std::uint32_t> guide_;
 };
 
