@@ -1,5 +1,7 @@
 #include "engine/parallel_phases.h"
 
+#include "output/binary_ray_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <condition_variable>
@@ -141,6 +143,7 @@ class Pipeline {
         counts_(draw_counts(plan, fluxPhase)),
         useLevels_(values_use_levels(plan)),
         encode_(encoder),
+        encodeBatch_(batch_form_of(encoder)),
         rayBytes_(bytesPerRay != 0 ? bytesPerRay : static_cast<std::size_t>(kMaxRayLineLength)),
         ring_(ring_size(threads, bytesPerRay)) {
     for (auto& slot : ring_) slot = std::make_unique<Chunk>();
@@ -324,9 +327,10 @@ class Pipeline {
       }
       detail::modern_rays(plan_, draws, rays, static_cast<std::size_t>(n));
       // The batch up to its first ray that is not a finite number, if any:
-      // that ray is the chunk's last.
+      // that ray is the chunk's last. One pass without a jump finds whether
+      // there is one.
       std::int64_t keep = n;
-      if (chunk.bad < 0) {
+      if (chunk.bad < 0 && !all_finite(rays, static_cast<std::size_t>(n))) {
         for (std::int64_t i = 0; i < n; ++i) {
           if (!is_finite_ray(rays[i])) {
             keep = i + 1;
@@ -340,7 +344,13 @@ class Pipeline {
       char* const bytes = chunk.bytes.data();
       double* const values = chunk.values.data();
       std::uint8_t* const lengths = chunk.lineLength.data();
-      for (std::int64_t i = 0; i < keep; ++i, ++k) {
+      if (encodeBatch_ != nullptr) {
+        for (std::int64_t i = 0; i < keep; ++i) values[k + static_cast<std::size_t>(i)] = rays[i].flux;
+        const char* end = encodeBatch_(rays, static_cast<std::size_t>(keep), bytes + used, lengths + k);
+        used = static_cast<std::size_t>(end - bytes);
+        k += static_cast<std::size_t>(keep);
+      }
+      for (std::int64_t i = encodeBatch_ != nullptr ? keep : 0; i < keep; ++i, ++k) {
         values[k] = rays[i].flux;
         char* out = bytes + used;
         const char* end = encode_(rays[i], out);
@@ -435,8 +445,9 @@ class Pipeline {
   const std::int64_t totalItems_;  // -1: until the committing thread has enough
   const DrawCounts counts_;
   const bool useLevels_;
-  const RayEncoder encode_;     // a text line or a binary record per ray
-  const std::size_t rayBytes_;  // the most one ray's encoding takes
+  const RayEncoder encode_;               // a text line or a binary record per ray
+  const RecordBatchEncoder encodeBatch_;  // the binary records a batch at a time, or nullptr
+  const std::size_t rayBytes_;            // the most one ray's encoding takes
 
   std::mutex mutex_;
   std::condition_variable changed_;

@@ -78,6 +78,30 @@ char* encode_lighttools_spectral_record(const RayRecord& ray, char* out) noexcep
   return out + kSpectralRecordBytes;
 }
 
+namespace {
+
+template <char* (*Encode)(const RayRecord&, char*) noexcept>
+char* encode_batch(const RayRecord* rays, std::size_t n, char* out, std::uint8_t* lengths) noexcept {
+  for (std::size_t i = 0; i < n; ++i) {
+    char* const end = Encode(rays[i], out);
+    lengths[i] = static_cast<std::uint8_t>(end - out);
+    out = end;
+  }
+  return out;
+}
+
+}  // namespace
+
+RecordBatchEncoder batch_form_of(char* (*encoder)(const RayRecord& ray, char* out) noexcept) noexcept {
+  if (encoder == &encode_zemax_record) return &encode_batch<&encode_zemax_record>;
+  if (encoder == &encode_tm25_record) return &encode_batch<&encode_tm25_record>;
+  if (encoder == &encode_zemax_spectral_record) return &encode_batch<&encode_zemax_spectral_record>;
+  if (encoder == &encode_tm25_spectral_watt_record) return &encode_batch<&encode_tm25_spectral_watt_record>;
+  if (encoder == &encode_tm25_spectral_lumen_record) return &encode_batch<&encode_tm25_spectral_lumen_record>;
+  if (encoder == &encode_lighttools_spectral_record) return &encode_batch<&encode_lighttools_spectral_record>;
+  return nullptr;
+}
+
 std::string zemax_binary_header(std::uint32_t rays, double flux, std::string_view description, FluxUnit unit,
                                 const SpectralHeader& spectral) {
   std::string header(kZemaxHeaderBytes, '\0');

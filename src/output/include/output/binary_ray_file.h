@@ -102,6 +102,13 @@ char* encode_zemax_record(const RayRecord& ray, char* out) noexcept;
 // keeps it, so that the total stays the same; TM-25 readers warn about it.
 char* encode_tm25_record(const RayRecord& ray, char* out) noexcept;
 
+// n rays encoded one after another, each as its record encoder encodes it,
+// each ray's byte count into lengths[i]; returns the end.
+using RecordBatchEncoder = char* (*)(const RayRecord* rays, std::size_t n, char* out, std::uint8_t* lengths) noexcept;
+// The batch form of one of the record encoders declared here, the same
+// bytes without a call a ray; nullptr for any other encoder.
+RecordBatchEncoder batch_form_of(char* (*encoder)(const RayRecord& ray, char* out) noexcept) noexcept;
+
 // What a spectral ray set's headers say about its wavelengths (nm).
 struct SpectralHeader {
   bool spectral = false;  // every record carries a wavelength
