@@ -103,19 +103,23 @@ class SobolCursor {
     }
     ++seed_;
   }
-  // The next n points, each as next_unit gives it, into q[i][0..dimension).
-  // The state stays in registers over the batch: stepped in memory one
-  // 32-bit word at a time and read back two at a time, it would stall every
-  // point on a store that cannot be forwarded.
+  // The next n points, each as next_unit gives it, coordinate d of point i
+  // into q[d][i]. The state stays in registers over the batch: stepped in
+  // memory one 32-bit word at a time and read back two at a time, it would
+  // stall every point on a store that cannot be forwarded.
   template <std::size_t Stride>
-  void next_units(std::size_t n, double (*q)[Stride]) {
+  void next_columns(std::size_t n, double (*q)[Stride]) {
     switch (dimension_) {
-      case 4: return next_units_of<4>(n, q);
-      case 5: return next_units_of<5>(n, q);
-      case 6: return next_units_of<6>(n, q);
+      case 4: return next_columns_of<4>(n, q);
+      case 5: return next_columns_of<5>(n, q);
+      case 6: return next_columns_of<6>(n, q);
       default: break;
     }
-    for (std::size_t i = 0; i < n; ++i) next_unit(q[i]);
+    double point[kMaxDimension];
+    for (std::size_t i = 0; i < n; ++i) {
+      next_unit(point);
+      for (int d = 0; d < dimension_; ++d) q[d][i] = point[d];
+    }
   }
   std::int64_t seed() const { return seed_; }
 
@@ -137,45 +141,46 @@ class SobolCursor {
     ++seed_;
   }
   template <int D, std::size_t Stride>
-  void next_units_of(std::size_t n, double (*q)[Stride]) {
-    static_assert(D <= static_cast<int>(Stride));
-#if defined(__SSE2__)
-    if constexpr (Stride >= 6 && D >= 4) {
-      // Four dimensions a 128-bit vector: one exclusive or of a column's
-      // numbers, two at a time into doubles (exact, as the scalar steps).
-      // The dimensions past D stay 0, their numbers being 0.
-      __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(current_));
-      __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(current_ + 4));
-      const __m128d unit = _mm_set1_pd(kUnit);
-      std::int64_t seed = seed_;
-      for (std::size_t i = 0; i < n; ++i, ++seed) {
-        const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed + 1)));
-        const std::size_t at = column < SOBOL_MAX_BITS ? column : SOBOL_MAX_BITS;
-        _mm_storeu_pd(q[i], _mm_mul_pd(_mm_cvtepi32_pd(low), unit));
-        _mm_storeu_pd(q[i] + 2, _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(low, low)), unit));
-        if constexpr (D > 4) _mm_storeu_pd(q[i] + 4, _mm_mul_pd(_mm_cvtepi32_pd(high), unit));
-        low = _mm_xor_si128(low, _mm_loadu_si128(reinterpret_cast<const __m128i*>(byColumn_[at].data())));
-        high = _mm_xor_si128(high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(byColumn_[at].data() + 4)));
-      }
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(current_), low);
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(current_ + 4), high);
-      seed_ = seed;
-      return;
-    }
-#endif
-    std::int32_t current[D];
-    for (int d = 0; d < D; ++d) current[d] = current_[d];
+  void next_columns_of(std::size_t n, double (*q)[Stride]) {
     std::int64_t seed = seed_;
+#if defined(__SSE2__)
+    // Four dimensions a 128-bit vector: one exclusive or of a column's
+    // numbers, two at a time into doubles (exact, as the scalar steps).
+    __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(current_));
+    __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(current_ + 4));
+    const __m128d unit = _mm_set1_pd(kUnit);
     for (std::size_t i = 0; i < n; ++i, ++seed) {
       const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed + 1)));
-      const bool step = column < SOBOL_MAX_BITS;
-      const unsigned at = step ? column : 0;
+      const std::size_t at = column < SOBOL_MAX_BITS ? column : SOBOL_MAX_BITS;
+      const __m128d first = _mm_mul_pd(_mm_cvtepi32_pd(low), unit);
+      const __m128d second = _mm_mul_pd(_mm_cvtepi32_pd(_mm_unpackhi_epi64(low, low)), unit);
+      _mm_storel_pd(&q[0][i], first);
+      _mm_storeh_pd(&q[1][i], first);
+      _mm_storel_pd(&q[2][i], second);
+      _mm_storeh_pd(&q[3][i], second);
+      if constexpr (D > 4) {
+        const __m128d third = _mm_mul_pd(_mm_cvtepi32_pd(high), unit);
+        _mm_storel_pd(&q[4][i], third);
+        if constexpr (D > 5) _mm_storeh_pd(&q[5][i], third);
+      }
+      low = _mm_xor_si128(low, _mm_loadu_si128(reinterpret_cast<const __m128i*>(byColumn_[at].data())));
+      high = _mm_xor_si128(high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(byColumn_[at].data() + 4)));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(current_), low);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(current_ + 4), high);
+#else
+    std::int32_t current[D];
+    for (int d = 0; d < D; ++d) current[d] = current_[d];
+    for (std::size_t i = 0; i < n; ++i, ++seed) {
+      const auto column = static_cast<unsigned>(std::countr_zero(static_cast<std::uint64_t>(seed + 1)));
+      const std::size_t at = column < SOBOL_MAX_BITS ? column : SOBOL_MAX_BITS;
       for (int d = 0; d < D; ++d) {
-        q[i][d] = static_cast<double>(current[d]) * kUnit;
-        current[d] ^= step ? table_->direction_numbers[static_cast<std::size_t>(d)][at] : 0;
+        q[d][i] = static_cast<double>(current[d]) * kUnit;
+        current[d] ^= byColumn_[at][static_cast<std::size_t>(d)];
       }
     }
     for (int d = 0; d < D; ++d) current_[d] = current[d];
+#endif
     seed_ = seed;
   }
   const SobolState* table_ = nullptr;
@@ -193,7 +198,7 @@ struct ChunkDraws {
 
   void sobol(float* q) { sobolCursor.next(q); }
   void sobol_unit(double* q) { sobolCursor.next_unit(q); }
-  void sobol_units(std::size_t n, double (*q)[6]) { sobolCursor.next_units(n, q); }
+  void sobol_columns(std::size_t n, double (*q)[DirectionSampler::kBatch]) { sobolCursor.next_columns(n, q); }
   double unit() { return uniform01(uniformSeed); }
   void units(std::size_t n, double* out) { uniform01_n(uniformSeed, n, out); }
   std::int32_t uniform(std::int32_t a, std::int32_t b) { return uniform_int(a, b, uniformSeed); }

@@ -81,7 +81,8 @@ char* encode_lighttools_spectral_record(const RayRecord& ray, char* out) noexcep
 namespace {
 
 template <char* (*Encode)(const RayRecord&, char*) noexcept>
-char* encode_batch(const RayRecord* rays, std::size_t n, char* out, std::uint8_t* lengths) noexcept {
+[[gnu::optimize("no-tree-vectorize")]] char* encode_batch(const RayRecord* rays, std::size_t n, char* out,
+                                                          std::uint8_t* lengths) noexcept {
   for (std::size_t i = 0; i < n; ++i) {
     char* const end = Encode(rays[i], out);
     lengths[i] = static_cast<std::uint8_t>(end - out);

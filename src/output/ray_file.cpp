@@ -99,6 +99,15 @@ RayFileWriter::RayFileWriter(std::string path, std::size_t bufferBytes)
 RayFileWriter::~RayFileWriter() { discard(); }
 
 void RayFileWriter::write(std::string_view bytes) {
+  // Once direct writes are known not to be taken (a pipe, a device, a file
+  // system without them), a large span goes to the C library as it is,
+  // after what the buffer holds: one copy of every byte less.
+  if (unbufferedTried_ && !target_.unbuffered_writes() && bytes.size() >= kPassThroughBytes) {
+    flush_buffer();
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), target_.stream()) != bytes.size()) fail("write", errno);
+    return;
+  }
   // Through the buffer, a buffer-full at a time: writes past the page cache
   // need its alignment, and the order of the bytes is the file's.
   while (!bytes.empty()) {

@@ -1,6 +1,7 @@
 #include "photometry/spectrum.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -13,135 +14,71 @@
 #include "base/platform_file.h"
 #include "photometry/cie_observer.h"
 
-// The batch lookup's vector paths: SSE2 on every x86-64 processor; AVX
-// chosen at run time where the compiler can make it (not on Windows, whose
-// GCC does not align the stack for AVX's spills).
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define LUCIDRA_SPECTRUM_SSE2 1
+// The batch lookup's vector path: AVX chosen at run time where the
+// compiler can make it (not on Windows, whose GCC does not align the stack
+// for AVX's spills).
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(_WIN32)
 #include <immintrin.h>
 #define LUCIDRA_SPECTRUM_AVX 1
-#endif
 #endif
 
 namespace lucidra {
 
 namespace {
 
-#ifdef LUCIDRA_SPECTRUM_SSE2
-// What Spectrum::wavelength_at reads, as plain arrays for the batch loops
-// below. They take its steps several shares side by side: the same
-// operations in the same order (IEEE square root and division; max and min
-// that pick as its comparisons do, a NaN included), so every wavelength is
-// the same double as one call would give.
-struct InverseTables {
-  const double* cumulative;
-  const double* power;
-  const double* slope;
-  const double* nm;
-  const std::uint32_t* guide;
-  const double* stepShare;
-  std::size_t guideCells;
-  std::size_t last;
-  double total;
-  // The largest area below the total, and the largest share below 1.
-  double areaBound;
-  static constexpr double kShareBound = 1 - 0x1p-53;
-
-  // The piece of the spectrum that holds `area` (share x total): the
-  // piece wavelength_at steps to. Nearly every cell holds at most one step,
-  // taken when the share reaches the cell's threshold; in the others the
-  // steps are wavelength_at's. A share below 1 has an area below the total,
-  // so they stop before the last point without its bounds checks; a larger
-  // share (or none) is held there, its wavelength being the last point's
-  // whatever the piece.
-  std::size_t piece(double share, double area) const noexcept {
-    const double s = share < kShareBound ? share : kShareBound;
-    const auto cell = static_cast<std::size_t>(static_cast<std::int32_t>(s * static_cast<double>(guideCells)));
-    const double step = stepShare[cell];
-    std::size_t i = guide[cell];
-    if (step < 0) [[unlikely]] {
-      const double a = area < areaBound ? area : areaBound;
-      while (cumulative[i + 1] <= a) ++i;
-      return i;
-    }
-    return i + static_cast<std::size_t>(s >= step);
-  }
-};
-
-// Shares k, k + 2, ... two at a time while two are left; returns the first
-// share not done.
-std::size_t wavelengths_sse2(const InverseTables& t, const double* q, double* nm, std::size_t k,
-                             std::size_t n) noexcept {
-  const __m128d two = _mm_set1_pd(2.0);
-  const __m128d zero = _mm_setzero_pd();
-  const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-  const __m128d infinity = _mm_set1_pd(std::numeric_limits<double>::infinity());
-  const __m128d total = _mm_set1_pd(t.total);
-  const __m128d lastNm = _mm_set1_pd(t.nm[t.last]);
-  for (; k + 2 <= n; k += 2) {
-    const double a0 = q[k] * t.total, a1 = q[k + 1] * t.total;
-    const std::size_t i0 = t.piece(q[k], a0), i1 = t.piece(q[k + 1], a1);
-    const __m128d area = _mm_set_pd(a1, a0);
-    const __m128d p0 = _mm_set_pd(t.power[i1], t.power[i0]);
-    const __m128d rest = _mm_sub_pd(area, _mm_set_pd(t.cumulative[i1], t.cumulative[i0]));
-    const __m128d slope2 = _mm_mul_pd(two, _mm_set_pd(t.slope[i1], t.slope[i0]));
-    const __m128d root = _mm_add_pd(_mm_mul_pd(p0, p0), _mm_mul_pd(slope2, rest));
-    const __m128d u = _mm_div_pd(_mm_mul_pd(two, rest), _mm_add_pd(p0, _mm_sqrt_pd(_mm_max_pd(root, zero))));
-    const __m128d finite = _mm_cmplt_pd(_mm_and_pd(u, magnitude), infinity);
-    const __m128d inside = _mm_min_pd(_mm_add_pd(_mm_set_pd(t.nm[i1], t.nm[i0]), _mm_and_pd(u, finite)),
-                                      _mm_set_pd(t.nm[i1 + 1], t.nm[i0 + 1]));
-    const __m128d beyond = _mm_cmple_pd(total, area);
-    _mm_storeu_pd(nm + k, _mm_or_pd(_mm_and_pd(beyond, lastNm), _mm_andnot_pd(beyond, inside)));
-  }
-  return k;
-}
-#endif
-
 #ifdef LUCIDRA_SPECTRUM_AVX
-// Four shares at a time where the processor has AVX: its square root and
-// division take four doubles in about the time SSE2's take two. (No FMA:
-// a fused multiply-add would round differently.)
-[[gnu::target("avx")]] std::size_t wavelengths_avx(const InverseTables& t, const double* q, double* nm,
-                                                   std::size_t n) noexcept {
-  const __m256d two = _mm256_set1_pd(2.0);
+// Four shares at a time: the cells' four numbers loaded together and turned
+// into a vector of each, then wavelength_at's steps in the same order (no
+// FMA: a fused multiply-add would round differently). Returns how many
+// shares it did; a block with a share outside [0, 1) or a cell that takes
+// the exact inverse leaves those lanes to the caller, as bits of `exact`
+// (n at most 64).
+[[gnu::target("avx")]] std::size_t wavelengths_avx(const double* cells, std::size_t cellCount, const double* q,
+                                                   double* nm, std::size_t n, std::uint64_t& exact) noexcept {
+  const __m256d scale = _mm256_set1_pd(static_cast<double>(cellCount));
   const __m256d zero = _mm256_setzero_pd();
-  const __m256d magnitude = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
-  const __m256d infinity = _mm256_set1_pd(std::numeric_limits<double>::infinity());
-  const __m256d total = _mm256_set1_pd(t.total);
-  const __m256d lastNm = _mm256_set1_pd(t.nm[t.last]);
-  // First the pieces of up to 16 shares, then their arithmetic: the
-  // divisions of the block queue up back to back.
-  constexpr std::size_t kBlock = 16;
-  std::size_t k = 0;
-  while (k + 4 <= n) {
-    const std::size_t block = std::min(kBlock, (n - k) / 4 * 4);
-    double area[kBlock];
-    std::size_t at[kBlock];
-    for (std::size_t j = 0; j < block; ++j) {
-      area[j] = q[k + j] * t.total;
-      at[j] = t.piece(q[k + j], area[j]);
-    }
-    for (std::size_t j = 0; j < block; j += 4, k += 4) {
-      const std::size_t i0 = at[j], i1 = at[j + 1], i2 = at[j + 2], i3 = at[j + 3];
-      const __m256d areas = _mm256_loadu_pd(area + j);
-      const __m256d p0 = _mm256_set_pd(t.power[i3], t.power[i2], t.power[i1], t.power[i0]);
-      const __m256d rest =
-          _mm256_sub_pd(areas, _mm256_set_pd(t.cumulative[i3], t.cumulative[i2], t.cumulative[i1], t.cumulative[i0]));
-      const __m256d slope2 = _mm256_mul_pd(two, _mm256_set_pd(t.slope[i3], t.slope[i2], t.slope[i1], t.slope[i0]));
-      const __m256d root = _mm256_add_pd(_mm256_mul_pd(p0, p0), _mm256_mul_pd(slope2, rest));
-      const __m256d u =
-          _mm256_div_pd(_mm256_mul_pd(two, rest), _mm256_add_pd(p0, _mm256_sqrt_pd(_mm256_max_pd(root, zero))));
-      const __m256d finite = _mm256_cmp_pd(_mm256_and_pd(u, magnitude), infinity, _CMP_LT_OQ);
-      const __m256d start = _mm256_set_pd(t.nm[i3], t.nm[i2], t.nm[i1], t.nm[i0]);
-      const __m256d end = _mm256_set_pd(t.nm[i3 + 1], t.nm[i2 + 1], t.nm[i1 + 1], t.nm[i0 + 1]);
-      const __m256d inside = _mm256_min_pd(_mm256_add_pd(start, _mm256_and_pd(u, finite)), end);
-      const __m256d beyond = _mm256_cmp_pd(total, areas, _CMP_LE_OQ);
-      _mm256_storeu_pd(nm + k, _mm256_blendv_pd(inside, lastNm, beyond));
-    }
+  const __m256d one = _mm256_set1_pd(1.0);
+  const std::size_t whole = n / 4 * 4;
+  // First every share's cell and place in it, so that the cells' loads
+  // below have their addresses at once and overlap.
+  alignas(32) std::int32_t cell[64];
+  alignas(32) double within[64];
+  int outside = 0;
+  for (std::size_t k = 0; k < whole; k += 4) {
+    const __m256d share = _mm256_loadu_pd(q + k);
+    const __m256d valid = _mm256_and_pd(_mm256_cmp_pd(share, zero, _CMP_GE_OQ), _mm256_cmp_pd(share, one, _CMP_LT_OQ));
+    // Lanes outside [0, 1) look up cell 0 and are then done exactly.
+    const __m256d t = _mm256_and_pd(_mm256_mul_pd(share, scale), valid);
+    const __m128i c = _mm256_cvttpd_epi32(t);
+    _mm_store_si128(reinterpret_cast<__m128i*>(cell + k), c);
+    _mm256_store_pd(within + k, _mm256_sub_pd(t, _mm256_cvtepi32_pd(c)));
+    outside |= _mm256_movemask_pd(valid) ^ 15;
   }
-  return k;
+  exact = 0;
+  if (outside != 0) {
+    // Never for a ray's share: the whole block the single way.
+    exact = ~std::uint64_t{0} >> (64 - whole);
+    return whole;
+  }
+  for (std::size_t k = 0; k < whole; k += 4) {
+    const __m256d r0 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k]));
+    const __m256d r1 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k + 1]));
+    const __m256d r2 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k + 2]));
+    const __m256d r3 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k + 3]));
+    const __m256d low01 = _mm256_unpacklo_pd(r0, r1), high01 = _mm256_unpackhi_pd(r0, r1);
+    const __m256d low23 = _mm256_unpacklo_pd(r2, r3), high23 = _mm256_unpackhi_pd(r2, r3);
+    const __m256d start = _mm256_permute2f128_pd(low01, low23, 0x20);
+    const __m256d square = _mm256_permute2f128_pd(low01, low23, 0x31);
+    const __m256d slope = _mm256_permute2f128_pd(high01, high23, 0x20);
+    const __m256d cube = _mm256_permute2f128_pd(high01, high23, 0x31);
+    const __m256d f = _mm256_load_pd(within + k);
+    const __m256d value = _mm256_add_pd(
+        start, _mm256_mul_pd(f, _mm256_add_pd(slope, _mm256_mul_pd(f, _mm256_add_pd(square, _mm256_mul_pd(f, cube))))));
+    _mm256_storeu_pd(nm + k, value);
+    const int tabulated = _mm256_movemask_pd(_mm256_cmp_pd(start, zero, _CMP_GT_OQ));
+    exact |= static_cast<std::uint64_t>(~tabulated & 15) << k;
+  }
+  return whole;
 }
 
 bool detect_avx() noexcept {
@@ -248,46 +185,77 @@ Spectrum Spectrum::from_points(std::vector<double> nm, std::vector<double> power
   for (std::size_t k = 0; k + 1 < s.nm_.size(); ++k) {
     s.slope_[k] = (s.power_[k + 1] - s.power_[k]) / (s.nm_[k + 1] - s.nm_[k]);
   }
-  // A share's area (share x total, rounded) never falls as the share grows,
-  // so "the area reaches the next point" is "the share reaches a threshold":
-  // the smallest share whose area does, found by stepping from the quotient
-  // to the neighbouring doubles. A cell whose largest area reaches the point
-  // after next needs wavelength_at's steps.
-  const std::size_t last = s.cumulative_.size() - 1;
-  const double total = s.cumulative_.back();
-  s.stepShare_.resize(kGuideCells);
-  for (std::size_t cell = 0; cell < kGuideCells; ++cell) {
-    const std::size_t g = s.guide_[cell];
-    const double end = static_cast<double>(cell + 1) / static_cast<double>(kGuideCells);
-    const double highestArea = std::nextafter(end, 0.0) * total;
-    double& step = s.stepShare_[cell];
-    if (g + 1 >= last) {
-      step = std::numeric_limits<double>::infinity();  // the last piece: no step
-    } else if (g + 2 < last && s.cumulative_[g + 2] <= highestArea) {
-      step = -1;
-    } else {
-      const double boundary = s.cumulative_[g + 1];
-      step = boundary / total;
-      while (step > 0 && std::nextafter(step, 0.0) * total >= boundary) step = std::nextafter(step, 0.0);
-      while (step * total < boundary) step = std::nextafter(step, 2.0);
-    }
-  }
+  s.build_inverse_cells();
   return s;
+}
+
+// The cubic on shares [q0, q1], from the exact wavelengths and slopes at
+// both ends (Hermite's), when it stays within half the tolerance of the
+// exact inverse at fifteen places across the cell (so the whole of it is
+// within all of it); a start of 0 where it does not.
+Spectrum::InverseCell Spectrum::fit_inverse_cell(double q0, double q1) const {
+  const double total = cumulative_.back();
+  const auto power_at = [&](double q, double nm) {
+    const std::size_t i = piece_of(q, q * total);
+    return power_[i] + slope_[i] * (nm - nm_[i]);
+  };
+  const double nm0 = exact_wavelength_at(q0), nm1 = exact_wavelength_at(q1);
+  const double p0 = power_at(q0, nm0), p1 = power_at(q1, nm1);
+  if (!(nm1 > nm0) || !(p0 > 0) || !(p1 > 0)) return {0, 0, 0, 0};
+  // d nm / d f = total / power x (q1 - q0) at each end.
+  const double m0 = total / p0 * (q1 - q0), m1 = total / p1 * (q1 - q0);
+  const InverseCell c{nm0, m0, 3 * (nm1 - nm0) - 2 * m0 - m1, 2 * (nm0 - nm1) + m0 + m1};
+  for (int k = 1; k < 16; ++k) {
+    const double f = k / 16.0;
+    const double cubic = c.start + f * (c.slope + f * (c.square + f * c.cube));
+    if (!(std::fabs(cubic - exact_wavelength_at(q0 + f * (q1 - q0))) <= 0.5 * kInverseTolerance)) return {0, 0, 0, 0};
+  }
+  return c;
+}
+
+void Spectrum::build_inverse_cells() {
+  const double cells = static_cast<double>(kInverseCells);
+  cells_.assign(kInverseCells, InverseCell{0, 0, 0, 0});
+  subCells_.clear();
+  // The last cell reaches share 1, where the inverse ends at the last point
+  // with power: it is left to the exact inverse.
+  for (std::size_t j = 0; j + 1 < kInverseCells; ++j) {
+    const double q0 = static_cast<double>(j) / cells, q1 = static_cast<double>(j + 1) / cells;
+    cells_[j] = fit_inverse_cell(q0, q1);
+    if (cells_[j].start > 0) continue;
+    // A point of the spectrum inside (the inverse bends there) or a steep
+    // stretch: the cell in kInverseSubCells parts, each fitted again.
+    InverseCell parts[kInverseSubCells];
+    bool any = false;
+    for (std::size_t k = 0; k < kInverseSubCells; ++k) {
+      const double parts0 = static_cast<double>(kInverseSubCells);
+      parts[k] = fit_inverse_cell(q0 + (q1 - q0) * static_cast<double>(k) / parts0,
+                                  q0 + (q1 - q0) * static_cast<double>(k + 1) / parts0);
+      any = any || parts[k].start > 0;
+    }
+    if (!any) continue;
+    // The parts' place, as a negative start: -(block + 1).
+    cells_[j].start = -static_cast<double>(subCells_.size() / kInverseSubCells + 1);
+    subCells_.insert(subCells_.end(), parts, parts + kInverseSubCells);
+  }
 }
 
 void Spectrum::wavelengths_at(const double* q, double* nm, std::size_t n) const noexcept {
   std::size_t k = 0;
-#ifdef LUCIDRA_SPECTRUM_SSE2
-  if (nm_.size() > 1) {
-    const InverseTables tables{cumulative_.data(), power_.data(),
-                               slope_.data(),      nm_.data(),
-                               guide_.data(),      stepShare_.data(),
-                               kGuideCells,        cumulative_.size() - 1,
-                               cumulative_.back(), std::nextafter(cumulative_.back(), 0.0)};
 #ifdef LUCIDRA_SPECTRUM_AVX
-    if (kHasAvx) k = wavelengths_avx(tables, q, nm, n);
-#endif
-    k = wavelengths_sse2(tables, q, nm, k, n);
+  if (nm_.size() > 1 && kHasAvx) {
+    constexpr std::size_t kBlock = 64;
+    while (k + 4 <= n) {
+      const std::size_t block = std::min(kBlock, n - k);
+      std::uint64_t exact = 0;
+      const std::size_t done = wavelengths_avx(&cells_.front().start, kInverseCells, q + k, nm + k, block, exact);
+      for (; exact != 0; exact &= exact - 1) {
+        const auto i = k + static_cast<std::size_t>(std::countr_zero(exact));
+        nm[i] = wavelength_at(q[i]);
+      }
+      k += done;
+      if (done < block) break;
+    }
   }
 #endif
   for (; k < n; ++k) nm[k] = wavelength_at(q[k]);

@@ -77,13 +77,15 @@ TEST(Spectrum, InverseCumulativeDistribution) {
   EXPECT_NEAR(t.wavelength_at(0.125), 425, 1e-9);
   EXPECT_NEAR(t.wavelength_at(0.875), 475, 1e-9);
   EXPECT_NEAR(t.wavelength_at(0.0), 400, 1e-9);
-  // Round trip through the share below, over a ramp with a flat part.
+  // Round trip through the share below, over a ramp with a flat part: the
+  // exact inverse to rounding, the tabulated one within its tolerance.
   const Spectrum r = Spectrum::from_points({380, 420, 500, 700, 780}, {0, 2, 2, 0.5, 0});
   for (double q = 0.001; q < 1; q += 0.01) {
     const double nm = r.wavelength_at(q);
     EXPECT_GE(nm, 380);
     EXPECT_LE(nm, 780);
-    EXPECT_NEAR(r.share_below(nm), q, 1e-12) << q;
+    EXPECT_NEAR(r.share_below(r.exact_wavelength_at(q)), q, 1e-12) << q;
+    EXPECT_NEAR(nm, r.exact_wavelength_at(q), Spectrum::kInverseTolerance) << q;
   }
   // A gap without power is never drawn.
   const Spectrum g = Spectrum::from_points({400, 410, 600, 610}, {1, 0, 0, 1});
@@ -96,8 +98,8 @@ TEST(Spectrum, InverseCumulativeDistribution) {
 }
 
 TEST(Spectrum, BatchLookupIsBitForBitTheSingleOne) {
-  // The batch path (four shares at a time with AVX, two with SSE2, the rest
-  // one by one) against wavelength_at on spectra with every kind of piece:
+  // The batch path (four shares at a time with AVX, the rest one by one)
+  // against wavelength_at on spectra with every kind of piece:
   // rising and falling, flat, starting or ending at zero power, a gap
   // without power, a point only, many points in one guide cell, one line.
   std::vector<double> whiteNm, whitePower, combNm, combPower;
@@ -149,6 +151,13 @@ TEST(Spectrum, BatchLookupIsBitForBitTheSingleOne) {
       for (std::size_t k = 0; k < all.size(); ++k) {
         ASSERT_EQ(batch[k], c.spectrum.wavelength_at(all[k])) << c.name << ", share " << all[k] << ", batch " << n;
       }
+    }
+    // The tabulated inverse within its tolerance of the exact one, on the
+    // shares above and on a fine even grid between the table's cells.
+    for (std::size_t k = 0; k < 65536; ++k) all.push_back((static_cast<double>(k) + 0.5) / 65536);
+    for (const double q : all) {
+      ASSERT_NEAR(c.spectrum.wavelength_at(q), c.spectrum.exact_wavelength_at(q), Spectrum::kInverseTolerance)
+          << c.name << ", share " << q;
     }
   }
 }

@@ -149,6 +149,8 @@ class RayFileWriter {
   };
   std::unique_ptr<char[], AlignedDelete> buffer_;
   std::size_t capacity_ = 0;
+  // Spans at least this long skip the buffer when direct writes are off.
+  static constexpr std::size_t kPassThroughBytes = std::size_t{64} << 10;
   std::size_t used_ = 0;
   bool unbufferedTried_ = false;
   static constexpr std::size_t kBinaryRecordBytes_ = 28;

@@ -43,7 +43,7 @@ namespace detail {
 // the radicand, std::max(0.0, square) ...
 template <class Lanes>
 [[gnu::always_inline]] inline Lanes linear_density_radicand(Lanes a, Lanes b, Lanes mass) noexcept {
-  const Lanes zero = a * 0.0;
+  const Lanes zero = Lanes{};
   const Lanes square = a * a + 2.0 * (b - a) * mass;
   return zero < square ? square : zero;
 }
@@ -51,7 +51,7 @@ template <class Lanes>
 // as selections with the same operands.
 template <class Lanes>
 [[gnu::always_inline]] inline Lanes linear_density_share(Lanes a, Lanes mass, Lanes root) noexcept {
-  const Lanes zero = a * 0.0, one = zero + 1.0;
+  const Lanes zero = Lanes{}, one = zero + 1.0;
   const Lanes denominator = a + root;
   const Lanes quotient = 2.0 * mass / denominator;
   const Lanes v = denominator > zero ? quotient : zero;

@@ -227,30 +227,38 @@ void unit_point(const SamplingPlan& plan, Draws& draws, double* q) {
   for (int d = 0; d < n; ++d) q[d] = draws.unit();
 }
 
-// The points of n rays (n <= kBatch): with seeded uniform draws, all of
-// them at once where the source can (see uniform01_n).
+// The points of n rays (n <= kBatch), coordinate d of point i in
+// q[d][i], so that each step of a batch reads its coordinate as one array:
+// with seeded uniform draws all of them at once where the source can (see
+// uniform01_n), Sobol points straight into the columns where it can.
 template <class Draws>
-void unit_points(const SamplingPlan& plan, Draws& draws, double (*q)[6], std::size_t n) {
-  if constexpr (requires(double* out) { draws.units(n, out); }) {
-    if (plan.algorithm != RandomAlgorithm::Sobol) {
-      const auto dimension = static_cast<std::size_t>(plan.sobol_dimension());
-      double all[DirectionSampler::kBatch * 6];
-      draws.units(n * dimension, all);
-      for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t d = 0; d < dimension; ++d) q[i][d] = all[i * dimension + d];
-      }
+void unit_points(const SamplingPlan& plan, Draws& draws, double (*q)[DirectionSampler::kBatch], std::size_t n) {
+  const auto dimension = static_cast<std::size_t>(plan.sobol_dimension());
+  if (plan.algorithm == RandomAlgorithm::Sobol) {
+    if constexpr (requires { draws.sobol_columns(n, q); }) {
+      draws.sobol_columns(n, q);
       return;
     }
-  }
-  if (plan.algorithm == RandomAlgorithm::Sobol) {
-    if constexpr (requires { draws.sobol_units(n, q); }) {
-      draws.sobol_units(n, q);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) draws.sobol_unit(q[i]);
+    double point[6];
+    for (std::size_t i = 0; i < n; ++i) {
+      draws.sobol_unit(point);
+      for (std::size_t d = 0; d < dimension; ++d) q[d][i] = point[d];
     }
     return;
   }
-  for (std::size_t i = 0; i < n; ++i) unit_point(plan, draws, q[i]);
+  if constexpr (requires(double* out) { draws.units(n, out); }) {
+    double all[DirectionSampler::kBatch * 6];
+    draws.units(n * dimension, all);
+    for (std::size_t i = 0; i < n; ++i) {
+      for (std::size_t d = 0; d < dimension; ++d) q[d][i] = all[i * dimension + d];
+    }
+    return;
+  }
+  double point[6];
+  for (std::size_t i = 0; i < n; ++i) {
+    unit_point(plan, draws, point);
+    for (std::size_t d = 0; d < dimension; ++d) q[d][i] = point[d];
+  }
 }
 
 // cos theta of a weighted ray: q spread evenly over the support's intervals.
@@ -330,24 +338,17 @@ double modern_ray(const SamplingPlan& plan, Draws& draws, RayRecord& ray, bool w
 template <class Draws>
 void modern_arc_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::size_t n) {
   constexpr std::size_t kBatch = ArcSource::kBatch;
-  double q[kBatch][6];
-  double qz[kBatch] = {}, qr[kBatch] = {}, qa[kBatch] = {}, qe[kBatch] = {}, qp[kBatch] = {};
-  double x[kBatch], y[kBatch], z[kBatch], dx[kBatch], dy[kBatch], dz[kBatch];
-  for (std::size_t i = 0; i < n; ++i) q[i][5] = 0;
+  // Start point (z, radius, angle), direction (elevation, azimuth), then
+  // the wavelength, as modern_ray takes them.
+  double q[6][kBatch];
+  double x[kBatch], y[kBatch], z[kBatch], dx[kBatch], dy[kBatch], dz[kBatch], nm[kBatch];
   unit_points(plan, draws, q, n);
-  for (std::size_t i = 0; i < n; ++i) {
-    qz[i] = q[i][0];
-    qr[i] = q[i][1];
-    qa[i] = q[i][2];
-    qe[i] = q[i][3];
-    qp[i] = q[i][4];
-  }
-  plan.arc->proportional_points(n, qz, qr, qa, x, y, z);
-  plan.arc->directions(n, qe, qp, dx, dy, dz);
+  plan.arc->proportional_points(n, q[0], q[1], q[2], x, y, z);
+  plan.arc->directions(n, q[3], q[4], dx, dy, dz);
+  if (plan.spectrum != nullptr) plan.spectrum->wavelengths_at(q[5], nm, n);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
-    // As modern_ray: the wavelength from the coordinate after the direction's.
-    if (plan.spectrum != nullptr) ray.wavelength = plan.spectrum->wavelength_at(q[i][5]);
+    if (plan.spectrum != nullptr) ray.wavelength = nm[i];
     ray.x = x[i];
     ray.y = y[i];
     ray.z = z[i];
@@ -370,36 +371,23 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     for (std::size_t i = 0; i < n; ++i) modern_ray(plan, draws, rays[i]);
     return;
   }
-  double q[kBatch][6];
-  double q0[kBatch] = {}, q1[kBatch] = {}, cosTheta[kBatch], phi[kBatch];
-  for (std::size_t i = 0; i < n; ++i) q[i][4] = q[i][5] = 0;
+  double q[6][kBatch];
+  double cosTheta[kBatch], phi[kBatch];
   unit_points(plan, draws, q, n);
-  for (std::size_t i = 0; i < n; ++i) {
-    q0[i] = q[i][0];
-    q1[i] = q[i][1];
-  }
-  // As modern_ray: the wavelength from the coordinate after the direction's,
-  // the batch's at once so that their square roots and divisions overlap.
+  // As modern_ray: the wavelength from the coordinate after the direction's
+  // and the start point's, the batch's at once.
   if (plan.spectrum != nullptr) {
-    double share[kBatch], nm[kBatch];
-    for (std::size_t i = 0; i < kBatch; ++i) share[i] = i < n ? q[i][4] : 0.0;
-    plan.spectrum->wavelengths_at(share, nm, n);
+    double nm[kBatch];
+    plan.spectrum->wavelengths_at(q[4], nm, n);
     for (std::size_t i = 0; i < n; ++i) rays[i].wavelength = nm[i];
   }
-  plan.directions->sample_batch(n, q0, q1, cosTheta, phi);
+  plan.directions->sample_batch(n, q[0], q[1], cosTheta, phi);
   // The sines and cosines of the batch two at a time (sin_cos_n), the
   // ellipse's angles with them.
   const bool ellipse = plan.planeShape == PlaneShape::Elliptical;
   double angle[2 * kBatch] = {}, sine[2 * kBatch], cosine[2 * kBatch], radius[kBatch];
   for (std::size_t i = 0; i < n; ++i) angle[i] = phi[i];
-  if (ellipse) {
-    double qa[kBatch], qb[kBatch];
-    for (std::size_t i = 0; i < n; ++i) {
-      qa[i] = q[i][2];
-      qb[i] = q[i][3];
-    }
-    concentric_polar_n(n, qa, qb, radius, angle + n);
-  }
+  if (ellipse) concentric_polar_n(n, q[2], q[3], radius, angle + n);
   sin_cos_n(ellipse ? 2 * n : n, angle, sine, cosine);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
@@ -407,8 +395,8 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
       ray.x = plan.semiAxisX * (radius[i] * cosine[n + i]);
       ray.y = plan.semiAxisY * (radius[i] * sine[n + i]);
     } else {
-      ray.x = plan.sizeX * (0.5 - q[i][2]);
-      ray.y = plan.sizeY * (0.5 - q[i][3]);
+      ray.x = plan.sizeX * (0.5 - q[2][i]);
+      ray.y = plan.sizeY * (0.5 - q[3][i]);
     }
     ray.z = 0;
     const double sinPhi = sine[i], cosPhi = cosine[i];
