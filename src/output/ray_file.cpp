@@ -173,18 +173,23 @@ void RayFileWriter::begin(Layout layout) {
 }
 
 void RayFileWriter::write_records(std::string_view bytes) {
-  // The flux of every record, added in file order as a reader adds it.
+  // The flux of every record, added in file order as a reader adds it, and
+  // whether a value is beyond single precision (it became an infinity: such
+  // a file would pass for a good one in every tool that reads it). Both a
+  // block of records at a time, so the bytes come from memory once; the
+  // check without a branch a value (which the compiler vectorises), then,
+  // only when it finds one, the search for its ray.
   const std::size_t recordBytes = layout_.recordBytes;
-  for (std::size_t at = layout_.fluxOffset; at < bytes.size(); at += recordBytes) {
-    recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
-  }
-  // A value beyond single precision became an infinity: such a file would
-  // pass for a good one in every tool that reads it.
-  // First one pass without a branch a value (which the compiler vectorises),
-  // then, only when it finds one, the search for its ray.
+  const std::size_t blockBytes = 64 * recordBytes;
   std::uint32_t infinite = 0;
-  for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4) {
-    infinite |= static_cast<std::uint32_t>((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u);
+  for (std::size_t block = 0; block < bytes.size(); block += blockBytes) {
+    const std::size_t end = std::min(bytes.size(), block + blockBytes);
+    for (std::size_t at = block + layout_.fluxOffset; at < end; at += recordBytes) {
+      recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
+    }
+    for (std::size_t at = block; at + 4 <= end; at += 4) {
+      infinite |= static_cast<std::uint32_t>((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u);
+    }
   }
   for (std::size_t at = 0; infinite != 0 && at + 4 <= bytes.size(); at += 4) {
     if ((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u) {
