@@ -2,6 +2,7 @@
 #include "distributions/distribution_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <clocale>
@@ -13,6 +14,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include "base/user_error.h"
 
@@ -187,6 +189,35 @@ TEST_F(RayFileWriterTest, WritesHeaderAndRaysByteForByte) {
   EXPECT_NO_THROW(writer.commit());
   EXPECT_THROW(writer.write_ray(RayRecord{}), std::logic_error);
 }
+
+#ifndef _WIN32
+// A pipe takes no direct writes: once that is known, large spans of rays go
+// to it without the buffer, small ones through it, all in order.
+TEST_F(RayFileWriterTest, APipeGetsEverySpanInOrder) {
+  const fs::path path = folder_ / "pipe";
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  std::string received;
+  std::thread reader([&] { received = read_bytes(path); });
+  std::string expected = zemax_header(0);
+  {
+    RayFileWriter writer(path.string(), std::size_t{1} << 16);
+    writer.write(expected);
+    // Spans of one line to far past the buffer, in an uneven order.
+    const std::size_t lines[] = {1, 3000, 2, 5000, 1, 1, 700, 12000, 4, 2500};
+    int i = 0;
+    for (const std::size_t count : lines) {
+      std::string span;
+      for (std::size_t k = 0; k < count; ++k, ++i) span += ray_line(RayRecord{i * 0.5, -i * 1e-3, 0, 0.6, 0, 0.8, 1.0});
+      writer.write_rays(span);
+      expected += span;
+    }
+    writer.commit();
+  }
+  reader.join();
+  ASSERT_EQ(received.size(), expected.size());
+  EXPECT_TRUE(received == expected);
+}
+#endif
 
 TEST_F(RayFileWriterTest, ReplacesAnExistingFileOnlyWhenCommitted) {
   const fs::path path = folder_ / "ray.dat";

@@ -339,5 +339,30 @@ TEST(ConcentricDisk, MapsTheSquareOntoTheDisk) {
   EXPECT_NEAR(inside / 40000.0, 0.25, 0.005);
 }
 
+// The two-at-a-time map against the single one, bit for bit: the centre,
+// the diagonals (|a| = |b|), the edges, either coordinate the wider one,
+// and odd counts.
+TEST(ConcentricDisk, PairsGiveTheBitsOfSingleMaps) {
+  std::vector<double> a = {0.5, 0.75, 0.25, 1, 0, 0.5, 0.5, 1 - 0x1p-30, 0x1p-30, 0.6, 0.5};
+  std::vector<double> b = {0.5, 0.75, 0.75, 0, 1, 0, 1, 0.5, 0.5, 0.1, 0.5 + 0x1p-40};
+  for (int i = 0; i < 301; ++i) {
+    a.push_back(std::fmod(0.61803398875 * i, 1.0));
+    b.push_back(std::fmod(0.41421356237 * i + 0.3, 1.0));
+  }
+  for (const std::size_t first : {std::size_t{0}, std::size_t{1}}) {
+    const std::size_t n = a.size() - first;
+    std::vector<double> r(n), angle(n);
+    detail::concentric_polar_n(n, &a[first], &b[first], r.data(), angle.data());
+    for (std::size_t i = 0; i < n; ++i) {
+      double r1 = 9, angle1 = 9;
+      detail::concentric_polar(a[first + i], b[first + i], r1, angle1);
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(r[i]), std::bit_cast<std::uint64_t>(r1))
+          << a[first + i] << " " << b[first + i];
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(angle[i]), std::bit_cast<std::uint64_t>(angle1))
+          << a[first + i] << " " << b[first + i];
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lucidra
