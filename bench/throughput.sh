@@ -88,9 +88,10 @@ for i in "${!names[@]}"; do
     for threads in 1 "$cores"; do
       for target in /dev/null file; do
         out=/dev/null; [[ $target == file ]] && out=engine.dat
-        # Every file row starts with the page cache written back, so that an
-        # earlier row's gigabytes do not throttle this one.
-        [[ $target == file ]] && sync
+        # Every row starts with the page cache written back, so that an
+        # earlier row's gigabytes do not throttle this one (their writeback
+        # takes a core from a run to /dev/null as much as from a file).
+        sync
         read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -o "$out" --threads "$threads" $flag ${cli_args[$i]})
         same="-"
         if [[ $target == file ]]; then
@@ -131,7 +132,7 @@ for i in "${!names[@]}"; do
     for threads in 1 "$cores"; do
       for target in /dev/null file; do
         out=/dev/null; [[ $target == file ]] && out=binary$threads.out
-        [[ $target == file ]] && sync
+        sync
         read -r es ek < <(timed "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -f "$format" -o "$out" --threads "$threads" $flag ${cli_args[$i]})
         same="-"
         if [[ $target == file ]]; then
