@@ -289,9 +289,14 @@ char* format_e_near_one(double value, char* out) noexcept {
   const int shift = 1075 - static_cast<int>(bits >> 52);
   const bool belowOne = value < 1.0;
   const u128 product = static_cast<u128>(mantissa) * (belowOne ? 10 * kLowDigits : kLowDigits);
-  const u64 digits = static_cast<u64>(product >> shift);
-  const u128 rest = product & ((u128{1} << shift) - 1);
-  const u128 half = u128{1} << (shift - 1);
+  // The shift is below 64: the digits straddle the product's two halves,
+  // the rest lies in the low one, so 64-bit steps do (a 128-bit shift by a
+  // variable amount costs a test and selections).
+  const auto low = static_cast<u64>(product), high = static_cast<u64>(product >> 64);
+  const auto s = static_cast<unsigned>(shift);
+  const u64 digits = (high << (64 - s)) | (low >> s);
+  const u64 rest = low & ((u64{1} << s) - 1);
+  const u64 half = u64{1} << (s - 1);
   const u64 rounded = digits + static_cast<u64>(rest > half || (rest == half && (digits & 1) != 0));
   const int exponent = belowOne ? -1 : 0;
   if (rounded == kHighDigits) [[unlikely]]
