@@ -146,14 +146,26 @@ class LinearDensity {
       targets[i] = q[i] * total();
       interval[i] = guide_[guide_entry(q[i])];
     }
+    // A point is settled when its node is inside the table and its target
+    // lies in [cumulative before, cumulative at): that interval has mass,
+    // and interval_from would keep it. The others (rarely any) take it.
+    static_assert(kBatch <= 64);
+    std::uint64_t unsettled = 0;
     for (std::size_t i = 0; i < n; ++i) {
       std::size_t k = interval[i];
       const double target = targets[i];
       k -= static_cast<std::size_t>(k > 0 && node_[k > 0 ? k - 1 : 0].cumulative > target);
       k += static_cast<std::size_t>(k < size && node_[k < size ? k : size - 1].cumulative <= target);
       interval[i] = k;
+      const std::size_t inside = std::clamp<std::size_t>(k, 1, size - 1);
+      const bool settled =
+          (k == inside) & (node_[inside - 1].cumulative <= target) & (target < node_[inside].cumulative);
+      unsettled |= static_cast<std::uint64_t>(!settled) << i;
     }
-    for (std::size_t i = 0; i < n; ++i) interval[i] = interval_from(interval[i], targets[i]);
+    for (; unsettled != 0; unsettled &= unsettled - 1) {
+      const auto i = static_cast<std::size_t>(std::countr_zero(unsettled));
+      interval[i] = interval_from(interval[i], targets[i]);
+    }
     for (std::size_t i = 0; i < n; ++i) {
       const double target = targets[i];
       const std::size_t k = interval[i];
