@@ -207,7 +207,7 @@ Spectrum::InverseCell Spectrum::fit_inverse_cell(double q0, double q1) const {
   const InverseCell c{nm0, m0, 3 * (nm1 - nm0) - 2 * m0 - m1, 2 * (nm0 - nm1) + m0 + m1};
   for (int k = 1; k < 16; ++k) {
     const double f = k / 16.0;
-    const double cubic = c.start + f * (c.slope + f * (c.square + f * c.cube));
+    const double cubic = c.at(f);
     if (!(std::fabs(cubic - exact_wavelength_at(q0 + f * (q1 - q0))) <= 0.5 * kInverseTolerance)) return {0, 0, 0, 0};
   }
   return c;

@@ -6,7 +6,9 @@
 #endif
 #include "sampling/linear_density.h"
 
+#if defined(LUCIDRA_LINEAR_DENSITY_WIDE)
 #include <immintrin.h>
+#endif
 
 namespace lucidra::detail {
 

@@ -62,14 +62,14 @@ class Spectrum {
     const auto j = static_cast<std::size_t>(t);
     const InverseCell& c = cells_[j];
     const double f = t - static_cast<double>(j);
-    if (c.start > 0) return c.start + f * (c.slope + f * (c.square + f * c.cube));
+    if (c.start > 0) return c.at(f);
     if (c.start < 0) {
       // A cell in parts: the same steps within its part.
       const double tp = f * static_cast<double>(kInverseSubCells);
       const auto k = static_cast<std::size_t>(tp);
       const InverseCell& part = subCells_[(static_cast<std::size_t>(-c.start) - 1) * kInverseSubCells + k];
       const double fp = tp - static_cast<double>(k);
-      if (part.start > 0) return part.start + fp * (part.slope + fp * (part.square + fp * part.cube));
+      if (part.start > 0) return part.at(fp);
     }
     return exact_wavelength_at(q);
   }
@@ -138,6 +138,8 @@ class Spectrum {
   // subCells_, each the same on its share of the cell.
   struct InverseCell {
     double start, slope, square, cube;
+    // The batch lookup takes the same steps in the same order.
+    double at(double f) const noexcept { return start + f * (slope + f * (square + f * cube)); }
   };
   std::vector<InverseCell> cells_;
   std::vector<InverseCell> subCells_;

@@ -158,9 +158,11 @@ class LinearDensity {
       k += static_cast<std::size_t>(k < size && node_[k < size ? k : size - 1].cumulative <= target);
       interval[i] = k;
       const std::size_t inside = std::clamp<std::size_t>(k, 1, size - 1);
-      const bool settled =
-          (k == inside) & (node_[inside - 1].cumulative <= target) & (target < node_[inside].cumulative);
-      unsettled |= static_cast<std::uint64_t>(!settled) << i;
+      // As numbers, so that the three tests need no jump between them.
+      const auto settled = static_cast<unsigned>(k == inside) &
+                           static_cast<unsigned>(node_[inside - 1].cumulative <= target) &
+                           static_cast<unsigned>(target < node_[inside].cumulative);
+      unsettled |= static_cast<std::uint64_t>(settled ^ 1u) << i;
     }
     for (; unsettled != 0; unsettled &= unsettled - 1) {
       const auto i = static_cast<std::size_t>(std::countr_zero(unsettled));
