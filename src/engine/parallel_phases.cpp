@@ -1,8 +1,10 @@
 #include "engine/parallel_phases.h"
 
+#include "base/repeated_sum.h"
 #include "output/binary_ray_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <condition_variable>
 #include <deque>
@@ -120,7 +122,10 @@ struct Chunk {
   std::vector<char> bytes;
   std::size_t used = 0;
   std::vector<std::uint8_t> lineLength;
-  std::vector<double> values;
+  std::vector<double> values;  // each item's flux, unless they all carry sameFlux
+  // The flux every accepted item of the chunk carries (equal-flux rays), or
+  // NaN when they differ; then `values` holds them.
+  double sameFlux = std::nan("");
   RayExtent extent;  // of the rays from `prefix` on (writing phase)
   std::int64_t accepted = 0;
   std::int64_t prefix = 0;  // accepted items made while a level was unknown
@@ -327,31 +332,28 @@ class Pipeline {
       }
       detail::modern_rays(plan_, draws, rays, static_cast<std::size_t>(n));
       // The batch up to its first ray that is not a finite number, if any:
-      // that ray is the chunk's last. One pass without a jump finds whether
-      // there is one.
+      // that ray is the chunk's last. The extent's pass tells whether there
+      // is one; then the extent takes only the rays up to it.
       std::int64_t keep = n;
-      if (chunk.bad < 0 && !all_finite(rays, static_cast<std::size_t>(n))) {
-        for (std::int64_t i = 0; i < n; ++i) {
-          if (!is_finite_ray(rays[i])) {
-            keep = i + 1;
-            break;
-          }
-        }
+      const RayExtent before = chunk.extent;
+      if (!chunk.extent.add(rays, static_cast<std::size_t>(n))) {
+        keep = 0;
+        while (keep < n && is_finite_ray(rays[keep])) ++keep;
+        ++keep;
+        chunk.extent = before;
+        (void)chunk.extent.add(rays, static_cast<std::size_t>(keep));
       }
-      chunk.extent.add(rays, static_cast<std::size_t>(keep));
       std::size_t k = static_cast<std::size_t>(chunk.accepted);
       std::size_t used = chunk.used;
       char* const bytes = chunk.bytes.data();
-      double* const values = chunk.values.data();
       std::uint8_t* const lengths = chunk.lineLength.data();
+      keep_flux_values(chunk, rays, keep);
       if (encodeBatch_ != nullptr) {
-        for (std::int64_t i = 0; i < keep; ++i) values[k + static_cast<std::size_t>(i)] = rays[i].flux;
         const char* end = encodeBatch_(rays, static_cast<std::size_t>(keep), bytes + used, lengths + k);
         used = static_cast<std::size_t>(end - bytes);
         k += static_cast<std::size_t>(keep);
       }
       for (std::int64_t i = encodeBatch_ != nullptr ? keep : 0; i < keep; ++i, ++k) {
-        values[k] = rays[i].flux;
         char* out = bytes + used;
         const char* end = encode_(rays[i], out);
         lengths[k] = static_cast<std::uint8_t>(end - out);
@@ -369,6 +371,24 @@ class Pipeline {
     chunk.attemptsDone = attempt;
   }
 
+  // Keeps the fluxes of a batch of rays for the committing thread: nothing
+  // while every ray of the chunk carries the same flux (equal-flux rays),
+  // each ray's value from the first one that differs.
+  static void keep_flux_values(Chunk& chunk, const RayRecord* rays, std::int64_t keep) {
+    if (keep == 0) return;
+    const auto from = static_cast<std::size_t>(chunk.accepted);
+    if (chunk.accepted == 0) chunk.sameFlux = rays[0].flux;
+    if (!std::isnan(chunk.sameFlux)) {
+      const std::uint64_t common = std::bit_cast<std::uint64_t>(chunk.sameFlux);
+      std::uint64_t differs = 0;
+      for (std::int64_t i = 0; i < keep; ++i) differs |= std::bit_cast<std::uint64_t>(rays[i].flux) ^ common;
+      if (differs == 0) return;
+      std::fill_n(chunk.values.begin(), from, chunk.sameFlux);
+      chunk.sameFlux = std::nan("");
+    }
+    for (std::int64_t i = 0; i < keep; ++i) chunk.values[from + static_cast<std::size_t>(i)] = rays[i].flux;
+  }
+
   void fill(Chunk& chunk, std::int64_t c, std::int64_t first, std::int64_t items, std::uint64_t acceptedBefore) {
     {
       std::lock_guard lock(mutex_);
@@ -382,6 +402,7 @@ class Pipeline {
     chunk.prefix = 0;
     chunk.bad = -1;
     chunk.extent = RayExtent{};
+    chunk.sameFlux = std::nan("");
     chunk.exhausted = false;
     chunk.used = 0;
     chunk.values.resize(static_cast<std::size_t>(items));
@@ -540,9 +561,16 @@ void writing_phase(const SamplingPlan& plan, const PhaseStart& start, Levels& le
     }
     const std::int64_t last = chunk.bad >= 0 && chunk.bad < take ? chunk.bad : take;
     std::size_t bytes = 0;
-    for (std::int64_t k = redo; k < last; ++k) {
-      bytes += chunk.lineLength[static_cast<std::size_t>(k)];
-      result.obtainedFlux += chunk.values[static_cast<std::size_t>(k)];
+    if (redo == 0 && last == chunk.accepted) {
+      bytes = chunk.used;
+    } else {
+      for (std::int64_t k = redo; k < last; ++k) bytes += chunk.lineLength[static_cast<std::size_t>(k)];
+    }
+    if (!std::isnan(chunk.sameFlux)) {
+      result.obtainedFlux = add_repeatedly(result.obtainedFlux, chunk.sameFlux,
+                                           static_cast<std::uint64_t>(std::max<std::int64_t>(0, last - redo)));
+    } else {
+      for (std::int64_t k = redo; k < last; ++k) result.obtainedFlux += chunk.values[static_cast<std::size_t>(k)];
     }
     writer.write_rays(std::string_view(chunk.bytes.data() + skip, bytes));
     result.raysWritten += last - redo;

@@ -1,7 +1,6 @@
 #pragma once
 // What the writing phase reports and the rules every ray of it follows.
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -28,20 +27,6 @@ struct WritingPhaseResult {
 inline bool is_finite_ray(const RayRecord& r) {
   return std::isfinite(r.x) && std::isfinite(r.y) && std::isfinite(r.z) && std::isfinite(r.dx) && std::isfinite(r.dy) &&
          std::isfinite(r.dz) && std::isfinite(r.flux);
-}
-
-// Whether all n rays are finite: the bits of each number with their
-// exponent all ones mark an infinity or a NaN; gathered without a jump.
-inline bool all_finite(const RayRecord* rays, std::size_t n) {
-  constexpr std::uint64_t kExponent = 0x7FF0000000000000;
-  std::uint64_t bad = 0;
-  for (std::size_t i = 0; i < n; ++i) {
-    const RayRecord& r = rays[i];
-    for (const double v : {r.x, r.y, r.z, r.dx, r.dy, r.dz, r.flux}) {
-      bad |= static_cast<std::uint64_t>((std::bit_cast<std::uint64_t>(v) & kExponent) == kExponent);
-    }
-  }
-  return bad == 0;
 }
 
 [[noreturn]] inline void refuse_non_finite_ray(std::int64_t rayNumber) {

@@ -1,6 +1,7 @@
 #include "output/ray_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/repeated_sum.h"
 #include "base/user_error.h"
 #include "output/binary_ray_file.h"
 #include "output/format_e.h"
@@ -177,20 +179,37 @@ void RayFileWriter::write_records(std::string_view bytes) {
   // whether a value is beyond single precision (it became an infinity: such
   // a file would pass for a good one in every tool that reads it). Both a
   // block of records at a time, so the bytes come from memory once; the
-  // check without a branch a value (which the compiler vectorises), then,
-  // only when it finds one, the search for its ray.
+  // checks without a branch a value (which the compiler vectorises), then,
+  // only when they find one, the search for its ray. Equal-flux records
+  // (every one with the span's first flux) are added in a few steps at the
+  // end of a run of such blocks, others one by one.
   const std::size_t recordBytes = layout_.recordBytes;
   const std::size_t blockBytes = 64 * recordBytes;
+  const std::uint32_t common = bytes.size() >= recordBytes ? get_u32(bytes.data() + layout_.fluxOffset) : 0;
+  const double commonFlux = static_cast<double>(std::bit_cast<float>(common));
+  std::uint64_t pending = 0;  // records with the common flux not added yet
   std::uint32_t infinite = 0;
   for (std::size_t block = 0; block < bytes.size(); block += blockBytes) {
     const std::size_t end = std::min(bytes.size(), block + blockBytes);
-    for (std::size_t at = block + layout_.fluxOffset; at < end; at += recordBytes) {
-      recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
+    std::uint32_t differs = 0;
+    std::uint64_t records = 0;
+    for (std::size_t at = block + layout_.fluxOffset; at < end; at += recordBytes, ++records) {
+      differs |= get_u32(bytes.data() + at) ^ common;
     }
     for (std::size_t at = block; at + 4 <= end; at += 4) {
       infinite |= static_cast<std::uint32_t>((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u);
     }
+    if (differs == 0) {
+      pending += records;
+      continue;
+    }
+    recordFlux_ = add_repeatedly(recordFlux_, commonFlux, pending);
+    pending = 0;
+    for (std::size_t at = block + layout_.fluxOffset; at < end; at += recordBytes) {
+      recordFlux_ += static_cast<double>(get_f32(bytes.data() + at));
+    }
   }
+  recordFlux_ = add_repeatedly(recordFlux_, commonFlux, pending);
   for (std::size_t at = 0; infinite != 0 && at + 4 <= bytes.size(); at += 4) {
     if ((get_u32(bytes.data() + at) & 0x7F800000u) == 0x7F800000u) {
       const std::uint64_t ray = records_ + at / recordBytes + 1;

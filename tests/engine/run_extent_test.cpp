@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -122,13 +125,51 @@ TEST(RayExtentTest, EmptyMergeAndShare) {
   const RayRecord batch[] = {{-3, 4, 0.25, 0, 0.6, -0.8, 2, 0}, {0, 0, -1, 0, 0, -1, 1, 0}};
   RayExtent c;
   c.add(RayRecord{1, -2, 0, 0, 0, 1, 0.5, 0});
-  c.add(batch, 2);
-  c.add(batch, 0);
+  EXPECT_TRUE(c.add(batch, 2));
+  EXPECT_TRUE(c.add(batch, 0));
   EXPECT_EQ(c.rays, a.rays);
   EXPECT_EQ(c.backwardRays, a.backwardRays);
   EXPECT_EQ(c.backwardFlux, a.backwardFlux);
   EXPECT_EQ(c.lo, a.lo);
   EXPECT_EQ(c.hi, a.hi);
+}
+
+// A batch's pass also tells whether every position, direction cosine and
+// flux is a finite number (the wavelength is not one of them), and equal
+// fluxes going backwards are summed in steps to the bits of one ray at a time.
+TEST(RayExtentTest, BatchFindsNonFiniteNumbersAndSumsEqualFluxes) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (int field = 0; field < 8; ++field) {
+    for (const double bad : {inf, -inf, nan}) {
+      std::vector<RayRecord> rays(64, RayRecord{0.5, -0.25, 0, 0.6, 0, -0.8, 0.3, 550});
+      double* values[] = {&rays[37].x,  &rays[37].y,  &rays[37].z,    &rays[37].dx,
+                          &rays[37].dy, &rays[37].dz, &rays[37].flux, &rays[37].wavelength};
+      *values[field] = bad;
+      RayExtent e;
+      EXPECT_EQ(e.add(rays.data(), rays.size()), field == 7) << "field " << field << " value " << bad;
+    }
+  }
+
+  // 64 rays of equal flux, every third one backwards, after rays of other
+  // fluxes: the same sum, bit for bit, as one ray at a time.
+  std::vector<RayRecord> rays;
+  for (int i = 0; i < 64; ++i) rays.push_back(RayRecord{0, 0, 0, 0, 0.6, i % 3 == 0 ? -0.8 : 0.8, 0.1 / 3, 0});
+  RayExtent stepwise, batched;
+  for (const RayRecord start : {RayRecord{0, 0, 0, 0, 0, -1, 1e-3, 0}, RayRecord{0, 0, 0, 0, 0, -1, 7.0, 0}}) {
+    stepwise.add(start);
+    batched.add(start);
+    for (const RayRecord& r : rays) stepwise.add(r);
+    EXPECT_TRUE(batched.add(rays.data(), rays.size()));
+    EXPECT_EQ(batched.backwardRays, stepwise.backwardRays);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(batched.backwardFlux), std::bit_cast<std::uint64_t>(stepwise.backwardFlux));
+  }
+  // One backward ray of another flux: the sum one ray at a time.
+  rays[63].dz = -0.8;
+  rays[63].flux = 0.2;
+  for (const RayRecord& r : rays) stepwise.add(r);
+  EXPECT_TRUE(batched.add(rays.data(), rays.size()));
+  EXPECT_EQ(std::bit_cast<std::uint64_t>(batched.backwardFlux), std::bit_cast<std::uint64_t>(stepwise.backwardFlux));
 }
 
 }  // namespace

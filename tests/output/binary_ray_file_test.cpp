@@ -273,7 +273,10 @@ TEST(BinaryWriter, LargeFilesKeepEveryByteAtAnyBufferSize) {
         expected = header;
       }
       for (int i = 0; i < 20000; ++i) {
-        const RayRecord ray{i * 0.5, -i * 1e-3, 0.25, 0.6, 0.0, 0.8, 1.0 / (i + 3)};
+        // Stretches of equal fluxes (added in steps), one odd flux among
+        // them, and stretches of different ones: the header's sum the same.
+        const double rayFlux = i == 100 ? 0.7 : (i / 7000) % 2 == 0 ? 1.0 / 3 : 1.0 / (i + 3);
+        const RayRecord ray{i * 0.5, -i * 1e-3, 0.25, 0.6, 0.0, 0.8, rayFlux};
         char out[kMaxRayLineLength];
         const char* end = writer.encoder()(ray, out);
         pending.append(static_cast<const char*>(out), end);

@@ -12,6 +12,7 @@
 #include <limits>
 
 #include "base/ray_record.h"
+#include "base/repeated_sum.h"
 
 namespace lucidra {
 
@@ -42,31 +43,54 @@ struct RayExtent {
   // The same as add() for each of `n` rays in turn, with the running bounds
   // and sums held in registers: a writer adds rays between stores through
   // char pointers, which would make the compiler reload them every ray.
-  void add(const RayRecord* batch, std::size_t n) {
+  // Returns whether every position, direction cosine and flux of the batch
+  // is a finite number, found in the same pass: v - v is +0 for a finite v
+  // and a NaN for an infinity or a NaN, whose bits are gathered by OR.
+  [[nodiscard]] bool add(const RayRecord* batch, std::size_t n) {
+    if (n == 0) return true;
     double lx = lo[0], ly = lo[1], lz = lo[2], hx = hi[0], hy = hi[1], hz = hi[2];
     std::int64_t backwards = 0;
-    double flux = backwardFlux;
+    // Whether every backward ray carries the first ray's flux (the bits of
+    // each that differ, gathered by a mask: no jump, no chain of additions).
+    const std::uint64_t common = std::bit_cast<std::uint64_t>(batch[0].flux);
+    std::uint64_t differs = 0;
+    std::uint64_t notFinite = 0;
     for (std::size_t i = 0; i < n; ++i) {
       const RayRecord& ray = batch[i];
+      notFinite |= std::bit_cast<std::uint64_t>((ray.x - ray.x) + (ray.y - ray.y)) |
+                   std::bit_cast<std::uint64_t>((ray.z - ray.z) + (ray.dx - ray.dx)) |
+                   std::bit_cast<std::uint64_t>((ray.dy - ray.dy) + (ray.dz - ray.dz)) |
+                   std::bit_cast<std::uint64_t>(ray.flux - ray.flux);
       lx = std::min(lx, ray.x);
       ly = std::min(ly, ray.y);
       lz = std::min(lz, ray.z);
       hx = std::max(hx, ray.x);
       hy = std::max(hy, ray.y);
       hz = std::max(hz, ray.z);
-      // The flux or +0 by a mask: GCC makes the choice a jump, which a
-      // double-sided emitter's rays, backward at random, mispredict half
-      // the time. Adding +0 leaves the sum as it was.
       const bool backward = ray.dz < 0;
       backwards += backward ? 1 : 0;
       const std::uint64_t mask = std::uint64_t{0} - static_cast<std::uint64_t>(backward);
-      flux += std::bit_cast<double>(std::bit_cast<std::uint64_t>(ray.flux) & mask);
+      differs |= (std::bit_cast<std::uint64_t>(ray.flux) ^ common) & mask;
     }
     lo = {lx, ly, lz};
     hi = {hx, hy, hz};
     rays += static_cast<std::int64_t>(n);
     backwardRays += backwards;
+    if (differs == 0) {
+      // Equal-flux rays: the additions below, in a few steps.
+      backwardFlux = add_repeatedly(backwardFlux, batch[0].flux, static_cast<std::uint64_t>(backwards));
+      return notFinite == 0;
+    }
+    double flux = backwardFlux;
+    for (std::size_t i = 0; i < n; ++i) {
+      // The flux or +0 by a mask: GCC makes the choice a jump, which a
+      // double-sided emitter's rays, backward at random, mispredict half
+      // the time. Adding +0 leaves the sum as it was.
+      const std::uint64_t mask = std::uint64_t{0} - static_cast<std::uint64_t>(batch[i].dz < 0);
+      flux += std::bit_cast<double>(std::bit_cast<std::uint64_t>(batch[i].flux) & mask);
+    }
     backwardFlux = flux;
+    return notFinite == 0;
   }
 
   void merge(const RayExtent& other) {
