@@ -39,6 +39,27 @@ double AngularLaw::at(double theta, double phi) const {
   return value;
 }
 
+void AngularLaw::row_at(double theta, const double* phi, std::size_t n, double* out) const {
+  // As at() and forward_or_zero() for each azimuth, in the same order.
+  std::vector<double> wrapped(n), part(n);
+  for (std::size_t i = 0; i < n; ++i) wrapped[i] = wrap_azimuth(phi[i]);
+  const auto add = [&](double polar, double share) {
+    if (polar < 0 || polar > frame_.capAngle * (1 + 1e-12)) {
+      std::fill(part.begin(), part.end(), 0.0);
+    } else {
+      forward_row(polar, wrapped.data(), n, part.data());
+      for (std::size_t i = 0; i < n; ++i) {
+        if (frame_.extent < 2 * kPi && wrapped[i] > frame_.extent) part[i] = 0;
+      }
+    }
+    for (std::size_t i = 0; i < n; ++i) out[i] += share * part[i];
+  };
+  std::fill_n(out, n, 0.0);
+  const double b = frame_.backShare;
+  if (b < 1) add(theta, 1 - b);
+  if (b > 0) add(kPi - theta, b);
+}
+
 double AngularLaw::backward_share() const {
   // The law integrated over each hemisphere with the midpoint rule on a
   // grid that has a node at every break: exact enough for a share that
@@ -124,6 +145,15 @@ double TwoTableLaw::forward(double theta, double phi) const {
   const double f = first_(degrees), e = second_(degrees);
   const double c = std::cos(phi);
   return f + (e - f) * c * c;
+}
+
+void TwoTableLaw::forward_row(double theta, const double* phi, std::size_t n, double* out) const {
+  const double degrees = theta / kDeg;
+  const double f = first_(degrees), e = second_(degrees);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double c = std::cos(phi[i]);
+    out[i] = f + (e - f) * c * c;
+  }
 }
 
 std::vector<double> TwoTableLaw::forward_polar_breaks() const {

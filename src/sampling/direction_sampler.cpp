@@ -77,16 +77,19 @@ DirectionSampler::DirectionSampler(const AngularLaw& law) {
     if (j + 1 == nodes) return columnPhi_[j] - phiNudge;
     return columnPhi_[j];
   };
+  std::vector<double> phis(nodes), lowerValues(nodes), upperValues(nodes);
+  for (std::size_t j = 0; j < nodes; ++j) phis[j] = node_phi(j);
   for (std::size_t r = 0; r < rowCount; ++r) {
     const double thetaLower = std::acos(std::clamp(rowU_[r], -1.0, 1.0));  // larger theta
     const double thetaUpper = std::acos(std::clamp(rowU_[r + 1], -1.0, 1.0));
     const double nudge = 1e-12 * (thetaLower - thetaUpper);
+    law.row_at(thetaLower - nudge, phis.data(), nodes, lowerValues.data());
+    law.row_at(thetaUpper + nudge, phis.data(), nodes, upperValues.data());
     Node* row = &nodes_[r * nodes];
     for (std::size_t j = 0; j < nodes; ++j) {
-      const double phi = node_phi(j);
       Node& n = row[j];
-      n.lower = std::max(0.0, law.at(thetaLower - nudge, phi));
-      n.upper = std::max(0.0, law.at(thetaUpper + nudge, phi));
+      n.lower = std::max(0.0, lowerValues[j]);
+      n.upper = std::max(0.0, upperValues[j]);
       if (!std::isfinite(n.lower) || !std::isfinite(n.upper)) {
         throw UserError("The angular law is not a finite number at theta " + std::to_string(thetaUpper * 180 / kPi) +
                         " deg; check its tables");

@@ -29,6 +29,31 @@ LawFrame frame(double capDeg, double extentDeg = 360, double back = 0) {
   return LawFrame{capDeg * kDeg, extentDeg * kDeg, back};
 }
 
+// A row of a sampler's grid gives the bits of the single values, for the
+// laws with a row of their own and those without, across the cap, the
+// extent, the mirror of a double-sided emitter and azimuths to be wrapped.
+TEST(AngularLaw, RowsGiveTheBitsOfSingleValues) {
+  const LinearTable f({0, 20, 60, 80}, {100, 60, 40, 5}), e({0, 30, 60}, {10, 12, 0});
+  const TwoTableLaw twoTables(frame(70), f, e, "test");
+  const TwoTableLaw twoTablesBothSides(frame(80, 200, 0.3), f, e, "test");
+  const SquareLaw square(frame(SquareLaw::support_cap(f, e) / kDeg), f, e, "test");
+  const LambertianLaw lambertian(frame(90, 360, 0.25));
+  const UniformLaw uniform(frame(60, 90));
+  const AngularLaw* laws[] = {&twoTables, &twoTablesBothSides, &square, &lambertian, &uniform};
+  std::vector<double> phi;
+  for (double deg = -30; deg <= 400; deg += 7.3) phi.push_back(deg * kDeg);
+  std::vector<double> row(phi.size());
+  for (const AngularLaw* law : laws) {
+    for (double thetaDeg = 0; thetaDeg <= 180; thetaDeg += 4.9) {
+      law->row_at(thetaDeg * kDeg, phi.data(), phi.size(), row.data());
+      for (std::size_t i = 0; i < phi.size(); ++i) {
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(row[i]), std::bit_cast<std::uint64_t>(law->at(thetaDeg * kDeg, phi[i])))
+            << law->description() << ", theta " << thetaDeg << ", phi " << phi[i] / kDeg;
+      }
+    }
+  }
+}
+
 TEST(AngularLaw, ValuesAgainstHandComputedOnes) {
   // F falls from 100 at 0 to 40 at 60 degrees; E is 10 up to 30 and 0 at 60.
   const LinearTable f({0, 60}, {100, 40}), e({0, 30, 60}, {10, 10, 0});

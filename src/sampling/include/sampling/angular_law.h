@@ -34,6 +34,9 @@ class AngularLaw {
   // The whole law: the forward law within the cap and the extent, and its
   // mirror image for double-sided emission.
   double at(double theta, double phi) const;
+  // at(theta, phi[i]) for each of the n azimuths, the same bits: one polar
+  // angle's row of a sampler's grid, whose tables a law looks up once.
+  void row_at(double theta, const double* phi, std::size_t n, double* out) const;
 
   double cap_angle() const { return frame_.capAngle; }
   double extent() const { return frame_.extent; }
@@ -59,6 +62,10 @@ class AngularLaw {
  protected:
   // The forward law for theta within the cap and phi within the extent.
   virtual double forward(double theta, double phi) const = 0;
+  // forward(theta, phi[i]) for each of the n azimuths (in [0, 2 pi)).
+  virtual void forward_row(double theta, const double* phi, std::size_t n, double* out) const {
+    for (std::size_t i = 0; i < n; ++i) out[i] = forward(theta, phi[i]);
+  }
   // Polar angles (radians) where the forward law kinks, inside the cap.
   virtual std::vector<double> forward_polar_breaks() const { return {}; }
   const LawFrame& frame() const { return frame_; }
@@ -137,6 +144,7 @@ class TwoTableLaw final : public TablePairLaw {
 
  protected:
   double forward(double theta, double phi) const override;
+  void forward_row(double theta, const double* phi, std::size_t n, double* out) const override;
   std::vector<double> forward_polar_breaks() const override;
 };
 
