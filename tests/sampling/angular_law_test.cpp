@@ -199,8 +199,15 @@ TEST(DirectionSampler, BatchesGiveTheSameBitsAsSinglePoints) {
 // at the ends, on the nodes' own cumulatives and across intervals without
 // mass, where an off-by-one lands in the wrong interval.
 TEST(LinearDensity, GuidedQuantileMatchesAFullSearch) {
-  const std::vector<std::vector<double>> xs{{0, 1}, {0, 0.5, 0.6, 2, 2.1, 5}, {-1, 0, 1, 2, 3}};
-  const std::vector<std::vector<double>> ps{{3, 3}, {0, 4, 0, 0, 7, 1}, {1, 0, 0, 0, 1}};
+  std::vector<std::vector<double>> xs{{0, 1}, {0, 0.5, 0.6, 2, 2.1, 5}, {-1, 0, 1, 2, 3}};
+  std::vector<std::vector<double>> ps{{3, 3}, {0, 4, 0, 0, 7, 1}, {1, 0, 0, 0, 1}};
+  // A measured profile's size, with dark stretches and uneven steps.
+  xs.emplace_back();
+  ps.emplace_back();
+  for (int i = 0; i <= 180; ++i) {
+    xs.back().push_back(i * 0.01 + (i % 7) * 1e-4);
+    ps.back().push_back(i % 40 < 6 ? 0.0 : std::fabs(std::sin(i * 0.05)) * 100);
+  }
   for (std::size_t c = 0; c < xs.size(); ++c) {
     SCOPED_TRACE("density " + std::to_string(c));
     const std::vector<double>& x = xs[c];
@@ -218,7 +225,7 @@ TEST(LinearDensity, GuidedQuantileMatchesAFullSearch) {
       const double width = x[k] - x[k - 1];
       return x[k - 1] + width * invert_linear_density(p[k - 1], p[k], (target - cumulative[k - 1]) / width);
     };
-    std::vector<double> qs{0.0, 1.0, 0.5, 1e-300, 1 - 1e-16};
+    std::vector<double> qs{0.0, 1.0, 0.5, 1e-300, 1 - 1e-16, 1.5, -0.25};
     for (double c2 : cumulative) qs.push_back(c2 / cumulative.back());
     for (int i = 0; i < 2000; ++i) qs.push_back((i + 0.37) / 2000);
     for (double q : qs) EXPECT_EQ(density.quantile(q), reference(q)) << "q = " << q;

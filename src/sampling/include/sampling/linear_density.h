@@ -32,6 +32,14 @@ namespace detail {
 // four, 0 without AVX2). Windows is left out as for sin_cos_wide.
 std::size_t invert_linear_density_wide(std::size_t n, const double* a, const double* b, const double* mass,
                                        double* s) noexcept;
+// LinearDensity::quantiles four at a time with AVX2 gathers, from the
+// nodes as (cumulative, x, p) triples; returns how many of the n it did (a
+// multiple of four, 0 without AVX2) and sets bit i of `unsettled` for each
+// share whose interval it could not settle in one step (out[i] is then to
+// be taken again).
+std::size_t linear_density_quantiles_wide(std::size_t n, const double* q, double* out, const double* nodes,
+                                          std::size_t size, const std::uint32_t* guide, std::size_t guideSize,
+                                          double total, std::uint64_t& unsettled) noexcept;
 }  // namespace detail
 #endif
 
@@ -132,6 +140,22 @@ class LinearDensity {
   // own search.
   static constexpr std::size_t kBatch = 64;
   void quantiles(std::size_t n, const double* q, double* out) const noexcept {
+#if defined(LUCIDRA_LINEAR_DENSITY_WIDE)
+    if (node_.size() >= 2 && n <= kBatch) {
+      static_assert(sizeof(Node) == 3 * sizeof(double));
+      std::uint64_t unsettled = 0;
+      const std::size_t done =
+          detail::linear_density_quantiles_wide(n, q, out, reinterpret_cast<const double*>(node_.data()), node_.size(),
+                                                guide_.data(), guide_.size(), total(), unsettled);
+      for (; unsettled != 0; unsettled &= unsettled - 1) {
+        const auto i = static_cast<std::size_t>(std::countr_zero(unsettled));
+        out[i] = quantile(q[i]);
+      }
+      q += done;
+      out += done;
+      n -= done;
+    }
+#endif
     std::size_t interval[kBatch];
     double inInterval[kBatch], width[kBatch];
     double a[kBatch], b[kBatch], s[kBatch];
