@@ -133,9 +133,9 @@ void ArcSource::directions(std::size_t n, const double* qe, const double* qp, do
   double angle[kBatch] = {}, across[kBatch], s[kBatch], c[kBatch];
   for (std::size_t i = 0; i < n; ++i) {
     dz[i] = sinLow_ + qe[i] * (sinHigh_ - sinLow_);
-    across[i] = std::sqrt(std::max(0.0, (1 - dz[i]) * (1 + dz[i])));
     angle[i] = extent_ * qp[i];
   }
+  sine_from_cosine_n(n, dz, across);
   sin_cos_n(n, angle, s, c);
   for (std::size_t i = 0; i < n; ++i) {
     dx[i] = across[i] * s[i];

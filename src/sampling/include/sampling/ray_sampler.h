@@ -389,6 +389,10 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   for (std::size_t i = 0; i < n; ++i) angle[i] = phi[i];
   if (ellipse) concentric_polar_n(n, q[2], q[3], radius, angle + n);
   sin_cos_n(ellipse ? 2 * n : n, angle, sine, cosine);
+  // sin theta in a pass of its own, two square roots an instruction; the
+  // records are filled after.
+  double sinTheta[kBatch];
+  sine_from_cosine_n(n, cosTheta, sinTheta);
   for (std::size_t i = 0; i < n; ++i) {
     RayRecord& ray = rays[i];
     if (ellipse) {
@@ -399,11 +403,8 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
       ray.y = plan.sizeY * (0.5 - q[3][i]);
     }
     ray.z = 0;
-    const double sinPhi = sine[i], cosPhi = cosine[i];
-    const double sinSquared = (1 - cosTheta[i]) * (1 + cosTheta[i]);
-    const double sinTheta = std::sqrt(sinSquared > 0 ? sinSquared : 0.0);
-    ray.dx = sinTheta * sinPhi;
-    ray.dy = sinTheta * cosPhi;
+    ray.dx = sinTheta[i] * sine[i];
+    ray.dy = sinTheta[i] * cosine[i];
     ray.dz = cosTheta[i];
     ray.flux = plan.rayFlux;
   }

@@ -185,4 +185,24 @@ inline void sin_cos_n(std::size_t n, const double* x, double* s, double* c) noex
   for (; i < n; ++i) sin_cos(x[i], s[i], c[i]);
 }
 
+// The sine of each of n angles from its cosine: sqrt(max(0, (1 - c)(1 + c))),
+// two square roots an instruction where SSE2 has them (the compiler keeps
+// std::sqrt scalar for errno's sake), each lane taking the scalar steps.
+inline void sine_from_cosine_n(std::size_t n, const double* c, double* out) noexcept {
+  std::size_t i = 0;
+#if defined(__GNUC__) && defined(__SSE2__)
+  for (; i + 2 <= n; i += 2) {
+    detail::Double2 v;
+    std::memcpy(&v, c + i, sizeof v);
+    const detail::Double2 zero = detail::Double2{}, square = (1.0 - v) * (1.0 + v);
+    const detail::Double2 root = __builtin_ia32_sqrtpd(zero < square ? square : zero);
+    std::memcpy(out + i, &root, sizeof root);
+  }
+#endif
+  for (; i < n; ++i) {
+    const double square = (1 - c[i]) * (1 + c[i]);
+    out[i] = std::sqrt(square > 0 ? square : 0.0);
+  }
+}
+
 }  // namespace lucidra
