@@ -27,14 +27,37 @@ namespace lucidra {
 namespace {
 
 #ifdef LUCIDRA_SPECTRUM_AVX
+// The four numbers of the cells at cells + 4 * index[lane], one vector each.
+struct CellLanes {
+  __m256d start, slope, square, cube;
+};
+[[gnu::target("avx")]] inline CellLanes load_cells(const double* cells, const std::int32_t* index) noexcept {
+  const __m256d r0 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(index[0]));
+  const __m256d r1 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(index[1]));
+  const __m256d r2 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(index[2]));
+  const __m256d r3 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(index[3]));
+  const __m256d low01 = _mm256_unpacklo_pd(r0, r1), high01 = _mm256_unpackhi_pd(r0, r1);
+  const __m256d low23 = _mm256_unpacklo_pd(r2, r3), high23 = _mm256_unpackhi_pd(r2, r3);
+  return CellLanes{_mm256_permute2f128_pd(low01, low23, 0x20), _mm256_permute2f128_pd(high01, high23, 0x20),
+                   _mm256_permute2f128_pd(low01, low23, 0x31), _mm256_permute2f128_pd(high01, high23, 0x31)};
+}
+
+// InverseCell::at of each lane: start + f (slope + f (square + f cube)).
+[[gnu::target("avx")]] inline __m256d cubic_at(const CellLanes& c, __m256d f) noexcept {
+  return _mm256_add_pd(
+      c.start,
+      _mm256_mul_pd(f, _mm256_add_pd(c.slope, _mm256_mul_pd(f, _mm256_add_pd(c.square, _mm256_mul_pd(f, c.cube))))));
+}
+
 // Four shares at a time: the cells' four numbers loaded together and turned
 // into a vector of each, then wavelength_at's steps in the same order (no
-// FMA: a fused multiply-add would round differently). Returns how many
-// shares it did; a block with a share outside [0, 1) or a cell that takes
-// the exact inverse leaves those lanes to the caller, as bits of `exact`
-// (n at most 64).
-[[gnu::target("avx")]] std::size_t wavelengths_avx(const double* cells, std::size_t cellCount, const double* q,
-                                                   double* nm, std::size_t n, std::uint64_t& exact) noexcept {
+// FMA: a fused multiply-add would round differently), the parts of a cell
+// in parts likewise. Returns how many shares it did; a block with a share
+// outside [0, 1) or a cell or part that takes the exact inverse leaves those
+// lanes to the caller, as bits of `exact` (n at most 64).
+[[gnu::target("avx")]] std::size_t wavelengths_avx(const double* cells, std::size_t cellCount, const double* subCells,
+                                                   std::size_t subCellCount, const double* q, double* nm, std::size_t n,
+                                                   std::uint64_t& exact) noexcept {
   const __m256d scale = _mm256_set1_pd(static_cast<double>(cellCount));
   const __m256d zero = _mm256_setzero_pd();
   const __m256d one = _mm256_set1_pd(1.0);
@@ -60,23 +83,30 @@ namespace {
     exact = ~std::uint64_t{0} >> (64 - whole);
     return whole;
   }
+  const __m256d parts = _mm256_set1_pd(static_cast<double>(subCellCount));
   for (std::size_t k = 0; k < whole; k += 4) {
-    const __m256d r0 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k]));
-    const __m256d r1 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k + 1]));
-    const __m256d r2 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k + 2]));
-    const __m256d r3 = _mm256_loadu_pd(cells + 4 * static_cast<std::size_t>(cell[k + 3]));
-    const __m256d low01 = _mm256_unpacklo_pd(r0, r1), high01 = _mm256_unpackhi_pd(r0, r1);
-    const __m256d low23 = _mm256_unpacklo_pd(r2, r3), high23 = _mm256_unpackhi_pd(r2, r3);
-    const __m256d start = _mm256_permute2f128_pd(low01, low23, 0x20);
-    const __m256d square = _mm256_permute2f128_pd(low01, low23, 0x31);
-    const __m256d slope = _mm256_permute2f128_pd(high01, high23, 0x20);
-    const __m256d cube = _mm256_permute2f128_pd(high01, high23, 0x31);
+    const CellLanes c = load_cells(cells, cell + k);
     const __m256d f = _mm256_load_pd(within + k);
-    const __m256d value = _mm256_add_pd(
-        start, _mm256_mul_pd(f, _mm256_add_pd(slope, _mm256_mul_pd(f, _mm256_add_pd(square, _mm256_mul_pd(f, cube))))));
+    __m256d value = cubic_at(c, f);
+    __m256d tabulated = _mm256_cmp_pd(c.start, zero, _CMP_GT_OQ);
+    const __m256d split = _mm256_cmp_pd(c.start, zero, _CMP_LT_OQ);
+    if (_mm256_movemask_pd(split) != 0) {
+      // Cells in parts: the part's cubic, as wavelength_at takes it, part
+      // (-start - 1) * parts + (size_t)(f * parts) of subCells, at f * parts
+      // less its whole part. The other lanes read one of the first block's.
+      const __m256d place = _mm256_mul_pd(f, parts);
+      const __m128i within4 = _mm256_cvttpd_epi32(place);
+      const __m256d fp = _mm256_sub_pd(place, _mm256_cvtepi32_pd(within4));
+      const __m256d blockStart =
+          _mm256_and_pd(_mm256_mul_pd(_mm256_sub_pd(_mm256_sub_pd(zero, c.start), one), parts), split);
+      alignas(16) std::int32_t part[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(part), _mm_add_epi32(_mm256_cvttpd_epi32(blockStart), within4));
+      const CellLanes p = load_cells(subCells, part);
+      value = _mm256_blendv_pd(value, cubic_at(p, fp), split);
+      tabulated = _mm256_or_pd(tabulated, _mm256_and_pd(split, _mm256_cmp_pd(p.start, zero, _CMP_GT_OQ)));
+    }
     _mm256_storeu_pd(nm + k, value);
-    const int tabulated = _mm256_movemask_pd(_mm256_cmp_pd(start, zero, _CMP_GT_OQ));
-    exact |= static_cast<std::uint64_t>(~tabulated & 15) << k;
+    exact |= static_cast<std::uint64_t>(~_mm256_movemask_pd(tabulated) & 15) << k;
   }
   return whole;
 }
@@ -248,7 +278,9 @@ void Spectrum::wavelengths_at(const double* q, double* nm, std::size_t n) const 
     while (k + 4 <= n) {
       const std::size_t block = std::min(kBlock, n - k);
       std::uint64_t exact = 0;
-      const std::size_t done = wavelengths_avx(&cells_.front().start, kInverseCells, q + k, nm + k, block, exact);
+      const std::size_t done =
+          wavelengths_avx(&cells_.front().start, kInverseCells, subCells_.empty() ? nullptr : &subCells_.front().start,
+                          kInverseSubCells, q + k, nm + k, block, exact);
       for (; exact != 0; exact &= exact - 1) {
         const auto i = k + static_cast<std::size_t>(std::countr_zero(exact));
         nm[i] = wavelength_at(q[i]);
