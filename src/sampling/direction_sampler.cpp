@@ -1,3 +1,10 @@
+// The row step's four-double vectors live only inside the AVX2 function
+// below, where the kernels they pass through are always inlined, so no call
+// with the AVX argument ABI exists and GCC's note about it (-Wpsabi) does
+// not apply.
+#if defined(__GNUC__)
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
 #include "sampling/direction_sampler.h"
 
 #include <algorithm>
@@ -6,6 +13,10 @@
 
 #include "base/user_error.h"
 #include "sampling/linear_density.h"
+
+#if defined(LUCIDRA_LINEAR_DENSITY_WIDE)
+#include <immintrin.h>
+#endif
 
 namespace lucidra {
 namespace {
@@ -39,6 +50,68 @@ std::vector<double> edges_of(double lo, double hi, std::vector<double> breaks, d
   edges.push_back(nodes.back());
   return edges;
 }
+
+#if defined(LUCIDRA_LINEAR_DENSITY_WIDE)
+// The rows' tables, for the vector form of the row step.
+struct RowTables {
+  const double* u;           // cos theta at the row edges
+  const double* cumulative;  // mass below each row edge
+  const double* lower;       // each row's integral over phi at its edges
+  const double* upper;
+  const std::uint32_t* guide;
+  std::size_t guideSize;
+  std::size_t last;  // the last row
+  double total;
+};
+
+// The row step of sample_batch four points at a time with AVX2 (not FMA):
+// each point's target and guide entry, the first step of row_at, then its
+// share of the row and cos theta, with the scalar steps in each lane. The
+// tables are read lane by lane (the processor's gathers are slower). A
+// point whose row takes a further step is marked in `unsettled` (its
+// results to be taken again). Returns how many points it did.
+[[gnu::target("avx2")]] std::size_t rows_four(std::size_t n, const double* q0, const RowTables& t, std::size_t* row,
+                                              double* s, double* cosTheta, std::uint64_t& unsettled) noexcept {
+  using Double4 = double __attribute__((vector_size(32)));
+  const __m256d total = _mm256_set1_pd(t.total);
+  const __m256d guideSize = _mm256_set1_pd(static_cast<double>(t.guideSize));
+  const __m256d lastEntry = _mm256_set1_pd(static_cast<double>(t.guideSize - 1));
+  const __m256d zero = _mm256_setzero_pd(), one = _mm256_set1_pd(1.0);
+  std::size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const __m256d target = _mm256_mul_pd(_mm256_loadu_pd(q0 + i), total);
+    // min(guide size - 1, (size_t)place), the minimum first (both are
+    // monotonic) so that the conversion stays within 32 bits.
+    const __m256d place =
+        _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(_mm256_div_pd(target, total), guideSize), zero), lastEntry);
+    alignas(16) std::int32_t entry[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(entry), _mm256_cvttpd_epi32(place));
+    alignas(32) double targets[4], cumulative[4], u0[4], u1[4], lower[4], upper[4];
+    _mm256_store_pd(targets, target);
+    for (int lane = 0; lane < 4; ++lane) {
+      std::size_t r = t.guide[entry[lane]];
+      const double goal = targets[lane];
+      r += static_cast<std::size_t>(r < t.last && t.cumulative[r < t.last ? r + 1 : t.last] <= goal);
+      unsettled |= static_cast<std::uint64_t>(r < t.last && t.cumulative[r < t.last ? r + 1 : t.last] <= goal)
+                   << (i + static_cast<std::size_t>(lane));
+      row[i + static_cast<std::size_t>(lane)] = r;
+      cumulative[lane] = t.cumulative[r];
+      u0[lane] = t.u[r];
+      u1[lane] = t.u[r + 1];
+      lower[lane] = t.lower[r];
+      upper[lane] = t.upper[r];
+    }
+    const __m256d v0 = _mm256_load_pd(u0), height = _mm256_sub_pd(_mm256_load_pd(u1), v0);
+    const Double4 mass = _mm256_div_pd(_mm256_sub_pd(target, _mm256_load_pd(cumulative)), height);
+    const Double4 a = _mm256_load_pd(lower), b = _mm256_load_pd(upper);
+    const Double4 root = _mm256_sqrt_pd(detail::linear_density_radicand(a, b, mass));
+    const __m256d share = detail::linear_density_share(a, mass, root);
+    _mm256_storeu_pd(s + i, share);
+    _mm256_storeu_pd(cosTheta + i, _mm256_min_pd(_mm256_add_pd(v0, _mm256_mul_pd(share, height)), one));
+  }
+  return i;
+}
+#endif
 
 }  // namespace
 
@@ -190,6 +263,30 @@ void DirectionSampler::sample(double q0, double q1, double& cosTheta, double& ph
   phi = columnPhi_[j] + width * invert_linear_density(v0, v1, (columnTarget - before) / width);
 }
 
+// The rows of points first .. n - 1 of a batch: each point's row, its share
+// s of the row's mass and cos theta, every step for all of them before the
+// next.
+void DirectionSampler::rows_of(std::size_t first, std::size_t n, const double* q0, std::size_t* row, double* s,
+                               double* cosTheta) const noexcept {
+  double target[kBatch], place[kBatch], mass[kBatch], height[kBatch], lower[kBatch], upper[kBatch];
+  for (std::size_t i = first; i < n; ++i) target[i] = q0[i] * total();
+  for (std::size_t i = first; i < n; ++i) place[i] = target[i] / total() * static_cast<double>(guide_.size());
+  for (std::size_t i = first; i < n; ++i) {
+    const std::size_t r = row_at(place[i], target[i]);
+    row[i] = r;
+    mass[i] = target[i] - rowCumulative_[r];
+    height[i] = rowU_[r + 1] - rowU_[r];
+    lower[i] = rowLower_[r];
+    upper[i] = rowUpper_[r];
+  }
+  for (std::size_t i = first; i < n; ++i) mass[i] /= height[i];
+  invert_linear_density_n(n - first, lower + first, upper + first, mass + first, s + first);
+  for (std::size_t i = first; i < n; ++i) {
+    const std::size_t r = row[i];
+    cosTheta[i] = std::min(1.0, rowU_[r] + s[i] * (rowU_[r + 1] - rowU_[r]));
+  }
+}
+
 void DirectionSampler::sample_batch(std::size_t n, const double* q0, const double* q1, double* cosTheta,
                                     double* phi) const noexcept {
   const std::size_t nodes = columnPhi_.size();
@@ -198,43 +295,32 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     return;
   }
   std::size_t row[kBatch], column[kBatch];
-  double mass[kBatch], s[kBatch], columnTarget[kBatch];
-  // The two ends of each point's linear density (its row's, then its
-  // column's), for the inversions two at a time.
-  double lower[kBatch], upper[kBatch];
-  // Each point's target and its place in the row guide, all divisions of a
-  // step together, apart from the searches.
-  double target[kBatch], place[kBatch], height[kBatch];
-  for (std::size_t i = 0; i < n; ++i) target[i] = q0[i] * total();
-  for (std::size_t i = 0; i < n; ++i) place[i] = target[i] / total() * static_cast<double>(guide_.size());
+  double s[kBatch];
+  std::size_t first = 0;
+#if defined(LUCIDRA_LINEAR_DENSITY_WIDE)
+  static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
+  if (avx2) {
+    const RowTables tables{rowU_.data(),  rowCumulative_.data(), rowLower_.data(), rowUpper_.data(),
+                           guide_.data(), guide_.size(),         rowU_.size() - 2, total()};
+    std::uint64_t unsettled = 0;
+    first = rows_four(n, q0, tables, row, s, cosTheta, unsettled);
+    for (; unsettled != 0; unsettled &= unsettled - 1) {
+      const auto i = static_cast<std::size_t>(std::countr_zero(unsettled));
+      rows_of(i, i + 1, q0, row, s, cosTheta);
+    }
+  }
+#endif
+  rows_of(first, n, q0, row, s, cosTheta);
   if (nodes == 2) {
-    // One column: the rows as below, phi even over the extent.
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t r = row_at(place[i], target[i]);
-      row[i] = r;
-      mass[i] = target[i] - rowCumulative_[r];
-      height[i] = rowU_[r + 1] - rowU_[r];
-      lower[i] = rowLower_[r];
-      upper[i] = rowUpper_[r];
-    }
-    for (std::size_t i = 0; i < n; ++i) mass[i] /= height[i];
-    invert_linear_density_n(n, lower, upper, mass, s);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::size_t r = row[i];
-      const double si = s[i];
-      cosTheta[i] = std::min(1.0, rowU_[r] + si * (rowU_[r + 1] - rowU_[r]));
-      phi[i] = columnPhi_[0] + q1[i] * (columnPhi_[1] - columnPhi_[0]);
-    }
+    // One column: phi even over the extent.
+    for (std::size_t i = 0; i < n; ++i) phi[i] = columnPhi_[0] + q1[i] * (columnPhi_[1] - columnPhi_[0]);
     return;
   }
-  // The row of each point, its mass within the row, and where the walk to
-  // its column starts; the nodes there are fetched while the square roots
-  // of the next step are taken.
+  // Where the walk to each point's column starts; the nodes there are
+  // fetched while the targets are taken.
+  double mass[kBatch], columnTarget[kBatch], lower[kBatch], upper[kBatch];
   for (std::size_t i = 0; i < n; ++i) {
-    const std::size_t r = row_at(place[i], target[i]);
-    row[i] = r;
-    mass[i] = target[i] - rowCumulative_[r];
-    height[i] = rowU_[r + 1] - rowU_[r];
+    const std::size_t r = row[i];
     const auto k =
         std::min(columnGuideSize_ - 1, static_cast<std::size_t>(q1[i] * static_cast<double>(columnGuideSize_)));
     column[i] = columnGuide_[columnGuideSize_ * r + k];
@@ -242,14 +328,9 @@ void DirectionSampler::sample_batch(std::size_t n, const double* q0, const doubl
     __builtin_prefetch(&nodes_[r * nodes + column[i]]);
     __builtin_prefetch(&nodes_[r * nodes + column[i] + 1]);
 #endif
-    lower[i] = rowLower_[r];
-    upper[i] = rowUpper_[r];
   }
-  for (std::size_t i = 0; i < n; ++i) mass[i] /= height[i];
-  invert_linear_density_n(n, lower, upper, mass, s);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t r = row[i];
-    cosTheta[i] = std::min(1.0, rowU_[r] + s[i] * (rowU_[r + 1] - rowU_[r]));
     columnTarget[i] = q1[i] * ((1 - s[i]) * rowLower_[r] + s[i] * rowUpper_[r]);
   }
   // The column of each point (as in sample()) and its mass within it.

@@ -53,6 +53,8 @@ class DirectionSampler {
  private:
   std::size_t row_of(double target) const noexcept;
   std::size_t row_at(double place, double target) const noexcept;
+  void rows_of(std::size_t first, std::size_t n, const double* q0, std::size_t* row, double* s,
+               double* cosTheta) const noexcept;
 
   // A cap of zero width (NA 0): a collimated beam along the axis, the
   // mirrored share of it along -z.
