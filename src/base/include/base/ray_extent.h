@@ -9,6 +9,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "base/ray_record.h"
@@ -55,6 +56,44 @@ struct RayExtent {
     const std::uint64_t common = std::bit_cast<std::uint64_t>(batch[0].flux);
     std::uint64_t differs = 0;
     std::uint64_t notFinite = 0;
+#if defined(__GNUC__) && defined(__SSE2__)
+    // Two numbers of a ray a vector: (x, y), (z, dx), (dy, dz), (flux,
+    // wavelength), read from the record's bytes. Each lane takes the scalar
+    // choices of std::min and std::max; z's bounds ride in the first lane of
+    // the second pair, the wavelength is masked out of the finite check.
+    using Pair = double __attribute__((vector_size(16)));
+    using PairBits = std::uint64_t __attribute__((vector_size(16)));
+    static_assert(offsetof(RayRecord, y) == 8 && offsetof(RayRecord, z) == 16 && offsetof(RayRecord, dy) == 32 &&
+                  offsetof(RayRecord, flux) == 48);
+    Pair lowXY = {lx, ly}, highXY = {hx, hy}, lowZ = {lz, lz}, highZ = {hz, hz};
+    PairBits bad = {0, 0};
+    const PairBits fluxLane = {~std::uint64_t{0}, 0};
+    for (std::size_t i = 0; i < n; ++i) {
+      const char* bytes = reinterpret_cast<const char*>(&batch[i]);
+      Pair xy, zd, yz, fw;
+      std::memcpy(&xy, bytes, sizeof xy);
+      std::memcpy(&zd, bytes + 16, sizeof zd);
+      std::memcpy(&yz, bytes + 32, sizeof yz);
+      std::memcpy(&fw, bytes + 48, sizeof fw);
+      bad |= reinterpret_cast<PairBits>(xy - xy) | reinterpret_cast<PairBits>(zd - zd) |
+             reinterpret_cast<PairBits>(yz - yz) | (reinterpret_cast<PairBits>(fw - fw) & fluxLane);
+      lowXY = xy < lowXY ? xy : lowXY;
+      highXY = highXY < xy ? xy : highXY;
+      lowZ = zd < lowZ ? zd : lowZ;
+      highZ = highZ < zd ? zd : highZ;
+      const bool backward = batch[i].dz < 0;
+      backwards += backward ? 1 : 0;
+      const std::uint64_t mask = std::uint64_t{0} - static_cast<std::uint64_t>(backward);
+      differs |= (std::bit_cast<std::uint64_t>(batch[i].flux) ^ common) & mask;
+    }
+    lx = lowXY[0];
+    ly = lowXY[1];
+    lz = lowZ[0];
+    hx = highXY[0];
+    hy = highXY[1];
+    hz = highZ[0];
+    notFinite = bad[0] | bad[1];
+#else
     for (std::size_t i = 0; i < n; ++i) {
       const RayRecord& ray = batch[i];
       notFinite |= std::bit_cast<std::uint64_t>((ray.x - ray.x) + (ray.y - ray.y)) |
@@ -72,6 +111,7 @@ struct RayExtent {
       const std::uint64_t mask = std::uint64_t{0} - static_cast<std::uint64_t>(backward);
       differs |= (std::bit_cast<std::uint64_t>(ray.flux) ^ common) & mask;
     }
+#endif
     lo = {lx, ly, lz};
     hi = {hx, hy, hz};
     rays += static_cast<std::int64_t>(n);
