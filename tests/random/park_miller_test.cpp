@@ -106,7 +106,7 @@ TEST(ParkMiller, ManyDrawsAtOnceMatchSingleDraws) {
   std::vector<std::int32_t> seeds = {0, -1, -2147483647, 1, 2, 127773, 2147483645, 2147483646, 2147483647};
   for (std::int64_t s = 3; s < 2147483647; s += 104729) seeds.push_back(static_cast<std::int32_t>(s));
   for (const std::int32_t start : seeds) {
-    for (const std::size_t n : {0, 1, 3, 7, 8, 9, 10, 11, 64, 97}) {
+    for (const std::size_t n : {0, 1, 3, 7, 8, 9, 10, 11, 15, 16, 17, 23, 24, 31, 64, 97, 320}) {
       std::vector<double> many(n + 1, -1.0);
       std::int32_t batched = start, single = start;
       uniform01_n(batched, n, many.data());
