@@ -64,6 +64,11 @@ struct RowTables {
   double total;
 };
 
+// table[index[lane]] of four lanes.
+[[gnu::target("avx2")]] inline __m256d lanes_at(const double* table, const std::size_t* index) noexcept {
+  return _mm256_setr_pd(table[index[0]], table[index[1]], table[index[2]], table[index[3]]);
+}
+
 // The row step of sample_batch four points at a time with AVX2 (not FMA):
 // each point's target and guide entry, the first step of row_at, then its
 // share of the row and cos theta, with the scalar steps in each lane. The
@@ -86,24 +91,23 @@ struct RowTables {
         _mm256_min_pd(_mm256_max_pd(_mm256_mul_pd(_mm256_div_pd(target, total), guideSize), zero), lastEntry);
     alignas(16) std::int32_t entry[4];
     _mm_store_si128(reinterpret_cast<__m128i*>(entry), _mm256_cvttpd_epi32(place));
-    alignas(32) double targets[4], cumulative[4], u0[4], u1[4], lower[4], upper[4];
+    alignas(32) double targets[4];
     _mm256_store_pd(targets, target);
+    std::size_t r[4];
     for (int lane = 0; lane < 4; ++lane) {
-      std::size_t r = t.guide[entry[lane]];
+      std::size_t k = t.guide[entry[lane]];
       const double goal = targets[lane];
-      r += static_cast<std::size_t>(r < t.last && t.cumulative[r < t.last ? r + 1 : t.last] <= goal);
-      unsettled |= static_cast<std::uint64_t>(r < t.last && t.cumulative[r < t.last ? r + 1 : t.last] <= goal)
+      k += static_cast<std::size_t>(k < t.last && t.cumulative[k < t.last ? k + 1 : t.last] <= goal);
+      unsettled |= static_cast<std::uint64_t>(k < t.last && t.cumulative[k < t.last ? k + 1 : t.last] <= goal)
                    << (i + static_cast<std::size_t>(lane));
-      row[i + static_cast<std::size_t>(lane)] = r;
-      cumulative[lane] = t.cumulative[r];
-      u0[lane] = t.u[r];
-      u1[lane] = t.u[r + 1];
-      lower[lane] = t.lower[r];
-      upper[lane] = t.upper[r];
+      row[i + static_cast<std::size_t>(lane)] = k;
+      r[lane] = k;
     }
-    const __m256d v0 = _mm256_load_pd(u0), height = _mm256_sub_pd(_mm256_load_pd(u1), v0);
-    const Double4 mass = _mm256_div_pd(_mm256_sub_pd(target, _mm256_load_pd(cumulative)), height);
-    const Double4 a = _mm256_load_pd(lower), b = _mm256_load_pd(upper);
+    // The vectors straight from the tables (filling an array lane by lane
+    // and loading it whole would stall on the stores).
+    const __m256d v0 = lanes_at(t.u, r), height = _mm256_sub_pd(lanes_at(t.u + 1, r), v0);
+    const Double4 mass = _mm256_div_pd(_mm256_sub_pd(target, lanes_at(t.cumulative, r)), height);
+    const Double4 a = lanes_at(t.lower, r), b = lanes_at(t.upper, r);
     const Double4 root = _mm256_sqrt_pd(detail::linear_density_radicand(a, b, mass));
     const __m256d share = detail::linear_density_share(a, mass, root);
     _mm256_storeu_pd(s + i, share);

@@ -69,7 +69,9 @@ using Double4 = double __attribute__((vector_size(32)));
     const auto size32 = static_cast<std::uint32_t>(size);
     std::uint32_t start[4];
     for (int lane = 0; lane < 4; ++lane) start[lane] = guide[entry[lane]];
-    __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(start));
+    // From registers: a load of the four stores just made would stall.
+    __m128i k = _mm_setr_epi32(static_cast<int>(start[0]), static_cast<int>(start[1]), static_cast<int>(start[2]),
+                               static_cast<int>(start[3]));
     // One step forward where the node's cumulative is still at or below the
     // target (k < size; the node read is kept inside the table).
     const auto cumulative = [&](int lane) { return nodes[3 * std::min(start[lane], size32 - 1)]; };
