@@ -339,7 +339,7 @@ class Pipeline {
       if (!chunk.extent.add(rays, static_cast<std::size_t>(n))) {
         keep = 0;
         while (keep < n && is_finite_ray(rays[keep])) ++keep;
-        ++keep;
+        keep = std::min(keep + 1, n);  // up to and with the first such ray
         chunk.extent = before;
         (void)chunk.extent.add(rays, static_cast<std::size_t>(keep));
       }
