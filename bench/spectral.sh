@@ -17,9 +17,7 @@ build=${LUCIDRA_BUILD_DIR:-$root/build}
 n=${1:-10000000}
 reps=${LUCIDRA_BENCH_REPS:-5}
 cli=$build/src/cli/lucidra-cli
-for tool in "$cli" /usr/bin/time; do
-  [[ -x $tool ]] || { echo "spectral.sh: $tool is missing (build first; /usr/bin/time is Debian's 'time')" >&2; exit 1; }
-done
+[[ -x $cli ]] || { echo "spectral.sh: $cli is missing (build first)" >&2; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
@@ -28,10 +26,11 @@ awk 'BEGIN { for (i = 0; i <= 180; i++) printf "%g ", i / 2; printf "\r\n\r\n";
 awk 'BEGIN { print "# white LED"; for (nm = 380; nm <= 780; nm++)
              printf "%d %.6f\n", nm, exp(-0.5 * ((nm - 450) / 10) ^ 2) + 0.6 * exp(-0.5 * ((nm - 560) / 50) ^ 2) }' > white.txt
 
-run() {  # "wall cpu" of one run: wall-clock and CPU (user + system) seconds
-  /usr/bin/time -f "%e %U %S" -o time.txt "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -L wide.txt \
-    -T wide.txt --size-x 2 --size-y 2 -o /dev/null "$@" > /dev/null
-  awk 'END { printf "%s %.2f\n", $1, $2 + $3 }' time.txt
+run() {  # "wall cpu" of one run: wall-clock and CPU (user + system) seconds, to the millisecond
+  local TIMEFORMAT='%3R %3U %3S' times
+  times=$({ time "$cli" generate --quiet --clock-seed 1700000000 -n "$n" -L wide.txt -T wide.txt --size-x 2 \
+    --size-y 2 -o /dev/null "$@" > /dev/null; } 2>&1)
+  awk '{ printf "%s %.3f\n", $1, $2 + $3 }' <<< "$times"
 }
 
 # "plain-wall plain-cpu spectral-wall spectral-cpu": the smallest of $reps
@@ -41,11 +40,11 @@ pair() {
   local pw="" pc="" sw="" sc="" w c i
   for ((i = 0; i < reps; i++)); do
     read -r w c < <(run "$@")
-    pw=$(awk -v a="$w" -v b="$pw" 'BEGIN { if (b == "" || a < b) b = a; printf "%.2f", b }')
-    pc=$(awk -v a="$c" -v b="$pc" 'BEGIN { if (b == "" || a < b) b = a; printf "%.2f", b }')
+    pw=$(awk -v a="$w" -v b="$pw" 'BEGIN { if (b == "" || a < b) b = a; printf "%.3f", b }')
+    pc=$(awk -v a="$c" -v b="$pc" 'BEGIN { if (b == "" || a < b) b = a; printf "%.3f", b }')
     read -r w c < <(run "$@" --spectrum white.txt)
-    sw=$(awk -v a="$w" -v b="$sw" 'BEGIN { if (b == "" || a < b) b = a; printf "%.2f", b }')
-    sc=$(awk -v a="$c" -v b="$sc" 'BEGIN { if (b == "" || a < b) b = a; printf "%.2f", b }')
+    sw=$(awk -v a="$w" -v b="$sw" 'BEGIN { if (b == "" || a < b) b = a; printf "%.3f", b }')
+    sc=$(awk -v a="$c" -v b="$sc" 'BEGIN { if (b == "" || a < b) b = a; printf "%.3f", b }')
   done
   echo "$pw $pc $sw $sc"
 }
@@ -57,7 +56,7 @@ printf "|---|---|---|---|---|---|---|\n"
 for format in zemax-binary tm25 zemax; do
   for threads in 1 "$(nproc)"; do
     read -r pw pc sw sc < <(pair -f "$format" --threads "$threads")
-    ratio=$(awk -v p="$pc" -v s="$sc" 'BEGIN { printf "%.3f", s / p }')
+    ratio=$(awk -v p="$pc" -v s="$sc" 'BEGIN { printf "%.3f", (p > 0 ? s / p : 0) }')
     awk -v r="$ratio" 'BEGIN { exit !(r > 1.15) }' && status=1
     printf "| %s | %s | %s | %s | %s | %s | %s |\n" "$format" "$threads" "$pw" "$sw" "$pc" "$sc" "$ratio"
   done
