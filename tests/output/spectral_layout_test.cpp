@@ -79,6 +79,62 @@ TEST(SpectralLayout, RecordsAgainstGoldenBytes) {
   EXPECT_EQ(spectral_layout(OutputFormat::Asap, FluxUnit::Watt).encoder, nullptr);
 }
 
+// The records' floats are converted several at a time: each must still be
+// the cast of its own double, in its own place, whatever the value (halfway
+// cases, numbers that fall below or beyond single precision, negative zero).
+TEST(SpectralLayout, EveryFloatIsItsDoublesCast) {
+  const double tie = 1.0 + std::ldexp(1.0, -24);  // halfway between two floats: rounds to even
+  const RayRecord rays[] = {
+      {0.1, -0.2, 1e-3, 0.6, -0.0, 0.8, 3500.0 / 30001, 532.518},
+      {tie, -tie, 1e-46, -1e-40, 3.5e38, -1e39, 1e-40, 2499.999},
+      {1e39, 7.25e5, -3.3e-7, -0.123456789, 1e-300, -1, 0.35 / 3, 200.0000001},
+  };
+  struct Case {
+    OutputFormat format;
+    FluxUnit unit;
+    double wavelengthScale;  // into the format's unit
+    bool wavelengthBeforeFlux;
+  };
+  const Case cases[] = {
+      {OutputFormat::ZemaxBinary, FluxUnit::Watt, 1e-3, false},
+      {OutputFormat::Tm25, FluxUnit::Watt, 1, false},
+      {OutputFormat::Tm25, FluxUnit::Lumen, 1, true},
+      {OutputFormat::LightTools, FluxUnit::Watt, 1, false},
+  };
+  for (const Case& c : cases) {
+    for (const RayRecord& ray : rays) {
+      const float wavelength = static_cast<float>(ray.wavelength * c.wavelengthScale);
+      const float flux = static_cast<float>(ray.flux);
+      const float expected[8] = {static_cast<float>(ray.x),
+                                 static_cast<float>(ray.y),
+                                 static_cast<float>(ray.z),
+                                 static_cast<float>(ray.dx),
+                                 static_cast<float>(ray.dy),
+                                 static_cast<float>(ray.dz),
+                                 c.wavelengthBeforeFlux ? wavelength : flux,
+                                 c.wavelengthBeforeFlux ? flux : wavelength};
+      char out[kMaxRayLineLength];
+      const char* end = spectral_layout(c.format, c.unit).encoder(ray, out);
+      ASSERT_EQ(end - out, 32);
+      EXPECT_EQ(hex(out, end),
+                hex(reinterpret_cast<const char*>(expected), reinterpret_cast<const char*>(expected + 8)))
+          << static_cast<int>(c.format) << " unit " << static_cast<int>(c.unit) << " ray x " << ray.x;
+    }
+  }
+  // The seven-number record, which overlaps its two groups of four.
+  for (const RayRecord& ray : rays) {
+    const float expected[7] = {static_cast<float>(ray.x),   static_cast<float>(ray.y),  static_cast<float>(ray.z),
+                               static_cast<float>(ray.dx),  static_cast<float>(ray.dy), static_cast<float>(ray.dz),
+                               static_cast<float>(ray.flux)};
+    char out[kMaxRayLineLength];
+    std::memset(out, 0x5a, sizeof out);
+    const char* end = encode_zemax_record(ray, out);
+    ASSERT_EQ(end - out, 28);
+    EXPECT_EQ(hex(out, end), hex(reinterpret_cast<const char*>(expected), reinterpret_cast<const char*>(expected + 7)));
+    EXPECT_EQ(static_cast<unsigned char>(out[28]), 0x5a) << "nothing written past the record";
+  }
+}
+
 TEST(SpectralLayout, TextLinesCarryAnEighthColumn) {
   char out[kMaxRayLineLength];
   // TracePro and Zemax text: micrometres, as their loaders read it.

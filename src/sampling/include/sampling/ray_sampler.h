@@ -375,12 +375,11 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
   double cosTheta[kBatch], phi[kBatch];
   unit_points(plan, draws, q, n);
   // As modern_ray: the wavelength from the coordinate after the direction's
-  // and the start point's, the batch's at once.
-  if (plan.spectrum != nullptr) {
-    double nm[kBatch];
-    plan.spectrum->wavelengths_at(q[4], nm, n);
-    for (std::size_t i = 0; i < n; ++i) rays[i].wavelength = nm[i];
-  }
+  // and the start point's, the batch's at once; into the records with the
+  // rest of each ray.
+  const bool spectral = plan.spectrum != nullptr;
+  double nm[kBatch];
+  if (spectral) plan.spectrum->wavelengths_at(q[4], nm, n);
   plan.directions->sample_batch(n, q[0], q[1], cosTheta, phi);
   // The sines and cosines of the batch two at a time (sin_cos_n), the
   // ellipse's angles with them.
@@ -407,6 +406,7 @@ void modern_rays(const SamplingPlan& plan, Draws& draws, RayRecord* rays, std::s
     ray.dy = sinTheta[i] * cosine[i];
     ray.dz = cosTheta[i];
     ray.flux = plan.rayFlux;
+    if (spectral) ray.wavelength = nm[i];
   }
 }
 
