@@ -98,7 +98,7 @@ class Spectrum {
   // what any ray file records (single precision holds about 3e-5 nm at
   // 500 nm) and what a spectrometer resolves.
   static constexpr double kInverseTolerance = 1e-6;
-  static constexpr std::size_t kInverseCells = 2048;
+  static constexpr std::size_t kInverseCells = 1024;
   static constexpr std::size_t kInverseSubCells = 8;
 
   // The share of the power below `nm` (0 before the first point, 1 after the last).
