@@ -56,7 +56,7 @@ struct CellLanes {
 // outside [0, 1) or a cell or part that takes the exact inverse leaves those
 // lanes to the caller, as bits of `exact` (n at most 64).
 [[gnu::target("avx")]] std::size_t wavelengths_avx(const double* cells, std::size_t cellCount, const double* subCells,
-                                                   std::size_t subCellCount, const double* q, double* nm, std::size_t n,
+                                                   const double* q, double* nm, std::size_t n,
                                                    std::uint64_t& exact) noexcept {
   const __m256d scale = _mm256_set1_pd(static_cast<double>(cellCount));
   const __m256d zero = _mm256_setzero_pd();
@@ -92,16 +92,16 @@ struct CellLanes {
     exact |= (~(tabulated | split) & 15) << k;
     inParts |= split << k;
   }
-  // Cells in parts (about one share in twenty for a measured spectrum with
+  // Cells in parts (about one share in eight for a measured spectrum with
   // a point every nanometre) one by one afterwards, as wavelength_at takes
   // them: a branch on them in the loop above would be mispredicted in
-  // every few blocks.
+  // every other block.
   for (; inParts != 0; inParts &= inParts - 1) {
     const auto i = static_cast<std::size_t>(std::countr_zero(inParts));
-    const double start = cells[4 * static_cast<std::size_t>(cell[i])];
-    const double place = within[i] * static_cast<double>(subCellCount);
+    const double* parted = cells + 4 * static_cast<std::size_t>(cell[i]);
+    const double place = within[i] * parted[2];
     const auto k = static_cast<std::size_t>(place);
-    const double* part = subCells + 4 * ((static_cast<std::size_t>(-start) - 1) * subCellCount + k);
+    const double* part = subCells + 4 * (static_cast<std::size_t>(parted[1]) + k);
     const double f = place - static_cast<double>(k);
     if (part[0] > 0) {
       nm[i] = part[0] + f * (part[1] + f * (part[2] + f * part[3]));
@@ -248,6 +248,19 @@ void Spectrum::build_inverse_cells() {
   const double cells = static_cast<double>(kInverseCells);
   cells_.assign(kInverseCells, InverseCell{0, 0, 0, 0});
   subCells_.clear();
+  // The cell [q0, q1] in `count` parts; how many of them fit.
+  std::vector<InverseCell> parts;
+  const auto fit_parts = [&](double q0, double q1, std::size_t count) {
+    parts.resize(count);
+    std::size_t fitted = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+      const double share = static_cast<double>(count);
+      parts[k] = fit_inverse_cell(q0 + (q1 - q0) * static_cast<double>(k) / share,
+                                  q0 + (q1 - q0) * static_cast<double>(k + 1) / share);
+      fitted += parts[k].start > 0 ? 1 : 0;
+    }
+    return fitted;
+  };
   // The last cell reaches share 1, where the inverse ends at the last point
   // with power: it is left to the exact inverse.
   for (std::size_t j = 0; j + 1 < kInverseCells; ++j) {
@@ -255,19 +268,11 @@ void Spectrum::build_inverse_cells() {
     cells_[j] = fit_inverse_cell(q0, q1);
     if (cells_[j].start > 0) continue;
     // A point of the spectrum inside (the inverse bends there) or a steep
-    // stretch: the cell in kInverseSubCells parts, each fitted again.
-    InverseCell parts[kInverseSubCells];
-    bool any = false;
-    for (std::size_t k = 0; k < kInverseSubCells; ++k) {
-      const double parts0 = static_cast<double>(kInverseSubCells);
-      parts[k] = fit_inverse_cell(q0 + (q1 - q0) * static_cast<double>(k) / parts0,
-                                  q0 + (q1 - q0) * static_cast<double>(k + 1) / parts0);
-      any = any || parts[k].start > 0;
-    }
-    if (!any) continue;
-    // The parts' place, as a negative start: -(block + 1).
-    cells_[j].start = -static_cast<double>(subCells_.size() / kInverseSubCells + 1);
-    subCells_.insert(subCells_.end(), parts, parts + kInverseSubCells);
+    // stretch: the cell in parts, each fitted again.
+    if (fit_parts(q0, q1, kInverseParts) < kInverseParts) fit_parts(q0, q1, kInverseFineParts);
+    if (std::none_of(parts.begin(), parts.end(), [](const InverseCell& p) { return p.start > 0; })) continue;
+    cells_[j] = {-1, static_cast<double>(subCells_.size()), static_cast<double>(parts.size()), 0};
+    subCells_.insert(subCells_.end(), parts.begin(), parts.end());
   }
 }
 
@@ -281,7 +286,7 @@ void Spectrum::wavelengths_at(const double* q, double* nm, std::size_t n) const 
       std::uint64_t exact = 0;
       const std::size_t done =
           wavelengths_avx(&cells_.front().start, kInverseCells, subCells_.empty() ? nullptr : &subCells_.front().start,
-                          kInverseSubCells, q + k, nm + k, block, exact);
+                          q + k, nm + k, block, exact);
       for (; exact != 0; exact &= exact - 1) {
         const auto i = k + static_cast<std::size_t>(std::countr_zero(exact));
         nm[i] = wavelength_at(q[i]);

@@ -65,9 +65,9 @@ class Spectrum {
     if (c.start > 0) return c.at(f);
     if (c.start < 0) {
       // A cell in parts: the same steps within its part.
-      const double tp = f * static_cast<double>(kInverseSubCells);
+      const double tp = f * c.square;
       const auto k = static_cast<std::size_t>(tp);
-      const InverseCell& part = subCells_[(static_cast<std::size_t>(-c.start) - 1) * kInverseSubCells + k];
+      const InverseCell& part = subCells_[static_cast<std::size_t>(c.slope) + k];
       const double fp = tp - static_cast<double>(k);
       if (part.start > 0) return part.at(fp);
     }
@@ -99,7 +99,11 @@ class Spectrum {
   // 500 nm) and what a spectrometer resolves.
   static constexpr double kInverseTolerance = 1e-6;
   static constexpr std::size_t kInverseCells = 1024;
-  static constexpr std::size_t kInverseSubCells = 8;
+  // Parts of a cell whose cubic does not fit: kInverseParts, or where one
+  // of those still takes the exact inverse (the dim ends of a measured
+  // spectrum, where a share spans many points) kInverseFineParts.
+  static constexpr std::size_t kInverseParts = 8;
+  static constexpr std::size_t kInverseFineParts = 64;
 
   // The share of the power below `nm` (0 before the first point, 1 after the last).
   double share_below(double nm) const noexcept;
@@ -134,8 +138,8 @@ class Spectrum {
   }
   // The inverse on share (j + f) / kInverseCells, f in [0, 1): start + f
   // (slope + f (square + f cube)); start 0 where the exact inverse is
-  // taken, -(b + 1) where the cell is in kInverseSubCells parts, block b of
-  // subCells_, each the same on its share of the cell.
+  // taken, -1 where the cell is in parts: `square` of them (as a number),
+  // from subCells_[slope] on, each the same on its share of the cell.
   struct InverseCell {
     double start, slope, square, cube;
     // The batch lookup takes the same steps in the same order.
