@@ -108,6 +108,15 @@ TEST(Spectrum, BatchLookupIsBitForBitTheSingleOne) {
     whitePower.push_back(std::exp(-0.5 * std::pow((nm - 450) / 10.0, 2)) +
                          0.6 * std::exp(-0.5 * std::pow((nm - 560) / 50.0, 2)));
   }
+  // A spectrometer's output: 4001 points 0.1 nm apart with noise, so that
+  // every cell holds points and the dim ends need the finest parts.
+  std::vector<double> denseNm, densePower;
+  for (int i = 0; i <= 4000; ++i) {
+    const double nm = 380 + 0.1 * i;
+    denseNm.push_back(nm);
+    densePower.push_back(0.02 + std::exp(-0.5 * std::pow((nm - 450) / 10.0, 2)) +
+                         0.6 * std::exp(-0.5 * std::pow((nm - 560) / 50.0, 2)) + 0.01 * std::sin(i));
+  }
   for (int i = 0; i < 5000; ++i) {  // more points than guide cells, most without power
     combNm.push_back(300 + 0.25 * i);
     combPower.push_back(i % 97 == 0 ? 1.0 : 0.0);
@@ -118,6 +127,7 @@ TEST(Spectrum, BatchLookupIsBitForBitTheSingleOne) {
   };
   const Case cases[] = {
       {"white LED", Spectrum::from_points(whiteNm, whitePower)},
+      {"dense and noisy", Spectrum::from_points(denseNm, densePower)},
       {"triangle from zero", Spectrum::from_points({400, 450, 500}, {0, 1, 0})},
       {"ramp with a flat part", Spectrum::from_points({380, 420, 500, 700, 780}, {0, 2, 2, 0.5, 0})},
       {"gap without power", Spectrum::from_points({400, 410, 600, 610}, {1, 0, 0, 1})},
