@@ -51,10 +51,11 @@ struct CellLanes {
 
 // Four shares at a time: the cells' four numbers loaded together and turned
 // into a vector of each, then wavelength_at's steps in the same order (no
-// FMA: a fused multiply-add would round differently), the parts of a cell
-// in parts likewise. Returns how many shares it did; a block with a share
-// outside [0, 1) or a cell or part that takes the exact inverse leaves those
-// lanes to the caller, as bits of `exact` (n at most 64).
+// FMA: a fused multiply-add would round differently); the shares in cells
+// in parts after that, one by one. Returns how many shares it did; a block
+// with a share outside [0, 1) or a cell or part that takes the exact
+// inverse leaves those lanes to the caller, as bits of `exact` (n at most
+// 64).
 [[gnu::target("avx")]] std::size_t wavelengths_avx(const double* cells, std::size_t cellCount, const double* subCells,
                                                    const double* q, double* nm, std::size_t n,
                                                    std::uint64_t& exact) noexcept {

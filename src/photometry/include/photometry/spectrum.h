@@ -52,9 +52,10 @@ class Spectrum {
   // spectrum's cumulative distribution. Runs for every ray: the inverse is
   // tabulated on kInverseCells equal shares as a cubic in each (Hermite's,
   // from the exact wavelengths and slopes at the cell's two ends), kept where
-  // it stays within the tolerance of the exact inverse; the other cells (a
-  // point of the spectrum inside, power falling to zero, the last one) take
-  // the exact inverse itself.
+  // it stays within the tolerance of the exact inverse. A cell that fails (a
+  // point of the spectrum inside, where the inverse bends, or a steep
+  // stretch) is fitted again in parts; the parts that still fail (power
+  // falling to zero) and the last cell take the exact inverse itself.
   double wavelength_at(double q) const noexcept {
     if (nm_.size() == 1) return nm_[0];
     if (!(q >= 0 && q < 1)) return exact_wavelength_at(q);
