@@ -295,9 +295,12 @@ char* format_e_near_one(double value, char* out) noexcept {
   const auto low = static_cast<u64>(product), high = static_cast<u64>(product >> 64);
   const auto s = static_cast<unsigned>(shift);
   const u64 digits = (high << (64 - s)) | (low >> s);
+  // Half to even: up when rest + (digits odd) exceeds the half, that is when
+  // rest + odd + half - 1 reaches 2^shift (it stays below 2^(shift + 1)).
+  // Whether a wavelength rounds up is a coin toss: no branch on it.
   const u64 rest = low & ((u64{1} << s) - 1);
   const u64 half = u64{1} << (s - 1);
-  const u64 rounded = digits + static_cast<u64>(rest > half || (rest == half && (digits & 1) != 0));
+  const u64 rounded = digits + ((rest + (digits & 1) + half - 1) >> s);
   const int exponent = belowOne ? -1 : 0;
   if (rounded == kHighDigits) [[unlikely]]
     return put_decimal(out, kLowDigits, exponent + 1);
