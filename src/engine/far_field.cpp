@@ -248,6 +248,38 @@ void FarFieldBins::merge(const FarFieldBins& o) {
   }
 }
 
+namespace {
+
+// A cap of zero width is a collimated beam: every ray along the axis (and
+// its mirror with double side), a law with no intensity anywhere to scale.
+// Its bins at 0 and 180 degrees hold whatever arrived (how the flux splits
+// between them is the backward share's check); every other bin must stay
+// empty, a single ray in one being a fault.
+void judge_collimated(FarFieldResult& result) {
+  for (FarFieldViewResult& view : result.views) {
+    for (std::size_t b = 0; b < view.bins.size(); ++b) {
+      FarFieldBin& bin = view.bins[b];
+      bin.expected = b == 0 || b + 1 == view.bins.size() ? bin.measured : 0;
+      view.peak = std::max(view.peak, bin.measured);
+    }
+    for (FarFieldBin& bin : view.bins) {
+      bin.judged = bin.judged || bin.rays > 0;
+      if (!bin.judged) continue;
+      ++view.judgedBins;
+      bin.passed = bin.measured == bin.expected;
+      if (!bin.passed) ++view.failedBins;
+      if (view.peak > 0) {
+        view.largestDeviation = std::max(view.largestDeviation, std::fabs(bin.measured - bin.expected) / view.peak);
+      }
+    }
+    result.largestDeviation = std::max(result.largestDeviation, view.largestDeviation);
+    if (view.failedBins > 0) result.passed = false;
+  }
+  result.scale = 1;
+}
+
+}  // namespace
+
 FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw& law, const FarFieldOptions& options) {
   FarFieldResult result;
   result.totals = totals;
@@ -311,44 +343,48 @@ FarFieldResult compare_far_field(const FarFieldBins& totals, const IntensityLaw&
     }
   }
 
-  // One least-squares scale over the judged bins, each weighted by its variance.
-  double num = 0, den = 0;
-  for (int v = 0; v < viewCount; ++v) {
-    const auto& bins = result.views[static_cast<std::size_t>(v)].bins;
-    for (std::size_t b = 0; b < bins.size(); ++b) {
-      if (!bins[b].judged || bins[b].sigma <= 0) continue;
-      const double e = lawAverage[static_cast<std::size_t>(v)][b], w = 1 / (bins[b].sigma * bins[b].sigma);
-      num += bins[b].measured * e * w;
-      den += e * e * w;
-    }
-  }
-  result.scale = den > 0 ? num / den : 0;
-
-  double globalPeak = 0;
-  for (const auto& average : lawAverage) {
-    for (double e : average) globalPeak = std::max(globalPeak, e * result.scale);
-  }
   result.passed = true;
-  for (int v = 0; v < viewCount; ++v) {
-    FarFieldViewResult& view = result.views[static_cast<std::size_t>(v)];
-    for (std::size_t b = 0; b < view.bins.size(); ++b) {
-      view.bins[b].expected = lawAverage[static_cast<std::size_t>(v)][b] * result.scale;
-      view.peak = std::max(view.peak, view.bins[b].expected);
+  if (law.cap_angle() == 0) {
+    judge_collimated(result);
+  } else {
+    // One least-squares scale over the judged bins, each weighted by its variance.
+    double num = 0, den = 0;
+    for (int v = 0; v < viewCount; ++v) {
+      const auto& bins = result.views[static_cast<std::size_t>(v)].bins;
+      for (std::size_t b = 0; b < bins.size(); ++b) {
+        if (!bins[b].judged || bins[b].sigma <= 0) continue;
+        const double e = lawAverage[static_cast<std::size_t>(v)][b], w = 1 / (bins[b].sigma * bins[b].sigma);
+        num += bins[b].measured * e * w;
+        den += e * e * w;
+      }
     }
-    const double peak = view.peak > 0 ? view.peak : globalPeak;
-    double chi2 = 0;
-    for (FarFieldBin& bin : view.bins) {
-      if (!bin.judged) continue;
-      const double deviation = std::fabs(bin.measured - bin.expected);
-      ++view.judgedBins;
-      if (peak > 0) view.largestDeviation = std::max(view.largestDeviation, deviation / peak);
-      if (bin.sigma > 0) chi2 += (deviation / bin.sigma) * (deviation / bin.sigma);
-      bin.passed = deviation <= options.sigmas * bin.sigma || deviation <= options.tolerance * peak;
-      if (!bin.passed) ++view.failedBins;
+    result.scale = den > 0 ? num / den : 0;
+
+    double globalPeak = 0;
+    for (const auto& average : lawAverage) {
+      for (double e : average) globalPeak = std::max(globalPeak, e * result.scale);
     }
-    view.chiSquarePerDof = view.judgedBins > 0 ? chi2 / view.judgedBins : 0;
-    result.largestDeviation = std::max(result.largestDeviation, view.largestDeviation);
-    if (view.failedBins > 0) result.passed = false;
+    for (int v = 0; v < viewCount; ++v) {
+      FarFieldViewResult& view = result.views[static_cast<std::size_t>(v)];
+      for (std::size_t b = 0; b < view.bins.size(); ++b) {
+        view.bins[b].expected = lawAverage[static_cast<std::size_t>(v)][b] * result.scale;
+        view.peak = std::max(view.peak, view.bins[b].expected);
+      }
+      const double peak = view.peak > 0 ? view.peak : globalPeak;
+      double chi2 = 0;
+      for (FarFieldBin& bin : view.bins) {
+        if (!bin.judged) continue;
+        const double deviation = std::fabs(bin.measured - bin.expected);
+        ++view.judgedBins;
+        if (peak > 0) view.largestDeviation = std::max(view.largestDeviation, deviation / peak);
+        if (bin.sigma > 0) chi2 += (deviation / bin.sigma) * (deviation / bin.sigma);
+        bin.passed = deviation <= options.sigmas * bin.sigma || deviation <= options.tolerance * peak;
+        if (!bin.passed) ++view.failedBins;
+      }
+      view.chiSquarePerDof = view.judgedBins > 0 ? chi2 / view.judgedBins : 0;
+      result.largestDeviation = std::max(result.largestDeviation, view.largestDeviation);
+      if (view.failedBins > 0) result.passed = false;
+    }
   }
 
   // The share of the flux going backwards, against the law's.

@@ -83,7 +83,10 @@ double AngularLaw::backward_share() const {
       (theta > kPi / 2 ? back : front) += mass;
     }
   }
-  return front + back > 0 ? back / (front + back) : 0;
+  // A cap of zero width has no intensity to integrate: its light is a beam
+  // along the axis and, with double side, one along its mirror, split as
+  // the mirrored share says.
+  return front + back > 0 ? back / (front + back) : frame_.backShare;
 }
 
 std::vector<double> AngularLaw::polar_breaks() const {

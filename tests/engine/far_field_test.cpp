@@ -93,6 +93,11 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
   GenerationSettings doubleSided = lambertian;
   doubleSided.doubleSide = true;
   doubleSided.balance = 50;
+  GenerationSettings collimated = lambertian;
+  collimated.numericalAperture = 0;
+  GenerationSettings collimatedBothSides = collimated;
+  collimatedBothSides.doubleSide = true;
+  collimatedBothSides.balance = 30;
 
   struct Case {
     const char* name;
@@ -135,6 +140,15 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
          return s;
        }(),
        {1000000, 90, 0, cosine, nullptr},
+       2,
+       false},
+      // NA 0: a collimated beam, every ray along the axis.
+      {"collimated", collimated, {10000, 0, 0, cosine, nullptr}, 2, true},
+      {"collimated, double side, balance 30", collimatedBothSides, {100000, 0, 0.3, cosine, nullptr}, 2, true},
+      {"collimated law, rays spread over 5 degrees", collimated, {10000, 5, 0, cosine, nullptr}, 2, false},
+      {"collimated, double side with the backward rays missing",
+       collimatedBothSides,
+       {100000, 0, 0.3, cosine, [](const RayRecord& r) { return r.dz < 0; }},
        2,
        false},
   };
