@@ -276,6 +276,7 @@ void judge_collimated(FarFieldResult& result) {
     if (view.failedBins > 0) result.passed = false;
   }
   result.scale = 1;
+  result.collimated = true;
 }
 
 }  // namespace
@@ -506,8 +507,13 @@ std::string far_field_report(const FarFieldResult& r) {
          format("%.2f", 100 * r.expectedBackwardShare) + " %" + (r.backwardShareOk ? "" : "  FAIL") + "\n";
   out += "law: " + r.law + "\n";
   out += "bins of " + format("%g", r.options.binDeg) + " deg, wedges of +/-" + format("%g", r.options.wedgeHalfDeg) +
-         " deg about the planes; bins with at least " + std::to_string(r.options.minRays) + " rays are judged; scale " +
-         format("%.6g", r.scale) + " W/sr per unit of the law\n";
+         " deg about the planes; ";
+  if (r.collimated) {
+    out += "a collimated beam: every ray must lie in the bin at 0 deg (or at 180 deg, going backwards)\n";
+  } else {
+    out += "bins with at least " + std::to_string(r.options.minRays) + " rays are judged; scale " +
+           format("%.6g", r.scale) + " W/sr per unit of the law\n";
+  }
   out += "view                       judged  failed  largest deviation  chi2/dof\n";
   for (std::size_t v = 0; v < r.views.size(); ++v) {
     const FarFieldViewResult& view = r.views[v];
@@ -517,8 +523,12 @@ std::string far_field_report(const FarFieldResult& r) {
     out += line;
   }
   if (r.spectrum) out += spectrum_check_report(*r.spectrum);
-  out += "verdict: " + far_field_verdict(r) + " (a bin passes within " + format("%g", r.options.sigmas) +
-         " standard deviations or " + format("%g", 100 * r.options.tolerance) + " % of its view's peak)\n";
+  out += "verdict: " + far_field_verdict(r);
+  if (!r.collimated) {
+    out += " (a bin passes within " + format("%g", r.options.sigmas) + " standard deviations or " +
+           format("%g", 100 * r.options.tolerance) + " % of its view's peak)";
+  }
+  out += "\n";
   return out;
 }
 

@@ -160,6 +160,11 @@ TEST(FarFieldCheck, PassesFaithfulSetsAndFailsPlantedFaults) {
     const FarFieldResult result = compare_far_field(bin_synthetic(c.set, options), law, options);
     EXPECT_EQ(result.passed, c.passes) << far_field_report(result);
     EXPECT_GT(result.scale, 0);
+    // A collimated beam says how it was judged instead of a scale it has not.
+    const bool collimatedLaw = c.settings.angularType == AngularType::Lambertian && c.settings.numericalAperture == 0;
+    const std::string report = far_field_report(result);
+    EXPECT_EQ(report.find("a collimated beam") != std::string::npos, collimatedLaw) << report;
+    EXPECT_EQ(report.find("per unit of the law") != std::string::npos, !collimatedLaw) << report;
   }
 }
 

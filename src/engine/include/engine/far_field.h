@@ -143,6 +143,7 @@ struct FarFieldResult {
   FarFieldOptions options;  // with the wedge the check used
   std::string law;
   double scale = 0;                       // least-squares factor from the law to W/sr
+  bool collimated = false;                // a cap of zero width, judged by where the rays go
   std::vector<FarFieldViewResult> views;  // as totals.views
   double expectedBackwardShare = 0;
   double measuredBackwardShare = 0;  // of the flux
